@@ -1,0 +1,35 @@
+# Every target installs what it needs, configures, builds, then acts.
+RELEASE  := build/release
+SANITIZE := build/sanitize
+JOBS     := $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test bench testcard assets deps release sanitize clean
+
+deps:
+	@scripts/ensure-deps.sh build
+
+release: deps
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS)
+
+sanitize: deps
+	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_SANITIZE=ON >/dev/null
+	@cmake --build $(SANITIZE) -j $(JOBS)
+
+run: release
+	@$(RELEASE)/demo/quorvel_demo
+
+test: release sanitize
+	@echo "== tests (release build) =="
+	@ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
+	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
+	@ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+bench: release
+	@$(RELEASE)/bench/qvl_bench
+
+testcard: release
+	@$(RELEASE)/tools/testcard
+
+clean:
+	rm -rf build

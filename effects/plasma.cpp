@@ -1,0 +1,5 @@
+// Provisional: replaced by the real effect.
+#include "plasma.h"
+
+void DrawPlasma(float) {}
+void DrawBluePlasma(float) {}

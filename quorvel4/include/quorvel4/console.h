@@ -1,0 +1,45 @@
+// The console: set-up, presenting the CellScreen, titles, text into cells and debug lines.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "quorvel4/backend.h"
+
+// The title the library gives the window once the console is set up.
+inline constexpr const char* kLibraryTitle = "Quorvel4 console window - press alt-enter for fullscreen";
+
+// Chooses the back end that InitConsole will use. Without a call, InitConsole opens the
+// terminal back end on standard output.
+void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend);
+
+// The back end in use (null before InitConsole).
+ConsoleBackend* ActiveConsoleBackend();
+
+// Sets up the console and seeds the random generator from the millisecond tick count,
+// then draws the 80 numbers of the random window title.
+void InitConsole();
+
+// The same with a given seed: the offline renderer and tests replay a run with it.
+void InitConsoleWithSeed(uint32_t seed);
+
+// The millisecond tick count InitConsole seeds from (wraps after 49.7 days).
+uint32_t TickCount();
+
+// Copies all of CellScreen to the display in one operation.
+int PresentScreen();
+
+// Sets the window title; returns nonzero on success.
+int SetTitle(const char* text);
+
+// Formats into a 512-byte buffer and writes all but the last character into consecutive
+// cells from (column, row), white on black (attribute 0x0F). Cells outside the screen are
+// never written.
+int PrintAt(int32_t column, int32_t row, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// True when a key is waiting; the key stays in the input.
+bool KeyWaiting();
+
+// Restores the display (terminal modes, cursor, colours). Safe to call more than once.
+void ShutdownConsole();

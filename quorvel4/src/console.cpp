@@ -1,0 +1,89 @@
+#include "quorvel4/console.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <utility>
+
+#include "quorvel4/assert.h"
+#include "quorvel4/random.h"
+#include "quorvel4/terminal.h"
+
+namespace {
+
+std::unique_ptr<ConsoleBackend>& Backend() {
+  static std::unique_ptr<ConsoleBackend> backend;
+  return backend;
+}
+
+// The random title only ever served to find the console's window; the draws still have to
+// happen, since every later random stream of the show follows from them.
+void DrawRandomTitle(char (&title)[81]) {
+  for (int i = 0; i < 80; ++i) title[i] = static_cast<char>((Random() & 0x31) + 65);
+  title[80] = '\0';
+}
+
+}  // namespace
+
+void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend) { Backend() = std::move(backend); }
+
+ConsoleBackend* ActiveConsoleBackend() { return Backend().get(); }
+
+uint32_t TickCount() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+}
+
+void InitConsole() { InitConsoleWithSeed(TickCount()); }
+
+void InitConsoleWithSeed(uint32_t seed) {
+  if (!Backend()) Backend() = MakeTerminalBackend();
+  SeedRandom(seed);
+  char title[81];
+  DrawRandomTitle(title);
+  SetTitle(kLibraryTitle);
+}
+
+int PresentScreen() {
+  if (Backend()) Backend()->Present(CellScreen);
+  return 1;
+}
+
+int SetTitle(const char* text) {
+  if (!Backend()) return 0;
+  Backend()->SetTitle(text);
+  return 1;
+}
+
+int PrintAt(int32_t column, int32_t row, const char* format, ...) {
+  char buffer[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+
+  // The last character is left out: every caller ends its text with a newline.
+  const int64_t count = static_cast<int64_t>(std::char_traits<char>::length(buffer)) - 1;
+  const int64_t start = static_cast<int64_t>(column) + 80 * static_cast<int64_t>(row);
+  for (int64_t k = 0; k < count; ++k) {
+    const int64_t index = start + k;
+    if (index < 0 || index >= kScreenCells) continue;
+    CellScreen[index] = static_cast<Cell>(0x0F00 | static_cast<unsigned char>(buffer[k]));
+  }
+  return 0;
+}
+
+bool KeyWaiting() { return Backend() && Backend()->KeyWaiting(); }
+
+void ShutdownConsole() {
+  if (Backend()) Backend()->Restore();
+}
+
+void QvlAssertFail(const char* expression, const char* module, int line) {
+  ShutdownConsole();
+  std::fprintf(stderr, "Assertion failed: %s, file %s, line %d\n", expression, module, line);
+  std::fflush(stderr);
+  std::abort();
+}

@@ -1,0 +1,4 @@
+#include "quorvel4/types.h"
+
+Cell CellScreen[kScreenCells];
+Pixel Canvas[kCanvasPixels];
