@@ -1,0 +1,44 @@
+#include "png_io.h"
+
+#include <png.h>
+
+#include <cstring>
+
+bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb, std::string* error) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  image.width = static_cast<png_uint_32>(width);
+  image.height = static_cast<png_uint_32>(height);
+  image.format = PNG_FORMAT_RGB;
+  if (rgb.size() != static_cast<size_t>(width) * height * 3) {
+    if (error) *error = "pixel buffer does not match the picture size";
+    return false;
+  }
+  if (!png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr)) {
+    if (error) *error = image.message;
+    png_image_free(&image);
+    return false;
+  }
+  return true;
+}
+
+bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) {
+    if (error) *error = image.message;
+    return false;
+  }
+  image.format = PNG_FORMAT_RGB;
+  rgb->assign(PNG_IMAGE_SIZE(image), 0);
+  if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
+    if (error) *error = image.message;
+    png_image_free(&image);
+    return false;
+  }
+  *width = static_cast<int>(image.width);
+  *height = static_cast<int>(image.height);
+  return true;
+}
