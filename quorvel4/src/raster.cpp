@@ -1,11 +1,13 @@
 #include "quorvel4/raster.h"
 
+#include <cstddef>
+
 #include "quorvel4/font.h"
 #include "quorvel4/palette.h"
 
 std::vector<uint8_t> RasterizeCells(const Cell* cells, int columns, int rows) {
   const int width = columns * kGlyphWidth;
-  std::vector<uint8_t> rgb(static_cast<size_t>(width) * rows * kGlyphHeight * 3);
+  std::vector<uint8_t> rgb(static_cast<std::size_t>(width) * rows * kGlyphHeight * 3);
   for (int cy = 0; cy < rows; ++cy)
     for (int cx = 0; cx < columns; ++cx) {
       const Cell cell = cells[cy * columns + cx];
@@ -15,7 +17,7 @@ std::vector<uint8_t> RasterizeCells(const Cell* cells, int columns, int rows) {
       for (int k = 0; k < kGlyphHeight; ++k)
         for (int j = 0; j < kGlyphWidth; ++j) {
           const Rgb& c = (glyph[k] >> j) & 1 ? fg : bg;
-          uint8_t* p = &rgb[(static_cast<size_t>(cy * kGlyphHeight + k) * width + cx * kGlyphWidth + j) * 3];
+          uint8_t* p = &rgb[(static_cast<std::size_t>(cy * kGlyphHeight + k) * width + cx * kGlyphWidth + j) * 3];
           p[0] = c.r;
           p[1] = c.g;
           p[2] = c.b;
