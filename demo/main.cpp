@@ -1,6 +1,10 @@
-#include <cstdio>
+// The process entry: the console, the show, the console given back.
+#include "demo/demo_main.h"
+#include "quorvel4/console.h"
 
 int main() {
-  std::puts("The show is not built yet.");
-  return 1;
+  InitConsole();
+  const int result = DemoMain();
+  ShutdownConsole();
+  return result;
 }

@@ -1,0 +1,139 @@
+#include "demo/demo_main.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "demo/frame.h"
+#include "demo/music_stream.h"
+#include "demo/scroll_texts.h"
+#include "demo/timeline.h"
+#include "effects/dot_cube.h"
+#include "effects/sparkles.h"
+#include "effects/swarm.h"
+#include "effects/water_ripples.h"
+#include "quorvel4/console.h"
+
+namespace {
+
+// Start-up messages go to standard output once the terminal is ours no more, so the
+// picture's escape sequences cannot garble them.
+void Report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Report(const char* format, ...) {
+  ShutdownConsole();
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+// The fields live for the whole run; a second preparation (tests) reuses them.
+void PrepareRippleFields() {
+  for (int32_t*& field : RippleFields) {
+    if (field == nullptr) field = new int32_t[kRippleFieldBytes / sizeof(int32_t)];
+    std::memset(field, 0, kRippleFieldBytes);
+  }
+}
+
+void ShowLoadingLine(int32_t row, const char* text) {
+  PrintAt(5, row, "%s", text);
+  PresentScreen();
+}
+
+bool DataDirectoryPresent(const std::string& dataDir) {
+  std::error_code error;
+  if (std::filesystem::is_directory(dataDir, error)) return true;
+  const auto here = std::filesystem::current_path(error);
+  Report("Cannot find the show's data: there is no directory \"%s\" in %s.\n"
+         "Start the demo from the folder that holds data/.\n",
+         dataDir.c_str(), here.string().c_str());
+  return false;
+}
+
+bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
+  const MixerVersion linked = LinkedMixerVersion();
+  if (!MixerVersionAtLeast(linked, kMinimumMixerVersion)) {
+    Report("Error : You are using the wrong SDL_mixer version!  You should be using SDL_mixer %d.%d.%d\n",
+           kMinimumMixerVersion.major, kMinimumMixerVersion.minor, kMinimumMixerVersion.patch);
+    return false;
+  }
+  if (!stream.Init()) {
+    Report("Error!\n");
+    return false;
+  }
+  const std::string path = DataPath(dataDir, kMusicFile);
+  switch (ReadMusicFile(path, block)) {
+    case MusicFileResult::kRead:
+      break;
+    case MusicFileResult::kNotFound:
+      Report("Error!\nFile Not Found\n");
+      return false;
+    case MusicFileResult::kEmpty:
+      Report("Error!\nThe music file %s is empty\n", path.c_str());
+      return false;
+    case MusicFileResult::kUnreadable:
+      Report("Error!\nCannot read the music file %s\n", path.c_str());
+      return false;
+  }
+  if (!stream.Open(block)) {
+    Report("Error!\nCannot decode the music file %s as MP3: %s\n", path.c_str(), stream.Error().c_str());
+    return false;
+  }
+  if (!stream.Play()) {
+    Report("Error!\nCannot play the music file %s: %s\n", path.c_str(), stream.Error().c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PrepareShow(Show& show, const std::string& dataDir) {
+  PrepareRippleFields();
+  show.converter.BuildMap(0xFFFF);
+  SetTitle(kWindowTitle);
+  show.images.Allocate();
+  ShowLoadingLine(4, "loading images\n");
+  InitSparkles();
+  std::string failedPath;
+  if (!show.images.Load(dataDir, failedPath)) {
+    Report("Error!\nCannot read the picture file %s\n", failedPath.c_str());
+    return false;
+  }
+  InitSwarm();
+  MoveSwarm();
+  BuildDotPalette();
+  MakeDotGrid();
+  ShowLoadingLine(5, "loading music\n");
+  return true;
+}
+
+void SetScrollSpeeds(Show& show) {
+  show.creditsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(CreditsText)));
+  show.greetingsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(GreetingsText)));
+}
+
+int DemoMain() {
+  if (!DataDirectoryPresent(kDataDirectory)) return 1;
+  Show show;
+  if (!PrepareShow(show, kDataDirectory)) return 1;
+
+  MusicBlock block;
+  MusicStream stream;
+  if (!StartMusic(stream, block, kDataDirectory)) return 1;
+  SetScrollSpeeds(show);
+  show.sceneIndex = 0;
+  show.ended = false;
+
+  RunFrameLoop(stream, show, SleepBetweenFrames);
+
+  stream.Close();
+  show.images.Release();
+  block.data.reset();
+  if (stream.Silent()) {
+    Report("No audio device could be opened, so the show played without sound.\n");
+  }
+  return 0;
+}

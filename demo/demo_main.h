@@ -1,0 +1,22 @@
+// The show from start to end: resources, music, the frame loop and the shutdown.
+#pragma once
+
+#include <string>
+
+#include "demo/show.h"
+
+// Where the show looks for its pictures and music: relative to the working directory.
+inline constexpr const char* kDataDirectory = "data";
+inline constexpr const char* kWindowTitle = "[quenby] // [dralsk] | alt+enter for fullscreen ";
+inline constexpr const char* kMusicFile = "8920.mp3";
+
+// Everything before the music: the converter's table, the ripple fields, the title, the
+// pictures and the effects' tables, with the two loading lines. On failure it restores the
+// console, prints why and returns false.
+bool PrepareShow(Show& show, const std::string& dataDir);
+
+// The scrolling speeds from the lengths of the two texts.
+void SetScrollSpeeds(Show& show);
+
+// Runs the whole show; 0 after a normal end or a key, 1 after a start-up failure.
+int DemoMain();

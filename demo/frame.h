@@ -1,0 +1,20 @@
+// One frame of the show, and the loop that repeats it. The live show and the offline renderer
+// run exactly these; only the clock, the pause and the console back end differ.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "demo/music_clock.h"
+#include "demo/show.h"
+
+// Draws the scene of time t, converts the Canvas unless the scene filled the cells itself,
+// presents the CellScreen and clears both buffers.
+void RunFrame(int32_t t, Show& show);
+
+// Repeats frames until a key is waiting, the end rule fires or the clock runs out. `pause`
+// runs after every frame (the live show sleeps 10 ms there).
+void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause);
+
+// The live show's pause between frames.
+void SleepBetweenFrames();

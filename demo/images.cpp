@@ -1,0 +1,83 @@
+#include "demo/images.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr std::array<ImageSpec, kImageCount> kSpecs = {{
+    {"ferrund_osmir_320x100.raw", 320, 100},
+    {"qo_160x100.raw", 160, 100},
+    {"halvern_l_160x100.raw", 160, 100},
+    {"halvern_r_160x100.raw", 160, 100},
+    {"halvern2_l_160x100.raw", 160, 100},
+    {"halvern2_r_160x100.raw", 160, 100},
+    {"varnel_160x100.raw", 160, 100},
+    {"kvrtlogo_320x100.raw", 320, 100},
+    {"kvrtlogo_640x100.raw", 640, 100},
+    {"trelbo_160x100.raw", 160, 100},
+    {"osmir_160x100.raw", 160, 100},
+    {"ferrund_160x100.raw", 160, 100},
+    {"dralsk_160x100.raw", 160, 100},
+    {"face_160x100.raw", 160, 100},
+    {"face2_160x100.raw", 160, 100},
+    {"quenby_160x100.raw", 160, 100},
+    {"zul_160x100.raw", 160, 100},
+}};
+
+// A byte past the end of the file reads as EOF, whose low byte is 255: white.
+Pixel ReadPixel(FILE* file) {
+  const Pixel red = static_cast<unsigned char>(std::fgetc(file));
+  const Pixel green = static_cast<unsigned char>(std::fgetc(file));
+  const Pixel blue = static_cast<unsigned char>(std::fgetc(file));
+  return red + green * 256 + blue * 65536;
+}
+
+}  // namespace
+
+const ImageSpec& SpecOf(ImageId id) { return kSpecs[id]; }
+
+const std::array<ImageId, kImageCount> kImageLoadOrder = {
+    kFerrundOsmir, kQo,     kVarnel,  kHalvernL, kHalvernR, kHalvern2L, kHalvern2R, kKvrtLogo320, kKvrtLogo640,
+    kTrelbo,       kOsmir,  kFerrund, kDralsk,   kFace,     kFace2,     kQuenby,    kZul};
+
+std::string DataPath(const std::string& dataDir, const char* fileName) { return dataDir + "//" + fileName; }
+
+bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height) {
+  const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    std::memset(image, 0, pixels * sizeof(Pixel));
+    return false;
+  }
+  for (int32_t y = 0; y < height; ++y)
+    for (int32_t x = 0; x < width; ++x) image[x + width * y] = ReadPixel(file);
+  // A read error (a directory, a device that fails) is not a short file: refuse the picture.
+  const bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) std::memset(image, 0, pixels * sizeof(Pixel));
+  return !failed;
+}
+
+void ShowImages::Allocate() {
+  for (int id = 0; id < kImageCount; ++id) {
+    const ImageSpec& spec = kSpecs[id];
+    blocks_[id].reset(new Pixel[static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height)]);
+  }
+}
+
+bool ShowImages::Load(const std::string& dataDir, std::string& failedPath) {
+  for (ImageId id : kImageLoadOrder) {
+    const ImageSpec& spec = kSpecs[id];
+    const std::string path = DataPath(dataDir, spec.fileName);
+    if (!LoadRawImage(path.c_str(), blocks_[id].get(), spec.width, spec.height)) {
+      failedPath = path;
+      return false;
+    }
+  }
+  return true;
+}
+
+void ShowImages::Release() {
+  for (auto& block : blocks_) block.reset();
+}

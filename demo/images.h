@@ -1,0 +1,67 @@
+// The show's seventeen pictures: their files, sizes and the loader of the raw format.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "quorvel4/types.h"
+
+// In allocation order.
+enum ImageId : int {
+  kFerrundOsmir,
+  kQo,
+  kHalvernL,
+  kHalvernR,
+  kHalvern2L,
+  kHalvern2R,
+  kVarnel,
+  kKvrtLogo320,
+  kKvrtLogo640,
+  kTrelbo,
+  kOsmir,
+  kFerrund,
+  kDralsk,
+  kFace,
+  kFace2,
+  kQuenby,
+  kZul,
+  kImageCount
+};
+
+struct ImageSpec {
+  const char* fileName;  // inside the data directory
+  int32_t width;
+  int32_t height;
+};
+
+const ImageSpec& SpecOf(ImageId id);
+
+// The order in which the pictures are read (not the allocation order).
+extern const std::array<ImageId, kImageCount> kImageLoadOrder;
+
+// "DIR//FILE": the data directory and a file name, joined the way the show names its files.
+std::string DataPath(const std::string& dataDir, const char* fileName);
+
+// Reads a headerless raw picture: width x height pixels of three bytes (red, green, blue), rows
+// from the top. Bytes missing at the end of a short file read as 255 (white pixels); bytes
+// after the picture are ignored. Returns false, with the image set to black, when the file
+// cannot be opened or a read fails.
+bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height);
+
+// The pixel blocks of all seventeen pictures.
+class ShowImages {
+ public:
+  // Allocates every block at its size, in allocation order; the blocks are not cleared.
+  void Allocate();
+  // Loads the pictures in load order. On failure returns false and names the file in `failedPath`.
+  bool Load(const std::string& dataDir, std::string& failedPath);
+  void Release();
+
+  const Pixel* operator[](ImageId id) const { return blocks_[id].get(); }
+  Pixel* Mutable(ImageId id) { return blocks_[id].get(); }
+
+ private:
+  std::array<std::unique_ptr<Pixel[]>, kImageCount> blocks_;
+};

@@ -1,0 +1,166 @@
+#include "demo/music_stream.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// The one stream the mixer's finished hook reports to (the hook carries no user data).
+MusicStream* activeStream = nullptr;
+
+constexpr int kMixRate = 44100;
+constexpr int kChunkFrames = 1024;
+
+}  // namespace
+
+bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum) {
+  if (linked.major != minimum.major) return linked.major > minimum.major;
+  if (linked.minor != minimum.minor) return linked.minor > minimum.minor;
+  return linked.patch >= minimum.patch;
+}
+
+MixerVersion LinkedMixerVersion() {
+  const SDL_version* version = Mix_Linked_Version();
+  return {version->major, version->minor, version->patch};
+}
+
+MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return MusicFileResult::kNotFound;
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    return MusicFileResult::kUnreadable;
+  }
+  if (length == 0) {
+    std::fclose(file);
+    return MusicFileResult::kEmpty;
+  }
+  block.data.reset(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length))));
+  const bool read = block.data && std::fread(block.data.get(), static_cast<size_t>(length), 1, file) == 1;
+  std::fclose(file);
+  if (!read) {
+    block.data.reset();
+    return MusicFileResult::kUnreadable;
+  }
+  block.size = static_cast<size_t>(length);
+  return MusicFileResult::kRead;
+}
+
+MusicStream::~MusicStream() { Close(); }
+
+bool MusicStream::OpenAudio() {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+  if (Mix_OpenAudio(kMixRate, AUDIO_S16SYS, 2, kChunkFrames) != 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  return true;
+}
+
+bool MusicStream::Init() {
+  if (!OpenAudio()) {
+    // No sound device (a server, a remote session, CI): play on silently at the same pace.
+    SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!OpenAudio()) {
+      error_ = SDL_GetError();
+      return false;
+    }
+    silent_ = true;
+  }
+  audioOpen_ = true;
+  Mix_Init(MIX_INIT_MP3);
+
+  Uint16 format = AUDIO_S16SYS;
+  int channels = 2;
+  Mix_QuerySpec(&frequency_, &format, &channels);
+  bytesPerFrame_ = std::max(1, static_cast<int>(SDL_AUDIO_BITSIZE(format) / 8) * channels);
+  return true;
+}
+
+bool MusicStream::Open(const MusicBlock& block) {
+  SDL_RWops* source = SDL_RWFromConstMem(block.data.get(), static_cast<int>(block.size));
+  // The type is given: guessing would report a damaged file as some other format.
+  music_ = source != nullptr ? Mix_LoadMUSType_RW(source, MUS_MP3, 1) : nullptr;
+  if (music_ == nullptr) {
+    error_ = SDL_GetError();
+    return false;
+  }
+  return true;
+}
+
+bool MusicStream::Play() {
+  activeStream = this;
+  Mix_SetPostMix(&MusicStream::PostMix, this);
+  Mix_HookMusicFinished(&MusicStream::MusicFinished);
+  if (Mix_PlayMusic(music_, 0) != 0) {
+    error_ = SDL_GetError();
+    return false;
+  }
+  Mix_PauseMusic();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    counting_ = true;
+    anchorTime_ = SteadyClock::now();
+  }
+  Mix_ResumeMusic();
+  return true;
+}
+
+void MusicStream::PostMix(void* self, uint8_t*, int length) { static_cast<MusicStream*>(self)->CountMixed(length); }
+
+void MusicStream::MusicFinished() {
+  if (activeStream == nullptr) return;
+  std::lock_guard<std::mutex> lock(activeStream->mutex_);
+  activeStream->finished_ = true;
+}
+
+// Each chunk mixed now is heard after the one the device is playing: the heard position at
+// this moment is one chunk behind the start of the chunk just mixed.
+void MusicStream::CountMixed(int bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!counting_ || finished_ || Mix_PausedMusic()) return;
+  const int64_t frames = bytes / bytesPerFrame_;
+  const double chunkMs = 1000.0 * double(frames) / double(frequency_);
+  const double startMs = 1000.0 * double(framesMixed_) / double(frequency_);
+  framesMixed_ += frames;
+  anchorMs_ = std::max(0.0, startMs - chunkMs);
+  chunkMs_ = chunkMs;
+  anchorTime_ = SteadyClock::now();
+}
+
+int32_t MusicStream::MusicTime() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!counting_) return lastTime_;
+  const double elapsedMs = std::chrono::duration<double, std::milli>(SteadyClock::now() - anchorTime_).count();
+  // Between two chunks the heard position moves with the wall clock, but not beyond the
+  // music mixed so far; once the music has ended the wall clock alone carries it on.
+  const double runOn = finished_ ? elapsedMs : std::min(elapsedMs, chunkMs_);
+  const double position = anchorMs_ + std::max(0.0, runOn);
+  const int32_t time = static_cast<int32_t>(std::min(position, 2147483647.0));
+  lastTime_ = std::max(lastTime_, time);
+  return lastTime_;
+}
+
+void MusicStream::Close() {
+  if (music_ != nullptr) {
+    Mix_HaltMusic();
+    Mix_FreeMusic(music_);
+    music_ = nullptr;
+  }
+  if (audioOpen_) {
+    Mix_SetPostMix(nullptr, nullptr);
+    Mix_HookMusicFinished(nullptr);
+    Mix_CloseAudio();
+    Mix_Quit();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audioOpen_ = false;
+  }
+  if (activeStream == this) activeStream = nullptr;
+  std::lock_guard<std::mutex> lock(mutex_);
+  counting_ = false;
+}

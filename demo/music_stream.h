@@ -1,0 +1,95 @@
+// The music: an MP3 decoded from a memory block and played through SDL2_mixer, whose
+// playback position is the show's clock.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include <SDL_mixer.h>
+
+#include "demo/music_clock.h"
+
+struct MixerVersion {
+  int major;
+  int minor;
+  int patch;
+};
+
+// The oldest SDL2_mixer that opens an MP3 from memory with an explicit type through libmpg123.
+inline constexpr MixerVersion kMinimumMixerVersion = {2, 0, 2};
+
+bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum);
+MixerVersion LinkedMixerVersion();
+
+// A whole file in one malloc'd block; the decoder reads from it while the music plays, so it
+// must outlive the stream.
+struct MusicBlock {
+  struct Free {
+    void operator()(void* p) const { std::free(p); }
+  };
+  std::unique_ptr<uint8_t, Free> data;
+  size_t size = 0;
+};
+
+enum class MusicFileResult { kRead, kNotFound, kEmpty, kUnreadable };
+MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block);
+
+class MusicStream : public MusicClock {
+ public:
+  MusicStream() = default;
+  ~MusicStream() override;
+  MusicStream(const MusicStream&) = delete;
+  MusicStream& operator=(const MusicStream&) = delete;
+
+  // Opens the audio output. Without a usable device it falls back to SDL's dummy driver,
+  // which consumes the sound silently at the real pace, so the clock runs the same.
+  bool Init();
+  bool Silent() const { return silent_; }
+
+  // Opens the MP3 in `block` (kept by the caller until Close). On failure the mixer's
+  // reason is in Error().
+  bool Open(const MusicBlock& block);
+  // Starts the music paused, then lets it play.
+  bool Play();
+
+  // Milliseconds of music heard so far: smooth, never going backwards, and running on with
+  // the wall clock once the music has ended.
+  int32_t MusicTime() override;
+
+  // Stops and closes the stream, then the audio output. Safe to call more than once.
+  void Close();
+
+  const std::string& Error() const { return error_; }
+
+ private:
+  using SteadyClock = std::chrono::steady_clock;
+
+  static void PostMix(void* self, uint8_t* stream, int length);
+  static void MusicFinished();
+  void CountMixed(int bytes);
+
+  bool OpenAudio();
+
+  Mix_Music* music_ = nullptr;
+  bool audioOpen_ = false;
+  bool silent_ = false;
+  std::string error_;
+
+  int bytesPerFrame_ = 4;
+  int frequency_ = 44100;
+
+  // Written by the mixer's thread, read by the frame loop.
+  std::mutex mutex_;
+  bool counting_ = false;
+  bool finished_ = false;
+  int64_t framesMixed_ = 0;          // music frames mixed so far
+  double anchorMs_ = 0.0;            // position heard at anchorTime_
+  double chunkMs_ = 0.0;             // how far the heard position may run on from the anchor
+  SteadyClock::time_point anchorTime_{};
+  int32_t lastTime_ = 0;
+};

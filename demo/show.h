@@ -1,0 +1,25 @@
+// Everything the frame loop works with: the converter, the pictures, the scroll speeds and
+// the loop's own record of where the show is.
+#pragma once
+
+#include <cstdint>
+
+#include "demo/images.h"
+#include "quorvel4/converter.h"
+
+// SceneIndex of a frame whose time lies in no window.
+constexpr int32_t kNoScene = 404;
+// The last scene: once it has run, the first frame outside every window ends the show.
+constexpr int32_t kLastScene = 47;
+
+struct Show {
+  BlockColorConverter converter;
+  ShowImages images;
+  float creditsSpeed = 0.0f;
+  float greetingsSpeed = 0.0f;
+  int32_t sceneIndex = 0;
+  bool ended = false;
+};
+
+// The frames' copy of a finished Canvas, drawn back with a shake.
+extern Pixel CanvasCopy[kCanvasPixels];

@@ -1,0 +1,507 @@
+#include "demo/timeline.h"
+
+#include <algorithm>
+#include <array>
+
+#include "demo/cell_filters.h"
+#include "demo/scroll_texts.h"
+#include "effects/big_text.h"
+#include "effects/bit_patterns.h"
+#include "effects/blits.h"
+#include "effects/cell_noise.h"
+#include "effects/dot_cube.h"
+#include "effects/emblem_ticker.h"
+#include "effects/pinwheel.h"
+#include "effects/plasma.h"
+#include "effects/sparkles.h"
+#include "effects/spiral.h"
+#include "effects/starfield.h"
+#include "effects/swarm.h"
+#include "effects/text_lines.h"
+#include "effects/water_ripples.h"
+#include "quorvel4/random.h"
+
+Pixel CanvasCopy[kCanvasPixels];
+
+namespace {
+
+// A scene draws the frame at time t and returns whether it filled the CellScreen itself.
+using SceneAction = bool (*)(int32_t t, Show& show);
+
+struct Scene {
+  SceneWindow window;
+  SceneAction action;
+};
+
+constexpr bool kConverted = true;
+constexpr bool kLeftToLoop = false;
+
+// Renderers whose time argument is a float take the integer time converted once.
+float F(int32_t x) { return static_cast<float>(x); }
+bool Odd(int32_t x) { return (x & 1) != 0; }
+
+void Blit(const Show& show, ImageId id) { BlitImage(show.images[id], Canvas, 160, 100, 0, 0, 160, 100); }
+void Keyed(const Show& show, ImageId id) { BlitKeyedImage(show.images[id], Canvas, 160, 100, 0, 0, 160, 100); }
+void Jitter(const Pixel* picture, int32_t maxShift) { BlitJitteredImage(picture, Canvas, maxShift); }
+void Jitter(const Show& show, ImageId id, int32_t maxShift) { Jitter(show.images[id], maxShift); }
+
+// The finished Canvas, shaken: copied aside, then drawn back over itself row by row.
+void ShakeCanvas(int32_t maxShift) {
+  std::copy(Canvas, Canvas + kCanvasPixels, CanvasCopy);
+  Jitter(CanvasCopy, maxShift);
+}
+
+// A quick flicker between the two bit patterns.
+void FlickerPatterns(int32_t t) {
+  if (Odd(t / 2))
+    DrawXorPattern((t & 4) * 4);
+  else
+    DrawAndPattern((t & 4) * 2);
+}
+
+bool Sparkles(int32_t t) {
+  if (t % 100 == 0) MoveSparkles();
+  RandomFill();
+  DrawSparkles();
+  return kLeftToLoop;
+}
+
+bool OpeningPicture(int32_t, Show& show) {
+  Blit(show, kQo);
+  return kLeftToLoop;
+}
+
+bool ShakenOpening(int32_t, Show& show) {
+  Jitter(show, kQo, 2);
+  return kLeftToLoop;
+}
+
+bool WavingPicture(int32_t t, Show& show) {
+  if (t < 2356) {
+    Blit(show, kOsmir);
+  } else {
+    const float amplitude = static_cast<float>(double(t - 1356) * 8.0 / 2597.0);
+    BlitWavyImage(show.images[kOsmir], Canvas, 160, 100, t, amplitude);
+  }
+  return kLeftToLoop;
+}
+
+bool GrowingShake(int32_t t, Show& show) {
+  Jitter(show, kVarnel, std::max(t - 3953 - 400, 0) / 250);
+  return kLeftToLoop;
+}
+
+// The picture shakes for the last 20 ms of every 160 ms.
+bool ShakingPicture(int32_t t, Show& show) {
+  if ((t / 4) % 40 < 35)
+    Blit(show, kTrelbo);
+  else
+    Jitter(show, kTrelbo, 5);
+  return kLeftToLoop;
+}
+
+bool LogoOverPlasma(int32_t t, Show& show) {
+  const float f = static_cast<float>(double(t - 8821) / 2313.0);
+  DrawBluePlasma(F(t / 2));
+  const int32_t x = static_cast<int32_t>(480.0 * double(f));
+  BlitKeyedImage(show.images[kKvrtLogo640], Canvas, 640, 100, x, 0, 160, 100);
+  return kLeftToLoop;
+}
+
+bool Pinwheel(int32_t t, Show&) {
+  DrawPinwheel(t);
+  return kConverted;
+}
+
+// The picture behind the spiral goes to the Canvas, which this scene never converts: it is
+// drawn for fidelity with the show's original work and never seen.
+bool SpiralFlicker(int32_t t, Show& show) {
+  if (t < 14676 || t > 15076) {
+    Blit(show, kHalvernR);
+    DrawSpiral(t);
+  } else if (Odd(t / 2)) {
+    DrawSpiral((t & 4) * 4);
+  } else {
+    DrawSpiral((t & 4) * 2);
+  }
+  return kConverted;
+}
+
+bool SlowSpiral(int32_t t, Show&) {
+  DrawSpiral(t / 3);
+  return kConverted;
+}
+
+bool ShakenXorPicture(int32_t t, Show& show) {
+  Jitter(show, kFerrund, 10);
+  if (t > 18577) return kLeftToLoop;
+  ConvertCanvas(show);
+  FilterXorTime(t);
+  return kConverted;
+}
+
+bool PlasmaPortrait(int32_t t, Show& show) {
+  DrawPlasma(F(t));
+  Keyed(show, kQuenby);
+  if (t < 26266 || t > 27461) return kLeftToLoop;
+  ConvertCanvas(show);
+  FilterXorRamp(t);
+  return kConverted;
+}
+
+bool MaskedPortrait(int32_t t, Show& show) {
+  DrawPlasma(F(3 * t));
+  Keyed(show, kQuenby);
+  ConvertCanvas(show);
+  FilterMask();
+  return kConverted;
+}
+
+bool PlasmaFace(int32_t t, Show& show) {
+  DrawPlasma(F(t));
+  Keyed(show, kFace);
+  return kLeftToLoop;
+}
+
+bool StarsFace(int32_t t, Show& show) {
+  DrawStarfield(3 * t);
+  Keyed(show, kFace2);
+  return kLeftToLoop;
+}
+
+bool RipplesFace(int32_t t, Show& show) {
+  DrawWaterRipples(t - 33619);
+  Keyed(show, kFace);
+  return kLeftToLoop;
+}
+
+bool ShakenPortrait(int32_t, Show& show) {
+  Jitter(show, kQuenby, 40);
+  return kLeftToLoop;
+}
+
+bool RipplesLogo(int32_t t, Show& show) {
+  DrawWaterRipples(t - 33619);
+  Keyed(show, kDralsk);
+  return kLeftToLoop;
+}
+
+bool FastTextLines(int32_t t, Show&) {
+  DrawTextLines(3 * t);
+  return kConverted;
+}
+
+bool XorSweep(int32_t t, Show&) {
+  DrawXorPattern(4 * t - 160000);
+  return kLeftToLoop;
+}
+
+bool TextLines(int32_t t, Show&) {
+  DrawTextLines(t);
+  return kConverted;
+}
+
+bool Spiral(int32_t t, Show&) {
+  DrawSpiral(t);
+  return kConverted;
+}
+
+bool FastXor(int32_t t, Show&) {
+  DrawXorPattern(8 * t);
+  return kLeftToLoop;
+}
+
+bool FastEmblems(int32_t t, Show&) {
+  DrawEmblemTicker(2 * t);
+  return kConverted;
+}
+
+bool EmblemsAndLines(int32_t t, Show&) {
+  DrawEmblemTicker(t);
+  DrawTextLines(t - 500);
+  return kConverted;
+}
+
+bool HalvernFlicker(int32_t t, Show& show) {
+  Blit(show, Odd(t / 2) ? kHalvern2R : kHalvern2L);
+  return kLeftToLoop;
+}
+
+bool ShakingPlasma(int32_t t, Show&) {
+  DrawPlasma(F(t));
+  ShakeCanvas((t - 61603) / 300);
+  return kLeftToLoop;
+}
+
+bool NoiseCaption(int32_t t, Show& show) {
+  DrawBluePlasma(F(3 * t));
+  ShakeCanvas((t - 64079) / 155);
+  ConvertCanvas(show);
+  DrawBigText("noise!", 22, 18, 0, 0, 0xFFD8);
+  FilterNoise(t);
+  FilterBars(t);
+  return kConverted;
+}
+
+bool SlowShakingPlasma(int32_t t, Show&) {
+  DrawPlasma(F(t / 10));
+  ShakeCanvas((t - 71860) / 150);
+  return kLeftToLoop;
+}
+
+bool ZulFlicker(int32_t t, Show& show) {
+  if (Odd(t / 2))
+    Jitter(show, kHalvern2L, 5);
+  else
+    Blit(show, kZul);
+  return kLeftToLoop;
+}
+
+bool EarlyCellNoise(int32_t t, Show&) {
+  DrawCellNoise(t - 74145);
+  return kConverted;
+}
+
+bool ZulHalvernFlicker(int32_t t, Show& show) {
+  if (Odd(t / 4))
+    Jitter(show, kZul, 4);
+  else
+    Blit(show, kHalvern2R);
+  return kLeftToLoop;
+}
+
+bool ShakingRipples(int32_t t, Show&) {
+  DrawWaterRipples(t - 75000);
+  ShakeCanvas((t - 76747) / 500);
+  return kLeftToLoop;
+}
+
+bool AndSweep(int32_t t, Show&) {
+  DrawAndPattern(t - 78147);
+  return kLeftToLoop;
+}
+
+bool SparklesScene(int32_t t, Show&) { return Sparkles(t); }
+
+bool FastAnd(int32_t t, Show&) {
+  DrawAndPattern(2 * t);
+  return kLeftToLoop;
+}
+
+bool PictureCarousel(int32_t t, Show& show) {
+  if (Odd(t / 4)) {
+    Jitter(show, kZul, 4);
+    return kLeftToLoop;
+  }
+  static constexpr std::array<ImageId, 4> kPictures = {kHalvernR, kHalvernL, kHalvern2L, kHalvern2R};
+  Blit(show, kPictures[(t / 8) % 4]);
+  return kLeftToLoop;
+}
+
+bool PatternFlicker(int32_t t, Show&) {
+  FlickerPatterns(t);
+  return kLeftToLoop;
+}
+
+bool PlasmaTexts(int32_t t, Show& show) {
+  DrawPlasma(F(t));
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+bool XorPlasmaTexts(int32_t t, Show& show) {
+  DrawPlasma(F(2 * (90656 - t)));
+  ConvertCanvas(show);
+  FilterXorTime(t);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+bool RipplesTexts(int32_t t, Show& show) {
+  DrawWaterRipples((t - 90656) / 2);
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+// The dot cube goes to the Canvas, which this scene never converts: only the texts are seen.
+// The call stays so that the cube's own state moves exactly as in the show's original run.
+bool HiddenCubeTexts(int32_t t, Show& show) {
+  DrawDotCube(t * 100);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+bool RampTexts(int32_t t, Show& show) {
+  DrawScrollTexts(t, show);
+  FilterXorRamp(t);
+  return kConverted;
+}
+
+bool PatternTexts(int32_t t, Show& show) {
+  FlickerPatterns(t);
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  if (Odd(t / 2)) FilterInvert();
+  return kConverted;
+}
+
+bool SwarmTexts(int32_t t, Show& show) {
+  MoveSwarm();
+  MoveSwarm();
+  DrawSwarm();
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+bool CloseCubeTexts(int32_t t, Show& show) {
+  DrawDotCubeClose(t - 101165);
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+// The close cube is drawn first and wiped by the starfield, which clears the Canvas: the call
+// stays for the cube's own state.
+bool StarsTexts(int32_t t, Show& show) {
+  DrawDotCubeClose(t - 102110);
+  DrawStarfield(t);
+  ConvertCanvas(show);
+  DrawScrollTexts(t, show);
+  return kConverted;
+}
+
+bool LateCellNoise(int32_t t, Show&) {
+  DrawCellNoise(t - 104891);
+  return kConverted;
+}
+
+bool CubeAndSwarm(int32_t t, Show&) {
+  DrawDotCube(t);
+  for (int i = 0; i < 4; ++i) MoveSwarm();
+  DrawSwarm();
+  return kLeftToLoop;
+}
+
+bool ClosingCaption(int32_t, Show&) {
+  DrawBigText(":) 2003", 15, 14, 0, 0, 0xFFD8);
+  return kConverted;
+}
+
+// In the order the windows are tried. Scene 7's window starts inside scene 6's, so scene 6
+// takes every time up to 13424.
+const Scene kScenes[] = {
+    {{0, 701, 0}, OpeningPicture},
+    {{701, 1356, 1}, ShakenOpening},
+    {{1356, 3953, 2}, WavingPicture},
+    {{3953, 6491, 3}, GrowingShake},
+    {{6491, 8821, 4}, ShakingPicture},
+    {{8821, 11134, 5}, LogoOverPlasma},
+    {{11134, 13425, 6}, Pinwheel},
+    {{13245, 16086, 7}, SpiralFlicker},
+    {{16086, 17878, 8}, SlowSpiral},
+    {{17878, 21063, 9}, ShakenXorPicture},
+    {{21063, 28576, 10}, PlasmaPortrait},
+    {{28576, 29909, 11}, MaskedPortrait},
+    {{29909, 32569, 12}, PlasmaFace},
+    {{32569, 33619, 13}, StarsFace},
+    {{33619, 34829, 14}, RipplesFace},
+    {{34829, 35629, 15}, ShakenPortrait},
+    {{35629, 39857, 16}, RipplesLogo},
+    {{39857, 43288, 17}, FastTextLines},
+    {{43288, 43588, 18}, XorSweep},
+    {{43588, 46859, 19}, TextLines},
+    {{46859, 49287, 20}, Spiral},
+    {{49287, 51527, 21}, FastXor},
+    {{51527, 56937, 22}, FastTextLines},
+    {{56937, 57537, 23}, FastEmblems},
+    {{57537, 61403, 24}, EmblemsAndLines},
+    {{61403, 61603, 25}, HalvernFlicker},
+    {{61603, 64079, 26}, ShakingPlasma},
+    {{64079, 71860, 27}, NoiseCaption},
+    {{71860, 73007, 28}, SlowShakingPlasma},
+    {{73007, 74145, 29}, ZulFlicker},
+    {{74145, 75445, 30}, EarlyCellNoise},
+    {{75445, 76747, 31}, ZulHalvernFlicker},
+    {{76747, 78147, 32}, ShakingRipples},
+    {{78147, 78647, 33}, AndSweep},
+    {{78647, 79247, 34}, SparklesScene},
+    {{79247, 80558, 35}, FastAnd},
+    {{80558, 81821, 36}, SparklesScene},
+    {{81821, 83536, 37}, PictureCarousel},
+    {{83536, 84006, 38}, PatternFlicker},
+    {{84006, 86772, 39}, PlasmaTexts},
+    {{86772, 90656, 40}, XorPlasmaTexts},
+    {{90656, 91944, 41}, RipplesTexts},
+    {{91944, 95691, 42}, HiddenCubeTexts},
+    {{95691, 96299, 2042}, RampTexts},
+    {{96299, 97369, 1042}, PatternTexts},
+    {{97369, 101165, 43}, SwarmTexts},
+    {{101165, 102110, 44}, CloseCubeTexts},
+    {{102110, 104891, 45}, StarsTexts},
+    {{104891, 117485, 46}, LateCellNoise},
+    {{117485, 122397, 47}, CubeAndSwarm},
+    {{122397, 123689, kKeepSceneIndex}, ClosingCaption},
+};
+
+const Scene* FindScene(int32_t t) {
+  for (const Scene& scene : kScenes)
+    if (scene.window.lower < t && t < scene.window.upper) return &scene;
+  return nullptr;
+}
+
+// Scroll position in columns: the quotient worked out in floating point, truncated.
+int32_t ScrollPosition(int32_t t, float speed) { return static_cast<int32_t>(double(t - 84006) / double(speed)); }
+
+}  // namespace
+
+std::vector<SceneWindow> SceneWindows() {
+  std::vector<SceneWindow> windows;
+  for (const Scene& scene : kScenes) windows.push_back(scene.window);
+  return windows;
+}
+
+bool RunScene(int32_t t, Show& show) {
+  const Scene* scene = FindScene(t);
+  if (scene == nullptr) {
+    if (show.sceneIndex == kLastScene)
+      show.ended = true;
+    else
+      show.sceneIndex = kNoScene;
+    return false;
+  }
+  const bool converted = scene->action(t, show);
+  if (scene->window.sceneIndex != kKeepSceneIndex) show.sceneIndex = scene->window.sceneIndex;
+  return converted;
+}
+
+void ConvertCanvas(Show& show) {
+  show.converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+}
+
+void RandomFill() {
+  // Three separate statements: the draws' order is fixed (the first one lands in bits 16-23).
+  const Pixel high = static_cast<Pixel>(Random() % 256);
+  const Pixel middle = static_cast<Pixel>(Random() % 256);
+  const Pixel low = static_cast<Pixel>(Random() % 256);
+  std::fill(Canvas, Canvas + kCanvasPixels, high * 65536 + middle * 256 + low);
+}
+
+void DrawScrollTexts(int32_t t, const Show& show) {
+  const int32_t credits = ScrollPosition(t, show.creditsSpeed);
+  const int32_t greetings = ScrollPosition(t, show.greetingsSpeed);
+  DrawBigText(CreditsText, 1, 31, credits, 0, 0x11DB);
+  DrawBigText(CreditsText, 0, 30, credits, 0, 0xFFDB);
+  DrawBigText(GreetingsText, 1, 9, greetings, 0, 0x11DB);
+  DrawBigText(GreetingsText, 0, 8, greetings, 0, 0xFFDB);
+}
+
+float ScrollSpeed(uint32_t length) {
+  // 20885 ms is the stretch of music under the texts; every big-text character is 7 columns.
+  // A text too short or too long for that stretch still scrolls, one column per millisecond.
+  const uint32_t columns = length * 7;
+  if (columns == 0) return 1.0f;
+  return static_cast<float>(std::max(20885u / columns, 1u));
+}
