@@ -1,12 +1,41 @@
 #include "demo/music_stream.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 namespace {
+
+// ALSA and the MP3 decoder write notes to standard error while a device or a file is
+// opened; on the terminal that shows the picture they would garble it. Failures are reported
+// through SDL's error text instead.
+class QuietStandardError {
+ public:
+  QuietStandardError() {
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      dup2(null, STDERR_FILENO);
+      close(null);
+    }
+  }
+  ~QuietStandardError() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    close(saved_);
+  }
+  QuietStandardError(const QuietStandardError&) = delete;
+  QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+ private:
+  int saved_ = -1;
+};
 
 // The one stream the mixer's finished hook reports to (the hook carries no user data).
 MusicStream* activeStream = nullptr;
@@ -54,6 +83,8 @@ MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block) {
 MusicStream::~MusicStream() { Close(); }
 
 bool MusicStream::OpenAudio() {
+  // The show has its own key test and must stay stoppable by signals: SDL is not to catch them.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   if (Mix_OpenAudio(kMixRate, AUDIO_S16SYS, 2, kChunkFrames) != 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -63,6 +94,7 @@ bool MusicStream::OpenAudio() {
 }
 
 bool MusicStream::Init() {
+  QuietStandardError quiet;
   if (!OpenAudio()) {
     // No sound device (a server, a remote session, CI): play on silently at the same pace.
     SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -83,6 +115,7 @@ bool MusicStream::Init() {
 }
 
 bool MusicStream::Open(const MusicBlock& block) {
+  QuietStandardError quiet;
   SDL_RWops* source = SDL_RWFromConstMem(block.data.get(), static_cast<int>(block.size));
   // The type is given: guessing would report a damaged file as some other format.
   music_ = source != nullptr ? Mix_LoadMUSType_RW(source, MUS_MP3, 1) : nullptr;

@@ -452,10 +452,10 @@ const Scene* FindScene(int32_t t) {
   return nullptr;
 }
 
-// Scroll position in columns: the quotient worked out in floating point, truncated.
-int32_t ScrollPosition(int32_t t, float speed) { return static_cast<int32_t>(double(t - 84006) / double(speed)); }
-
 }  // namespace
+
+// The quotient is worked out in floating point and truncated.
+int32_t ScrollPosition(int32_t t, float speed) { return static_cast<int32_t>(double(t - 84006) / double(speed)); }
 
 std::vector<SceneWindow> SceneWindows() {
   std::vector<SceneWindow> windows;

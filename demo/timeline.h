@@ -33,5 +33,8 @@ void RandomFill();
 // The two scrolling texts over the closing scenes.
 void DrawScrollTexts(int32_t t, const Show& show);
 
+// Scroll position in columns at time t for a text moving one column every `speed` ms.
+int32_t ScrollPosition(int32_t t, float speed);
+
 // Milliseconds of music per column of scroll for a text of `length` characters.
 float ScrollSpeed(uint32_t length);

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "demo/demo_main.h"
+#include "demo/cell_filters.h"
+#include "demo/frame.h"
+#include "demo/scroll_texts.h"
+#include "demo/timeline.h"
+#include "effects/blits.h"
+#include "demo_test_support.h"
+#include "quorvel4/console.h"
+#include "quorvel4/random.h"
+
+namespace {
+
+// A show with its converter's table and every picture filled with a pattern of its own. The
+// table takes a while to build, so one show serves a whole test, reset for every use.
+Show* MakeShow(int32_t sceneIndex = 0) {
+  static std::unique_ptr<Show> shared;
+  if (shared) {
+    shared->sceneIndex = sceneIndex;
+    shared->ended = false;
+    std::memset(Canvas, 0, sizeof Canvas);
+    std::memset(CellScreen, 0, sizeof CellScreen);
+    return shared.get();
+  }
+  shared = std::make_unique<Show>();
+  Show* show = shared.get();
+  show->converter.BuildMap(0xFFFF);
+  show->images.Allocate();
+  for (int id = 0; id < kImageCount; ++id) {
+    const ImageSpec& spec = SpecOf(static_cast<ImageId>(id));
+    const std::vector<uint8_t> bytes = StandInPicture(spec.width, spec.height, id);
+    Pixel* pixels = show->images.Mutable(static_cast<ImageId>(id));
+    for (int i = 0; i < spec.width * spec.height; ++i)
+      pixels[i] = bytes[3 * i] + bytes[3 * i + 1] * 256u + bytes[3 * i + 2] * 65536u;
+  }
+  show->creditsSpeed = 16.0f;
+  show->greetingsSpeed = 13.0f;
+  show->sceneIndex = sceneIndex;
+  std::memset(Canvas, 0, sizeof Canvas);
+  std::memset(CellScreen, 0, sizeof CellScreen);
+  return show;
+}
+
+bool CanvasHolds(const Pixel* picture) { return std::equal(Canvas, Canvas + kCanvasPixels, picture); }
+
+bool CanvasIsBlack() { return std::all_of(Canvas, Canvas + kCanvasPixels, [](Pixel p) { return p == 0; }); }
+
+uint32_t StateAfterDraws(uint32_t state, int draws) {
+  SeedRandom(state);
+  for (int i = 0; i < draws; ++i) Random();
+  return RandomState();
+}
+
+}  // namespace
+
+TEST(Timeline, TimesOnOrOutsideTheBoundsDrawNothing) {
+  for (int32_t t : {-5000, -1, 0, 701, 1356, 123689, 200000}) {
+    auto show = MakeShow(12);
+    EXPECT_FALSE(RunScene(t, *show)) << t;
+    EXPECT_EQ(show->sceneIndex, kNoScene) << t;
+    EXPECT_FALSE(show->ended) << t;
+    EXPECT_TRUE(CanvasIsBlack()) << t;
+  }
+}
+
+TEST(Timeline, ScenesAtTheirBounds) {
+  struct Case {
+    int32_t t, scene;
+    bool converted;
+  };
+  for (const Case c : {Case{1, 0, false}, Case{700, 0, false}, Case{702, 1, false}, Case{13300, 6, true},
+                       Case{13424, 6, true}, Case{13425, 7, true}, Case{16085, 7, true}, Case{18577, 9, true},
+                       Case{18578, 9, false}, Case{26265, 10, false}, Case{26266, 10, true}, Case{27461, 10, true},
+                       Case{27462, 10, false}, Case{95700, 2042, true}, Case{96300, 1042, true},
+                       Case{122396, 47, false}}) {
+    auto show = MakeShow();
+    EXPECT_EQ(RunScene(c.t, *show), c.converted) << c.t;
+    EXPECT_EQ(show->sceneIndex, c.scene) << c.t;
+  }
+}
+
+TEST(Timeline, OpeningScenesDrawTheirPictures) {
+  auto show = MakeShow();
+  RunScene(300, *show);
+  EXPECT_TRUE(CanvasHolds(show->images[kQo]));
+
+  show = MakeShow();
+  RunScene(2000, *show);
+  EXPECT_TRUE(CanvasHolds(show->images[kOsmir]));
+}
+
+TEST(Timeline, TheSecondPictureShakesForTheLastTwentyMillisecondsOfEach160) {
+  struct Case {
+    int32_t t;
+    bool shakes;
+  };
+  for (const Case c : {Case{6720, false}, Case{6859, false}, Case{6860, true}, Case{6876, true}, Case{6879, true},
+                       Case{6880, false}}) {
+    auto show = MakeShow();
+    SeedRandom(5);
+    RunScene(c.t, *show);
+    EXPECT_EQ(RandomState(), StateAfterDraws(5, c.shakes ? 100 : 0)) << c.t;
+    if (!c.shakes) {
+      EXPECT_TRUE(CanvasHolds(show->images[kTrelbo])) << c.t;
+    }
+  }
+}
+
+TEST(Timeline, ShakingScenesDrawOncePerRow) {
+  // Jittered pictures and the shaken Canvas copies: 100 draws a frame, whatever the shift.
+  for (int32_t t : {702, 3954, 18000, 35000, 61700, 65000, 72000, 73010, 75452, 77000, 81829}) {
+    auto show = MakeShow();
+    SeedRandom(11);
+    RunScene(t, *show);
+    EXPECT_EQ(RandomState(), StateAfterDraws(11, 100)) << t;
+  }
+  // Their plain frames draw nothing.
+  for (int32_t t : {300, 2000, 73008, 75448, 81824}) {
+    auto show = MakeShow();
+    SeedRandom(11);
+    RunScene(t, *show);
+    EXPECT_EQ(RandomState(), 11u) << t;
+  }
+}
+
+TEST(Timeline, RandomFillTakesThreeDrawsForOneColour) {
+  SeedRandom(1234);
+  const int first = Random(), second = Random(), third = Random();
+  SeedRandom(1234);
+  RandomFill();
+  const Pixel expected = (first % 256) * 65536u + (second % 256) * 256u + (third % 256);
+  EXPECT_TRUE(std::all_of(Canvas, Canvas + kCanvasPixels, [&](Pixel p) { return p == expected; }));
+  EXPECT_EQ(RandomState(), StateAfterDraws(1234, 3));
+}
+
+TEST(Timeline, ScrollPositionsAndSpeeds) {
+  EXPECT_EQ(ScrollSpeed(182), 16.0f);
+  EXPECT_EQ(ScrollSpeed(221), 13.0f);
+  EXPECT_EQ(ScrollPosition(84007, 16.0f), 0);
+  EXPECT_EQ(ScrollPosition(84007, 13.0f), 0);
+  EXPECT_EQ(ScrollPosition(84022, 16.0f), 1);
+  EXPECT_EQ(ScrollPosition(84022, 13.0f), 1);
+  EXPECT_EQ(ScrollPosition(104890, 16.0f), 1305);
+  EXPECT_EQ(ScrollPosition(104890, 13.0f), 1606);
+  // Nonsense lengths never give a speed of zero, which would divide by zero.
+  EXPECT_EQ(ScrollSpeed(0), 1.0f);
+  EXPECT_EQ(ScrollSpeed(5000), 1.0f);
+}
+
+TEST(Timeline, TheShowsTextsGiveTheSpeeds) {
+  if (std::strlen(CreditsText) == 0) GTEST_SKIP() << "the texts' wording is not in this tree yet";
+  Show show;
+  SetScrollSpeeds(show);
+  EXPECT_EQ(show.creditsSpeed, 16.0f);
+  EXPECT_EQ(show.greetingsSpeed, 13.0f);
+}
+
+TEST(Timeline, WindowsFollowEachOtherWithoutGaps) {
+  const std::vector<SceneWindow> windows = SceneWindows();
+  ASSERT_EQ(windows.size(), 51u);
+  EXPECT_EQ(windows.front().lower, 0);
+  EXPECT_EQ(windows.back().upper, 123689);
+  EXPECT_EQ(windows.back().sceneIndex, kKeepSceneIndex);
+  for (size_t i = 1; i < windows.size(); ++i) {
+    EXPECT_LT(windows[i].lower, windows[i].upper);
+    // Scene 7's window opens inside scene 6's; every other one opens where the last closed.
+    if (windows[i].sceneIndex == 7)
+      EXPECT_EQ(windows[i].lower, 13245);
+    else
+      EXPECT_EQ(windows[i].lower, windows[i - 1].upper) << "row " << i;
+  }
+}
+
+TEST(Timeline, TheShowEndsAfterTheLastScene) {
+  auto show = MakeShow();
+  RunScene(120000, *show);
+  EXPECT_EQ(show->sceneIndex, kLastScene);
+  EXPECT_TRUE(RunScene(123000, *show));  // the caption keeps SceneIndex
+  EXPECT_EQ(show->sceneIndex, kLastScene);
+  EXPECT_FALSE(show->ended);
+  RunScene(123689, *show);
+  EXPECT_TRUE(show->ended);
+  EXPECT_TRUE(CanvasIsBlack());
+
+  // A frame exactly on the caption's lower bound also ends it.
+  show = MakeShow();
+  RunScene(122000, *show);
+  RunScene(122397, *show);
+  EXPECT_TRUE(show->ended);
+}
+
+TEST(Timeline, AfterAStallPastTheLastSceneTheShowRunsOnBlank) {
+  auto show = MakeShow();
+  RunScene(110000, *show);
+  RunScene(123000, *show);
+  EXPECT_EQ(show->sceneIndex, 46);
+  RunScene(123689, *show);
+  EXPECT_FALSE(show->ended);
+  EXPECT_EQ(show->sceneIndex, kNoScene);
+  RunScene(130000, *show);
+  EXPECT_FALSE(show->ended);
+}
+
+TEST(FrameLoop, PresentsEveryFrameClearsAndStopsAtTheEnd) {
+  auto backend = std::make_unique<HeadlessBackend>();
+  HeadlessBackend* screen = backend.get();
+  UseConsoleBackend(std::move(backend));
+  InitConsoleWithSeed(1);
+  auto show = MakeShow();
+  ScriptedClock clock({300, 120000, 123689, 123700});
+  int pauses = 0;
+  RunFrameLoop(clock, *show, [&] { ++pauses; });
+  // The frame that ends the show is still presented; the one after it is not run.
+  EXPECT_EQ(screen->PresentCount(), 3);
+  EXPECT_EQ(pauses, 3);
+  EXPECT_FALSE(clock.Exhausted());
+  EXPECT_TRUE(CanvasIsBlack());
+  EXPECT_TRUE(std::all_of(CellScreen, CellScreen + kScreenCells, [](Cell c) { return c == 0; }));
+  // The last frame shows the conversion of a black Canvas.
+  const Cell black = screen->LastFrame()[0];
+  EXPECT_TRUE(std::all_of(screen->LastFrame().begin(), screen->LastFrame().end(), [&](Cell c) { return c == black; }));
+}
+
+TEST(FrameLoop, AWaitingKeyStopsBeforeTheNextFrame) {
+  auto backend = std::make_unique<HeadlessBackend>();
+  HeadlessBackend* screen = backend.get();
+  UseConsoleBackend(std::move(backend));
+  InitConsoleWithSeed(1);
+  auto show = MakeShow();
+  ScriptedClock clock({300, 400, 500});
+  RunFrameLoop(clock, *show, [&] { screen->PressKey(); });
+  EXPECT_EQ(screen->PresentCount(), 1);
+}
+
+TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
+  auto backend = std::make_unique<HeadlessBackend>();
+  HeadlessBackend* screen = backend.get();
+  UseConsoleBackend(std::move(backend));
+  InitConsoleWithSeed(1);
+  auto show = MakeShow();
+  RunFrame(300, *show);
+  std::vector<Cell> expected(kScreenCells);
+  BlitImage(show->images[kQo], Canvas, 160, 100, 0, 0, 160, 100);
+  show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, expected.data());
+  EXPECT_EQ(screen->LastFrame(), expected);
+
+  // Scene 9 up to 18577: converted, then the time filter over the cells.
+  std::memset(Canvas, 0, sizeof Canvas);
+  SeedRandom(3);
+  RunFrame(18000, *show);
+  SeedRandom(3);
+  BlitJitteredImage(show->images[kFerrund], Canvas, 10);
+  show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+  FilterXorTime(18000);
+  EXPECT_EQ(screen->LastFrame(), std::vector<Cell>(CellScreen, CellScreen + kScreenCells));
+}
