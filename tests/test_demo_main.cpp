@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "demo/demo_main.h"
+#include "demo_test_support.h"
+#include "quorvel4/console.h"
+
+namespace {
+
+HeadlessBackend* UseHeadlessConsole() {
+  auto backend = std::make_unique<HeadlessBackend>();
+  HeadlessBackend* screen = backend.get();
+  UseConsoleBackend(std::move(backend));
+  InitConsoleWithSeed(1);
+  return screen;
+}
+
+std::string Row(const std::vector<Cell>& cells, int column, int row, int length) {
+  std::string text;
+  for (int k = 0; k < length; ++k) text += static_cast<char>(cells[column + 80 * row + k] & 0xFF);
+  return text;
+}
+
+// Runs DemoMain in `directory` and returns its result and what it printed.
+std::pair<int, std::string> RunDemoIn(const std::filesystem::path& directory) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  WorkingDirectory here(directory);
+  testing::internal::CaptureStdout();
+  const int result = DemoMain();
+  return {result, testing::internal::GetCapturedStdout()};
+}
+
+}  // namespace
+
+TEST(DemoStartUp, LoadingLinesStandOneBelowTheOther) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 0);
+  HeadlessBackend* screen = UseHeadlessConsole();
+  Show show;
+  ASSERT_TRUE(PrepareShow(show, (scratch.path() / "data").string()));
+  EXPECT_EQ(screen->PresentCount(), 2);
+  EXPECT_EQ(screen->Title(), "[quenby] // [dralsk] | alt+enter for fullscreen ");
+  const std::vector<Cell>& cells = screen->LastFrame();
+  EXPECT_EQ(Row(cells, 5, 4, 15), std::string("loading images") + '\0');
+  EXPECT_EQ(Row(cells, 5, 5, 14), std::string("loading music") + '\0');
+  EXPECT_EQ(cells[5 + 80 * 4], 0x0F6C);
+  ASSERT_NE(show.images[kZul], nullptr);
+}
+
+TEST(DemoStartUp, MissingDataDirectorySaysWhereItLooked) {
+  ScratchDirectory scratch;
+  HeadlessBackend* screen = UseHeadlessConsole();
+  const auto [result, printed] = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_NE(printed.find(scratch.path().string()), std::string::npos) << printed;
+  EXPECT_NE(printed.find("\"data\""), std::string::npos) << printed;
+  EXPECT_TRUE(screen->Restored());
+}
+
+TEST(DemoStartUp, AMissingPictureIsNamedAndStopsTheShow) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 20);
+  std::filesystem::remove(scratch.path() / "data" / "face2_160x100.raw");
+  HeadlessBackend* screen = UseHeadlessConsole();
+  const auto [result, printed] = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed, "Error!\nCannot read the picture file data//face2_160x100.raw\n");
+  EXPECT_TRUE(screen->Restored());
+  EXPECT_EQ(screen->PresentCount(), 1);  // only "loading images" was shown
+}
+
+TEST(DemoStartUp, MusicFileFailures) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 0);
+  UseHeadlessConsole();
+  auto [result, printed] = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed, "Error!\nFile Not Found\n");
+
+  WriteBytes((scratch.path() / "data" / "8920.mp3").string(), {});
+  UseHeadlessConsole();
+  std::tie(result, printed) = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed, "Error!\nThe music file data//8920.mp3 is empty\n");
+
+  WriteBytes((scratch.path() / "data" / "8920.mp3").string(), std::vector<uint8_t>(4000, 0x5A));
+  UseHeadlessConsole();
+  std::tie(result, printed) = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed.rfind("Error!\nCannot decode the music file data//8920.mp3 as MP3", 0), 0u) << printed;
+}
+
+TEST(DemoStartUp, AKeyAtTheStartEndsTheShowWithSuccess) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 20);
+  HeadlessBackend* screen = UseHeadlessConsole();
+  screen->PressKey();
+  const auto [result, printed] = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(printed, "");
+  // The loading screen was the last thing presented: no frame ran.
+  EXPECT_EQ(screen->PresentCount(), 2);
+}
