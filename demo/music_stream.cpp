@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -59,6 +60,12 @@ MixerVersion LinkedMixerVersion() {
 MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block) {
   FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return MusicFileResult::kNotFound;
+  // A directory opens too, and reports a length of LONG_MAX.
+  struct stat status {};
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+    std::fclose(file);
+    return MusicFileResult::kUnreadable;
+  }
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {

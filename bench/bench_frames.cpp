@@ -1,0 +1,67 @@
+// The cost of one whole frame of every scene: the scene's drawing, the conversion, the filters
+// and overlays, and presenting (headless: a copy of the cells).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo/demo_main.h"
+#include "demo/frame.h"
+#include "demo/timeline.h"
+#include "quorvel4/console.h"
+
+namespace {
+
+// Pictures of a fixed pattern, written once to a scratch directory for the real start-up.
+std::string WritePictures() {
+  char name[] = "/tmp/qvl_bench_XXXXXX";
+  const std::filesystem::path dir = mkdtemp(name);
+  for (int id = 0; id < kImageCount; ++id) {
+    const ImageSpec& spec = SpecOf(static_cast<ImageId>(id));
+    std::vector<uint8_t> bytes(static_cast<size_t>(spec.width) * spec.height * 3);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    FILE* file = std::fopen((dir / spec.fileName).c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  return dir.string();
+}
+
+Show& PreparedShow() {
+  static std::unique_ptr<Show> show;
+  if (show) return *show;
+  UseConsoleBackend(std::make_unique<HeadlessBackend>());
+  InitConsoleWithSeed(2003);
+  show = std::make_unique<Show>();
+  const std::string dir = WritePictures();
+  if (!PrepareShow(*show, dir)) std::abort();
+  std::filesystem::remove_all(dir);
+  SetScrollSpeeds(*show);
+  return *show;
+}
+
+void BM_Frame(benchmark::State& state, int32_t t) {
+  Show& show = PreparedShow();
+  for (auto _ : state) {
+    show.sceneIndex = 0;
+    show.ended = false;
+    RunFrame(t, show);
+  }
+}
+
+// One benchmark per row of the table, at the middle of its window.
+const bool registered = [] {
+  for (const SceneWindow& window : SceneWindows()) {
+    const int32_t t = window.lower + (window.upper - window.lower) / 2;
+    const std::string scene = window.sceneIndex == kKeepSceneIndex ? "caption" : std::to_string(window.sceneIndex);
+    benchmark::RegisterBenchmark(("Frame/scene_" + scene + "/t_" + std::to_string(t)).c_str(), BM_Frame, t)
+        ->Unit(benchmark::kMicrosecond);
+  }
+  return true;
+}();
+
+}  // namespace
