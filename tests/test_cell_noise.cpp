@@ -3,6 +3,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 #include "effects/cell_noise.h"
 #include "quorvel4/random.h"
@@ -108,14 +109,19 @@ TEST(CellNoise, SpreadDoublesEveryFourSeconds) {
 }
 
 TEST(CellNoise, ExtremeTimesStayWellDefined) {
-  // Far beyond the show's times the spread would leave the integer range; the noise stays
-  // bounded and every cell is still written.
+  // Far beyond the show's times the spread would leave the integer range; it stops growing
+  // instead, so any two such times with the same position in the second look alike.
+  SeedRandom(3);
+  DrawCellNoise(120647);
+  const std::vector<Cell> late(CellScreen, CellScreen + kScreenCells);
   SeedRandom(3);
   for (Cell& c : CellScreen) c = 0xABCD;
-  DrawCellNoise(INT_MAX);
+  DrawCellNoise(INT_MAX);  // 2147483647 % 1000 = 647
+  EXPECT_EQ(late, std::vector<Cell>(CellScreen, CellScreen + kScreenCells));
   int untouched = 0;
   for (Cell c : CellScreen) untouched += c == 0xABCD;
   EXPECT_LT(untouched, 10);
-  DrawCellNoise(INT_MIN);  // the spread vanishes: every start value is the base, 0
-  EXPECT_EQ(CellScreen[0] >> 8, 0);
+
+  DrawCellNoise(INT_MIN);  // the spread vanishes: every column starts from 0
+  for (int x = 0; x < 80; ++x) EXPECT_EQ(CellScreen[x] >> 8, 0);
 }
