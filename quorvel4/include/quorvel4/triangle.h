@@ -15,6 +15,11 @@
 // cannot overflow it. Each part is scanned row by row with float edges: the left edge is
 // truncated, the right edge rounded to nearest (it starts half a pixel to the right), and
 // both ends of a row's span are painted. The middle row belongs to both parts.
+//
+// Edge positions are 32-bit floats: for vertices within a few thousand pixels of the Canvas
+// the edges are exact to a small fraction of a pixel, but with vertices millions of pixels
+// away they grow coarse and a painted edge may stray from the true one (the painted rows
+// stay exact, and the clipping still holds).
 void FillTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Pixel colour);
 
 // The triangle with apex (apexX, apexY) above the flat edge from (leftX, bottomY) to
