@@ -2,7 +2,7 @@
 //
 //   view [--ascii] PICTURE.png
 //
-// The picture is scaled to fit the 80 x 50 cell screen, keeping its aspect, and centred on
+// The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
 // --ascii the ASCII-art converter draws its brightness as character shapes. Any key ends.
 // Exit status: 0 shown, 1 the picture cannot be read, 2 bad arguments.
@@ -27,7 +27,7 @@ constexpr const char* kUsage = "usage: view [--ascii] PICTURE.png\n";
 
 // A terminal cell is about twice as tall as it is wide, and each cell shows 2 x 2 Canvas
 // pixels, so one Canvas pixel is twice as tall as it is wide.
-constexpr double kPixelAspect = 2.0;
+constexpr double kPixelHeightToWidth = 2.0;
 
 struct Options {
   bool ascii = false;
@@ -79,12 +79,12 @@ Pixel AreaMean(const Picture& p, int x0, int x1, int y0, int y1, bool grey) {
   return r | (g << 8) | (b << 16);
 }
 
-// Scales the picture into the middle of the Canvas, as large as fits with its aspect kept;
+// Scales the picture into the middle of the Canvas, as large as fits with its proportions kept;
 // each Canvas pixel is the mean of the picture pixels it covers.
 void FitToCanvas(const Picture& p, bool grey) {
-  const double scale = std::min(double(kCanvasWidth) / p.width, double(kCanvasHeight) * kPixelAspect / p.height);
+  const double scale = std::min(double(kCanvasWidth) / p.width, double(kCanvasHeight) * kPixelHeightToWidth / p.height);
   const int w = std::clamp(static_cast<int>(p.width * scale + 0.5), 1, kCanvasWidth);
-  const int h = std::clamp(static_cast<int>(p.height * scale / kPixelAspect + 0.5), 1, kCanvasHeight);
+  const int h = std::clamp(static_cast<int>(p.height * scale / kPixelHeightToWidth + 0.5), 1, kCanvasHeight);
   const int left = (kCanvasWidth - w) / 2, top = (kCanvasHeight - h) / 2;
 
   std::fill(Canvas, Canvas + kCanvasPixels, Pixel{0});
