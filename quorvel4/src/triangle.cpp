@@ -86,34 +86,35 @@ void ScanPart(Edges e, int32_t top, int32_t bottom, bool allColumnsOnCanvas, Pix
 // rounded once to a float.
 float Slope(int64_t run, float height) { return static_cast<float>(double(run) / double(height)); }
 
+// A part with one flat side: its left edge runs from column leftTop in row `top` to column
+// leftBottom in row `bottom`, its right edge from rightTop to rightBottom. The left edge
+// starts truncated, the right edge half a pixel further right (rounded to nearest).
+void FillPart(int32_t leftTop, int32_t rightTop, int32_t leftBottom, int32_t rightBottom, int32_t top, int32_t bottom,
+              Pixel colour) {
+  if (top >= bottom) return;
+  const float h = static_cast<float>(int64_t{bottom} - top);
+  Edges e;
+  e.dl = Slope(int64_t{leftBottom} - leftTop, h);
+  e.dr = Slope(int64_t{rightBottom} - rightTop, h);
+  e.left = static_cast<float>(leftTop);
+  e.right = static_cast<float>(double(rightTop) + 0.5);
+  const bool onCanvas = OnCanvasColumn(leftTop) && OnCanvasColumn(rightTop) && OnCanvasColumn(leftBottom) &&
+                        OnCanvasColumn(rightBottom);
+  ScanPart(e, top, bottom, onCanvas, colour);
+}
+
 }  // namespace
 
 void FillFlatBottom(int32_t apexX, int32_t apexY, int32_t leftX, int32_t /*leftY*/, int32_t rightX, int32_t bottomY,
                     Pixel colour) {
-  if (apexY >= bottomY) return;
   if (rightX < leftX) std::swap(leftX, rightX);
-  const float h = static_cast<float>(int64_t{bottomY} - apexY);
-  Edges e;
-  e.dl = Slope(int64_t{leftX} - apexX, h);
-  e.dr = Slope(int64_t{rightX} - apexX, h);
-  e.left = static_cast<float>(apexX);
-  e.right = static_cast<float>(double(apexX) + 0.5);
-  const bool onCanvas = OnCanvasColumn(apexX) && OnCanvasColumn(leftX) && OnCanvasColumn(rightX);
-  ScanPart(e, apexY, bottomY, onCanvas, colour);
+  FillPart(apexX, apexX, leftX, rightX, apexY, bottomY, colour);
 }
 
 void FillFlatTop(int32_t leftX, int32_t topY, int32_t rightX, int32_t /*rightY*/, int32_t apexX, int32_t apexY,
                  Pixel colour) {
-  if (topY >= apexY) return;
   if (rightX < leftX) std::swap(leftX, rightX);
-  const float h = static_cast<float>(int64_t{apexY} - topY);
-  Edges e;
-  e.dl = Slope(int64_t{apexX} - leftX, h);
-  e.dr = Slope(int64_t{apexX} - rightX, h);
-  e.left = static_cast<float>(leftX);
-  e.right = static_cast<float>(double(rightX) + 0.5);
-  const bool onCanvas = OnCanvasColumn(leftX) && OnCanvasColumn(rightX) && OnCanvasColumn(apexX);
-  ScanPart(e, topY, apexY, onCanvas, colour);
+  FillPart(leftX, rightX, apexX, apexX, topY, apexY, colour);
 }
 
 void FillTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, int32_t y2, Pixel colour) {
