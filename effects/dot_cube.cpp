@@ -86,11 +86,11 @@ void PaintGrid() {
 }
 
 void DrawCube(int32_t time, int32_t nearLimit) {
-  // The turns are smooth in time; the distance steps by one unit every 10 ms until it
-  // reaches the near limit.
+  // Every division of the time is a floating one: the cube turns and approaches smoothly
+  // (one unit of distance per 10 ms) until it reaches the near limit.
   const float spin = static_cast<float>(time / 1000.0 + 0.01);
   const float tilt = static_cast<float>(time / 800.0 + 0.01);
-  float distance = static_cast<float>(time / 10 - 90);
+  float distance = static_cast<float>(time / 10.0 - 90);
   if (distance > float(nearLimit)) distance = float(nearLimit);
 
   const Turn spinTurn(spin);

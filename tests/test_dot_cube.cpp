@@ -28,7 +28,7 @@ Pixel At(int x, int y) { return Canvas[x + 160 * y]; }
 std::array<int, 4000> ExpectedHits(int time, float nearLimit) {
   const float spin = static_cast<float>(time / 1000.0 + 0.01);
   const float tilt = static_cast<float>(time / 800.0 + 0.01);
-  float distance = static_cast<float>(time / 10 - 90);
+  float distance = static_cast<float>(time / 10.0 - 90);
   distance = std::min(distance, nearLimit);
   std::array<int, 4000> hits{};
   for (int i = -4; i <= 4; ++i) {
@@ -82,7 +82,7 @@ TEST(DotCube, MakingTheDotsReportsToTheDebugSinkOnly) {
 
 TEST(DotCube, ProjectsTheTurnedLatticeOntoTheGrid) {
   Prepare();
-  // The fly-in (the distance steps by one unit every 10 ms to -8), then the final scene.
+  // The fly-in (the distance approaches smoothly, one unit per 10 ms, to -8), then the final scene.
   for (int time : {0, 1, 333, 815, 819, 820, 944}) {
     for (Pixel& p : Canvas) p = 0xABCDEF;
     DrawDotCubeClose(time);
