@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -82,6 +83,43 @@ TEST(BlockColorMatch, TiesKeepTheFirstCandidate) {
   // Next to red, the rounded three-quarter mix of red with itself (41) beats red (42):
   // a light shade in one colour.
   EXPECT_EQ(c.MatchCell(41, 0, 0), 0x44B0);
+}
+
+namespace {
+
+// The matching rule written out plainly, as a check on the table-driven matcher: the
+// nearest of the 16 solid colours e, then the mixes of e with each colour j in turn, the
+// first of equal distances staying.
+int32_t PlainMatch(int r, int g, int b) {
+  static const int P[16][3] = {{0, 0, 0},    {0, 0, 42},   {0, 42, 0},   {0, 42, 42},   {42, 0, 0},   {42, 0, 42},
+                               {42, 21, 0},  {42, 42, 42}, {9999, 9999, 9999},          {21, 21, 63}, {21, 63, 21},
+                               {21, 63, 63}, {63, 21, 21}, {63, 21, 63}, {63, 63, 21},  {63, 63, 63}};
+  auto dist = [&](int q0, int q1, int q2) { return (q0 - r) * (q0 - r) + (q1 - g) * (q1 - g) + (q2 - b) * (q2 - b); };
+  int best = 0x7FFFFFFF, e = 0, result = 0;
+  for (int i = 0; i < 16; ++i)
+    if (int d = dist(P[i][0], P[i][1], P[i][2]); d < best) best = d, e = i, result = i * 256 + 219;
+  for (int j = 0; j < 16; ++j) {
+    const int hi = std::max(j, e), lo = std::min(j, e), attribute = lo * 16 + hi;
+    int m[3][3];
+    for (int c = 0; c < 3; ++c) {
+      m[0][c] = (P[j][c] + P[e][c]) / 2;
+      m[1][c] = (3 * P[j][c]) / 4 + P[e][c] / 4;
+      m[2][c] = P[j][c] / 4 + (3 * P[e][c]) / 4;
+    }
+    const int glyph[3] = {177, j > e ? 178 : 176, e > j ? 178 : 176};
+    for (int t = 0; t < 3; ++t)
+      if (int d = dist(m[t][0], m[t][1], m[t][2]); d < best) best = d, result = attribute * 256 + glyph[t];
+  }
+  return result;
+}
+
+}  // namespace
+
+TEST(BlockColorMatch, AgreesWithThePlainRuleForEveryLevel) {
+  BlockColorConverter c;
+  for (int r = 0; r < 64; ++r)
+    for (int g = 0; g < 64; ++g)
+      for (int b = 0; b < 64; ++b) ASSERT_EQ(c.MatchCell(r, g, b), PlainMatch(r, g, b)) << r << "," << g << "," << b;
 }
 
 TEST_F(BuiltConverter, EveryEntryIsTheMatchOfItsKeyAndNeverDarkGrey) {
