@@ -24,10 +24,6 @@ constexpr Level3 kBlockPalette[16] = {
 
 constexpr int kFullBlock = 219, kDarkShade = 178, kMediumShade = 177, kLightShade = 176;
 
-constexpr int32_t Distance(const Level3& q, int32_t r, int32_t g, int32_t b) {
-  return (q.r - r) * (q.r - r) + (q.g - g) * (q.g - g) + (q.b - b) * (q.b - b);
-}
-
 constexpr Level3 Half(const Level3& a, const Level3& b) {
   return {(a.r + b.r) / 2, (a.g + b.g) / 2, (a.b + b.b) / 2};
 }
@@ -37,17 +33,16 @@ constexpr Level3 ThreeQuarters(const Level3& major, const Level3& minor) {
   return {(3 * major.r) / 4 + minor.r / 4, (3 * major.g) / 4 + minor.g / 4, (3 * major.b) / 4 + minor.b / 4};
 }
 
-// A mixed colour that may stand for a target, with the Cell that shows it.
-struct Candidate {
-  Level3 colour;
-  int32_t cell;
-};
+constexpr int kMixCount = 48;
 
 // For each nearest solid colour e, the 48 mixes of e with every colour j, in the order they
-// are tried: half and half, three quarters j, three quarters e, for j = 0 to 15. Working them
-// out once keeps the 262,144 matches of a table build cheap.
+// are tried: half and half, three quarters j, three quarters e, for j = 0 to 15; with the
+// Cell that shows each. Working them out once keeps the 262,144 matches of a table build
+// cheap, and keeping each channel in an array of its own lets the distances be computed
+// side by side.
 struct MixTable {
-  Candidate mixes[16][48];
+  int32_t r[16][kMixCount], g[16][kMixCount], b[16][kMixCount];
+  int32_t cell[16][kMixCount];
 };
 
 constexpr MixTable MakeMixTable() {
@@ -57,15 +52,49 @@ constexpr MixTable MakeMixTable() {
     for (int j = 0; j < 16; ++j) {
       const Level3& pj = kBlockPalette[j];
       const int32_t attribute = j > e ? e * 16 + j : j * 16 + e;  // the higher colour in front
-      t.mixes[e][3 * j] = {Half(pj, pe), attribute * 256 + kMediumShade};
-      t.mixes[e][3 * j + 1] = {ThreeQuarters(pj, pe), attribute * 256 + (j > e ? kDarkShade : kLightShade)};
-      t.mixes[e][3 * j + 2] = {ThreeQuarters(pe, pj), attribute * 256 + (e > j ? kDarkShade : kLightShade)};
+      const Level3 colours[3] = {Half(pj, pe), ThreeQuarters(pj, pe), ThreeQuarters(pe, pj)};
+      const int32_t glyphs[3] = {kMediumShade, j > e ? kDarkShade : kLightShade, e > j ? kDarkShade : kLightShade};
+      for (int m = 0; m < 3; ++m) {
+        t.r[e][3 * j + m] = colours[m].r;
+        t.g[e][3 * j + m] = colours[m].g;
+        t.b[e][3 * j + m] = colours[m].b;
+        t.cell[e][3 * j + m] = attribute * 256 + glyphs[m];
+      }
     }
   }
   return t;
 }
 
 constexpr MixTable kMixes = MakeMixTable();
+
+// The palette with each channel in an array of its own.
+struct SolidTable {
+  int32_t r[16], g[16], b[16];
+};
+
+constexpr SolidTable MakeSolidTable() {
+  SolidTable t{};
+  for (int i = 0; i < 16; ++i) t.r[i] = kBlockPalette[i].r, t.g[i] = kBlockPalette[i].g, t.b[i] = kBlockPalette[i].b;
+  return t;
+}
+
+constexpr SolidTable kSolids = MakeSolidTable();
+
+// The first of the N colours (r[k], g[k], b[k]) nearest to the target; its distance goes to
+// `distance`. All N distances are computed before they are compared, so the compiler can
+// work on several at once.
+template <int N>
+int FirstNearest(const int32_t* r, const int32_t* g, const int32_t* b, int32_t red, int32_t green, int32_t blue,
+                 int32_t* distance) {
+  int32_t d[N];
+  for (int k = 0; k < N; ++k) d[k] = (r[k] - red) * (r[k] - red) + (g[k] - green) * (g[k] - green) + (b[k] - blue) * (b[k] - blue);
+  int32_t nearest = d[0];
+  for (int k = 1; k < N; ++k) nearest = d[k] < nearest ? d[k] : nearest;
+  int k = 0;
+  while (d[k] != nearest) ++k;
+  *distance = nearest;
+  return k;
+}
 
 // The colour key of a pixel: its three channels reduced to 6 bits each.
 // Red level to bits 12-17, green level to bits 6-11, blue level to bits 0-5.
@@ -97,27 +126,17 @@ void ConvertBlocks(const Cell* map, const Pixel* pixels, const SourceRect& rect,
 BlockColorConverter::~BlockColorConverter() { delete[] mBlockMap; }
 
 int32_t BlockColorConverter::MatchCell(int32_t red, int32_t green, int32_t blue) {
-  // Stage 1: the nearest solid colour; the lowest number wins a tie.
-  int32_t best = 0x7FFFFFFF;
-  int e = 0;
-  for (int i = 0; i < 16; ++i) {
-    const int32_t d = Distance(kBlockPalette[i], red, green, blue);
-    if (d < best) {
-      best = d;
-      e = i;
-    }
-  }
+  // Stage 1: the nearest solid colour e; the lowest number wins a tie.
+  int32_t best = 0;
+  const int e = FirstNearest<16>(kSolids.r, kSolids.g, kSolids.b, red, green, blue, &best);
   int32_t cell = e * 256 + kFullBlock;
 
-  // Stage 2: mixes of that colour with every colour, e itself included; the distance of
-  // stage 1 carries on, and again the first of equals stays.
-  for (const Candidate& mix : kMixes.mixes[e]) {
-    const int32_t d = Distance(mix.colour, red, green, blue);
-    if (d < best) {
-      best = d;
-      cell = mix.cell;
-    }
-  }
+  // Stage 2: mixes of e with every colour, e itself included. The distance of stage 1
+  // carries on, a mix must be strictly nearer, and among equally near mixes the first
+  // tried wins.
+  int32_t nearest = 0;
+  const int k = FirstNearest<kMixCount>(kMixes.r[e], kMixes.g[e], kMixes.b[e], red, green, blue, &nearest);
+  if (nearest < best) cell = kMixes.cell[e][k];
   return cell;
 }
 
