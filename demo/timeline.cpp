@@ -59,6 +59,15 @@ void FlickerPatterns(int32_t t) {
     DrawAndPattern((t & 4) * 2);
 }
 
+// Flicker between a shaken picture and a still one.
+bool ShakenOrStill(bool shaken, Show& show, ImageId shakenPicture, int32_t maxShift, ImageId stillPicture) {
+  if (shaken)
+    Jitter(show, shakenPicture, maxShift);
+  else
+    Blit(show, stillPicture);
+  return kLeftToLoop;
+}
+
 bool Sparkles(int32_t t) {
   if (t % 100 == 0) MoveSparkles();
   RandomFill();
@@ -92,13 +101,7 @@ bool GrowingShake(int32_t t, Show& show) {
 }
 
 // The picture shakes for the last 20 ms of every 160 ms.
-bool ShakingPicture(int32_t t, Show& show) {
-  if ((t / 4) % 40 < 35)
-    Blit(show, kTrelbo);
-  else
-    Jitter(show, kTrelbo, 5);
-  return kLeftToLoop;
-}
+bool ShakingPicture(int32_t t, Show& show) { return ShakenOrStill((t / 4) % 40 >= 35, show, kTrelbo, 5, kTrelbo); }
 
 bool LogoOverPlasma(int32_t t, Show& show) {
   const float f = static_cast<float>(double(t - 8821) / 2313.0);
@@ -249,26 +252,14 @@ bool SlowShakingPlasma(int32_t t, Show&) {
   return kLeftToLoop;
 }
 
-bool ZulFlicker(int32_t t, Show& show) {
-  if (Odd(t / 2))
-    Jitter(show, kHalvern2L, 5);
-  else
-    Blit(show, kZul);
-  return kLeftToLoop;
-}
+bool ZulFlicker(int32_t t, Show& show) { return ShakenOrStill(Odd(t / 2), show, kHalvern2L, 5, kZul); }
 
 bool EarlyCellNoise(int32_t t, Show&) {
   DrawCellNoise(t - 74145);
   return kConverted;
 }
 
-bool ZulHalvernFlicker(int32_t t, Show& show) {
-  if (Odd(t / 4))
-    Jitter(show, kZul, 4);
-  else
-    Blit(show, kHalvern2R);
-  return kLeftToLoop;
-}
+bool ZulHalvernFlicker(int32_t t, Show& show) { return ShakenOrStill(Odd(t / 4), show, kZul, 4, kHalvern2R); }
 
 bool ShakingRipples(int32_t t, Show&) {
   DrawWaterRipples(t - 75000);
@@ -303,11 +294,16 @@ bool PatternFlicker(int32_t t, Show&) {
   return kLeftToLoop;
 }
 
-bool PlasmaTexts(int32_t t, Show& show) {
-  DrawPlasma(F(t));
+// The closing scenes convert their Canvas themselves and scroll the texts over it.
+bool ConvertWithTexts(int32_t t, Show& show) {
   ConvertCanvas(show);
   DrawScrollTexts(t, show);
   return kConverted;
+}
+
+bool PlasmaTexts(int32_t t, Show& show) {
+  DrawPlasma(F(t));
+  return ConvertWithTexts(t, show);
 }
 
 bool XorPlasmaTexts(int32_t t, Show& show) {
@@ -320,9 +316,7 @@ bool XorPlasmaTexts(int32_t t, Show& show) {
 
 bool RipplesTexts(int32_t t, Show& show) {
   DrawWaterRipples((t - 90656) / 2);
-  ConvertCanvas(show);
-  DrawScrollTexts(t, show);
-  return kConverted;
+  return ConvertWithTexts(t, show);
 }
 
 // The dot cube goes to the Canvas, which this scene never converts: only the texts are seen.
@@ -351,16 +345,12 @@ bool SwarmTexts(int32_t t, Show& show) {
   MoveSwarm();
   MoveSwarm();
   DrawSwarm();
-  ConvertCanvas(show);
-  DrawScrollTexts(t, show);
-  return kConverted;
+  return ConvertWithTexts(t, show);
 }
 
 bool CloseCubeTexts(int32_t t, Show& show) {
   DrawDotCubeClose(t - 101165);
-  ConvertCanvas(show);
-  DrawScrollTexts(t, show);
-  return kConverted;
+  return ConvertWithTexts(t, show);
 }
 
 // The close cube is drawn first and wiped by the starfield, which clears the Canvas: the call
@@ -368,9 +358,7 @@ bool CloseCubeTexts(int32_t t, Show& show) {
 bool StarsTexts(int32_t t, Show& show) {
   DrawDotCubeClose(t - 102110);
   DrawStarfield(t);
-  ConvertCanvas(show);
-  DrawScrollTexts(t, show);
-  return kConverted;
+  return ConvertWithTexts(t, show);
 }
 
 bool LateCellNoise(int32_t t, Show&) {

@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <memory>
+
 #include "demo/images.h"
+#include "quorvel4/console.h"
 
 // A fresh directory, removed with everything in it at the end of the test.
 class ScratchDirectory {
@@ -85,3 +88,12 @@ class WorkingDirectory {
  private:
   std::filesystem::path saved_;
 };
+
+// The headless console, set up with seed 1; returns it for inspection.
+inline HeadlessBackend* UseHeadlessConsole() {
+  auto backend = std::make_unique<HeadlessBackend>();
+  HeadlessBackend* screen = backend.get();
+  UseConsoleBackend(std::move(backend));
+  InitConsoleWithSeed(1);
+  return screen;
+}

@@ -26,6 +26,12 @@ ToolRun Capture(const std::string& arguments, const ScratchDirectory& scratch) {
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(std::istreambuf_iterator<char>(in), {})};
 }
 
+// Stand-in pictures in scratch/data; returns the --data argument that names them.
+std::string StandInDataArgument(const ScratchDirectory& scratch) {
+  WriteStandInData(scratch.path() / "data", 0);
+  return " --data " + (scratch.path() / "data").string();
+}
+
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -53,8 +59,7 @@ TEST(Capture, SameSeedAndTimesGiveTheSameBytes) {
 
 TEST(Capture, CellsAreLittleEndianAndTheEndRuleStopsTheCapture) {
   ScratchDirectory scratch;
-  WriteStandInData(scratch.path() / "data", 0);
-  const ToolRun run = Capture("--seed 1 --data " + (scratch.path() / "data").string() +
+  const ToolRun run = Capture("--seed 1" + StandInDataArgument(scratch) +
                               " --times 120000:124000:100 --format cells --out " + scratch.File("end.cells"),
                           scratch);
   ASSERT_EQ(run.status, 0) << run.errors;
@@ -73,8 +78,7 @@ TEST(Capture, CellsAreLittleEndianAndTheEndRuleStopsTheCapture) {
 
 TEST(Capture, PngFramesAreNamedByTime) {
   ScratchDirectory scratch;
-  WriteStandInData(scratch.path() / "data", 0);
-  const ToolRun run = Capture("--seed 1 --data " + (scratch.path() / "data").string() +
+  const ToolRun run = Capture("--seed 1" + StandInDataArgument(scratch) +
                               " --times 300,2000 --format png --out " + scratch.File("frames"),
                           scratch);
   ASSERT_EQ(run.status, 0) << run.errors;
@@ -89,8 +93,7 @@ TEST(Capture, PngFramesAreNamedByTime) {
 
 TEST(Capture, BadArgumentsAreUsageErrors) {
   ScratchDirectory scratch;
-  WriteStandInData(scratch.path() / "data", 0);
-  const std::string data = " --data " + (scratch.path() / "data").string();
+  const std::string data = StandInDataArgument(scratch);
   const std::string out = " --out " + scratch.File("x");
   struct Case {
     std::string arguments, says;

@@ -10,14 +10,6 @@
 
 namespace {
 
-HeadlessBackend* UseHeadlessConsole() {
-  auto backend = std::make_unique<HeadlessBackend>();
-  HeadlessBackend* screen = backend.get();
-  UseConsoleBackend(std::move(backend));
-  InitConsoleWithSeed(1);
-  return screen;
-}
-
 std::string Row(const std::vector<Cell>& cells, int column, int row, int length) {
   std::string text;
   for (int k = 0; k < length; ++k) text += static_cast<char>(cells[column + 80 * row + k] & 0xFF);

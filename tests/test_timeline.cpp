@@ -208,10 +208,7 @@ TEST(Timeline, AfterAStallPastTheLastSceneTheShowRunsOnBlank) {
 }
 
 TEST(FrameLoop, PresentsEveryFrameClearsAndStopsAtTheEnd) {
-  auto backend = std::make_unique<HeadlessBackend>();
-  HeadlessBackend* screen = backend.get();
-  UseConsoleBackend(std::move(backend));
-  InitConsoleWithSeed(1);
+  HeadlessBackend* screen = UseHeadlessConsole();
   auto show = MakeShow();
   ScriptedClock clock({300, 120000, 123689, 123700});
   int pauses = 0;
@@ -228,10 +225,7 @@ TEST(FrameLoop, PresentsEveryFrameClearsAndStopsAtTheEnd) {
 }
 
 TEST(FrameLoop, AWaitingKeyStopsBeforeTheNextFrame) {
-  auto backend = std::make_unique<HeadlessBackend>();
-  HeadlessBackend* screen = backend.get();
-  UseConsoleBackend(std::move(backend));
-  InitConsoleWithSeed(1);
+  HeadlessBackend* screen = UseHeadlessConsole();
   auto show = MakeShow();
   ScriptedClock clock({300, 400, 500});
   RunFrameLoop(clock, *show, [&] { screen->PressKey(); });
@@ -239,10 +233,7 @@ TEST(FrameLoop, AWaitingKeyStopsBeforeTheNextFrame) {
 }
 
 TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
-  auto backend = std::make_unique<HeadlessBackend>();
-  HeadlessBackend* screen = backend.get();
-  UseConsoleBackend(std::move(backend));
-  InitConsoleWithSeed(1);
+  HeadlessBackend* screen = UseHeadlessConsole();
   auto show = MakeShow();
   RunFrame(300, *show);
   std::vector<Cell> expected(kScreenCells);
