@@ -150,3 +150,18 @@ TEST(Capture, WholeShowRunsClean) {
   EXPECT_EQ(run.errors, "");
   EXPECT_GT(std::filesystem::file_size(scratch.File("show")), 1000u * 8000u);
 }
+
+TEST(Capture, AnsiStreamIsTheSameForTheSameRun) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 5" + StandInDataArgument(scratch) + " --times 300,900,18000 --format ansi --out ";
+  const ToolRun first = Capture(common + scratch.File("a.ans"), scratch);
+  if (first.status == 2 && first.errors.find("does not have yet") != std::string::npos)
+    GTEST_SKIP() << "this build has no terminal encoder";
+  ASSERT_EQ(first.status, 0) << first.errors;
+  ASSERT_EQ(Capture(common + scratch.File("b.ans"), scratch).status, 0);
+  const std::string bytes = ReadAll(scratch.File("a.ans"));
+  EXPECT_EQ(bytes, ReadAll(scratch.File("b.ans")));
+  // Three frames of escape sequences, the first one whole: far more than 4000 bytes.
+  EXPECT_GT(bytes.size(), 4000u);
+  EXPECT_NE(bytes.find("\x1b["), std::string::npos);
+}

@@ -21,6 +21,9 @@
 #include "png_io.h"
 #include "quorvel4/console.h"
 #include "quorvel4/raster.h"
+#if __has_include("quorvel4/terminal_encoder.h")
+#include "quorvel4/terminal_encoder.h"
+#endif
 
 namespace {
 
@@ -176,10 +179,45 @@ class PngWriter : public FrameWriter {
   std::filesystem::path directory_;
 };
 
+#if __has_include("quorvel4/terminal_encoder.h")
+// The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
+class AnsiWriter : public FrameWriter {
+ public:
+  explicit AnsiWriter(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+    if (file_ == nullptr) error = "cannot write " + path + ": " + std::strerror(errno);
+  }
+  ~AnsiWriter() override {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+  bool Write(int32_t, const Cell* cells) override {
+    const std::string_view bytes = encoder_.EncodeFrame(cells);
+    if (bytes.empty() || std::fwrite(bytes.data(), bytes.size(), 1, file_) == 1) return true;
+    error = "write failed";
+    return false;
+  }
+  bool Finish() override {
+    // Plain colours again for whatever the terminal shows after the replay.
+    const bool written = std::fputs("\x1b[0m\n", file_) >= 0;
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!written || !closed) error = "write failed";
+    return written && closed;
+  }
+
+ private:
+  FILE* file_;
+  TerminalEncoder encoder_{ColorMode::kTrueColor};
+};
+#endif
+
 std::unique_ptr<FrameWriter> MakeWriter(const Options& options) {
   if (options.format == "cells") return std::make_unique<CellsWriter>(options.out);
   if (options.format == "png") return std::make_unique<PngWriter>(options.out);
+#if __has_include("quorvel4/terminal_encoder.h")
+  return std::make_unique<AnsiWriter>(options.out);
+#else
   UsageError("--format ansi needs the terminal encoder, which this build does not have yet");
+#endif
 }
 
 // The headless console, handing each frame of the loop to the writer.
