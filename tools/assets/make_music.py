@@ -244,22 +244,21 @@ class Song:
         self.pads(sec, MAIN_PROGRESSION, 0.1, 3.0)
         self.advance(sec)
 
+    def full_band(self, sec, counter, theme, crash, drums, arp, arp_bright, pad, pad_cutoff):
+        """Everything at once: drums with open hats, bass, a high arpeggio, pads and the theme."""
+        self.crash(sec, crash)
+        self.drums(sec, {0, 1, 2, 3}, {1, 3}, 4, drums, open_hats=True)
+        self.bassline(sec, MAIN_PROGRESSION, counter=counter)
+        self.arp(sec, MAIN_PROGRESSION, 4, arp, 24, arp_bright, counter=counter)
+        self.pads(sec, MAIN_PROGRESSION, pad, pad_cutoff, counter=counter)
+        self.theme(sec, theme, MAIN_THEME, sy.lead, 0.32)
+
     def main(self, sec):
-        self.crash(sec, 0.55)
-        self.drums(sec, {0, 1, 2, 3}, {1, 3}, 4, 1.0, open_hats=True)
-        self.bassline(sec, MAIN_PROGRESSION, counter="theme")
-        self.arp(sec, MAIN_PROGRESSION, 4, 0.1, 24, 0.6, counter="theme")
-        self.pads(sec, MAIN_PROGRESSION, 0.12, 3.0, counter="theme")
-        self.theme(sec, "theme", MAIN_THEME, sy.lead, 0.32)
+        self.full_band(sec, "theme", "theme", 0.55, 1.0, 0.1, 0.6, 0.12, 3.0)
 
     def finale(self, sec):
-        self.crash(sec, 0.6)
-        self.drums(sec, {0, 1, 2, 3}, {1, 3}, 4, 1.05, open_hats=True)
-        self.bassline(sec, MAIN_PROGRESSION, counter="finale")
-        self.arp(sec, MAIN_PROGRESSION, 4, 0.12, 24, 1.0, counter="finale")
-        self.pads(sec, MAIN_PROGRESSION, 0.14, 4.0, counter="finale")
-        self.running["finale_theme"] = 16
-        self.theme(sec, "finale_theme", MAIN_THEME, sy.lead, 0.32, octave=0)
+        self.running["finale_theme"] = 16  # the theme's second half, which climbs higher
+        self.full_band(sec, "finale", "finale_theme", 0.6, 1.05, 0.12, 1.0, 0.14, 4.0)
         self.advance(sec, "finale")
 
     def breakdown(self, sec):
