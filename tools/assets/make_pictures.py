@@ -278,8 +278,8 @@ def trelbo():
     inside = dx * dx + dy * dy <= 1
     dz = np.sqrt(np.clip(1 - dx * dx - dy * dy, 0, 1))
     light = np.clip(-0.5 * dx - 0.6 * dy + 0.62 * dz, 0, 1)
-    spec = np.clip(light, 0, 1) ** 20
-    ball = np.array(LBLUE, float) * (0.25 + 0.75 * light[..., None]) + 255 * spec[..., None]
+    highlight = np.clip(light, 0, 1) ** 20
+    ball = np.array(LBLUE, float) * (0.25 + 0.75 * light[..., None]) + 255 * highlight[..., None]
     arr = np.where(inside[..., None], np.clip(ball, 0, 255), arr)
     # its shadow on the floor
     shadow = ((xs - cx) / 26) ** 2 + ((ys - 80) / 5) ** 2 <= 1
