@@ -266,11 +266,13 @@ def trelbo():
     ys, xs = np.mgrid[0:H * SS, 0:160 * SS] / SS
     below = ys > 46
     depth = 400.0 / np.maximum(ys - 46, 0.5)
-    u = (xs - 80) * depth / 40.0
-    v = depth
-    check = ((np.floor(u) + np.floor(v / 4)) % 2 == 0)
-    fade = np.clip((ys - 46) / 54.0, 0, 1)[..., None]
-    floor = np.where(check[..., None], np.array(LRED, float), np.array(YELLOW, float)) * (0.35 + 0.65 * fade)
+    u = (xs - 80) * depth / 70.0
+    v = depth / 4.0
+    check = ((np.floor(u) + np.floor(v)) % 2 == 0)
+    floor = np.where(check[..., None], np.array(LRED, float), np.array(YELLOW, float))
+    # towards the horizon the squares get too small for the cells: fade them into a haze
+    haze = np.clip((depth - 24) / 36.0, 0, 1)[..., None]
+    floor = floor * (1 - haze) + np.array((170, 85, 60), float) * haze
     arr = np.where(below[..., None], floor, sky)
     # the ball: shaded sphere with a highlight
     cx, cy, r = 80, 40, 24
@@ -346,14 +348,16 @@ def face():
     ellipse(d, 80, 44, 40, 34, BROWN)
     ellipse(dm, 80, 44, 40, 34, 255)
     # neck and shoulders
-    rect(d, 70, 78, 90, 92, (220, 150, 100)); rect(dm, 70, 78, 90, 92, 255)
+    rect(d, 70, 78, 90, 92, (230, 150, 75)); rect(dm, 70, 78, 90, 92, 255)
     ellipse(d, 80, 112, 50, 22, BLUE); ellipse(dm, 80, 112, 50, 22, 255)
     # the face, shaded from the left
     ys, xs = np.mgrid[0:H * SS, 0:160 * SS] / SS
     fx, fy = (xs - 80) / 32, (ys - 52) / 30
     inside = fx * fx + fy * fy <= 1
-    shade = np.clip(0.95 - 0.35 * (fx + 0.3) ** 2 - 0.2 * fy, 0.45, 1)
-    skin = np.array((255, 190, 130), float) * shade[..., None]
+    # skin halfway between light red and yellow, which the cells show as an even shade;
+    # a gentle shadow towards the jaw and the right cheek
+    shade = np.clip(1.02 - 0.12 * (fx + 0.3) ** 2 - 0.08 * fy, 0.85, 1)
+    skin = np.array((255, 170, 85), float) * shade[..., None]
     m = Image.fromarray((inside * 255).astype(np.uint8), "L")
     img.paste(to_image(skin), (0, 0), m)
     dm.bitmap((0, 0), m, fill=255)
@@ -366,7 +370,7 @@ def face():
         circle(d, ex + 1, 48, 2, INK)
         line(d, [(ex - 8, 39), (ex, 36), (ex + 8, 39)], (120, 60, 0), 2)
     # nose and mouth
-    line(d, [(80, 50), (76, 64), (82, 65)], (190, 110, 70), 2)
+    line(d, [(80, 50), (76, 64), (82, 65)], (170, 85, 0), 2)
     d.chord([64 * SS, 62 * SS, 96 * SS, 80 * SS], 0, 180, fill=(170, 0, 40))
     d.chord([68 * SS, 64 * SS, 92 * SS, 72 * SS], 0, 180, fill=WHITE)
     ellipse(d, 60, 64, 5, 3, (255, 130, 120))
