@@ -47,6 +47,14 @@ class WaterRipples : public ::testing::Test {
     }
   }
   static int32_t& At(int field, int x, int y) { return RippleFields[field][x + kWidth * y]; }
+
+  // The source raises the four neighbours of its point (x, y) in `field`.
+  static void ExpectSourceAround(int field, int x, int y) {
+    EXPECT_EQ(At(field, x + 1, y), 455);
+    EXPECT_EQ(At(field, x, y + 1), 455);
+    EXPECT_EQ(At(field, x, y - 1), 455);
+    EXPECT_EQ(At(field, x - 1, y), 455);
+  }
 };
 
 }  // namespace
@@ -59,10 +67,7 @@ TEST_F(WaterRipples, FirstCallRaisesTheSourceInTheSecondFieldAndStepsIntoTheFirs
   DrawWaterRipples(0);
 
   // The source at (80, 80) raises its four neighbours, not itself; one drop of height 50.
-  EXPECT_EQ(At(1, 81, 80), 455);
-  EXPECT_EQ(At(1, 80, 81), 455);
-  EXPECT_EQ(At(1, 80, 79), 455);
-  EXPECT_EQ(At(1, 79, 80), 455);
+  ExpectSourceAround(1, 80, 80);
   EXPECT_EQ(At(1, 80, 80), 0);
   EXPECT_EQ(At(1, drop.x, drop.y), 50);
 
@@ -106,17 +111,14 @@ TEST_F(WaterRipples, FieldsTakeTurnsAndTheSourceGlides) {
   // integer ones, which would put it near (105, 33).
   SeedRandom(4);
   DrawWaterRipples(600);
-  EXPECT_EQ(At(0, 110, 27), 455);
-  EXPECT_EQ(At(0, 109, 28), 455);
-  EXPECT_EQ(At(0, 109, 26), 455);
-  EXPECT_EQ(At(0, 108, 27), 455);
+  ExpectSourceAround(0, 109, 27);
   // The ripples of the first call went on in the second field.
   EXPECT_GT(At(1, 80, 80), 0);
   EXPECT_LE(At(1, 80, 80), 255);
   // Third call: the second field is current again.
   SeedRandom(5);
   DrawWaterRipples(600);
-  EXPECT_EQ(At(1, 110, 27), 455);
+  ExpectSourceAround(1, 109, 27);
 }
 
 TEST_F(WaterRipples, WaveStepTruncatesDampsAndClamps) {
