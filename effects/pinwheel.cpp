@@ -12,7 +12,7 @@ constexpr int32_t kHubX = 39;
 constexpr int32_t kHubY = 24;
 constexpr double kInnerRadius = 20.0;
 constexpr double kOuterRadius = 40.0;
-constexpr double kAspect = 1.33;          // cells are taller than wide
+constexpr double kWidthScale = 1.33;  // cells are taller than wide
 constexpr double kDegreesPerRadian = 57.2;  // the wheel's own, slightly short, conversion
 constexpr double kSectorDegrees = 15.0;
 constexpr int32_t kWhite = 0x0F00;
@@ -25,7 +25,7 @@ struct SpokePoint {
 
 // The point at `radius` along the spoke at `radians`; angle 0 points straight down.
 SpokePoint PointOnSpoke(double radians, double radius) {
-  const float x = static_cast<float>(std::sin(radians) * radius * kAspect + kHubX);
+  const float x = static_cast<float>(std::sin(radians) * radius * kWidthScale + kHubX);
   const float y = static_cast<float>(std::cos(radians) * radius + kHubY);
   return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
