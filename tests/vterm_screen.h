@@ -3,7 +3,14 @@
 
 #include <vterm.h>
 
+#include <gtest/gtest.h>
+
 #include <string_view>
+#include <vector>
+
+#include "quorvel4/cp437.h"
+#include "quorvel4/palette.h"
+#include "quorvel4/terminal_encoder.h"
 
 class VtScreen {
  public:
@@ -44,3 +51,63 @@ class VtScreen {
   VTermScreenCallbacks callbacks_{};
   bool cursorVisible_ = true;
 };
+
+// ANSI colour index of each console colour: red and blue trade places.
+inline constexpr int kAnsiOfConsole[16] = {0, 4, 2, 6, 1, 5, 3, 7, 8, 12, 10, 14, 9, 13, 11, 15};
+
+// The colour xterm (and the terminals that follow it) shows for a 256-colour index; libvterm's
+// own cube uses other levels, so it cannot be asked.
+inline Rgb Xterm256Rgb(int index) {
+  constexpr uint8_t kLevels[6] = {0, 95, 135, 175, 215, 255};
+  if (index >= 232) {
+    const auto grey = static_cast<uint8_t>(8 + 10 * (index - 232));
+    return {grey, grey, grey};
+  }
+  const int cube = index - 16;
+  return {kLevels[cube / 36], kLevels[cube / 6 % 6], kLevels[cube % 6]};
+}
+
+inline void ExpectColor(VTermColor got, int console, ColorMode mode, const char* what, int x, int y) {
+  const Rgb& want = kVgaPalette[console];
+  switch (mode) {
+    case ColorMode::kTrueColor:
+      ASSERT_TRUE(VTERM_COLOR_IS_RGB(&got)) << what << " at " << x << "," << y;
+      EXPECT_EQ(got.rgb.red, want.r) << what << " at " << x << "," << y;
+      EXPECT_EQ(got.rgb.green, want.g) << what << " at " << x << "," << y;
+      EXPECT_EQ(got.rgb.blue, want.b) << what << " at " << x << "," << y;
+      break;
+    case ColorMode::kIndexed256: {
+      // Entries 0-15 follow the terminal's theme; the cube and the grey ramp do not.
+      ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&got)) << what << " at " << x << "," << y;
+      EXPECT_GE(got.indexed.idx, 16) << what << " at " << x << "," << y;
+      const Rgb shown = Xterm256Rgb(got.indexed.idx);
+      EXPECT_NEAR(shown.r, want.r, 12) << what << " at " << x << "," << y;
+      EXPECT_NEAR(shown.g, want.g, 12) << what << " at " << x << "," << y;
+      EXPECT_NEAR(shown.b, want.b, 12) << what << " at " << x << "," << y;
+      break;
+    }
+    case ColorMode::kAnsi16:
+      ASSERT_TRUE(VTERM_COLOR_IS_INDEXED(&got)) << what << " at " << x << "," << y;
+      EXPECT_EQ(got.indexed.idx, kAnsiOfConsole[console]) << what << " at " << x << "," << y;
+      break;
+  }
+}
+
+// Every cell of the picture at (originX, originY) shows the glyph and both colours.
+inline void ExpectScreenShows(const VtScreen& vt, const std::vector<Cell>& cells, ColorMode mode, int originX = 0,
+                       int originY = 0) {
+  for (int y = 0; y < kScreenHeight; ++y) {
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const Cell cell = cells[y * kScreenWidth + x];
+      const VTermScreenCell got = vt.At(originX + x, originY + y);
+      ASSERT_EQ(got.chars[0], kCp437ToUnicode[cell & 0xFF]) << "glyph " << (cell & 0xFF) << " at " << x << "," << y;
+      ASSERT_EQ(got.width, 1) << x << "," << y;
+      ASSERT_EQ(got.attrs.blink, 0u);
+      ASSERT_EQ(got.attrs.bold, 0u);
+      ExpectColor(got.fg, (cell >> 8) & 15, mode, "foreground", x, y);
+      ExpectColor(got.bg, cell >> 12, mode, "background", x, y);
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+}
+

@@ -166,6 +166,9 @@ class TerminalBackend final : public ConsoleBackend {
       const ssize_t n = write(outFd_, bytes.data(), bytes.size());
       if (n > 0) {
         bytes.remove_prefix(static_cast<size_t>(n));
+        // A stop cut the frame short and the restore has been sent since: the rest would
+        // start in the middle of a sequence. Everything is drawn again anyway.
+        if (tty::RedrawPending()) return;
       } else if (n < 0 && errno == EINTR) {
         continue;
       } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {

@@ -114,7 +114,7 @@ void OnStop(int) {
   // Stops here. An orphaned process group ignores the stop, and the show simply goes on.
   raise(SIGTSTP);
   sigaction(SIGTSTP, &ours, nullptr);
-  Reenter();
+  if (!gRaw) Reenter();  // unless SIGCONT's handler has done it
   errno = saved;
 }
 
@@ -196,6 +196,8 @@ bool TakeResized() {
   gResized = 0;
   return true;
 }
+
+bool RedrawPending() { return gRedrawAll != 0; }
 
 bool TakeRedrawAll() {
   if (!gRedrawAll) return false;

@@ -36,5 +36,6 @@ void RestoreTerminal();
 bool TakeResized();
 // Set when the show continues after a stop: everything must be drawn again.
 bool TakeRedrawAll();
+bool RedrawPending();
 
 }  // namespace tty
