@@ -14,6 +14,11 @@
 #include "vterm_screen.h"
 #endif
 
+// Names the colour mode in test listings.
+void PrintTo(ColorMode mode, std::ostream* os) {
+  *os << (mode == ColorMode::kTrueColor ? "truecolor" : mode == ColorMode::kIndexed256 ? "256" : "16");
+}
+
 namespace {
 
 std::vector<Cell> FirstFrame() {

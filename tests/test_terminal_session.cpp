@@ -73,6 +73,7 @@ struct Ending {
   const char* keys;  // typed at the terminal, or null to send the signal directly
   int signal;
 };
+void PrintTo(const Ending& ending, std::ostream* os) { *os << ending.name; }
 
 class TerminalSessionEndedBySignal : public ::testing::TestWithParam<Ending> {};
 

@@ -130,6 +130,7 @@ void TerminalEncoder::Invalidate() {
 }
 
 void TerminalEncoder::Put(std::string_view bytes) {
+  if (bytes.empty()) return;  // an empty view may hold a null pointer
   std::memcpy(out_, bytes.data(), bytes.size());
   out_ += bytes.size();
 }
