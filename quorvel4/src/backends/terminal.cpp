@@ -85,8 +85,9 @@ class TerminalBackend final : public ConsoleBackend {
 
   void Present(const Cell* cells) override {
     if (restored_) return;
-    HandleEvents();
+    // The newest frame first, so that a redraw after a resize or a stop already shows it.
     std::copy(cells, cells + kScreenCells, latest_.begin());
+    HandleEvents();
     if (!tooSmall_) Write(encoder_.EncodeFrame(latest_.data()));
   }
 
