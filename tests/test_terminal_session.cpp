@@ -139,7 +139,7 @@ TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough)
   PtySession session(kProgram, {}, 60, 20, kTrueColorEnv);
   ASSERT_TRUE(session.Started());
   ASSERT_TRUE(session.ReadUntil("press a key to quit."));
-  EXPECT_NE(session.Output().find("needs a terminal of at least 80 x 50 cells; this one has 60 x 20"),
+  EXPECT_NE(session.Output().find("needs a terminal of at least 80 x 50 cells;\r\nthis one has 60 x 20."),
             std::string::npos);
   EXPECT_NE(session.Output().find("\x1b[8;50;80t"), std::string::npos) << "no request to resize";
   // The show keeps presenting meanwhile; none of it reaches the terminal.

@@ -66,8 +66,10 @@ std::string BelowPicture(const TerminalSize& size, int originRow) {
 std::string TooSmallMessage(const TerminalSize& size) {
   char text[256];
   std::snprintf(text, sizeof text,
-                "The show needs a terminal of at least %d x %d cells; this one has %d x %d. "
-                "Enlarge the window or make the font smaller, or press a key to quit.",
+                "The show needs a terminal of at least %d x %d cells;\r\n"
+                "this one has %d x %d.\r\n"
+                "Enlarge the window or make the font smaller,\r\n"
+                "or press a key to quit.",
                 kScreenWidth, kScreenHeight, size.columns, size.rows);
   std::string bytes;
   for (std::string_view part : {seq::kResetGraphics, seq::kClearScreen, seq::kCursorHome, seq::kAutoWrapOn}) {
