@@ -27,12 +27,15 @@ extern char** environ;
 class PtySession {
  public:
   // `env` entries ("NAME=value") replace or add to the test's environment.
+  // With `separateOutput` the program's standard output is a second terminal, one that is
+  // not its controlling terminal: its end can be cut off without a hangup signal.
   PtySession(const std::string& program, const std::vector<std::string>& args, int columns, int rows,
-             const std::vector<std::string>& env) {
+             const std::vector<std::string>& env, bool separateOutput = false) {
     winsize size{};
     size.ws_col = static_cast<unsigned short>(columns);
     size.ws_row = static_cast<unsigned short>(rows);
     if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) return;
+    if (separateOutput && openpty(&outputMaster_, &outputSlave_, nullptr, nullptr, &size) != 0) return;
     tcgetattr(slave_, &initialModes_);
     int pidPipe[2];
     if (pipe(pidPipe) != 0) return;
@@ -62,6 +65,7 @@ class PtySession {
       waitpid(leader_, nullptr, 0);
     }
     if (master_ >= 0) close(master_);
+    CloseOutputTerminal();
     if (slave_ >= 0) close(slave_);
   }
 
@@ -127,6 +131,13 @@ class PtySession {
 
   const std::string& Output() const { return output_; }
 
+  // Cuts off the second terminal: the program's writes fail from then on.
+  void CloseOutputTerminal() {
+    if (outputMaster_ >= 0) close(outputMaster_);
+    if (outputSlave_ >= 0) close(outputSlave_);
+    outputMaster_ = outputSlave_ = -1;
+  }
+
  private:
   static std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
     std::vector<std::string> merged;
@@ -147,6 +158,7 @@ class PtySession {
   [[noreturn]] void RunLeader(int pidPipe[2], char** argv, char** envp) {
     close(pidPipe[0]);
     close(master_);
+    if (outputMaster_ >= 0) close(outputMaster_);
     setsid();
     ioctl(slave_, TIOCSCTTY, 0);
     signal(SIGTTOU, SIG_IGN);  // handing the terminal to the program's group from either side
@@ -158,7 +170,7 @@ class PtySession {
       tcsetpgrp(slave_, getpid());
       signal(SIGTTOU, SIG_DFL);
       dup2(slave_, 0);
-      dup2(slave_, 1);
+      dup2(outputSlave_ >= 0 ? outputSlave_ : slave_, 1);
       dup2(slave_, 2);
       if (slave_ > 2) close(slave_);
       close(pidPipe[1]);
@@ -176,10 +188,10 @@ class PtySession {
   }
 
   bool Drain(int timeoutMs) {
-    pollfd input{master_, POLLIN, 0};
+    pollfd input{outputMaster_ >= 0 ? outputMaster_ : master_, POLLIN, 0};
     if (poll(&input, 1, timeoutMs) <= 0) return false;
     char buffer[65536];
-    const ssize_t n = read(master_, buffer, sizeof buffer);
+    const ssize_t n = read(input.fd, buffer, sizeof buffer);
     if (n <= 0) return false;
     output_.append(buffer, static_cast<size_t>(n));
     return true;
@@ -194,6 +206,8 @@ class PtySession {
   }
 
   int master_ = -1;
+  int outputMaster_ = -1;
+  int outputSlave_ = -1;
   int slave_ = -1;
   pid_t leader_ = -1;
   pid_t program_ = -1;

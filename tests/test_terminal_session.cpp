@@ -159,6 +159,14 @@ TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough)
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
+TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
+  PtySession session(kProgram, {"animate"}, 80, 50, kTrueColorEnv, /*separateOutput=*/true);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  session.CloseOutputTerminal();
+  EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
+}
+
 TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {
   PtySession session(kProgram, {}, 80, 50, {"TERM=dumb"});
   ASSERT_TRUE(session.Started());
