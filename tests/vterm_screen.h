@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,16 @@ class VtScreen {
     VTermScreenCell cell{};
     vterm_screen_get_cell(screen_, VTermPos{row, column}, &cell);
     return cell;
+  }
+
+  // The text of one row, trailing blanks dropped (ASCII only: enough for messages).
+  std::string RowText(int row, int columns) const {
+    std::string text;
+    for (int x = 0; x < columns; ++x) {
+      const uint32_t c = At(x, row).chars[0];
+      text += c == 0 ? ' ' : static_cast<char>(c < 0x80 ? c : '?');
+    }
+    return text.substr(0, text.find_last_not_of(' ') + 1);
   }
 
   VTermPos Cursor() const {

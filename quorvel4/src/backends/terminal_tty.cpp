@@ -146,7 +146,8 @@ bool EnterRawMode(int fd) {
   if (tcgetattr(fd, &original) != 0) return false;
   termios raw = original;
   raw.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
-  raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);  // bytes go out as written: "\r\n" stays two bytes
+  // Output processing stays as it was: a line someone prints meanwhile still starts at
+  // the left margin. The show's own bytes need none of it.
   raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | IEXTEN);
   raw.c_lflag |= ISIG;
   raw.c_cc[VMIN] = 1;
