@@ -33,3 +33,11 @@ testcard: release
 
 clean:
 	rm -rf build
+
+# Re-creates the pictures, their preview sheet and the music under data/ from their generators.
+assets: release
+	@scripts/ensure-deps.sh assets
+	@/usr/bin/python3 tools/assets/test_synth.py
+	@/usr/bin/python3 tools/assets/make_pictures.py data
+	@$(RELEASE)/tools/preview_sheet data docs/preview.png
+	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3

@@ -8,7 +8,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-mixer-dev libpng-dev libvterm-dev libcaca-dev
 )
-asset_packages=(python3 python3-numpy python3-pil lame ffmpeg)
+asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 
 case "${1:-build}" in
   build) wanted=("${build_packages[@]}") ;;

@@ -1,0 +1,88 @@
+// Turns frames of Cells into the bytes a terminal needs to show them: code page 437 as
+// UTF-8, console colours as ANSI colours, and only the cells that changed since the last
+// frame, with the fewest cursor moves and colour changes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "quorvel4/types.h"
+
+enum class ColorMode {
+  kTrueColor,   // 24-bit colour: the exact VGA palette, immune to the terminal's theme
+  kIndexed256,  // the xterm 256-colour cube and grey ramp
+  kAnsi16,      // the 16 ANSI colours, bright backgrounds through SGR 100-107
+};
+
+// The colour mode for a terminal. `override` (the QVL_COLORS variable: "truecolor",
+// "24bit", "256" or "16") wins when set; then COLORTERM "truecolor" or "24bit" chooses
+// 24-bit, a TERM naming 256 colours chooses 256, anything else 16. Null means unset.
+ColorMode ChooseColorMode(const char* override, const char* colorterm, const char* term);
+
+// The ANSI colour number (0-7, plus 8 for bright) of a console colour number: the two
+// orders differ in that console 1 is blue and ANSI 1 is red.
+constexpr int AnsiColorOf(int console) {
+  return ((console & 1) << 2) | (console & 2) | ((console & 4) >> 2) | (console & 8);
+}
+
+// The entry of the xterm 256-colour palette nearest a console colour, from 16 up: the
+// first 16 entries are the ones a terminal theme repaints.
+int Xterm256IndexOf(int console);
+
+class TerminalEncoder {
+ public:
+  explicit TerminalEncoder(ColorMode mode);
+
+  ColorMode Mode() const { return mode_; }
+
+  // Puts the top-left cell of the picture at (column, row) of the terminal, 0-based.
+  // The next frame is sent whole.
+  void SetOrigin(int column, int row);
+
+  // Forgets what the terminal shows, the pen and the cursor: the next frame is sent whole.
+  // Call it whenever anything else has written to the terminal.
+  void Invalidate();
+
+  // The bytes that turn the last encoded frame into `cells` (80 x 50, row-major), after
+  // `prefix`, all inside synchronized-output markers. Empty when nothing changed and
+  // there is no prefix. The view lives until the next call.
+  std::string_view EncodeFrame(const Cell* cells, std::string_view prefix = {});
+
+  // The frame the terminal shows after the last EncodeFrame (zero before the first).
+  const Cell* Shown() const { return shown_.data(); }
+
+ private:
+  struct Glyph {
+    char bytes[4];
+    uint8_t length;
+  };
+  struct Param {
+    char text[16];
+    uint8_t length;
+  };
+
+  void Put(std::string_view bytes);
+  void PutNumber(int value);
+  void PutParam(const Param& param);
+  void MoveTo(int x, int y, const Cell* cells);
+  void SetPen(uint8_t attribute);
+  void PutCell(int x, Cell cell);
+
+  ColorMode mode_;
+  std::array<Glyph, 256> glyphs_{};
+  std::array<Param, 16> fgParams_{};
+  std::array<Param, 16> bgParams_{};
+  std::vector<Cell> shown_ = std::vector<Cell>(kScreenCells, 0);
+  std::vector<char> buffer_;
+  char* out_ = nullptr;
+  int originX_ = 0;
+  int originY_ = 0;
+  bool shownValid_ = false;
+  bool penKnown_ = false;
+  uint8_t pen_ = 0;
+  bool cursorKnown_ = false;
+  int cursorX_ = 0;  // picture coordinates
+  int cursorY_ = 0;
+};

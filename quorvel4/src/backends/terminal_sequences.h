@@ -1,0 +1,47 @@
+// Every escape sequence the terminal back end sends, declared once and used by name.
+#pragma once
+
+#include <string_view>
+
+namespace seq {
+
+// Control sequence introducer and the final bytes of the parameterised sequences.
+inline constexpr std::string_view kCsi = "\x1b[";
+inline constexpr char kCursorPositionFinal = 'H';  // CSI row ; column H (1-based)
+inline constexpr char kCursorForwardFinal = 'C';   // CSI n C
+inline constexpr char kGraphicsFinal = 'm';        // CSI params m (SGR)
+inline constexpr char kParamSeparator = ';';
+
+// Colour parameters of SGR.
+inline constexpr std::string_view kFgRgb = "38;2;";
+inline constexpr std::string_view kBgRgb = "48;2;";
+inline constexpr std::string_view kFgIndexed = "38;5;";
+inline constexpr std::string_view kBgIndexed = "48;5;";
+inline constexpr int kFgAnsiBase = 30;        // 30-37
+inline constexpr int kFgAnsiBrightBase = 90;  // 90-97 (bright without bold)
+inline constexpr int kBgAnsiBase = 40;        // 40-47
+inline constexpr int kBgAnsiBrightBase = 100; // 100-107 (bright without blink)
+
+inline constexpr std::string_view kResetGraphics = "\x1b[0m";
+inline constexpr std::string_view kClearScreen = "\x1b[2J";
+inline constexpr std::string_view kCursorHome = "\x1b[H";
+inline constexpr std::string_view kHideCursor = "\x1b[?25l";
+inline constexpr std::string_view kShowCursor = "\x1b[?25h";
+inline constexpr std::string_view kAutoWrapOff = "\x1b[?7l";
+inline constexpr std::string_view kAutoWrapOn = "\x1b[?7h";
+// Terminals that do not know synchronized output ignore both.
+inline constexpr std::string_view kSyncBegin = "\x1b[?2026h";
+inline constexpr std::string_view kSyncEnd = "\x1b[?2026l";
+// Window manipulation: resize the text area to 50 rows by 80 columns.
+inline constexpr std::string_view kRequestSize80x50 = "\x1b[8;50;80t";
+// Save and restore the window title on the terminal's title stack.
+inline constexpr std::string_view kPushTitle = "\x1b[22;0t";
+inline constexpr std::string_view kPopTitle = "\x1b[23;0t";
+// Operating system command that sets the window title, ended by BEL.
+inline constexpr std::string_view kTitleBegin = "\x1b]2;";
+inline constexpr std::string_view kTitleEnd = "\x07";
+// CAN aborts an escape sequence a frame cut short by a signal may have left open.
+inline constexpr std::string_view kCancel = "\x18";
+inline constexpr std::string_view kNewLine = "\r\n";
+
+}  // namespace seq

@@ -1,0 +1,45 @@
+// The two plasmas written out plainly, every term of every pixel computed in full, with a
+// phase of their own: the yardstick for the fast versions in the effects (tests, benchmark).
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "quorvel4/types.h"
+
+struct ReferencePlasma {
+  double p1, k, p2, p3, p4, p5, p6, p7;
+  bool quarter;
+  float drift = 0.0f;
+
+  static ReferencePlasma Colour() { return {50, 0.00125, 140, 40, 18, 24, 142, 34, false}; }
+  static ReferencePlasma Blue() { return {30, 0.00165, 80, 30, 21, 20, 92, 54, true}; }
+
+  void Draw(float time, Pixel* out) {
+    const float t = static_cast<float>(static_cast<double>(time) / 20);
+    for (int x = 0; x < 160; ++x) {
+      drift = static_cast<float>(drift + static_cast<double>(t) / 5000);
+      for (int y = 0; y < 100; ++y) {
+        const double dx = x, dy = y, dt = t, dd = drift;
+        float g = static_cast<float>(std::sin((dx - dt) / p1) +
+                                     std::cos(dd / 1000) * k * std::sin((dy + dt / 2 + dd) / 40));
+        float b = static_cast<float>(std::cos(dy + dt / p2) / p3 * std::sin((dx + dt) / p4) + std::cos((dy + dt) / p5));
+        float r = static_cast<float>(std::sin((dx + dt) / p6) * std::cos((dy - dt) / p7));
+        float* channels[3] = {&g, &b, &r};
+        for (float* c : channels) {
+          *c = *c + 1.0f;
+          *c = *c / 2.0f;
+          *c = *c * 250.0f;
+          if (*c > 255.0f) *c = 255.0f;
+        }
+        if (b < 0.0f) b = 0.0f;
+        if (quarter) {
+          g = g / 4.0f;
+          r = r / 4.0f;
+        }
+        out[x + 160 * y] = static_cast<Pixel>(static_cast<int32_t>(b) * 65536 + static_cast<int32_t>(g) * 256 +
+                                              static_cast<int32_t>(r));
+      }
+    }
+  }
+};

@@ -1,0 +1,32 @@
+// Runs the console on the terminal back end for the terminal tests.
+//   terminal_show          presents a fixed frame every 10 ms until a key is waiting
+//   terminal_show assert   presents the frame once, then fails an assertion
+//   terminal_show animate  as the first, with the top-left cell changing every frame
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "quorvel4/assert.h"
+#include "quorvel4/console.h"
+#include "terminal_show_frame.h"
+
+int main(int argc, char** argv) {
+  const bool failAssertion = argc > 1 && std::strcmp(argv[1], "assert") == 0;
+  const bool animate = argc > 1 && std::strcmp(argv[1], "animate") == 0;
+  InitConsole();
+  SetTitle("terminal test");
+  FillTestFrame(CellScreen);
+  PresentScreen();
+  if (failAssertion) {
+    const char* missing = nullptr;
+    QVL_ASSERT("terminal_show", missing != nullptr);
+  }
+  for (int frame = 0; !KeyWaiting(); ++frame) {
+    FillTestFrame(CellScreen);
+    if (animate) CellScreen[0] = static_cast<Cell>(0x0F00 | ('0' + frame % 10));
+    PresentScreen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ShutdownConsole();
+  return 0;
+}

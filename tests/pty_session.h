@@ -1,0 +1,217 @@
+// Runs a program in a pseudo-terminal the way an interactive shell does: the program in a
+// foreground process group of its own, under a small session leader that reports its end
+// as a shell would (the exit code, or 128 + N after signal N).
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+#include <utmp.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+extern char** environ;
+
+class PtySession {
+ public:
+  // `env` entries ("NAME=value") replace or add to the test's environment.
+  // With `separateOutput` the program's standard output is a second terminal, one that is
+  // not its controlling terminal: its end can be cut off without a hangup signal.
+  PtySession(const std::string& program, const std::vector<std::string>& args, int columns, int rows,
+             const std::vector<std::string>& env, bool separateOutput = false) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    if (openpty(&master_, &slave_, nullptr, nullptr, &size) != 0) return;
+    if (separateOutput && openpty(&outputMaster_, &outputSlave_, nullptr, nullptr, &size) != 0) return;
+    tcgetattr(slave_, &initialModes_);
+    int pidPipe[2];
+    if (pipe(pidPipe) != 0) return;
+
+    std::vector<std::string> environment = MergedEnvironment(env);
+    std::vector<char*> envp, argv;
+    for (auto& e : environment) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string programCopy = program;
+    argv.push_back(programCopy.data());
+    std::vector<std::string> argsCopy = args;
+    for (auto& a : argsCopy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    leader_ = fork();
+    if (leader_ == 0) RunLeader(pidPipe, argv.data(), envp.data());
+    close(pidPipe[1]);
+    pid_t program_pid = -1;
+    if (read(pidPipe[0], &program_pid, sizeof program_pid) == sizeof program_pid) program_ = program_pid;
+    close(pidPipe[0]);
+  }
+
+  ~PtySession() {
+    if (leader_ > 0 && status_ < 0) {
+      if (program_ > 0) kill(program_, SIGKILL);
+      kill(leader_, SIGKILL);
+      waitpid(leader_, nullptr, 0);
+    }
+    if (master_ >= 0) close(master_);
+    CloseOutputTerminal();
+    if (slave_ >= 0) close(slave_);
+  }
+
+  bool Started() const { return program_ > 0; }
+  pid_t ProgramPid() const { return program_; }
+  const termios& InitialModes() const { return initialModes_; }
+  termios CurrentModes() const {
+    termios modes{};
+    tcgetattr(slave_, &modes);
+    return modes;
+  }
+  // Bytes typed but not yet read by the program.
+  int PendingInput() const {
+    int count = -1;
+    ioctl(slave_, FIONREAD, &count);
+    return count;
+  }
+
+  void Type(std::string_view keys) { (void)!write(master_, keys.data(), keys.size()); }
+  void Resize(int columns, int rows) {
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    ioctl(master_, TIOCSWINSZ, &size);
+  }
+
+  // Reads what the program writes until `needle` appears after `from`; false on timeout.
+  bool ReadUntil(std::string_view needle, size_t from = 0, int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (output_.find(needle, from) == std::string::npos) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      Drain(20);
+    }
+    return true;
+  }
+
+  // Waits for the program's end, reading its output meanwhile; the shell-style status,
+  // or -1 on timeout.
+  int Wait(int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (status_ < 0 && std::chrono::steady_clock::now() < deadline) {
+      int raw = 0;
+      if (waitpid(leader_, &raw, WNOHANG) == leader_) {
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+      } else {
+        Drain(10);
+      }
+    }
+    while (Drain(0)) {
+    }
+    return status_;
+  }
+
+  // True once the program is stopped (job control); false on timeout.
+  bool WaitStopped(int timeoutMs = 5000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (ProcessState() == 'T') return true;
+      Drain(10);
+    }
+    return false;
+  }
+
+  const std::string& Output() const { return output_; }
+
+  // Cuts off the second terminal: the program's writes fail from then on.
+  void CloseOutputTerminal() {
+    if (outputMaster_ >= 0) close(outputMaster_);
+    if (outputSlave_ >= 0) close(outputSlave_);
+    outputMaster_ = outputSlave_ = -1;
+  }
+
+ private:
+  static std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
+    std::vector<std::string> merged;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      bool replaced = false;
+      for (const auto& o : overrides) {
+        if (entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0) replaced = true;
+      }
+      if (!replaced) merged.push_back(entry);
+    }
+    merged.insert(merged.end(), overrides.begin(), overrides.end());
+    return merged;
+  }
+
+  // The session leader: owns the terminal, starts the program in the foreground and
+  // reports its end. Runs in the forked child; never returns.
+  [[noreturn]] void RunLeader(int pidPipe[2], char** argv, char** envp) {
+    close(pidPipe[0]);
+    close(master_);
+    if (outputMaster_ >= 0) close(outputMaster_);
+    setsid();
+    ioctl(slave_, TIOCSCTTY, 0);
+    signal(SIGTTOU, SIG_IGN);  // handing the terminal to the program's group from either side
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);  // SIGQUIT and SIGABRT would leave core files
+    const pid_t child = fork();
+    if (child == 0) {
+      setpgid(0, 0);
+      tcsetpgrp(slave_, getpid());
+      signal(SIGTTOU, SIG_DFL);
+      dup2(slave_, 0);
+      dup2(outputSlave_ >= 0 ? outputSlave_ : slave_, 1);
+      dup2(slave_, 2);
+      if (slave_ > 2) close(slave_);
+      close(pidPipe[1]);
+      execve(argv[0], argv, envp);
+      _exit(127);
+    }
+    setpgid(child, child);
+    tcsetpgrp(slave_, child);
+    (void)!write(pidPipe[1], &child, sizeof child);
+    close(pidPipe[1]);
+    int raw = 0;
+    while (waitpid(child, &raw, 0) < 0) {
+    }
+    _exit(WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw));
+  }
+
+  bool Drain(int timeoutMs) {
+    pollfd input{outputMaster_ >= 0 ? outputMaster_ : master_, POLLIN, 0};
+    if (poll(&input, 1, timeoutMs) <= 0) return false;
+    char buffer[65536];
+    const ssize_t n = read(input.fd, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    output_.append(buffer, static_cast<size_t>(n));
+    return true;
+  }
+
+  char ProcessState() const {
+    std::ifstream stat("/proc/" + std::to_string(program_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+  }
+
+  int master_ = -1;
+  int outputMaster_ = -1;
+  int outputSlave_ = -1;
+  int slave_ = -1;
+  pid_t leader_ = -1;
+  pid_t program_ = -1;
+  int status_ = -1;
+  termios initialModes_{};
+  std::string output_;
+};

@@ -1,0 +1,12 @@
+// Runs the synthesizer's own checks (Python, in tools/assets) where its Python packages exist.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+TEST(AssetGenerators, SynthesizerChecksPass) {
+  if (std::system("/usr/bin/python3 -c 'import numpy' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "python3-numpy is not installed (make assets installs it)";
+  const std::string command = "/usr/bin/python3 '" QVL_SOURCE_DIR "/tools/assets/test_synth.py' 2>&1";
+  EXPECT_EQ(std::system(command.c_str()), 0) << "see the unittest report above";
+}

@@ -1,0 +1,198 @@
+// The terminal back end in a real pseudo-terminal: how it leaves the terminal on every
+// way out, and how it handles terminals of the wrong size or none at all.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "programs/terminal_show_frame.h"
+#include "pty_session.h"
+
+#ifdef QVL_HAVE_VTERM
+#include "vterm_screen.h"
+#endif
+
+namespace {
+
+const std::string kProgram = std::string(QVL_TEST_PROGRAM_DIR) + "/terminal_show";
+const std::vector<std::string> kTrueColorEnv = {"TERM=xterm-256color", "QVL_COLORS=truecolor"};
+constexpr std::string_view kFrameEnd = "\x1b[?2026l";
+constexpr std::string_view kHideCursor = "\x1b[?25l";
+constexpr std::string_view kShowCursor = "\x1b[?25h";
+constexpr std::string_view kWrapOff = "\x1b[?7l";
+constexpr std::string_view kWrapOn = "\x1b[?7h";
+
+void ExpectSameModes(const termios& got, const termios& want) {
+  EXPECT_EQ(got.c_iflag, want.c_iflag);
+  EXPECT_EQ(got.c_oflag, want.c_oflag);
+  EXPECT_EQ(got.c_cflag, want.c_cflag);
+  EXPECT_EQ(got.c_lflag, want.c_lflag);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(got.c_cc), NCCS),
+            std::string(reinterpret_cast<const char*>(want.c_cc), NCCS));
+}
+
+// The last word on the cursor and on auto-wrap is "on".
+void ExpectCursorShownAndWrapOn(const std::string& output) {
+  ASSERT_NE(output.rfind(kHideCursor), std::string::npos);
+  EXPECT_GT(output.rfind(kShowCursor), output.rfind(kHideCursor)) << "cursor left hidden";
+  ASSERT_NE(output.rfind(kWrapOff), std::string::npos);
+  EXPECT_GT(output.rfind(kWrapOn), output.rfind(kWrapOff)) << "auto-wrap left off";
+}
+
+std::vector<Cell> TestFrame() {
+  std::vector<Cell> cells(kScreenCells);
+  FillTestFrame(cells.data());
+  return cells;
+}
+
+TEST(TerminalSession, KeyEndsTheShowLeavingTheTerminalAsFoundAndTheFrameOnScreen) {
+  PtySession session(kProgram, {}, 100, 60, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  EXPECT_EQ(session.CurrentModes().c_lflag & (ICANON | ECHO), 0u) << "not in raw mode while showing";
+  EXPECT_NE(session.CurrentModes().c_lflag & ISIG, 0u) << "Ctrl-C must still work";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  EXPECT_EQ(session.PendingInput(), 0) << "the key would reach the shell";
+  ExpectCursorShownAndWrapOn(session.Output());
+#ifdef QVL_HAVE_VTERM
+  // Centred in the 100 x 60 terminal, still there after the end, the cursor under it.
+  VtScreen vt(100, 60);
+  vt.Feed(session.Output());
+  ExpectScreenShows(vt, TestFrame(), ColorMode::kTrueColor, 10, 5);
+  EXPECT_TRUE(vt.CursorVisible());
+  EXPECT_EQ(vt.Cursor().row, 55);
+  EXPECT_EQ(vt.Cursor().col, 0);
+#endif
+}
+
+struct Ending {
+  const char* name;
+  const char* keys;  // typed at the terminal, or null to send the signal directly
+  int signal;
+};
+void PrintTo(const Ending& ending, std::ostream* os) { *os << ending.name; }
+
+class TerminalSessionEndedBySignal : public ::testing::TestWithParam<Ending> {};
+
+TEST_P(TerminalSessionEndedBySignal, RestoresThenDiesOfTheSignal) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  if (GetParam().keys) {
+    session.Type(GetParam().keys);
+  } else {
+    kill(session.ProgramPid(), GetParam().signal);
+  }
+  EXPECT_EQ(session.Wait(), 128 + GetParam().signal);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionEndedBySignal,
+                         ::testing::Values(Ending{"CtrlC", "\x03", SIGINT}, Ending{"CtrlBackslash", "\x1c", SIGQUIT},
+                                           Ending{"Term", nullptr, SIGTERM}, Ending{"Hangup", nullptr, SIGHUP},
+                                           Ending{"Segfault", nullptr, SIGSEGV}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TerminalSession, FailedAssertionRestoresBeforeItsReport) {
+  PtySession session(kProgram, {"assert"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  EXPECT_EQ(session.Wait(), 128 + SIGABRT);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+  const size_t report = session.Output().find("Assertion failed: missing != nullptr, file terminal_show, line ");
+  ASSERT_NE(report, std::string::npos) << session.Output();
+  EXPECT_GT(report, session.Output().rfind(kShowCursor));
+}
+
+TEST(TerminalSession, CtrlZStopsWithTheTerminalRestoredAndContinuesWithAFullRedraw) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+
+  const size_t resumedAt = session.Output().size();
+  kill(session.ProgramPid(), SIGCONT);
+  ASSERT_TRUE(session.ReadUntil("\x1b[2J", resumedAt));
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().find("\x1b[2J", resumedAt)));
+  EXPECT_EQ(session.CurrentModes().c_lflag & (ICANON | ECHO), 0u) << "raw mode not taken again";
+#ifdef QVL_HAVE_VTERM
+  // Only what came after the continue: the whole frame again, on a cleared screen, and
+  // nothing left over from a frame the stop cut short.
+  VtScreen vt(80, 50);
+  vt.Feed(std::string_view(session.Output()).substr(resumedAt));
+  ExpectScreenShows(vt, TestFrame(), ColorMode::kTrueColor);
+  EXPECT_FALSE(vt.CursorVisible());
+#endif
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough) {
+  PtySession session(kProgram, {}, 60, 20, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil("press a key to quit."));
+#ifdef QVL_HAVE_VTERM
+  {
+    VtScreen small(60, 20);
+    small.Feed(session.Output());
+    EXPECT_EQ(small.RowText(0, 60), "The show needs a terminal of at least 80 x 50 cells;");
+    EXPECT_EQ(small.RowText(1, 60), "this one has 60 x 20.");
+    for (int row = 4; row < 20; ++row) EXPECT_EQ(small.RowText(row, 60), "") << "row " << row;
+  }
+#endif
+  EXPECT_NE(session.Output().find("\x1b[8;50;80t"), std::string::npos) << "no request to resize";
+  // The show keeps presenting meanwhile; none of it reaches the terminal.
+  EXPECT_FALSE(session.ReadUntil(kFrameEnd, 0, 200));
+  EXPECT_EQ(session.Output().find("\x1b[38;2;"), std::string::npos) << "picture drawn into a small terminal";
+
+  const size_t resizedAt = session.Output().size();
+  session.Resize(80, 50);
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, resizedAt));
+#ifdef QVL_HAVE_VTERM
+  VtScreen vt(80, 50);
+  vt.Feed(std::string_view(session.Output()).substr(resizedAt));
+  ExpectScreenShows(vt, TestFrame(), ColorMode::kTrueColor);
+#endif
+  session.Type("x");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
+  PtySession session(kProgram, {"animate"}, 80, 50, kTrueColorEnv, /*separateOutput=*/true);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  session.CloseOutputTerminal();
+  EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
+}
+
+TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {
+  PtySession session(kProgram, {}, 80, 50, {"TERM=dumb"});
+  ASSERT_TRUE(session.Started());
+  EXPECT_EQ(session.Wait(), 1);
+  EXPECT_EQ(session.Output(), "quorvel4: TERM is \"dumb\"; the show needs a terminal that understands ANSI escape "
+                              "sequences.\r\n");
+}
+
+TEST(TerminalSession, OutputIntoAPipeIsRefusedInOneLine) {
+  FILE* pipe = popen((kProgram + " 2>&1 </dev/null").c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char buffer[512];
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  const int status = pclose(pipe);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(output,
+            "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
+}
+
+}  // namespace
