@@ -148,7 +148,6 @@ TEST(MusicStream, WithoutAUsableDeviceItPlaysSilently) {
 
 TEST(MusicStream, PlaysTheShowsOwnMusic) {
   const std::string path = std::string(QVL_SOURCE_DIR) + "/data/8920.mp3";
-  if (!std::filesystem::exists(path)) GTEST_SKIP() << "the show's music is not in this tree yet";
   MusicStream stream;
   MusicBlock block;
   ASSERT_TRUE(StartSilentStream(stream, block, path)) << stream.Error();

@@ -21,9 +21,7 @@
 #include "png_io.h"
 #include "quorvel4/console.h"
 #include "quorvel4/raster.h"
-#if __has_include("quorvel4/terminal_encoder.h")
 #include "quorvel4/terminal_encoder.h"
-#endif
 
 namespace {
 
@@ -179,7 +177,6 @@ class PngWriter : public FrameWriter {
   std::filesystem::path directory_;
 };
 
-#if __has_include("quorvel4/terminal_encoder.h")
 // The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
 class AnsiWriter : public FrameWriter {
  public:
@@ -208,16 +205,11 @@ class AnsiWriter : public FrameWriter {
   FILE* file_;
   TerminalEncoder encoder_{ColorMode::kTrueColor};
 };
-#endif
 
 std::unique_ptr<FrameWriter> MakeWriter(const Options& options) {
   if (options.format == "cells") return std::make_unique<CellsWriter>(options.out);
   if (options.format == "png") return std::make_unique<PngWriter>(options.out);
-#if __has_include("quorvel4/terminal_encoder.h")
   return std::make_unique<AnsiWriter>(options.out);
-#else
-  UsageError("--format ansi needs the terminal encoder, which this build does not have yet");
-#endif
 }
 
 // The headless console, handing each frame of the loop to the writer.
