@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -241,4 +243,17 @@ TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
   show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
   FilterXorTime(18000);
   EXPECT_EQ(screen->LastFrame(), std::vector<Cell>(CellScreen, CellScreen + kScreenCells));
+}
+
+TEST(Timeline, WindowBoundsAreTheMusicsCues) {
+  std::ifstream cuesFile(std::string(QVL_SOURCE_DIR) + "/tools/assets/cues.txt");
+  ASSERT_TRUE(cuesFile) << "the music's cue list";
+  std::set<int32_t> cues;
+  for (int32_t cue; cuesFile >> cue;) cues.insert(cue);
+  std::set<int32_t> bounds;
+  for (const SceneWindow& window : SceneWindows()) {
+    bounds.insert(window.lower);
+    bounds.insert(window.upper);
+  }
+  EXPECT_EQ(bounds, cues);
 }
