@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "demo/demo_main.h"
@@ -129,34 +130,48 @@ class FrameWriter {
   std::string error;
 };
 
-// Every frame's 4000 Cells as little-endian 16-bit values, frames one after another.
-class CellsWriter : public FrameWriter {
+// Frames written one after another into a single file.
+class FileFrameWriter : public FrameWriter {
  public:
-  explicit CellsWriter(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
+  explicit FileFrameWriter(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
     if (file_ == nullptr) error = "cannot write " + path + ": " + std::strerror(errno);
   }
-  ~CellsWriter() override {
+  ~FileFrameWriter() override {
     if (file_ != nullptr) std::fclose(file_);
   }
+  bool Finish() override { return Close({}); }
+
+ protected:
+  bool Put(const void* bytes, size_t size) {
+    if (size == 0 || std::fwrite(bytes, size, 1, file_) == 1) return true;
+    error = "write failed";
+    return false;
+  }
+  // Writes `trailer` and closes the file.
+  bool Close(std::string_view trailer) {
+    const bool written = Put(trailer.data(), trailer.size());
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) error = "write failed";
+    return written && closed;
+  }
+
+ private:
+  FILE* file_;
+};
+
+// Every frame's 4000 Cells as little-endian 16-bit values, frames one after another.
+class CellsWriter : public FileFrameWriter {
+ public:
+  using FileFrameWriter::FileFrameWriter;
   bool Write(int32_t, const Cell* cells) override {
     uint8_t bytes[kScreenCells * 2];
     for (int i = 0; i < kScreenCells; ++i) {
       bytes[2 * i] = static_cast<uint8_t>(cells[i] & 0xFF);
       bytes[2 * i + 1] = static_cast<uint8_t>(cells[i] >> 8);
     }
-    if (std::fwrite(bytes, sizeof bytes, 1, file_) == 1) return true;
-    error = "write failed";
-    return false;
+    return Put(bytes, sizeof bytes);
   }
-  bool Finish() override {
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!closed) error = "write failed";
-    return closed;
-  }
-
- private:
-  FILE* file_;
 };
 
 // One PNG per frame, named by its time.
@@ -178,31 +193,17 @@ class PngWriter : public FrameWriter {
 };
 
 // The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
-class AnsiWriter : public FrameWriter {
+class AnsiWriter : public FileFrameWriter {
  public:
-  explicit AnsiWriter(const std::string& path) : file_(std::fopen(path.c_str(), "wb")) {
-    if (file_ == nullptr) error = "cannot write " + path + ": " + std::strerror(errno);
-  }
-  ~AnsiWriter() override {
-    if (file_ != nullptr) std::fclose(file_);
-  }
+  using FileFrameWriter::FileFrameWriter;
   bool Write(int32_t, const Cell* cells) override {
     const std::string_view bytes = encoder_.EncodeFrame(cells);
-    if (bytes.empty() || std::fwrite(bytes.data(), bytes.size(), 1, file_) == 1) return true;
-    error = "write failed";
-    return false;
+    return Put(bytes.data(), bytes.size());
   }
-  bool Finish() override {
-    // Plain colours again for whatever the terminal shows after the replay.
-    const bool written = std::fputs("\x1b[0m\n", file_) >= 0;
-    const bool closed = std::fclose(file_) == 0;
-    file_ = nullptr;
-    if (!written || !closed) error = "write failed";
-    return written && closed;
-  }
+  // Plain colours again for whatever the terminal shows after the replay.
+  bool Finish() override { return Close("\x1b[0m\n"); }
 
  private:
-  FILE* file_;
   TerminalEncoder encoder_{ColorMode::kTrueColor};
 };
 
