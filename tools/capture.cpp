@@ -1,9 +1,9 @@
 // The offline renderer: runs the show's start-up and frames on a scripted clock and the
 // headless console, and writes the presented frames to a file or a directory.
 //
-//   capture --seed N [--data DIR] --times SPEC --format cells|png|ansi --out PATH
+//   capture --seed N [--data DIR] --times TIMES --format cells|png|ansi --out PATH
 //
-// SPEC is T0:T1:STEP (T0, T0+STEP, ... up to and including T1) or a comma-separated list.
+// TIMES is T0:T1:STEP (T0, T0+STEP, ... up to and including T1) or a comma-separated list.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -68,9 +68,9 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-std::vector<int32_t> ParseTimes(const std::string& spec) {
+std::vector<int32_t> ParseTimes(const std::string& text) {
   std::vector<int32_t> times;
-  const std::vector<std::string> range = Split(spec, ':');
+  const std::vector<std::string> range = Split(text, ':');
   if (range.size() == 3) {
     const int64_t first = ParseTime(range[0]);
     const int64_t last = ParseTime(range[1]);
@@ -82,7 +82,7 @@ std::vector<int32_t> ParseTimes(const std::string& spec) {
     return times;
   }
   if (range.size() != 1) UsageError("--times is T0:T1:STEP or a comma-separated list");
-  for (const std::string& part : Split(spec, ',')) times.push_back(ParseTime(part));
+  for (const std::string& part : Split(text, ',')) times.push_back(ParseTime(part));
   if (times.size() > kMaxFrames) UsageError("--times asks for too many frames");
   return times;
 }
