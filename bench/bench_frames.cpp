@@ -23,10 +23,10 @@ std::string WritePictures() {
   char name[] = "/tmp/qvl_bench_XXXXXX";
   const std::filesystem::path dir = mkdtemp(name);
   for (int id = 0; id < kImageCount; ++id) {
-    const ImageSpec& spec = SpecOf(static_cast<ImageId>(id));
-    std::vector<uint8_t> bytes(static_cast<size_t>(spec.width) * spec.height * 3);
+    const PictureFile& picture = PictureFileOf(static_cast<ImageId>(id));
+    std::vector<uint8_t> bytes(static_cast<size_t>(picture.width) * picture.height * 3);
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
-    FILE* file = std::fopen((dir / spec.fileName).c_str(), "wb");
+    FILE* file = std::fopen((dir / picture.fileName).c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }

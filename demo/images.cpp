@@ -5,7 +5,7 @@
 
 namespace {
 
-constexpr std::array<ImageSpec, kImageCount> kSpecs = {{
+constexpr std::array<PictureFile, kImageCount> kPictureFiles = {{
     {"ferrund_osmir_320x100.raw", 320, 100},
     {"qo_160x100.raw", 160, 100},
     {"halvern_l_160x100.raw", 160, 100},
@@ -35,7 +35,7 @@ Pixel ReadPixel(FILE* file) {
 
 }  // namespace
 
-const ImageSpec& SpecOf(ImageId id) { return kSpecs[id]; }
+const PictureFile& PictureFileOf(ImageId id) { return kPictureFiles[id]; }
 
 const std::array<ImageId, kImageCount> kImageLoadOrder = {
     kFerrundOsmir, kQo,     kVarnel,  kHalvernL, kHalvernR, kHalvern2L, kHalvern2R, kKvrtLogo320, kKvrtLogo640,
@@ -61,16 +61,16 @@ bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height)
 
 void ShowImages::Allocate() {
   for (int id = 0; id < kImageCount; ++id) {
-    const ImageSpec& spec = kSpecs[id];
-    blocks_[id].reset(new Pixel[static_cast<size_t>(spec.width) * static_cast<size_t>(spec.height)]);
+    const PictureFile& picture = kPictureFiles[id];
+    blocks_[id].reset(new Pixel[static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)]);
   }
 }
 
 bool ShowImages::Load(const std::string& dataDir, std::string& failedPath) {
   for (ImageId id : kImageLoadOrder) {
-    const ImageSpec& spec = kSpecs[id];
-    const std::string path = DataPath(dataDir, spec.fileName);
-    if (!LoadRawImage(path.c_str(), blocks_[id].get(), spec.width, spec.height)) {
+    const PictureFile& picture = kPictureFiles[id];
+    const std::string path = DataPath(dataDir, picture.fileName);
+    if (!LoadRawImage(path.c_str(), blocks_[id].get(), picture.width, picture.height)) {
       failedPath = path;
       return false;
     }

@@ -30,13 +30,13 @@ enum ImageId : int {
   kImageCount
 };
 
-struct ImageSpec {
+struct PictureFile {
   const char* fileName;  // inside the data directory
   int32_t width;
   int32_t height;
 };
 
-const ImageSpec& SpecOf(ImageId id);
+const PictureFile& PictureFileOf(ImageId id);
 
 // The order in which the pictures are read (not the allocation order).
 extern const std::array<ImageId, kImageCount> kImageLoadOrder;

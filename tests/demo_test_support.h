@@ -71,8 +71,8 @@ inline std::vector<uint8_t> SilentMp3(int frames) {
 inline void WriteStandInData(const std::filesystem::path& dataDir, int musicFrames) {
   std::filesystem::create_directories(dataDir);
   for (int id = 0; id < kImageCount; ++id) {
-    const ImageSpec& spec = SpecOf(static_cast<ImageId>(id));
-    WriteBytes((dataDir / spec.fileName).string(), StandInPicture(spec.width, spec.height, id));
+    const PictureFile& picture = PictureFileOf(static_cast<ImageId>(id));
+    WriteBytes((dataDir / picture.fileName).string(), StandInPicture(picture.width, picture.height, id));
   }
   if (musicFrames > 0) WriteBytes((dataDir / "8920.mp3").string(), SilentMp3(musicFrames));
 }
