@@ -68,7 +68,8 @@ bool ShakenOrStill(bool shaken, Show& show, ImageId shakenPicture, int32_t maxSh
   return kLeftToLoop;
 }
 
-bool Sparkles(int32_t t) {
+// One random colour behind the sparkles, which move on every 100 ms of music.
+bool SparklesScene(int32_t t, Show&) {
   if (t % 100 == 0) MoveSparkles();
   RandomFill();
   DrawSparkles();
@@ -271,8 +272,6 @@ bool AndSweep(int32_t t, Show&) {
   DrawAndPattern(t - 78147);
   return kLeftToLoop;
 }
-
-bool SparklesScene(int32_t t, Show&) { return Sparkles(t); }
 
 bool FastAnd(int32_t t, Show&) {
   DrawAndPattern(2 * t);
