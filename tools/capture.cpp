@@ -36,11 +36,11 @@ struct Options {
   std::string out;
 };
 
+constexpr const char* kUsage =
+    "usage: capture --seed N [--data DIR] --times T0:T1:STEP|T,T,... --format cells|png|ansi --out PATH\n";
+
 [[noreturn]] void UsageError(const std::string& problem) {
-  std::fprintf(stderr,
-               "capture: %s\n"
-               "usage: capture --seed N [--data DIR] --times T0:T1:STEP|T,T,... --format cells|png|ansi --out PATH\n",
-               problem.c_str());
+  std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), kUsage);
   std::exit(2);
 }
 
@@ -93,6 +93,10 @@ Options ParseOptions(int argc, char** argv) {
   bool haveTimes = false;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
+    if (name == "--help" || name == "-h") {
+      std::fputs(kUsage, stdout);
+      std::exit(0);
+    }
     if (i + 1 >= argc) UsageError("missing value after " + name);
     const std::string value = argv[++i];
     if (name == "--seed") {
