@@ -123,4 +123,22 @@ TEST(Blits, WavyRowsMoveDownByTheSineAndFallOffTheBottom) {
   // Row 99 would land at 105.7: row 99 of the destination holds an earlier source row.
   EXPECT_NE(dst[160 * 99], src[160 * 99]);
   EXPECT_NE(dst[160 * 99], 0u);
+  // Row 93 lands at 99.41, the last destination row.
+  EXPECT_EQ(dst[7 + 160 * 99], src[7 + 160 * 93]);
+}
+
+TEST(Blits, WavyLaterRowsWinAndRowsPulledOffTheCanvasAreDropped) {
+  const std::vector<Pixel> src = Ramp(160, 100);
+  std::vector<Pixel> dst(16000, 0xABCDEF);
+  // A negative amplitude pulls rows up: at time 50 row y lands at y - 40 sin((50 + y) / 100).
+  BlitWavyImage(src.data(), dst.data(), 160, 100, 50, -40.0f);
+  for (int x : {0, 80, 159}) {
+    // Rows 0 to 28 land above the top and are dropped; row 29 lands at 0.59.
+    EXPECT_EQ(dst[x], src[x + 160 * 29]) << "column " << x;
+    // Rows 31 (2.03) and 32 (2.75) share destination row 2: the later row wins.
+    EXPECT_EQ(dst[x + 160 * 2], src[x + 160 * 32]) << "column " << x;
+    // Row 99 lands at 59.13; the rows below it are reached by no source row.
+    EXPECT_EQ(dst[x + 160 * 59], src[x + 160 * 99]) << "column " << x;
+    for (int y = 60; y < 100; ++y) ASSERT_EQ(dst[x + 160 * y], 0xABCDEFu) << "column " << x << " row " << y;
+  }
 }
