@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "demo/frame.h"
 #include "demo/scroll_texts.h"
 #include "demo/timeline.h"
+#include "effects/bit_patterns.h"
 #include "effects/blits.h"
 #include "demo_test_support.h"
 #include "quorvel4/console.h"
@@ -243,6 +245,36 @@ TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
   show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
   FilterXorTime(18000);
   EXPECT_EQ(screen->LastFrame(), std::vector<Cell>(CellScreen, CellScreen + kScreenCells));
+}
+
+TEST(FrameLoop, TextScenesLayTheirFiltersAfterTheTexts) {
+  auto show = MakeShow();
+  HeadlessBackend* screen = UseHeadlessConsole();
+  auto expectFrame = [&](int32_t t, const std::function<void()>& compose) {
+    RunFrame(t, *show);
+    compose();
+    EXPECT_EQ(screen->LastFrame(), std::vector<Cell>(CellScreen, CellScreen + kScreenCells)) << t;
+    std::memset(Canvas, 0, sizeof Canvas);
+    std::memset(CellScreen, 0, sizeof CellScreen);
+  };
+  // The hidden cube is never converted: the texts stand on empty cells.
+  expectFrame(93000, [&] { DrawScrollTexts(93000, *show); });
+  expectFrame(95700, [&] {
+    DrawScrollTexts(95700, *show);
+    FilterXorRamp(95700);
+  });
+  // 96302 / 2 is odd: the xor pattern, and the texts are inverted with the picture.
+  expectFrame(96302, [&] {
+    DrawXorPattern((96302 & 4) * 4);
+    show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+    DrawScrollTexts(96302, *show);
+    FilterInvert();
+  });
+  expectFrame(96300, [&] {
+    DrawAndPattern((96300 & 4) * 2);
+    show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+    DrawScrollTexts(96300, *show);
+  });
 }
 
 TEST(Timeline, WindowBoundsAreTheMusicsCues) {
