@@ -14,6 +14,7 @@
 #include "effects/swarm.h"
 #include "effects/water_ripples.h"
 #include "quorvel4/console.h"
+#include "quorvel4/debug.h"
 
 namespace {
 
@@ -42,14 +43,19 @@ void ShowLoadingLine(int32_t row, const char* text) {
   PresentScreen();
 }
 
-bool DataDirectoryPresent(const std::string& dataDir) {
+// Started outside the folder that holds data/, every file is missing: say where we looked.
+void ReportMissingDataDirectory(const std::string& dataDir) {
   std::error_code error;
-  if (std::filesystem::is_directory(dataDir, error)) return true;
+  if (std::filesystem::is_directory(dataDir, error)) return;
   const auto here = std::filesystem::current_path(error);
-  Report("Cannot find the show's data: there is no directory \"%s\" in %s.\n"
-         "Start the demo from the folder that holds data/.\n",
+  Report("There is no directory \"%s\" in %s: start the demo from the folder that holds data/.\n",
          dataDir.c_str(), here.string().c_str());
-  return false;
+}
+
+// Named once the console is given back, so the picture stays clean while the show runs.
+void ReportUnreadablePictures(const Show& show) {
+  for (const std::string& path : show.unreadablePictures)
+    Report("The picture file %s could not be read; the show drew it black.\n", path.c_str());
 }
 
 bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
@@ -69,6 +75,7 @@ bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataD
       break;
     case MusicFileResult::kNotFound:
       Report("Error!\nFile Not Found\n");
+      ReportMissingDataDirectory(dataDir);
       return false;
     case MusicFileResult::kEmpty:
       Report("Error!\nThe music file %s is empty\n", path.c_str());
@@ -90,24 +97,20 @@ bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataD
 
 }  // namespace
 
-bool PrepareShow(Show& show, const std::string& dataDir) {
+void PrepareShow(Show& show, const std::string& dataDir) {
   PrepareRippleFields();
   show.converter.BuildMap(0xFFFF);
   SetTitle(kWindowTitle);
   show.images.Allocate();
   ShowLoadingLine(4, "loading images\n");
   InitSparkles();
-  std::string failedPath;
-  if (!show.images.Load(dataDir, failedPath)) {
-    Report("Error!\nCannot read the picture file %s\n", failedPath.c_str());
-    return false;
-  }
+  show.unreadablePictures = show.images.Load(dataDir);
+  for (const std::string& path : show.unreadablePictures) DebugPrint("cannot read the picture file %s\n", path.c_str());
   InitSwarm();
   MoveSwarm();
   BuildDotPalette();
   MakeDotGrid();
   ShowLoadingLine(5, "loading music\n");
-  return true;
 }
 
 void SetScrollSpeeds(Show& show) {
@@ -116,13 +119,15 @@ void SetScrollSpeeds(Show& show) {
 }
 
 int DemoMain() {
-  if (!DataDirectoryPresent(kDataDirectory)) return 1;
   Show show;
-  if (!PrepareShow(show, kDataDirectory)) return 1;
+  PrepareShow(show, kDataDirectory);
 
   MusicBlock block;
   MusicStream stream;
-  if (!StartMusic(stream, block, kDataDirectory)) return 1;
+  if (!StartMusic(stream, block, kDataDirectory)) {
+    ReportUnreadablePictures(show);
+    return 1;
+  }
   SetScrollSpeeds(show);
   show.sceneIndex = 0;
   show.ended = false;
@@ -135,5 +140,6 @@ int DemoMain() {
   if (stream.Silent()) {
     Report("No audio device could be opened, so the show played without sound.\n");
   }
+  ReportUnreadablePictures(show);
   return 0;
 }

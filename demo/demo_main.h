@@ -11,9 +11,9 @@ inline constexpr const char* kWindowTitle = "[quenby] // [dralsk] | alt+enter fo
 inline constexpr const char* kMusicFile = "8920.mp3";
 
 // Everything before the music: the converter's table, the ripple fields, the title, the
-// pictures and the effects' tables, with the two loading lines. On failure it restores the
-// console, prints why and returns false.
-bool PrepareShow(Show& show, const std::string& dataDir);
+// pictures and the effects' tables, with the two loading lines. A picture that cannot be read
+// is left black and listed in show.unreadablePictures.
+void PrepareShow(Show& show, const std::string& dataDir);
 
 // The scrolling speeds from the lengths of the two texts.
 void SetScrollSpeeds(Show& show);

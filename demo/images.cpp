@@ -66,16 +66,14 @@ void ShowImages::Allocate() {
   }
 }
 
-bool ShowImages::Load(const std::string& dataDir, std::string& failedPath) {
+std::vector<std::string> ShowImages::Load(const std::string& dataDir) {
+  std::vector<std::string> unreadable;
   for (ImageId id : kImageLoadOrder) {
     const PictureFile& picture = kPictureFiles[id];
     const std::string path = DataPath(dataDir, picture.fileName);
-    if (!LoadRawImage(path.c_str(), blocks_[id].get(), picture.width, picture.height)) {
-      failedPath = path;
-      return false;
-    }
+    if (!LoadRawImage(path.c_str(), blocks_[id].get(), picture.width, picture.height)) unreadable.push_back(path);
   }
-  return true;
+  return unreadable;
 }
 
 void ShowImages::Release() {

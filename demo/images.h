@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "quorvel4/types.h"
 
@@ -55,8 +56,9 @@ class ShowImages {
  public:
   // Allocates every block at its size, in allocation order; the blocks are not cleared.
   void Allocate();
-  // Loads the pictures in load order. On failure returns false and names the file in `failedPath`.
-  bool Load(const std::string& dataDir, std::string& failedPath);
+  // Loads the pictures in load order. A picture that cannot be read is left black and the
+  // show goes on without it; returns the paths of those pictures.
+  std::vector<std::string> Load(const std::string& dataDir);
   void Release();
 
   const Pixel* operator[](ImageId id) const { return blocks_[id].get(); }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "demo/images.h"
 #include "quorvel4/converter.h"
@@ -15,6 +17,8 @@ constexpr int32_t kLastScene = 47;
 struct Show {
   BlockColorConverter converter;
   ShowImages images;
+  // Pictures that could not be read: the show draws them black.
+  std::vector<std::string> unreadablePictures;
   float creditsSpeed = 0.0f;
   float greetingsSpeed = 0.0f;
   int32_t sceneIndex = 0;

@@ -37,7 +37,8 @@ Show* MakeShow(int32_t sceneIndex = 0) {
   WriteStandInData(scratch.path(), 0);
   if (ActiveConsoleBackend() == nullptr) UseHeadlessConsole();
   shared = std::make_unique<Show>();
-  if (!PrepareShow(*shared, scratch.path().string())) std::abort();
+  PrepareShow(*shared, scratch.path().string());
+  if (!shared->unreadablePictures.empty()) std::abort();
   SetScrollSpeeds(*shared);
   return MakeShow(sceneIndex);
 }

@@ -256,7 +256,13 @@ int main(int argc, char** argv) {
   InitConsoleWithSeed(options.seed);
 
   Show show;
-  if (!PrepareShow(show, options.dataDir)) return 1;
+  PrepareShow(show, options.dataDir);
+  if (!show.unreadablePictures.empty()) {
+    ShutdownConsole();
+    for (const std::string& path : show.unreadablePictures)
+      std::fprintf(stderr, "capture: cannot read the picture file %s\n", path.c_str());
+    return 1;
+  }
   SetScrollSpeeds(show);
 
   RecordingClock clock(options.times);
