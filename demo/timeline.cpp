@@ -118,7 +118,7 @@ bool Pinwheel(int32_t t, Show&) {
 }
 
 // The picture behind the spiral goes to the Canvas, which this scene never converts: it is
-// drawn for fidelity with the show's original work and never seen.
+// drawn as the scene's script says, and never seen.
 bool SpiralFlicker(int32_t t, Show& show) {
   if (t < 14676 || t > 15076) {
     Blit(show, kHalvernR);
@@ -319,7 +319,7 @@ bool RipplesTexts(int32_t t, Show& show) {
 }
 
 // The dot cube goes to the Canvas, which this scene never converts: only the texts are seen.
-// The call stays so that the cube's own state moves exactly as in the show's original run.
+// The call stays so that the cube's own state moves exactly as the scene's script has it.
 bool HiddenCubeTexts(int32_t t, Show& show) {
   DrawDotCube(t * 100);
   DrawScrollTexts(t, show);
