@@ -45,6 +45,19 @@ TEST(DrawLine, SteepLineEndsWhereTheFloatSlopeFallsShort) {
   EXPECT_EQ(CountNonZeroCells(), 39);
 }
 
+TEST(DrawLine, InterceptTakesItsProductInDoubleFromTheFloatSlope) {
+  // b = y1 - x1 * m: rounding x1 * m to float before the subtraction leaves the last dot of
+  // each of these lines one Cell short of its end point (and moves spokes of the wheel).
+  ClearCells();
+  DrawLine(1, 3, 2, 12, 0x0F00);  // steps along y
+  EXPECT_EQ(CellAt(2, 12), 0x0F2E);
+  EXPECT_EQ(CellAt(1, 12), 0);
+  ClearCells();
+  DrawLine(3, 1, 12, 2, 0x0F00);  // steps along x
+  EXPECT_EQ(CellAt(12, 2), 0x0F2E);
+  EXPECT_EQ(CellAt(12, 1), 0);
+}
+
 TEST(DrawLine, OneDotPerStepOfTheLongerAxisBothEndsIncluded) {
   ClearCells();
   DrawLine(0, 0, 0, 0, 0x0400);

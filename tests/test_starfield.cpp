@@ -141,6 +141,21 @@ TEST(Starfield, StarProjectingOntoTheLeftEdgeIsNotDrawn) {
   EXPECT_EQ(Canvas[kCanvasWidth * star.row], 0u);
 }
 
+TEST(Starfield, ProjectionAddsTheCentreToTheUnroundedQuotient) {
+  // Star 0 of seed 1 sits at x = -312, y = 136, depth 9. After 414 ms its depth is the float
+  // nearest 6.24, a hair above it, so x / z + 80 is 29.999998: column 29. Rounding the quotient
+  // to float first would give -50 exactly and put the star in column 30.
+  const ReplayedStar star = FirstPlacement(1)[0];
+  ASSERT_EQ(star.x, -312);
+  ASSERT_EQ(star.y, 136);
+  ASSERT_EQ(star.z, 9);
+  SeedRandom(1);
+  DrawStarfield(0);
+  DrawStarfield(414);
+  EXPECT_EQ(Canvas[29 + kCanvasWidth * 71], kWhite);
+  EXPECT_EQ(Canvas[30 + kCanvasWidth * 71], 0u);
+}
+
 TEST(Starfield, StarJustRightOfTheLeftEdgeIsDrawnInColumnZero) {
   const EdgeStar star = FindEdgeStar();
   SeedRandom(star.seed);

@@ -121,6 +121,15 @@ TEST_F(WaterRipples, FieldsTakeTurnsAndTheSourceGlides) {
   ExpectSourceAround(1, 109, 27);
 }
 
+TEST_F(WaterRipples, SourceIsHeldAsAFloatBeforeItsNeighboursAreFound) {
+  // At 5655 ms sin(5655 / 400) * 30 + 80 is 109.9999983, which as a float is 110 exactly: the
+  // source sits at (110, 25), not at (109, 25) as the unrounded value would put it.
+  SeedRandom(9);
+  DrawWaterRipples(5655);
+  ExpectSourceAround(1, 110, 25);
+  EXPECT_NE(At(1, 108, 25), 455);
+}
+
 TEST_F(WaterRipples, WaveStepTruncatesDampsAndClamps) {
   // Three separate spots in the current (second) field, far from the source and the drop.
   const uint32_t seed = 11;
