@@ -2,13 +2,11 @@
 
 #include <array>
 #include <bit>
-#include <cstdio>
 #include <cstddef>
 #include <cstdlib>
-#include <new>
 
+#include "cell_table.h"
 #include "quorvel4/assert.h"
-#include "quorvel4/console.h"
 
 namespace {
 
@@ -81,13 +79,7 @@ int32_t AsciiArtConverter::MatchCell(int32_t /*first*/, int32_t brightness, int3
 void AsciiArtConverter::BuildMap(int32_t flags) {
   const CharRange range = RangeForFlags(flags);
 
-  delete[] mAsciiMap;
-  mAsciiMap = new (std::nothrow) Cell[kMapEntries];
-  if (mAsciiMap == nullptr) {
-    ShutdownConsole();
-    std::fprintf(stderr, "%s: cannot allocate the %zu-byte character table\n", kModule, sizeof(Cell) * kMapEntries);
-    std::exit(1);
-  }
+  mAsciiMap = ReplaceCellTable(mAsciiMap, kMapEntries, kModule, "character");
 
   std::array<GlyphCoverage, 256> coverage{};
   for (int ch = range.first; ch <= range.last; ++ch) coverage[ch] = CoverageOf(AsciiArtFont + kGlyphHeight * ch);

@@ -1,9 +1,7 @@
-#include <cstdio>
-#include <cstdlib>
-#include <new>
+#include <cstddef>
 
+#include "cell_table.h"
 #include "quorvel4/assert.h"
-#include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 
 namespace {
@@ -141,13 +139,7 @@ int32_t BlockColorConverter::MatchCell(int32_t red, int32_t green, int32_t blue)
 }
 
 void BlockColorConverter::BuildMap(int32_t /*flags*/) {
-  delete[] mBlockMap;
-  mBlockMap = new (std::nothrow) Cell[kMapEntries];
-  if (mBlockMap == nullptr) {
-    ShutdownConsole();
-    std::fprintf(stderr, "%s: cannot allocate the %zu-byte colour table\n", kModule, sizeof(Cell) * kMapEntries);
-    std::exit(1);
-  }
+  mBlockMap = ReplaceCellTable(mBlockMap, kMapEntries, kModule, "colour");
   for (int r = 0; r < 64; ++r)
     for (int g = 0; g < 64; ++g)
       for (int b = 0; b < 64; ++b) mBlockMap[r * 4096 + g * 64 + b] = static_cast<Cell>(MatchCell(r, g, b));
