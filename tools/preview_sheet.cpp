@@ -5,43 +5,28 @@
 // Usage: preview_sheet DATA_DIR OUTPUT.png
 #include <cstdio>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "demo/images.h"
 #include "png_io.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/raster.h"
 
 namespace {
 
-struct Picture {
-  const char* file;
-  int width;
-};
-
-// In the order the show loads them; each sheet row holds kWindowsPerRow windows.
-constexpr Picture kPictures[] = {
-    {"ferrund_osmir_320x100.raw", 320}, {"qo_160x100.raw", 160},         {"varnel_160x100.raw", 160},
-    {"halvern_l_160x100.raw", 160},     {"halvern_r_160x100.raw", 160},  {"halvern2_l_160x100.raw", 160},
-    {"halvern2_r_160x100.raw", 160},    {"kvrtlogo_320x100.raw", 320},   {"kvrtlogo_640x100.raw", 640},
-    {"trelbo_160x100.raw", 160},        {"osmir_160x100.raw", 160},      {"ferrund_160x100.raw", 160},
-    {"dralsk_160x100.raw", 160},        {"face_160x100.raw", 160},       {"face2_160x100.raw", 160},
-    {"quenby_160x100.raw", 160},        {"zul_160x100.raw", 160},
-};
 constexpr int kWindowsPerRow = 4;
 constexpr int kGap = 8;  // grey pixels between windows
 constexpr uint8_t kGapGrey = 0x40;
 
-// Reads a raw RGB picture into pixels of the canvas layout; false if the file is short.
-bool LoadRaw(const std::string& path, int width, std::vector<Pixel>* pixels) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<unsigned char> bytes(static_cast<size_t>(width) * kCanvasHeight * 3);
-  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return false;
-  pixels->resize(bytes.size() / 3);
-  for (size_t i = 0; i < pixels->size(); ++i)
-    (*pixels)[i] = bytes[3 * i] | (bytes[3 * i + 1] << 8) | (static_cast<Pixel>(bytes[3 * i + 2]) << 16);
-  return true;
+// Reads a picture with the show's own loader; a missing or short file is an error here.
+bool LoadPicture(const std::string& path, const PictureFile& picture, std::vector<Pixel>* pixels) {
+  const size_t count = static_cast<size_t>(picture.width) * picture.height;
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) < count * 3 || error) return false;
+  pixels->resize(count);
+  return LoadRawImage(path.c_str(), pixels->data(), picture.width, picture.height);
 }
 
 // Places window number `slot` of the sheet.
@@ -65,8 +50,8 @@ int main(int argc, char** argv) {
   // A picture wider than a row starts on a fresh row, so that its strip stays whole.
   std::vector<int> firstSlot;
   int slots = 0;
-  for (const Picture& p : kPictures) {
-    const int windows = p.width / kCanvasWidth;
+  for (ImageId id : kImageLoadOrder) {
+    const int windows = PictureFileOf(id).width / kCanvasWidth;
     if (slots % kWindowsPerRow + windows > kWindowsPerRow) slots += kWindowsPerRow - slots % kWindowsPerRow;
     firstSlot.push_back(slots);
     slots += windows;
@@ -79,11 +64,12 @@ int main(int argc, char** argv) {
   BlockColorConverter converter;
   converter.BuildMap(0xFFFF);
   std::vector<Cell> cells(kScreenCells);
-  for (size_t k = 0; k < std::size(kPictures); ++k) {
-    const Picture& p = kPictures[k];
+  for (size_t k = 0; k < kImageLoadOrder.size(); ++k) {
+    const PictureFile& p = PictureFileOf(kImageLoadOrder[k]);
+    const std::string path = DataPath(dataDir, p.fileName);
     std::vector<Pixel> pixels;
-    if (!LoadRaw(dataDir + "/" + p.file, p.width, &pixels)) {
-      std::fprintf(stderr, "preview_sheet: cannot read %s/%s\n", dataDir.c_str(), p.file);
+    if (!LoadPicture(path, p, &pixels)) {
+      std::fprintf(stderr, "preview_sheet: cannot read %s\n", path.c_str());
       return 1;
     }
     for (int w = 0; w < p.width / kCanvasWidth; ++w) {
