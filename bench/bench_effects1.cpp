@@ -5,28 +5,17 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "effects/big_text.h"
 #include "effects/pinwheel.h"
 #include "effects/plasma.h"
 #include "effects/spiral.h"
 #include "effects/starfield.h"
 #include "effects/water_ripples.h"
-#include "quorvel4/converter.h"
 #include "quorvel4/types.h"
 #include "tests/plasma_reference.h"
 
 namespace {
-
-BlockColorConverter& Converter() {
-  static BlockColorConverter* converter = [] {
-    auto* built = new BlockColorConverter;
-    built->BuildMap(0);
-    return built;
-  }();
-  return *converter;
-}
-
-void ConvertCanvas() { Converter().Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen); }
 
 // Times advance as in the show, one frame every 16 ms.
 template <typename Draw>

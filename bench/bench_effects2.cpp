@@ -3,6 +3,7 @@
 // Canvas where the scene leaves that to the frame loop.
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_support.h"
 #include "effects/bit_patterns.h"
 #include "effects/cell_noise.h"
 #include "effects/dot_cube.h"
@@ -10,22 +11,10 @@
 #include "effects/sparkles.h"
 #include "effects/swarm.h"
 #include "effects/text_lines.h"
-#include "quorvel4/converter.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
 namespace {
-
-BlockColorConverter& Converter() {
-  static BlockColorConverter* converter = [] {
-    auto* c = new BlockColorConverter;
-    c->BuildMap(0);
-    return c;
-  }();
-  return *converter;
-}
-
-void ConvertCanvas() { Converter().Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen); }
 
 // Time arguments cycle through a scene's window so that every mode and phase is measured.
 class SceneClock {
