@@ -3,10 +3,16 @@ RELEASE  := build/release
 SANITIZE := build/sanitize
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test bench testcard assets deps release sanitize clean
+.PHONY: run show test bench testcard assets deps release sanitize clean
 
 deps:
 	@scripts/ensure-deps.sh build
+
+# The show alone: only its own packages and its own targets, so a first `make run` is quick.
+show:
+	@scripts/ensure-deps.sh run
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel_demo
 
 release: deps
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -16,7 +22,7 @@ sanitize: deps
 	@cmake -S . -B $(SANITIZE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVL_SANITIZE=ON >/dev/null
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
-run: release
+run: show
 	@$(RELEASE)/demo/quorvel_demo
 
 test: release sanitize

@@ -1,16 +1,13 @@
-// The music: an MP3 decoded from a memory block and played through SDL2_mixer, whose
-// playback position is the show's clock.
+// The music: an MP3 decoded from a memory block and played on the platform's audio output,
+// whose playback position is the show's clock. Each platform has its own implementation of
+// MusicStream and LinkedMixerVersion (demo/audio/); the rest is portable.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-
-#include <SDL_mixer.h>
 
 #include "demo/music_clock.h"
 
@@ -41,17 +38,17 @@ MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block);
 
 class MusicStream : public MusicClock {
  public:
-  MusicStream() = default;
+  MusicStream();
   ~MusicStream() override;
   MusicStream(const MusicStream&) = delete;
   MusicStream& operator=(const MusicStream&) = delete;
 
-  // Opens the audio output. Without a usable device it falls back to SDL's dummy driver,
-  // which consumes the sound silently at the real pace, so the clock runs the same.
+  // Opens the audio output. Without a usable device it falls back to playing silently at
+  // the real pace, so the clock runs the same.
   bool Init();
-  bool Silent() const { return silent_; }
+  bool Silent() const;
 
-  // Opens the MP3 in `block` (kept by the caller until Close). On failure the mixer's
+  // Opens the MP3 in `block` (kept by the caller until Close). On failure the decoder's
   // reason is in Error().
   bool Open(const MusicBlock& block);
   // Starts the music paused, then lets it play.
@@ -64,32 +61,11 @@ class MusicStream : public MusicClock {
   // Stops and closes the stream, then the audio output. Safe to call more than once.
   void Close();
 
-  const std::string& Error() const { return error_; }
+  const std::string& Error() const;
+
+  // Each platform's own state, defined where the platform's implementation is.
+  struct Impl;
 
  private:
-  using SteadyClock = std::chrono::steady_clock;
-
-  static void PostMix(void* self, uint8_t* stream, int length);
-  static void MusicFinished();
-  void CountMixed(int bytes);
-
-  bool OpenAudio();
-
-  Mix_Music* music_ = nullptr;
-  bool audioOpen_ = false;
-  bool silent_ = false;
-  std::string error_;
-
-  int bytesPerFrame_ = 4;
-  int frequency_ = 44100;
-
-  // Written by the mixer's thread, read by the frame loop.
-  std::mutex mutex_;
-  bool counting_ = false;
-  bool finished_ = false;
-  int64_t framesMixed_ = 0;          // music frames mixed so far
-  double anchorMs_ = 0.0;            // position heard at anchorTime_
-  double chunkMs_ = 0.0;             // how far the heard position may run on from the anchor
-  SteadyClock::time_point anchorTime_{};
-  int32_t lastTime_ = 0;
+  std::unique_ptr<Impl> impl_;
 };

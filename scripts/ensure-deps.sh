@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh build|assets
+# Usage: scripts/ensure-deps.sh run|build|assets
+#   run     what the show alone needs to build and play
+#   build   everything: the show, the tools, the tests and the benchmarks
+#   assets  everything, and what re-creates the pictures and the music
 set -euo pipefail
 
+run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
 build_packages=(
-  build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev libsdl2-mixer-dev libpng-dev libvterm-dev libcaca-dev
+  "${run_packages[@]}"
+  libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 
 case "${1:-build}" in
+  run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  *) echo "usage: $0 build|assets" >&2; exit 2 ;;
+  *) echo "usage: $0 run|build|assets" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -32,5 +36,7 @@ else
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Another install (an unattended upgrade, a second make) may hold the lock for a while.
+apt_options=(-o DPkg::Lock::Timeout=600)
+"${sudo[@]}" apt-get "${apt_options[@]}" update -qq
+"${sudo[@]}" apt-get "${apt_options[@]}" install -y -qq --no-install-recommends "${missing[@]}"

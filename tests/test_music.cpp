@@ -110,8 +110,8 @@ TEST(MusicStream, RefusesDataThatIsNoMp3) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>((i * 7919) >> 3);
   WriteBytes(scratch.File("noise.mp3"), noise);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
   MusicStream stream;
-  MusicBlock block;
   ASSERT_EQ(ReadMusicFile(scratch.File("noise.mp3"), block), MusicFileResult::kRead);
   ASSERT_TRUE(stream.Init());
   EXPECT_FALSE(stream.Open(block));
@@ -120,8 +120,8 @@ TEST(MusicStream, RefusesDataThatIsNoMp3) {
 
 TEST(MusicStream, PositionFollowsTheWallClockAndNeverGoesBack) {
   ScratchDirectory scratch;
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
   MusicStream stream;
-  MusicBlock block;
   ASSERT_TRUE(StartSilentStream(stream, block, scratch, 80)) << stream.Error();  // about 2.1 s
   // The first buffers fill the device; from then on the clock moves with the wall.
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -131,8 +131,8 @@ TEST(MusicStream, PositionFollowsTheWallClockAndNeverGoesBack) {
 
 TEST(MusicStream, ClockRunsOnWhenTheMusicEndsEarly) {
   ScratchDirectory scratch;
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
   MusicStream stream;
-  MusicBlock block;
   ASSERT_TRUE(StartSilentStream(stream, block, scratch, 8)) << stream.Error();  // about 0.21 s
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   ExpectClockFollowsTheWall(stream, 300.0);
@@ -148,8 +148,8 @@ TEST(MusicStream, WithoutAUsableDeviceItPlaysSilently) {
 
 TEST(MusicStream, PlaysTheShowsOwnMusic) {
   const std::string path = std::string(QVL_SOURCE_DIR) + "/data/8920.mp3";
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
   MusicStream stream;
-  MusicBlock block;
   ASSERT_TRUE(StartSilentStream(stream, block, path)) << stream.Error();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ExpectClockFollowsTheWall(stream, 300.0);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "quorvel4/console.h"
@@ -116,6 +117,11 @@ void DrawGlyphGrid(Cell* screen, int step) {
 }  // namespace
 
 int main() {
+  std::string error;
+  if (!ChooseConsoleBackend("", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   InitConsole();
   SetTitle("Quorvel4 test card");
   static Cell card[kScreenCells];

@@ -110,13 +110,23 @@ std::unique_ptr<CellConverter> MakeConverter(bool ascii) {
   return converter;
 }
 
-void ShowUntilKey(CellConverter& converter, const std::string& path) {
+// Returns false, having said why, when there is no display to show the picture on.
+bool ShowUntilKey(CellConverter& converter, const std::string& path) {
+  std::string error;
+  if (!ChooseConsoleBackend("", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return false;
+  }
   InitConsole();
   SetTitle(("view - " + path).c_str());
   converter.Convert2x2(Canvas, SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0, CellScreen);
   PresentScreen();
-  while (!KeyWaiting()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!KeyWaiting()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    PresentScreen();  // lets the back end follow resizes
+  }
   ShutdownConsole();
+  return true;
 }
 
 }  // namespace
@@ -146,6 +156,5 @@ int main(int argc, char** argv) {
 
   FitToCanvas(picture, options.ascii);
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
-  ShowUntilKey(*converter, options.path);
-  return 0;
+  return ShowUntilKey(*converter, options.path) ? 0 : 1;
 }

@@ -1,14 +1,13 @@
 #include "quorvel4/console.h"
 
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <utility>
 
 #include "quorvel4/assert.h"
 #include "quorvel4/random.h"
-#include "quorvel4/terminal.h"
 
 namespace {
 
@@ -30,16 +29,25 @@ void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend) { Backend() = st
 
 ConsoleBackend* ActiveConsoleBackend() { return Backend().get(); }
 
+bool ChooseConsoleBackend(std::string_view name, std::string& error) {
+  std::unique_ptr<ConsoleBackend> backend = OpenConsoleBackend(name, error);
+  if (!backend) return false;
+  Backend() = std::move(backend);
+  return true;
+}
+
 uint32_t TickCount() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<uint32_t>(static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u);
+  const auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 void InitConsole() { InitConsoleWithSeed(TickCount()); }
 
 void InitConsoleWithSeed(uint32_t seed) {
-  if (!Backend()) Backend() = MakeTerminalBackend();
+  if (!Backend()) {
+    std::string error;
+    ChooseConsoleBackend("", error);
+  }
   SeedRandom(seed);
   char title[81];
   DrawRandomTitle(title);
@@ -47,7 +55,10 @@ void InitConsoleWithSeed(uint32_t seed) {
 }
 
 int PresentScreen() {
-  if (Backend()) Backend()->Present(CellScreen);
+  if (Backend()) {
+    Backend()->Poll();
+    Backend()->Present(CellScreen);
+  }
   return 1;
 }
 

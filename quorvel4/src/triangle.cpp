@@ -6,6 +6,16 @@
 
 namespace {
 
+// a * b / c, truncated toward zero, for differences of two 32-bit values (|a|, |b|, |c| below
+// 2^32) and c > 0. The product needs up to 64 bits of magnitude, which an unsigned 64-bit
+// integer holds exactly; the sign is put back after the division.
+int64_t MulDivTowardZero(int64_t a, int64_t b, int64_t c) {
+  const bool negative = (a < 0) != (b < 0);
+  const uint64_t magnitude = (static_cast<uint64_t>(a < 0 ? -a : a) * static_cast<uint64_t>(b < 0 ? -b : b)) /
+                             static_cast<uint64_t>(c);
+  return negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+}
+
 constexpr int32_t kLastColumn = kCanvasWidth - 1;
 constexpr int32_t kLastRow = kCanvasHeight - 1;
 
@@ -143,10 +153,9 @@ void FillTriangle(int32_t x0, int32_t y0, int32_t x1, int32_t y1, int32_t x2, in
   } else if (y1 == y2) {
     FillFlatBottom(x0, y0, x1, y1, x2, y2, colour);
   } else {
-    // Where the long edge crosses row y1. The product needs up to 64 bits of magnitude; the
-    // quotient lies between x0 and x2, so the result fits again in 32 bits.
-    const __int128 num = static_cast<__int128>(int64_t{y1} - y0) * (int64_t{x2} - x0);
-    const int32_t xs = static_cast<int32_t>(x0 + static_cast<int64_t>(num / (int64_t{y2} - y0)));
+    // Where the long edge crosses row y1. The quotient lies between x0 and x2, so the result
+    // fits again in 32 bits.
+    const int32_t xs = static_cast<int32_t>(x0 + MulDivTowardZero(int64_t{y1} - y0, int64_t{x2} - x0, int64_t{y2} - y0));
     FillFlatBottom(x0, y0, xs, y1, x1, y1, colour);
     FillFlatTop(x1, y1, xs, y1, x2, y2, colour);
   }

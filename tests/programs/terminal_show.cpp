@@ -3,7 +3,9 @@
 //   terminal_show assert   presents the frame once, then fails an assertion
 //   terminal_show animate  as the first, with the top-left cell changing every frame
 #include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "quorvel4/assert.h"
@@ -13,6 +15,11 @@
 int main(int argc, char** argv) {
   const bool failAssertion = argc > 1 && std::strcmp(argv[1], "assert") == 0;
   const bool animate = argc > 1 && std::strcmp(argv[1], "animate") == 0;
+  std::string error;
+  if (!ChooseConsoleBackend("terminal", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
   InitConsole();
   SetTitle("terminal test");
   FillTestFrame(CellScreen);

@@ -1,9 +1,11 @@
 // What the console needs from a display: a small table of operations that each back end
-// fills in. The core never knows which one it talks to.
+// fills in, and the table of back ends, chosen by name. The core never knows which one it
+// talks to.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quorvel4/types.h"
@@ -18,12 +20,44 @@ class ConsoleBackend {
   // Sets the window (or terminal) title.
   virtual void SetTitle(const char* title) = 0;
 
-  // True when a key is waiting; the key is not consumed.
+  // True when a key is waiting; the key is not consumed. Only answers: the events behind
+  // the answer are gathered by Poll.
   virtual bool KeyWaiting() = 0;
+
+  // Handles what happened since the last call (input, resizes, a lost display). Called once
+  // per frame, just before the frame is presented.
+  virtual void Poll() {}
 
   // Gives the display back as it was found. Safe to call more than once.
   virtual void Restore() = 0;
 };
+
+// One row of the back-end table.
+struct BackendEntry {
+  // The name the back end is chosen by: "terminal", "headless", "window", ...
+  const char* name;
+  // Among the back ends usable here, the one with the lowest preference is taken when none
+  // is named.
+  int preference;
+  // True when the back end can be opened here (a terminal behind standard output, a display).
+  // Cheap and without side effects. A back end that is never chosen on its own says false.
+  bool (*usable)();
+  // Opens the back end. On failure returns null and puts a one-line reason into `error`.
+  std::unique_ptr<ConsoleBackend> (*open)(std::string& error);
+};
+
+// Adds a back end to the table; each back end's file registers itself once:
+//   const bool kRegistered = RegisterConsoleBackend({"name", 10, Usable, Open});
+// Returns true, so the registration can initialise a constant.
+bool RegisterConsoleBackend(const BackendEntry& entry);
+
+// The registered back ends, by preference.
+std::vector<BackendEntry> ConsoleBackends();
+
+// Opens the back end called `name`, or, with an empty name, the usable back end with the
+// lowest preference (the most preferred one's own reason when none is usable). On failure
+// returns null with the reason in `error`.
+std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error);
 
 // Keeps the presented cells in memory: for tests and for offline rendering.
 class HeadlessBackend : public ConsoleBackend {

@@ -3,15 +3,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "quorvel4/backend.h"
+#include "quorvel4/format_check.h"
 
 // The title the library gives the window once the console is set up.
 inline constexpr const char* kLibraryTitle = "Quorvel4 console window - press alt-enter for fullscreen";
 
-// Chooses the back end that InitConsole will use. Without a call, InitConsole opens the
-// terminal back end on standard output.
+// Chooses the back end that InitConsole will use. Without a choice, InitConsole opens the
+// first usable back end of the table; when there is none, the console runs on with nothing
+// to show on, as it does when any console call fails.
 void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend);
+
+// Opens the back end called `name` from the table (empty: the first usable one) for
+// InitConsole to use. Returns false with a one-line reason in `error` when it cannot be
+// opened; the program decides what follows.
+bool ChooseConsoleBackend(std::string_view name, std::string& error);
 
 // The back end in use (null before InitConsole).
 ConsoleBackend* ActiveConsoleBackend();
@@ -26,7 +35,8 @@ void InitConsoleWithSeed(uint32_t seed);
 // The millisecond tick count InitConsole seeds from (wraps after 49.7 days).
 uint32_t TickCount();
 
-// Copies all of CellScreen to the display in one operation.
+// Lets the back end handle its events (input, resizes), then copies all of CellScreen to the
+// display in one operation.
 int PresentScreen();
 
 // Sets the window title; returns nonzero on success.
@@ -35,8 +45,7 @@ int SetTitle(const char* text);
 // Formats into a 512-byte buffer and writes all but the last character into consecutive
 // cells from (column, row), white on black (attribute 0x0F). Cells outside the screen are
 // never written.
-int PrintAt(int32_t column, int32_t row, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+int PrintAt(int32_t column, int32_t row, const char* format, ...) QVL_PRINTF_FORMAT(3, 4);
 
 // True when a key is waiting; the key stays in the input.
 bool KeyWaiting();

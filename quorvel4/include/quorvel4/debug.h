@@ -7,7 +7,9 @@
 
 #include <functional>
 
-void DebugPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#include "quorvel4/format_check.h"
+
+void DebugPrint(const char* format, ...) QVL_PRINTF_FORMAT(1, 2);
 
 // Replaces the sink (an empty function restores the default); returns the previous one.
 using DebugSink = std::function<void(const char* text)>;

@@ -1,3 +1,4 @@
+// The headless back end keeps the presented cells in memory; it is only ever chosen by name.
 #include <algorithm>
 
 #include "quorvel4/backend.h"
@@ -6,3 +7,13 @@ void HeadlessBackend::Present(const Cell* cells) {
   std::copy(cells, cells + kScreenCells, lastFrame_.begin());
   ++presentCount_;
 }
+
+namespace {
+
+bool NeverByItself() { return false; }
+
+std::unique_ptr<ConsoleBackend> OpenHeadless(std::string&) { return std::make_unique<HeadlessBackend>(); }
+
+const bool kRegistered = RegisterConsoleBackend({"headless", 1000, NeverByItself, OpenHeadless});
+
+}  // namespace

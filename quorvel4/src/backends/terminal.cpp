@@ -1,6 +1,6 @@
 // The terminal back end: the show on the terminal behind standard output, without the
 // alternate screen, so the last frame stays on the console after the show.
-#include "quorvel4/terminal.h"
+#include "quorvel4/backend.h"
 
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -89,7 +89,6 @@ class TerminalBackend final : public ConsoleBackend {
     if (restored_) return;
     // The newest frame first, so that a redraw after a resize or a stop already shows it.
     std::copy(cells, cells + kScreenCells, latest_.begin());
-    HandleEvents();
     if (!tooSmall_) Write(encoder_.EncodeFrame(latest_.data()));
   }
 
@@ -107,12 +106,19 @@ class TerminalBackend final : public ConsoleBackend {
 
   bool KeyWaiting() override {
     if (restored_) return false;
-    HandleEvents();
     if (lost_) return true;  // nothing can be shown any more: let the show end
     if (keyFd_ < 0) return false;
     pollfd input{keyFd_, POLLIN, 0};
     if (poll(&input, 1, 0) <= 0) return false;
     return (input.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+  }
+
+  // Signals only raise flags; the work happens here, between frames.
+  void Poll() override {
+    if (restored_) return;
+    const bool resized = tty::TakeResized();
+    const bool redraw = tty::TakeRedrawAll();
+    if (resized || redraw) Relayout();
   }
 
   void Restore() override {
@@ -136,13 +142,6 @@ class TerminalBackend final : public ConsoleBackend {
     if (!Fits(QuerySize(outFd_))) enter += seq::kRequestSize80x50;
     Write(enter);
     Relayout();
-  }
-
-  // Signals only raise flags; the work happens here, between frames.
-  void HandleEvents() {
-    const bool resized = tty::TakeResized();
-    const bool redraw = tty::TakeRedrawAll();
-    if (resized || redraw) Relayout();
   }
 
   // Clears the terminal and shows the last frame centred, or says plainly that the
@@ -194,17 +193,27 @@ class TerminalBackend final : public ConsoleBackend {
 
 }  // namespace
 
-std::unique_ptr<ConsoleBackend> MakeTerminalBackend() {
-  if (!isatty(STDOUT_FILENO)) {
-    std::fprintf(stderr, "%s\n", kNotATerminal);
-    std::exit(1);
-  }
+namespace {
+
+const char* WhyNotUsable() {
+  if (!isatty(STDOUT_FILENO)) return kNotATerminal;
   const char* term = std::getenv("TERM");
-  if (term && std::strcmp(term, "dumb") == 0) {
-    std::fprintf(stderr, "%s\n", kDumbTerminal);
-    std::exit(1);
+  if (term && std::strcmp(term, "dumb") == 0) return kDumbTerminal;
+  return nullptr;
+}
+
+bool TerminalUsable() { return WhyNotUsable() == nullptr; }
+
+std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
+  if (const char* why = WhyNotUsable()) {
+    error = why;
+    return nullptr;
   }
-  const ColorMode mode = ChooseColorMode(std::getenv("QVL_COLORS"), std::getenv("COLORTERM"), term);
+  const ColorMode mode = ChooseColorMode(std::getenv("QVL_COLORS"), std::getenv("COLORTERM"), std::getenv("TERM"));
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
   return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, mode);
 }
+
+const bool kRegistered = RegisterConsoleBackend({"terminal", 10, TerminalUsable, OpenTerminal});
+
+}  // namespace

@@ -1,0 +1,56 @@
+#include <algorithm>
+#include <string>
+
+#include "quorvel4/backend.h"
+
+namespace {
+
+// Filled while static objects are initialised, before main; read afterwards.
+std::vector<BackendEntry>& Table() {
+  static std::vector<BackendEntry> table;
+  return table;
+}
+
+const BackendEntry* Find(std::string_view name) {
+  for (const BackendEntry& entry : Table())
+    if (name == entry.name) return &entry;
+  return nullptr;
+}
+
+std::string KnownNames() {
+  std::string names;
+  for (const BackendEntry& entry : ConsoleBackends()) names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  return names.empty() ? "none" : names;
+}
+
+}  // namespace
+
+bool RegisterConsoleBackend(const BackendEntry& entry) {
+  if (Find(entry.name) == nullptr) Table().push_back(entry);
+  return true;
+}
+
+std::vector<BackendEntry> ConsoleBackends() {
+  std::vector<BackendEntry> entries = Table();
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const BackendEntry& a, const BackendEntry& b) { return a.preference < b.preference; });
+  return entries;
+}
+
+std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error) {
+  if (!name.empty()) {
+    const BackendEntry* entry = Find(name);
+    if (entry == nullptr) {
+      error = "there is no display back end \"" + std::string(name) + "\" (known: " + KnownNames() + ")";
+      return nullptr;
+    }
+    return entry->open(error);
+  }
+  const std::vector<BackendEntry> entries = ConsoleBackends();
+  for (const BackendEntry& entry : entries)
+    if (entry.usable()) return entry.open(error);
+  // None fits: the most preferred one says why it cannot be used here.
+  if (!entries.empty()) return entries.front().open(error);
+  error = "no display back end was built in";
+  return nullptr;
+}
