@@ -5,23 +5,53 @@
 #include "quorvel4/font.h"
 #include "quorvel4/palette.h"
 
-std::vector<uint8_t> RasterizeCells(const Cell* cells, int columns, int rows) {
-  const int width = columns * kGlyphWidth;
-  std::vector<uint8_t> rgb(static_cast<std::size_t>(width) * rows * kGlyphHeight * 3);
+namespace {
+
+// The three colour bytes' places inside a pixel, and where the alpha byte goes (-1: none).
+struct ByteOrder {
+  int red, green, blue, alpha;
+};
+
+constexpr ByteOrder OrderOf(PixelLayout layout) {
+  switch (layout) {
+    case PixelLayout::kRgba:
+      return {0, 1, 2, 3};
+    case PixelLayout::kBgra:
+      return {2, 1, 0, 3};
+    case PixelLayout::kRgb:
+      break;
+  }
+  return {0, 1, 2, -1};
+}
+
+}  // namespace
+
+void RasterizeCellsInto(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out, std::size_t pitch) {
+  const ByteOrder order = OrderOf(layout);
+  const int bytes = BytesPerPixel(layout);
   for (int cy = 0; cy < rows; ++cy)
     for (int cx = 0; cx < columns; ++cx) {
       const Cell cell = cells[cy * columns + cx];
       const uint8_t* glyph = Glyph(static_cast<unsigned char>(cell & 0xFF));
       const Rgb& fg = kVgaPalette[(cell >> 8) & 0x0F];
       const Rgb& bg = kVgaPalette[(cell >> 12) & 0x0F];
-      for (int k = 0; k < kGlyphHeight; ++k)
-        for (int j = 0; j < kGlyphWidth; ++j) {
+      for (int k = 0; k < kGlyphHeight; ++k) {
+        uint8_t* p = out + static_cast<std::size_t>(cy * kGlyphHeight + k) * pitch +
+                     static_cast<std::size_t>(cx * kGlyphWidth) * bytes;
+        for (int j = 0; j < kGlyphWidth; ++j, p += bytes) {
           const Rgb& c = (glyph[k] >> j) & 1 ? fg : bg;
-          uint8_t* p = &rgb[(static_cast<std::size_t>(cy * kGlyphHeight + k) * width + cx * kGlyphWidth + j) * 3];
-          p[0] = c.r;
-          p[1] = c.g;
-          p[2] = c.b;
+          p[order.red] = c.r;
+          p[order.green] = c.g;
+          p[order.blue] = c.b;
+          if (order.alpha >= 0) p[order.alpha] = 0xFF;
         }
+      }
     }
+}
+
+std::vector<uint8_t> RasterizeCells(const Cell* cells, int columns, int rows) {
+  const std::size_t pitch = static_cast<std::size_t>(columns) * kGlyphWidth * 3;
+  std::vector<uint8_t> rgb(pitch * rows * kGlyphHeight);
+  RasterizeCellsInto(cells, columns, rows, PixelLayout::kRgb, rgb.data(), pitch);
   return rgb;
 }
