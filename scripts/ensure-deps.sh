@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets
+# Usage: scripts/ensure-deps.sh run|build|assets|clang
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
+#   clang   everything, and Clang to build it with
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -17,7 +18,8 @@ case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets" >&2; exit 2 ;;
+  clang) wanted=("${build_packages[@]}" clang) ;;
+  *) echo "usage: $0 run|build|assets|clang" >&2; exit 2 ;;
 esac
 
 missing=()
