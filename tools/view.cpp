@@ -5,7 +5,7 @@
 // The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
 // --ascii the ASCII-art converter draws its brightness as character shapes. Any key ends.
-// Exit status: 0 shown, 1 the picture cannot be read, 2 bad arguments.
+// Exit status: 0 shown, 1 no usable terminal or the picture cannot be read, 2 bad arguments.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -19,6 +19,7 @@
 #include "quorvel4/asciiart.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
+#include "quorvel4/terminal.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -133,6 +134,11 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // Before the picture is read: a large one takes seconds, wasted when it cannot be shown.
+  if (const char* problem = TerminalUnusableReason()) {
+    std::fprintf(stderr, "%s\n", problem);
+    return 1;
+  }
   Picture picture;
   std::string error;
   if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error)) {

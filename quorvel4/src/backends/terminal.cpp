@@ -194,16 +194,19 @@ class TerminalBackend final : public ConsoleBackend {
 
 }  // namespace
 
+const char* TerminalUnusableReason() {
+  if (!isatty(STDOUT_FILENO)) return kNotATerminal;
+  const char* term = std::getenv("TERM");
+  if (term && std::strcmp(term, "dumb") == 0) return kDumbTerminal;
+  return nullptr;
+}
+
 std::unique_ptr<ConsoleBackend> MakeTerminalBackend() {
-  if (!isatty(STDOUT_FILENO)) {
-    std::fprintf(stderr, "%s\n", kNotATerminal);
+  if (const char* reason = TerminalUnusableReason()) {
+    std::fprintf(stderr, "%s\n", reason);
     std::exit(1);
   }
   const char* term = std::getenv("TERM");
-  if (term && std::strcmp(term, "dumb") == 0) {
-    std::fprintf(stderr, "%s\n", kDumbTerminal);
-    std::exit(1);
-  }
   const ColorMode mode = ChooseColorMode(std::getenv("QVL_COLORS"), std::getenv("COLORTERM"), term);
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
   return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, mode);
