@@ -23,22 +23,6 @@ DataFile Refused(DataFileError error, uint64_t size = 0) {
 
 }  // namespace
 
-const char* DataFileErrorText(DataFileError error) {
-  switch (error) {
-    case DataFileError::kNone:
-      return "can be read";
-    case DataFileError::kNotFound:
-      return "does not exist";
-    case DataFileError::kNotRegular:
-      return "is not a regular file";
-    case DataFileError::kTooLarge:
-      return "is too large";
-    case DataFileError::kUnreadable:
-      return "cannot be read";
-  }
-  return "cannot be read";
-}
-
 #ifdef _WIN32
 
 // CreateFile never waits for the other end of a pipe (a busy pipe fails at once), and

@@ -11,9 +11,6 @@
 
 enum class DataFileError { kNone, kNotFound, kNotRegular, kTooLarge, kUnreadable };
 
-// What went wrong, in words that follow a file's name ("... is not a regular file").
-const char* DataFileErrorText(DataFileError error);
-
 struct DataFile {
   struct Close {
     void operator()(FILE* file) const { std::fclose(file); }
