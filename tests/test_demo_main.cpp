@@ -60,16 +60,16 @@ TEST(DemoStartUp, MissingDataDirectorySaysWhereItLooked) {
 
 TEST(DemoStartUp, APictureFifoIsNotWaitedOn) {
   ScratchDirectory scratch;
-  WriteStandInData(scratch.path() / "data", 0);
-  std::filesystem::remove(scratch.path() / "data" / "qo_160x100.raw");
+  const std::string data = (scratch.path() / "data").string();
+  WriteStandInData(data, 0);
+  std::filesystem::remove(data + "/qo_160x100.raw");
   UseHeadlessConsole();
-  const auto [result, printed] = ReadFifoWithoutAWriter((scratch.path() / "data" / "qo_160x100.raw").string(),
-                                                        [&] { return RunDemoIn(scratch.path()); });
-  EXPECT_EQ(result, 1);
-  // No show ran, so no picture was drawn black.
-  EXPECT_EQ(printed,
-            "Error!\nFile Not Found\nThe music file data//8920.mp3 does not exist\n"
-            "The picture file data//qo_160x100.raw could not be read.\n");
+  Show show;
+  const std::vector<std::string> unreadable = ReadFifoWithoutAWriter(data + "/qo_160x100.raw", [&] {
+    PrepareShow(show, data);
+    return show.unreadablePictures;
+  });
+  EXPECT_EQ(unreadable, std::vector<std::string>{data + "//qo_160x100.raw"});
 }
 
 TEST(DemoStartUp, AMissingPictureIsShownBlackAndNamedAfterTheShow) {
@@ -88,14 +88,20 @@ TEST(DemoStartUp, AMissingPictureIsShownBlackAndNamedAfterTheShow) {
 TEST(DemoStartUp, MusicFileFailures) {
   ScratchDirectory scratch;
   WriteStandInData(scratch.path() / "data", 0);
+  std::filesystem::remove(scratch.path() / "data" / "qo_160x100.raw");
   UseHeadlessConsole();
   const std::string music = (scratch.path() / "data" / "8920.mp3").string();
   auto [result, printed] = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(printed, "Error!\nFile Not Found\nThe music file data//8920.mp3 does not exist\n");
+  // No show ran, so no picture was drawn black.
+  EXPECT_EQ(printed,
+            "Error!\nFile Not Found\nThe music file data//8920.mp3 does not exist\n"
+            "The picture file data//qo_160x100.raw could not be read.\n");
+  WriteBytes((scratch.path() / "data" / "qo_160x100.raw").string(), StandInPicture(160, 100, 1));
 
+  std::filesystem::create_directory(music);
   UseHeadlessConsole();
-  std::tie(result, printed) = ReadFifoWithoutAWriter(music, [&] { return RunDemoIn(scratch.path()); });
+  std::tie(result, printed) = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);
   EXPECT_EQ(printed, "Error!\nThe music file data//8920.mp3 is not a regular file\n");
   std::filesystem::remove(music);

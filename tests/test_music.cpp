@@ -97,6 +97,8 @@ TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
   WriteBytes(scratch.File("empty.mp3"), {});
   EXPECT_EQ(ReadMusicFile(scratch.File("empty.mp3"), block), MusicFileResult::kEmpty);
   EXPECT_EQ(ReadMusicFile(scratch.path().string(), block), MusicFileResult::kNotRegular);
+  const std::string fifo = scratch.File("fifo.mp3");
+  EXPECT_EQ(ReadFifoWithoutAWriter(fifo, [&] { return ReadMusicFile(fifo, block); }), MusicFileResult::kNotRegular);
   // Refused by their size before a byte is read, beyond 2 GiB and beyond 4 GiB alike.
   for (const uint64_t size : {uint64_t{2500} << 20, (uint64_t{4} << 30) + (uint64_t{2} << 20)}) {
     MakeSparseFile(scratch.File("huge.mp3"), size);
