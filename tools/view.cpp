@@ -1,10 +1,11 @@
 // view: shows a PNG picture on the terminal through one of the library's converters.
 //
-//   view [--ascii] PICTURE.png
+//   view [--ascii] [--window] PICTURE.png
 //
 // The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
-// --ascii the ASCII-art converter draws its brightness as character shapes. Any key ends.
+// --ascii the ASCII-art converter draws its brightness as character shapes. With --window it
+// is shown in a window of its own instead of the terminal. Any key ends.
 // Exit status: 0 shown, 1 the picture cannot be read, 2 bad arguments.
 #include <algorithm>
 #include <chrono>
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: view [--ascii] PICTURE.png\n";
+constexpr const char* kUsage = "usage: view [--ascii] [--window] PICTURE.png\n";
 
 // A terminal cell is about twice as tall as it is wide, and each cell shows 2 x 2 Canvas
 // pixels, so one Canvas pixel is twice as tall as it is wide.
@@ -31,6 +32,7 @@ constexpr double kPixelHeightToWidth = 2.0;
 
 struct Options {
   bool ascii = false;
+  std::string backend;  // the display back end; empty: the first usable one
   std::string path;
 };
 
@@ -45,6 +47,8 @@ bool ParseArguments(int argc, char** argv, Options* options, bool* help) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--ascii") == 0) {
       options->ascii = true;
+    } else if (std::strcmp(arg, "--window") == 0) {
+      options->backend = "window";
     } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       *help = true;
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -111,9 +115,9 @@ std::unique_ptr<CellConverter> MakeConverter(bool ascii) {
 }
 
 // Returns false, having said why, when there is no display to show the picture on.
-bool ShowUntilKey(CellConverter& converter, const std::string& path) {
+bool ShowUntilKey(CellConverter& converter, const std::string& path, const std::string& backend) {
   std::string error;
-  if (!ChooseConsoleBackend("", error)) {
+  if (!ChooseConsoleBackend(backend, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return false;
   }
@@ -156,5 +160,5 @@ int main(int argc, char** argv) {
 
   FitToCanvas(picture, options.ascii);
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
-  return ShowUntilKey(*converter, options.path) ? 0 : 1;
+  return ShowUntilKey(*converter, options.path, options.backend) ? 0 : 1;
 }
