@@ -38,16 +38,6 @@ TEST(WindowLayout, LargestWholeMultipleCentredAndShrunkOnlyBelowThePicturesSize)
   ExpectRect(FitPicture(0, 0), 0, 0, 1, 1, false);  // a window with no area yet
 }
 
-TEST(WindowLayout, OpensAtThePicturesSizeOrSmallerOnASmallDisplay) {
-  int width = 0, height = 0;
-  OpeningWindowSize(1920, 1040, &width, &height);
-  EXPECT_EQ(width, 640);
-  EXPECT_EQ(height, 600);
-  OpeningWindowSize(800, 480, &width, &height);
-  EXPECT_EQ(width, 512);
-  EXPECT_EQ(height, 480);
-}
-
 // The terminal is preferred; the window is there whenever a display is.
 TEST(WindowBackend, ComesAfterTheTerminalAndIsUsableWhereADisplayIs) {
   std::vector<std::string> names;
@@ -183,26 +173,34 @@ bool NextFrame(xtest::XProgram& program, int* frame) {
   return program.ReadUntil("frame " + std::to_string(++*frame) + "\n");
 }
 
-TEST(WindowShow, OpensWithItsTitleAndShowsEveryFrameExactly) {
+TEST(WindowShow, OpensWithItsTitleShowsEveryFrameExactlyAndEndsByAKeyOrASignal) {
   xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/false);
   REQUIRE_X_SERVER(display);
-  xtest::XProgram program(display, {kWindowShow}, kSoftware);
-  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
-  const std::string window = WindowOf(display, program.Pid());
-  ASSERT_FALSE(window.empty());
-  EXPECT_EQ(WindowName(display, window), "window test");
-  for (int frame = 0; frame < 4; NextFrame(program, &frame)) {
-    const Picture shot = Screenshot(display, window);
-    ASSERT_EQ(shot.width, kRasterWidth) << "without a window manager the window keeps its opening size";
-    ASSERT_EQ(shot.height, kRasterHeight);
-    EXPECT_EQ(ExpectShowsFrame(shot, frame), 1);
+  {
+    xtest::XProgram program(display, {kWindowShow}, kSoftware);
+    ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+    const std::string window = WindowOf(display, program.Pid());
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(WindowName(display, window), "window test");
+    for (int frame = 0; frame < 4; NextFrame(program, &frame)) {
+      const Picture shot = Screenshot(display, window);
+      ASSERT_EQ(shot.width, kRasterWidth) << "without a window manager the window keeps its opening size";
+      ASSERT_EQ(shot.height, kRasterHeight);
+      EXPECT_EQ(ExpectShowsFrame(shot, frame), 1);
+    }
+    display.Run("xdotool key q");
+    EXPECT_EQ(program.Wait(), 0);
   }
-  program.Send("\n");
-  display.Run("xdotool key q");
-  EXPECT_EQ(program.Wait(), 0);
+  for (int signal : {SIGINT, SIGTERM}) {
+    xtest::XProgram program(display, {kWindowShow}, kSoftware);
+    ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+    kill(program.Pid(), signal);
+    EXPECT_TRUE(program.ReadUntil("show over\n")) << "the loop did not end by signal " << signal;
+    EXPECT_EQ(program.Wait(), 128 + signal);
+  }
 }
 
-TEST(WindowShow, OpensMaximisedAndFillsTheScreenOnAltEnterAtWholeMultiples) {
+TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples) {
   xtest::XvfbDisplay display("1600x1400x24", /*windowManager=*/true);
   REQUIRE_X_SERVER(display);
   xtest::XProgram program(display, {kWindowShow}, kSoftware);
@@ -213,47 +211,35 @@ TEST(WindowShow, OpensMaximisedAndFillsTheScreenOnAltEnterAtWholeMultiples) {
   ASSERT_TRUE(NextFrame(program, &frame));  // drawn after the window took its maximised size
   EXPECT_EQ(ExpectShowsFrame(Screenshot(display, window), frame), 2);
 
-  display.Run("xdotool key alt+Return");
+  // Keys are handled in order: once Alt+Enter has taken effect, the modifiers before it have too.
+  display.Run("xdotool key Shift_L Control_R Alt_L Super_L Caps_Lock Caps_Lock alt+Return");
   ASSERT_TRUE(FullScreen(display, window, 1600));
-  ASSERT_TRUE(NextFrame(program, &frame)) << "Alt+Enter ended the show";
+  ASSERT_TRUE(NextFrame(program, &frame)) << "Alt+Enter or a modifier key ended the show";
   const Picture full = Screenshot(display, window);
   EXPECT_EQ(full.width, 1600);
   EXPECT_EQ(full.height, 1400);
   EXPECT_EQ(ExpectShowsFrame(full, frame), 2);
-
   display.Run("xdotool key alt+Return");
   ASSERT_TRUE(Maximised(display, window, 1600)) << "the window did not come back maximised";
-  ASSERT_TRUE(NextFrame(program, &frame));
-  display.Run("xdotool key q");
-  EXPECT_EQ(program.Wait(), 0);
-}
 
-TEST(WindowShow, F11AndModifierKeysDoNotEndTheShowAnyOtherKeyDoes) {
-  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
-  REQUIRE_X_SERVER(display);
-  xtest::XProgram program(display, {kWindowShow}, kSoftware);
-  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
-  const std::string window = WindowOf(display, program.Pid());
-  ASSERT_TRUE(Maximised(display, window, 1024));
-  // Keys are handled in order: once F11 has taken effect, the modifiers before it have too.
-  display.Run("xdotool key Shift_L Control_R Alt_L Super_L Caps_Lock Caps_Lock F11");
-  ASSERT_TRUE(FullScreen(display, window, 1024));
-  int frame = 0;
-  EXPECT_TRUE(NextFrame(program, &frame)) << "a modifier key or F11 ended the show";
   display.Run("xdotool key F11");
-  ASSERT_TRUE(Maximised(display, window, 1024));
-  EXPECT_TRUE(NextFrame(program, &frame));
+  ASSERT_TRUE(FullScreen(display, window, 1600));
+  display.Run("xdotool key F11");
+  ASSERT_TRUE(Maximised(display, window, 1600));
+  ASSERT_TRUE(NextFrame(program, &frame)) << "F11 ended the show";
   display.Run("xdotool key space");
   EXPECT_EQ(program.Wait(), 0);
 }
 
-TEST(WindowShow, TheCloseButtonEndsTheShowWithStatusZero) {
+TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
   xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
   REQUIRE_X_SERVER(display);
-  xtest::XProgram program(display, {kWindowShow}, kSoftware);
-  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
-  const std::string window = WindowOf(display, program.Pid());
+  xtest::XProgram demo(display, {kDemo, "--window"}, kSoftware, QVL_SOURCE_DIR);
+  const std::string window = WindowOf(display, demo.Pid());
+  ASSERT_FALSE(window.empty());
+  EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }));
   ASSERT_TRUE(Maximised(display, window, 1024));
+  ASSERT_TRUE(demo.Running());
   // The window manager's title bar is as high as its top frame extent; the close button is
   // its rightmost square.
   const std::string extents = display.Run("xprop -id " + window + " _NET_FRAME_EXTENTS");
@@ -262,30 +248,6 @@ TEST(WindowShow, TheCloseButtonEndsTheShowWithStatusZero) {
       << extents;
   ASSERT_GT(top, 4);
   display.Run("xdotool mousemove " + std::to_string(1024 - top / 2) + " " + std::to_string(top / 2) + " click 1");
-  EXPECT_EQ(program.Wait(), 0);
-}
-
-TEST(WindowShow, InterruptAndTerminateEndTheShowInOrderThenTheProcessByTheSignal) {
-  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/false);
-  REQUIRE_X_SERVER(display);
-  for (int signal : {SIGINT, SIGTERM}) {
-    xtest::XProgram program(display, {kWindowShow}, kSoftware);
-    ASSERT_TRUE(program.ReadUntil("frame 0\n"));
-    kill(program.Pid(), signal);
-    EXPECT_TRUE(program.ReadUntil("show over\n")) << "the loop did not end by signal " << signal;
-    EXPECT_EQ(program.Wait(), 128 + signal);
-  }
-}
-
-TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilAKey) {
-  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
-  REQUIRE_X_SERVER(display);
-  xtest::XProgram demo(display, {kDemo, "--window"}, kSoftware, QVL_SOURCE_DIR);
-  const std::string window = WindowOf(display, demo.Pid());
-  ASSERT_FALSE(window.empty());
-  EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }));
-  ASSERT_TRUE(demo.Running());
-  display.Run("xdotool key Escape");
   EXPECT_EQ(demo.Wait(), 0);
 }
 
