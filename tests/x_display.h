@@ -108,7 +108,8 @@ bool Eventually(Condition condition) {
 class XvfbDisplay {
  public:
   static bool Available() {
-    return Installed("Xvfb") && Installed("xdotool") && Installed("xprop") && Installed("import");
+    return Installed("Xvfb") && Installed("openbox") && Installed("xdotool") && Installed("xprop") &&
+           Installed("import");
   }
 
   // `screen` as Xvfb takes it ("1600x1400x24").
