@@ -88,10 +88,10 @@ bool TogglesFullscreen(const SDL_Keysym& key) {
 }
 
 std::string CannotOpen(const char* what) {
-  std::string error = std::string("quorvel4: cannot open a window: ") + what + ": " + SDL_GetError();
+  std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + SDL_GetError() + ")";
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((!x11 || !*x11) && (!wayland || !*wayland)) error += " (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+  if ((!x11 || !*x11) && (!wayland || !*wayland)) error += "; neither DISPLAY nor WAYLAND_DISPLAY is set";
   return error;
 }
 
@@ -104,7 +104,7 @@ class WindowBackend final : public ConsoleBackend {
     // The show's own handlers must see Ctrl-C, not SDL's.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      error = CannotOpen("no video");
+      error = CannotOpen("the video system did not start");
       return false;
     }
     videoStarted_ = true;
@@ -117,21 +117,21 @@ class WindowBackend final : public ConsoleBackend {
     const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_ALLOW_HIGHDPI;
     window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
     if (!window_) {
-      error = CannotOpen("no window");
+      error = CannotOpen("the window was refused");
       return false;
     }
     // Tear-free where the display can wait for its refresh; any renderer will do otherwise.
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
     if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
     if (!renderer_) {
-      error = CannotOpen("no renderer");
+      error = CannotOpen("nothing can draw into it");
       return false;
     }
     // BGRA32 is the byte order B, G, R, A in memory on every machine: RasterizeCellsInto's kBgra.
     texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGRA32, SDL_TEXTUREACCESS_STREAMING, kRasterWidth,
                                  kRasterHeight);
     if (!texture_) {
-      error = CannotOpen("no texture");
+      error = CannotOpen("no texture for the picture");
       return false;
     }
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
