@@ -24,7 +24,9 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: view [--ascii] [--window] PICTURE.png\n";
+constexpr const char* kUsage =
+    "usage: view [--ascii] PICTURE.png\n"
+    "       view --window [--ascii] PICTURE.png   (in a window of its own)\n";
 
 // A terminal cell is about twice as tall as it is wide, and each cell shows 2 x 2 Canvas
 // pixels, so one Canvas pixel is twice as tall as it is wide.
