@@ -28,7 +28,7 @@ void ExpectRect(const PictureRect& got, int x, int y, int width, int height, boo
 
 TEST(WindowLayout, LargestWholeMultipleCentredAndShrunkOnlyBelowThePicturesSize) {
   ExpectRect(FitPicture(640, 600), 0, 0, 640, 600, true);
-  ExpectRect(FitPicture(1920, 1080), 640, 240, 640, 600, true);  // 1200 rows do not fit: once
+  ExpectRect(FitPicture(1920, 1080), 640, 240, 640, 600, true);  // twice would need 1200 rows
   ExpectRect(FitPicture(1279, 1200), 319, 300, 640, 600, true);
   ExpectRect(FitPicture(1280, 1200), 0, 0, 1280, 1200, true);
   ExpectRect(FitPicture(1600, 1381), 160, 90, 1280, 1200, true);

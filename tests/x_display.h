@@ -114,6 +114,7 @@ class XvfbDisplay {
 
   // `screen` as Xvfb takes it ("1600x1400x24").
   XvfbDisplay(const std::string& screen, bool windowManager) {
+    if (!Available()) return;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     // Xvfb finds a free display number itself and writes it into the pipe.
