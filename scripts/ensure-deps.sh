@@ -7,6 +7,9 @@ build_packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev libsdl2-mixer-dev libpng-dev libvterm-dev libcaca-dev
+  # capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
+  # and the cast's JSON with the python3 that asciinema (the player) brings.
+  ffmpeg asciinema
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 
