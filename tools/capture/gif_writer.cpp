@@ -6,7 +6,7 @@ GifWriter::GifWriter(const std::string& path, int scale, int fps)
     : FileFrameWriter(path), scale_(scale), encoder_(kRasterWidth * scale, kRasterHeight * scale, 100 / fps) {}
 
 bool GifWriter::Write(int32_t, const Cell* cells) {
-  if (!IndexCells(cells, scale_, &picture_, &error)) return false;
+  IndexCells(cells, scale_, &picture_);
   encoder_.AddPicture(picture_.indices);
   return Put(encoder_.TakeBytes());
 }

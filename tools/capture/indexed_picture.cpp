@@ -1,45 +1,42 @@
 #include "indexed_picture.h"
 
-#include <array>
 #include <cstring>
 
-#include "quorvel4/palette.h"
+#include "quorvel4/font.h"
 #include "quorvel4/raster.h"
 
 namespace {
 
-// The palette's channels take the levels 0x00, 0x55, 0xAA and 0xFF: the top two bits of
-// each tell them apart, so six bits name a colour.
-int ColourKey(uint8_t r, uint8_t g, uint8_t b) { return (r >> 6) << 4 | (g >> 6) << 2 | (b >> 6); }
-
-std::array<int8_t, 64> MakeIndexTable() {
-  std::array<int8_t, 64> table;
-  table.fill(-1);
-  for (int i = 0; i < 16; ++i) table[ColourKey(kVgaPalette[i].r, kVgaPalette[i].g, kVgaPalette[i].b)] = int8_t(i);
-  return table;
+// Draws as RasterizeCells does (the tests compare the two), but in palette indices: the
+// video and GIF writers need nothing else, and it spares a conversion from RGB per pixel.
+void DrawIndices(const Cell* cells, uint8_t* out) {
+  for (int cy = 0; cy < kScreenHeight; ++cy)
+    for (int cx = 0; cx < kScreenWidth; ++cx) {
+      const Cell cell = cells[cy * kScreenWidth + cx];
+      const uint8_t* glyph = Glyph(static_cast<unsigned char>(cell & 0xFF));
+      const uint8_t fg = (cell >> 8) & 0x0F, bg = (cell >> 12) & 0x0F;
+      for (int k = 0; k < kGlyphHeight; ++k) {
+        uint8_t* row = out + static_cast<size_t>(cy * kGlyphHeight + k) * kRasterWidth + cx * kGlyphWidth;
+        for (int j = 0; j < kGlyphWidth; ++j) row[j] = (glyph[k] >> j) & 1 ? fg : bg;
+      }
+    }
 }
 
 }  // namespace
 
-bool IndexCells(const Cell* cells, int scale, IndexedPicture* picture, std::string* error) {
-  static const std::array<int8_t, 64> kIndexOf = MakeIndexTable();
-  const std::vector<uint8_t> rgb = RasterizeCells(cells);
+void IndexCells(const Cell* cells, int scale, IndexedPicture* picture) {
   picture->width = kRasterWidth * scale;
   picture->height = kRasterHeight * scale;
   picture->indices.resize(static_cast<size_t>(picture->width) * picture->height);
-  for (int y = 0; y < kRasterHeight; ++y) {
-    uint8_t* row = &picture->indices[static_cast<size_t>(y) * scale * picture->width];
-    for (int x = 0; x < kRasterWidth; ++x) {
-      const uint8_t* pixel = &rgb[(static_cast<size_t>(y) * kRasterWidth + x) * 3];
-      const int index = kIndexOf[ColourKey(pixel[0], pixel[1], pixel[2])];
-      if (index < 0 || kVgaPalette[index].r != pixel[0] || kVgaPalette[index].g != pixel[1] ||
-          kVgaPalette[index].b != pixel[2]) {
-        *error = "the picture has a colour outside the palette";
-        return false;
-      }
-      std::memset(row + x * scale, index, scale);
-    }
-    for (int copy = 1; copy < scale; ++copy) std::memcpy(row + copy * picture->width, row, picture->width);
+  if (scale == 1) {
+    DrawIndices(cells, picture->indices.data());
+    return;
   }
-  return true;
+  std::vector<uint8_t> base(static_cast<size_t>(kRasterWidth) * kRasterHeight);
+  DrawIndices(cells, base.data());
+  for (int y = 0; y < kRasterHeight; ++y) {
+    uint8_t* first = &picture->indices[static_cast<size_t>(y) * scale * picture->width];
+    for (int x = 0; x < kRasterWidth; ++x) std::memset(first + x * scale, base[y * kRasterWidth + x], scale);
+    for (int copy = 1; copy < scale; ++copy) std::memcpy(first + copy * picture->width, first, picture->width);
+  }
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <vector>
 
 #include "quorvel4/types.h"
@@ -15,5 +14,5 @@ struct IndexedPicture {
 };
 
 // The frame as the rasteriser draws it (8 x 12 glyphs), each pixel enlarged to a
-// `scale` x `scale` square. False, with `error` set, if a pixel is not a palette colour.
-bool IndexCells(const Cell* cells, int scale, IndexedPicture* picture, std::string* error);
+// `scale` x `scale` square.
+void IndexCells(const Cell* cells, int scale, IndexedPicture* picture);

@@ -119,7 +119,7 @@ void VideoWriter::FeedEncoder() {
 
 bool VideoWriter::Write(int32_t, const Cell* cells) {
   IndexedPicture picture;
-  if (!IndexCells(cells, 1, &picture, &error)) return false;
+  IndexCells(cells, 1, &picture);
   if (!feedFailed_ && queue_.Push(std::move(picture))) return true;
   Complete();
   return false;
