@@ -2,6 +2,9 @@
 // and how an export fails, is interrupted and shows its progress.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -327,4 +330,25 @@ TEST(CaptureExport, InterruptedExportLeavesNoFile) {
   session.Type("\x03");
   EXPECT_EQ(session.Wait(20000), 128 + SIGINT);
   EXPECT_TRUE(FilesIn(out).empty());
+}
+
+// The output is written beside its final name and renamed into place, except where that
+// would replace something that is not a plain file: a link keeps linking, a pipe gets the bytes.
+TEST(CaptureExport, WritesThroughLinksAndIntoPipes) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1 --data " + RealData() + " --times 300,900 --format cells --out ";
+  std::filesystem::create_symlink("target.cells", scratch.path() / "link.cells");
+  ToolRun run = Capture(common + scratch.File("link.cells"), scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / "link.cells"));
+  EXPECT_EQ(std::filesystem::file_size(scratch.File("target.cells")), 2u * 8000u);
+
+  ASSERT_EQ(mkfifo(scratch.File("pipe").c_str(), 0600), 0);
+  const std::string command = "cat " + scratch.File("pipe") + " > " + scratch.File("copy") + " & " +
+                              std::string(QVL_TOOLS_DIR) + "/capture " + common + scratch.File("pipe") +
+                              " >/dev/null; status=$?; wait; exit $status";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_TRUE(std::filesystem::is_fifo(scratch.File("pipe")));
+  EXPECT_EQ(ReadAll(scratch.File("copy")), ReadAll(scratch.File("target.cells")));
+  EXPECT_EQ(FilesIn(scratch.path()).size(), 6u) << "no temporary file left beside them";
 }

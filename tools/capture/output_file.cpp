@@ -46,6 +46,23 @@ mode_t CreationMode() {
 }  // namespace
 
 OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  std::error_code code;
+  const std::filesystem::file_status status = std::filesystem::status(finalPath_, code);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    // A pipe, a terminal or a device (/dev/stdout): written in place, never replaced.
+    fd_ = open(finalPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd_ < 0) error = "cannot write " + finalPath_ + ": " + std::strerror(errno);
+    tempPath_ = finalPath_;
+    inPlace_ = true;
+    return;
+  }
+  // A link (to a file or to nothing yet): the file it names is the one written, the link stays.
+  std::filesystem::path named(finalPath_);
+  for (int hops = 0; hops < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(named, code)); ++hops) {
+    const std::filesystem::path target = std::filesystem::read_symlink(named, code);
+    named = target.is_absolute() ? target : named.parent_path() / target;
+  }
+  finalPath_ = named.lexically_normal().string();
   const std::filesystem::path target(finalPath_);
   const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
   std::string hidden = ".";  // (appending, not "." + name: GCC 12 warns wrongly on that)
@@ -76,12 +93,14 @@ int OutputFile::TakeDescriptor() {
 bool OutputFile::Commit() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+  committed_ = true;
+  if (inPlace_) return true;
   if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     error = "cannot rename " + tempPath_ + " to " + finalPath_ + ": " + std::strerror(errno);
+    committed_ = false;
     Discard();
     return false;
   }
-  committed_ = true;
   gTempArmed = 0;
   return true;
 }
@@ -89,6 +108,7 @@ bool OutputFile::Commit() {
 void OutputFile::Discard() {
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
+  if (inPlace_) return;
   if (!tempPath_.empty()) unlink(tempPath_.c_str());
   gTempArmed = 0;
 }

@@ -1,5 +1,6 @@
 // Files written under a temporary name beside their final one and renamed into place once
 // complete, so a failed or interrupted export never leaves a partial file under that name.
+// A path that names a pipe, terminal or device is written in place instead.
 #pragma once
 
 #include <sys/types.h>
@@ -8,7 +9,8 @@
 
 class OutputFile {
  public:
-  // Creates the temporary file in the directory of `finalPath`; on failure `error` says why.
+  // Creates the temporary file in the directory of `finalPath` (the file a link names); on
+  // failure `error` says why.
   explicit OutputFile(std::string finalPath);
   ~OutputFile();  // removes the temporary file unless it was committed
   OutputFile(const OutputFile&) = delete;
@@ -31,6 +33,7 @@ class OutputFile {
   std::string tempPath_;
   int fd_ = -1;
   bool committed_ = false;
+  bool inPlace_ = false;
 };
 
 // On SIGINT, SIGTERM and SIGHUP: end the registered child process, remove the temporary
