@@ -65,12 +65,18 @@ std::vector<int32_t> StepTimes(int64_t first, int64_t last, int64_t step) {
   return times;
 }
 
+// Frame k of a range at `fps` frames a second shows the show time nearest k / fps seconds
+// after `first`; halves round up.
+int64_t FrameTime(int32_t first, int64_t frame, int fps) {
+  return first + (frame * 2000 + fps) / (2 * static_cast<int64_t>(fps));
+}
+
 std::vector<int32_t> RateTimes(int32_t first, int32_t last, int fps) {
   if (last < first) UsageError("--times T0:T1 needs T0 <= T1");
   if ((static_cast<int64_t>(last) - first) * fps / 1000 + 1 > static_cast<int64_t>(kMaxFrames))
     UsageError("--times asks for too many frames");
   std::vector<int32_t> times;
-  for (int64_t k = 0; FrameTime(first, k, fps) <= last; ++k) times.push_back(FrameTime(first, k, fps));
+  for (int64_t k = 0, t; (t = FrameTime(first, k, fps)) <= last; ++k) times.push_back(static_cast<int32_t>(t));
   return times;
 }
 
@@ -121,10 +127,6 @@ void CheckFormatRules(Options& options, bool haveScale) {
 }
 
 }  // namespace
-
-int32_t FrameTime(int32_t first, int64_t frame, int fps) {
-  return static_cast<int32_t>(first + (frame * 2000 + fps) / (2 * static_cast<int64_t>(fps)));
-}
 
 Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
   Options options;

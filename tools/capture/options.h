@@ -21,7 +21,3 @@ struct Options {
 // Parses the arguments; prints the usage and exits with status 0 for --help and with
 // status 2, naming the problem, for anything it cannot accept.
 Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir);
-
-// Frame k of a range at `fps` frames a second shows the show time nearest k / fps seconds
-// after `first`; halves round up.
-int32_t FrameTime(int32_t first, int64_t frame, int fps);
