@@ -465,7 +465,7 @@ bool RunScene(int32_t t, Show& show) {
 }
 
 void ConvertCanvas(Show& show) {
-  show.converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+  show.converter.ConvertCanvas();
 }
 
 void RandomFill() {
