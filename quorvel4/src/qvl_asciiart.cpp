@@ -36,12 +36,11 @@ int Distance(const GlyphCoverage& c, int tl, int tr, int bl, int br) {
   return std::abs(c.tl - tl) + std::abs(c.tr - tr) + std::abs(c.bl - bl) + std::abs(c.br - br);
 }
 
-inline int Level(Pixel p) { return static_cast<int>((p >> 8) & 0xFF) >> 4; }
+inline int Level(Pixel p) { return static_cast<int>(PixelGreen(p)) >> 4; }
 
 // The level of the 2 x 2 sub-block at p: the mean brightness rounded down, then reduced.
 inline int SubBlockLevel(const Pixel* p, int32_t pitch) {
-  const int sum = static_cast<int>(((p[0] >> 8) & 0xFF) + ((p[1] >> 8) & 0xFF) + ((p[pitch] >> 8) & 0xFF) +
-                                   ((p[pitch + 1] >> 8) & 0xFF));
+  const int sum = static_cast<int>(PixelGreen(p[0]) + PixelGreen(p[1]) + PixelGreen(p[pitch]) + PixelGreen(p[pitch + 1]));
   return (sum >> 2) >> 4;
 }
 
@@ -94,7 +93,7 @@ void AsciiArtConverter::BuildMap(int32_t flags) {
         bestChar = ch;
       }
     }
-    mAsciiMap[key] = static_cast<Cell>(0x0700 + bestChar);
+    mAsciiMap[key] = MakeCell(static_cast<uint8_t>(bestChar), kColourLightGrey, kColourBlack);
   }
 }
 
