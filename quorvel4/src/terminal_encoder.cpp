@@ -15,22 +15,18 @@ constexpr size_t kMaxBytesPerCell = 80;
 constexpr size_t kFrameOverhead = 64;
 
 // Levels of the xterm 256-colour cube (indices 16-231) and its grey ramp (232-255).
-constexpr int kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
+constexpr uint8_t kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
 
-struct Rgb3 {
-  int r, g, b;
-};
-
-Rgb3 Xterm256Rgb(int index) {
+Rgb Xterm256Rgb(int index) {
   if (index >= 232) {
-    const int level = 8 + 10 * (index - 232);
+    const auto level = static_cast<uint8_t>(8 + 10 * (index - 232));
     return {level, level, level};
   }
   const int cube = index - 16;
   return {kCubeLevels[cube / 36], kCubeLevels[(cube / 6) % 6], kCubeLevels[cube % 6]};
 }
 
-int DistanceSquared(const Rgb3& a, const Rgb& b) {
+int DistanceSquared(const Rgb& a, const Rgb& b) {
   const int dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
   return dr * dr + dg * dg + db * db;
 }
@@ -44,22 +40,6 @@ int DecimalDigits(int value) {
     ++digits;
   }
   return digits;
-}
-
-int Utf8Encode(char32_t code, char* out) {
-  if (code < 0x80) {
-    out[0] = static_cast<char>(code);
-    return 1;
-  }
-  if (code < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (code >> 6));
-    out[1] = static_cast<char>(0x80 | (code & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (code >> 12));
-  out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (code & 0x3F));
-  return 3;
 }
 
 }  // namespace
