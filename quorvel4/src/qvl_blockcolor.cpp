@@ -8,6 +8,8 @@ namespace {
 
 constexpr const char* kModule = "qvl_blockcolor";
 
+// A colour on the converter's 0-63 level scale. Not the palette's Rgb: the distances are
+// signed, and the never-chosen entry 8 lies far outside any byte.
 struct Level3 {
   int32_t r, g, b;
 };
