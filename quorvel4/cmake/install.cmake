@@ -31,8 +31,7 @@ install(TARGETS quorvel4 quorvel4_shared quorvel4_backends EXPORT quorvel4Target
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(DIRECTORY include/quorvel4 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
-# Called by qvl_add_backend: the back end's objects as an installed archive, and the target
-# that links it whole.
+# The back end's objects as an installed archive, and the target that links it whole.
 function(qvl_install_backend name)
   add_library(quorvel4_backend_${name} STATIC $<TARGET_OBJECTS:qvl_backend_${name}>)
   set_target_properties(quorvel4_backend_${name} PROPERTIES
@@ -49,6 +48,25 @@ function(qvl_install_backend name)
   install(TARGETS quorvel4_backend_${name} quorvel4_backend_${name}_whole EXPORT quorvel4Targets
           ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endfunction()
+
+# Once the whole tree is configured, every back end that needs nothing but the core is
+# installed. One that links libraries of its own (a window back end on SDL, say) stays in
+# this tree until its installed form says what to link: the installed package would
+# otherwise leave its programs with symbols nobody provides.
+function(qvl_install_backends)
+  get_property(backends GLOBAL PROPERTY QVL_BACKENDS)
+  foreach(target ${backends})
+    string(REGEX REPLACE "^qvl_backend_" "" name ${target})
+    get_target_property(links ${target} LINK_LIBRARIES)
+    list(REMOVE_ITEM links quorvel4)
+    if(links)
+      message(STATUS "The ${name} back end links ${links}: it is not installed")
+    else()
+      qvl_install_backend(${name})
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL qvl_install_backends)
 
 set(QVL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorvel4)
 install(EXPORT quorvel4Targets NAMESPACE quorvel4:: DESTINATION ${QVL_CMAKE_DIR})
