@@ -21,8 +21,8 @@ set_target_properties(quorvel4_shared PROPERTIES
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 set_target_properties(quorvel4 PROPERTIES EXPORT_NAME quorvel4_static)
 
-# Every back end of the build, for find_package users; its properties collect the back ends'
-# archive names and pkg-config requirements for quorvel4.pc.
+# Every installed back end, for find_package users; its property QVL_PKG_LIBS collects the
+# back ends' archives for quorvel4.pc.
 add_library(quorvel4_backends INTERFACE)
 set_target_properties(quorvel4_backends PROPERTIES EXPORT_NAME backends)
 
@@ -83,7 +83,6 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4Config.cmake ${CMAKE_CURRENT_B
 file(RELATIVE_PATH QVL_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" QVL_PC_TO_PREFIX "${QVL_PC_TO_PREFIX}")
 set(QVL_PC_LIBS "$<JOIN:$<TARGET_PROPERTY:quorvel4_backends,QVL_PKG_LIBS>, >")
-set(QVL_PC_REQUIRES "$<JOIN:$<TARGET_PROPERTY:quorvel4_backends,QVL_PKG_REQUIRES>, >")
 file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc CONTENT
 "prefix=\${pcfiledir}/${QVL_PC_TO_PREFIX}
 libdir=\${prefix}/${CMAKE_INSTALL_LIBDIR}
@@ -92,7 +91,6 @@ includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
 Name: quorvel4
 Description: Console graphics in coloured character cells: converters, primitives, back ends
 Version: ${PROJECT_VERSION}
-Requires: ${QVL_PC_REQUIRES}
 Cflags: -I\${includedir} -ffp-contract=off
 Libs: -L\${libdir} -Wl,--whole-archive ${QVL_PC_LIBS} -Wl,--no-whole-archive -lquorvel4
 ")
