@@ -3,7 +3,7 @@ RELEASE  := build/release
 SANITIZE := build/sanitize
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check
+.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -40,6 +40,12 @@ bench: release
 
 testcard: release
 	@$(RELEASE)/tools/testcard
+
+# The library for programs of your own: headers, static and shared library, CMake package and
+# pkg-config file under PREFIX (docs/library.md).
+PREFIX ?= /usr/local
+install: release
+	@cmake --install $(RELEASE) --prefix $(PREFIX)
 
 clean:
 	rm -rf build

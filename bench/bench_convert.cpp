@@ -87,7 +87,7 @@ void BM_Convert2x2(benchmark::State& state) {
   const std::vector<Pixel>& px = CanvasOf(static_cast<int>(state.range(0)));
   std::vector<Cell> cells(kScreenCells);
   for (auto _ : state) {
-    converter.Convert2x2(px.data(), SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0, cells.data());
+    converter.ConvertCanvas(px.data(), cells.data());
     benchmark::DoNotOptimize(cells.data());
     benchmark::ClobberMemory();
   }

@@ -16,5 +16,5 @@ inline BlockColorConverter& SharedConverter() {
 
 // The whole Canvas into the whole CellScreen, as the frame loop converts it.
 inline void ConvertCanvas() {
-  SharedConverter().Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+  SharedConverter().ConvertCanvas();
 }

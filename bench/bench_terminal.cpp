@@ -24,8 +24,7 @@ std::vector<Cell> PlasmaFrame(BlockColorConverter& converter, double ms) {
     }
   }
   std::vector<Cell> cells(kScreenCells);
-  converter.Convert2x2(pixels.data(), SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0,
-                       cells.data());
+  converter.ConvertCanvas(pixels.data(), cells.data());
   return cells;
 }
 

@@ -43,8 +43,8 @@ void FilterInvert() {
   ForEachCell([](uint32_t v, int32_t) { return ~v; });
 }
 
-void FilterBars(int32_t time) {
-  const int32_t offset = (time - 64079) / 10;
+void FilterBars(int32_t elapsed) {
+  const int32_t offset = elapsed / 10;
   for (int32_t x = 0; x < kScreenWidth; ++x) {
     if ((x + offset) % 25 >= 15) continue;
     for (int32_t y = 5; y <= 14; ++y) CellScreen[x + kScreenWidth * y] = DarkenCell(CellScreen[x + kScreenWidth * y]);

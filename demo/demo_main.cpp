@@ -142,6 +142,10 @@ void SetScrollSpeeds(Show& show) {
 int DemoMain() {
   Show show;
   PrepareShow(show, kDataDirectory);
+  if (!show.converter.HasMap()) {
+    Report("Error!\nNot enough memory for the colour table\n");
+    return 1;
+  }
 
   MusicBlock block;
   MusicStream stream;

@@ -12,7 +12,13 @@ inline constexpr const char* kMusicFile = "8920.mp3";
 
 // Everything before the music: the converter's table, the ripple fields, the title, the
 // pictures and the effects' tables, with the two loading lines. A picture that cannot be read
-// is left black and listed in show.unreadablePictures.
+// is left black and listed in show.unreadablePictures. The converter is left without a table
+// when there is no memory for one (show.converter.HasMap()); DemoMain then stops.
+//
+// The order is part of the show: the sparkles (5000 draws), then the swarm (its set-up and
+// first move) take their numbers from the one random generator, after the 80 of the window
+// title, so the order of these steps fixes every random stream the show draws later. The other
+// steps draw no numbers; they only have to be done before the first frame.
 void PrepareShow(Show& show, const std::string& dataDir);
 
 // The scrolling speeds from the lengths of the two texts.

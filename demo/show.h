@@ -9,7 +9,8 @@
 #include "demo/images.h"
 #include "quorvel4/converter.h"
 
-// SceneIndex of a frame whose time lies in no window.
+// SceneIndex of a frame whose time lies in no window (404: no scene found). Any value but
+// kLastScene would do; the end rule only asks whether the last scene ran.
 constexpr int32_t kNoScene = 404;
 // The last scene: once it has run, the first frame outside every window ends the show.
 constexpr int32_t kLastScene = 47;

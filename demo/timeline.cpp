@@ -25,8 +25,10 @@ Pixel CanvasCopy[kCanvasPixels];
 
 namespace {
 
-// A scene draws the frame at time t and returns whether it filled the CellScreen itself.
-using SceneAction = bool (*)(int32_t t, Show& show);
+// A scene draws the frame at music time t and returns whether it filled the CellScreen itself.
+// `window` is the scene's own row of the table: a scene that counts its time from its start
+// or towards its end reads the bounds there, so each bound is written once, in the table.
+using SceneAction = bool (*)(int32_t t, const SceneWindow& window, Show& show);
 
 struct Scene {
   SceneWindow window;
@@ -35,6 +37,27 @@ struct Scene {
 
 constexpr bool kConverted = true;
 constexpr bool kLeftToLoop = false;
+
+// Scenes whose start other scenes count from.
+constexpr int32_t kRipplesScene = 14;    // the ripples begin; they run on under scene 16
+constexpr int32_t kFirstTextScene = 39;  // the scrolling texts begin
+
+// Two rows slotted in after scene 42 carry numbers of their own rather than 43 and 44, so
+// the numbers of the scenes after them stayed as they were. SceneIndex only records the
+// last scene, and the end rule looks for kLastScene alone, so these numbers change nothing.
+constexpr int32_t kRampTextsScene = 2042;
+constexpr int32_t kPatternTextsScene = 1042;
+
+// The start of the scene numbered `sceneIndex` (defined with the table).
+int32_t SceneStart(int32_t sceneIndex);
+
+// Milliseconds since the scene's window opened.
+int32_t Elapsed(int32_t t, const SceneWindow& window) { return t - window.lower; }
+
+// How far t is through the window, 0 to 1, in double precision.
+double Progress(int32_t t, const SceneWindow& window) {
+  return double(Elapsed(t, window)) / double(window.upper - window.lower);
+}
 
 // Renderers whose time argument is a float take the integer time converted once.
 float F(int32_t x) { return static_cast<float>(x); }
@@ -69,58 +92,64 @@ bool ShakenOrStill(bool shaken, Show& show, ImageId shakenPicture, int32_t maxSh
 }
 
 // One random colour behind the sparkles, which move on every 100 ms of music.
-bool SparklesScene(int32_t t, Show&) {
+bool SparklesScene(int32_t t, const SceneWindow&, Show&) {
   if (t % 100 == 0) MoveSparkles();
   RandomFill();
   DrawSparkles();
   return kLeftToLoop;
 }
 
-bool OpeningPicture(int32_t, Show& show) {
+bool OpeningPicture(int32_t, const SceneWindow&, Show& show) {
   Blit(show, kQo);
   return kLeftToLoop;
 }
 
-bool ShakenOpening(int32_t, Show& show) {
+bool ShakenOpening(int32_t, const SceneWindow&, Show& show) {
   Jitter(show, kQo, 2);
   return kLeftToLoop;
 }
 
-bool WavingPicture(int32_t t, Show& show) {
-  if (t < 2356) {
+// Still for the first second, then waving, the wave growing towards 8 pixels at the window's
+// end.
+bool WavingPicture(int32_t t, const SceneWindow& window, Show& show) {
+  if (Elapsed(t, window) < 1000) {
     Blit(show, kOsmir);
   } else {
-    const float amplitude = static_cast<float>(double(t - 1356) * 8.0 / 2597.0);
+    const float amplitude = static_cast<float>(double(Elapsed(t, window)) * 8.0 / double(window.upper - window.lower));
     BlitWavyImage(show.images[kOsmir], Canvas, 160, 100, t, amplitude);
   }
   return kLeftToLoop;
 }
 
-bool GrowingShake(int32_t t, Show& show) {
-  Jitter(show, kVarnel, std::max(t - 3953 - 400, 0) / 250);
+// Still for 400 ms, then shaking one pixel further every 250 ms.
+bool GrowingShake(int32_t t, const SceneWindow& window, Show& show) {
+  Jitter(show, kVarnel, std::max(Elapsed(t, window) - 400, 0) / 250);
   return kLeftToLoop;
 }
 
 // The picture shakes for the last 20 ms of every 160 ms.
-bool ShakingPicture(int32_t t, Show& show) { return ShakenOrStill((t / 4) % 40 >= 35, show, kTrelbo, 5, kTrelbo); }
+bool ShakingPicture(int32_t t, const SceneWindow&, Show& show) { return ShakenOrStill((t / 4) % 40 >= 35, show, kTrelbo, 5, kTrelbo); }
 
-bool LogoOverPlasma(int32_t t, Show& show) {
-  const float f = static_cast<float>(double(t - 8821) / 2313.0);
+// The logo, 640 pixels wide, slides across the window from its left end to its right end.
+bool LogoOverPlasma(int32_t t, const SceneWindow& window, Show& show) {
+  const float f = static_cast<float>(Progress(t, window));
   DrawBluePlasma(F(t / 2));
   const int32_t x = static_cast<int32_t>(480.0 * double(f));
   BlitKeyedImage(show.images[kKvrtLogo640], Canvas, 640, 100, x, 0, 160, 100);
   return kLeftToLoop;
 }
 
-bool Pinwheel(int32_t t, Show&) {
+bool Pinwheel(int32_t t, const SceneWindow&, Show&) {
   DrawPinwheel(t);
   return kConverted;
 }
 
 // The picture behind the spiral goes to the Canvas, which this scene never converts: it is
-// drawn as the scene's script says, and never seen.
-bool SpiralFlicker(int32_t t, Show& show) {
-  if (t < 14676 || t > 15076) {
+// drawn as the scene's script says, and never seen. From 1431 to 1831 ms into the window the
+// spiral flickers. (The window opens at 13245, inside scene 6's, which is tried first: this
+// scene is first seen at 13425.)
+bool SpiralFlicker(int32_t t, const SceneWindow& window, Show& show) {
+  if (Elapsed(t, window) < 1431 || Elapsed(t, window) > 1831) {
     Blit(show, kHalvernR);
     DrawSpiral(t);
   } else if (Odd(t / 2)) {
@@ -131,29 +160,31 @@ bool SpiralFlicker(int32_t t, Show& show) {
   return kConverted;
 }
 
-bool SlowSpiral(int32_t t, Show&) {
+bool SlowSpiral(int32_t t, const SceneWindow&, Show&) {
   DrawSpiral(t / 3);
   return kConverted;
 }
 
-bool ShakenXorPicture(int32_t t, Show& show) {
+// The xor filter lies over the shaken picture for the first 699 ms.
+bool ShakenXorPicture(int32_t t, const SceneWindow& window, Show& show) {
   Jitter(show, kFerrund, 10);
-  if (t > 18577) return kLeftToLoop;
+  if (Elapsed(t, window) > 699) return kLeftToLoop;
   ConvertCanvas(show);
   FilterXorTime(t);
   return kConverted;
 }
 
-bool PlasmaPortrait(int32_t t, Show& show) {
+// From 5203 to 6398 ms into the window the ramp filter lies over the portrait.
+bool PlasmaPortrait(int32_t t, const SceneWindow& window, Show& show) {
   DrawPlasma(F(t));
   Keyed(show, kQuenby);
-  if (t < 26266 || t > 27461) return kLeftToLoop;
+  if (Elapsed(t, window) < 5203 || Elapsed(t, window) > 6398) return kLeftToLoop;
   ConvertCanvas(show);
   FilterXorRamp(t);
   return kConverted;
 }
 
-bool MaskedPortrait(int32_t t, Show& show) {
+bool MaskedPortrait(int32_t t, const SceneWindow&, Show& show) {
   DrawPlasma(F(3 * t));
   Keyed(show, kQuenby);
   ConvertCanvas(show);
@@ -161,124 +192,127 @@ bool MaskedPortrait(int32_t t, Show& show) {
   return kConverted;
 }
 
-bool PlasmaFace(int32_t t, Show& show) {
+bool PlasmaFace(int32_t t, const SceneWindow&, Show& show) {
   DrawPlasma(F(t));
   Keyed(show, kFace);
   return kLeftToLoop;
 }
 
-bool StarsFace(int32_t t, Show& show) {
+bool StarsFace(int32_t t, const SceneWindow&, Show& show) {
   DrawStarfield(3 * t);
   Keyed(show, kFace2);
   return kLeftToLoop;
 }
 
-bool RipplesFace(int32_t t, Show& show) {
-  DrawWaterRipples(t - 33619);
+bool RipplesFace(int32_t t, const SceneWindow& window, Show& show) {
+  DrawWaterRipples(Elapsed(t, window));
   Keyed(show, kFace);
   return kLeftToLoop;
 }
 
-bool ShakenPortrait(int32_t, Show& show) {
+bool ShakenPortrait(int32_t, const SceneWindow&, Show& show) {
   Jitter(show, kQuenby, 40);
   return kLeftToLoop;
 }
 
-bool RipplesLogo(int32_t t, Show& show) {
-  DrawWaterRipples(t - 33619);
+// The ripples go on from where scene 14 started them.
+bool RipplesLogo(int32_t t, const SceneWindow&, Show& show) {
+  DrawWaterRipples(t - SceneStart(kRipplesScene));
   Keyed(show, kDralsk);
   return kLeftToLoop;
 }
 
-bool FastTextLines(int32_t t, Show&) {
+bool FastTextLines(int32_t t, const SceneWindow&, Show&) {
   DrawTextLines(3 * t);
   return kConverted;
 }
 
-bool XorSweep(int32_t t, Show&) {
+bool XorSweep(int32_t t, const SceneWindow&, Show&) {
   DrawXorPattern(4 * t - 160000);
   return kLeftToLoop;
 }
 
-bool TextLines(int32_t t, Show&) {
+bool TextLines(int32_t t, const SceneWindow&, Show&) {
   DrawTextLines(t);
   return kConverted;
 }
 
-bool Spiral(int32_t t, Show&) {
+bool Spiral(int32_t t, const SceneWindow&, Show&) {
   DrawSpiral(t);
   return kConverted;
 }
 
-bool FastXor(int32_t t, Show&) {
+bool FastXor(int32_t t, const SceneWindow&, Show&) {
   DrawXorPattern(8 * t);
   return kLeftToLoop;
 }
 
-bool FastEmblems(int32_t t, Show&) {
+bool FastEmblems(int32_t t, const SceneWindow&, Show&) {
   DrawEmblemTicker(2 * t);
   return kConverted;
 }
 
-bool EmblemsAndLines(int32_t t, Show&) {
+bool EmblemsAndLines(int32_t t, const SceneWindow&, Show&) {
   DrawEmblemTicker(t);
   DrawTextLines(t - 500);
   return kConverted;
 }
 
-bool HalvernFlicker(int32_t t, Show& show) {
+bool HalvernFlicker(int32_t t, const SceneWindow&, Show& show) {
   Blit(show, Odd(t / 2) ? kHalvern2R : kHalvern2L);
   return kLeftToLoop;
 }
 
-bool ShakingPlasma(int32_t t, Show&) {
+// The shakes grow one pixel every 300 ms.
+bool ShakingPlasma(int32_t t, const SceneWindow& window, Show&) {
   DrawPlasma(F(t));
-  ShakeCanvas((t - 61603) / 300);
+  ShakeCanvas(Elapsed(t, window) / 300);
   return kLeftToLoop;
 }
 
-bool NoiseCaption(int32_t t, Show& show) {
+bool NoiseCaption(int32_t t, const SceneWindow& window, Show& show) {
   DrawBluePlasma(F(3 * t));
-  ShakeCanvas((t - 64079) / 155);
+  ShakeCanvas(Elapsed(t, window) / 155);
   ConvertCanvas(show);
   DrawBigText("noise!", 22, 18, 0, 0, 0xFFD8);
   FilterNoise(t);
-  FilterBars(t);
+  FilterBars(Elapsed(t, window));
   return kConverted;
 }
 
-bool SlowShakingPlasma(int32_t t, Show&) {
+bool SlowShakingPlasma(int32_t t, const SceneWindow& window, Show&) {
   DrawPlasma(F(t / 10));
-  ShakeCanvas((t - 71860) / 150);
+  ShakeCanvas(Elapsed(t, window) / 150);
   return kLeftToLoop;
 }
 
-bool ZulFlicker(int32_t t, Show& show) { return ShakenOrStill(Odd(t / 2), show, kHalvern2L, 5, kZul); }
+bool ZulFlicker(int32_t t, const SceneWindow&, Show& show) { return ShakenOrStill(Odd(t / 2), show, kHalvern2L, 5, kZul); }
 
-bool EarlyCellNoise(int32_t t, Show&) {
-  DrawCellNoise(t - 74145);
+bool EarlyCellNoise(int32_t t, const SceneWindow& window, Show&) {
+  DrawCellNoise(Elapsed(t, window));
   return kConverted;
 }
 
-bool ZulHalvernFlicker(int32_t t, Show& show) { return ShakenOrStill(Odd(t / 4), show, kZul, 4, kHalvern2R); }
+bool ZulHalvernFlicker(int32_t t, const SceneWindow&, Show& show) { return ShakenOrStill(Odd(t / 4), show, kZul, 4, kHalvern2R); }
 
-bool ShakingRipples(int32_t t, Show&) {
-  DrawWaterRipples(t - 75000);
-  ShakeCanvas((t - 76747) / 500);
+// The ripples come in already moving: their clock runs 1747 ms ahead of the window's.
+bool ShakingRipples(int32_t t, const SceneWindow& window, Show&) {
+  DrawWaterRipples(Elapsed(t, window) + 1747);
+  ShakeCanvas(Elapsed(t, window) / 500);
   return kLeftToLoop;
 }
 
-bool AndSweep(int32_t t, Show&) {
-  DrawAndPattern(t - 78147);
+bool AndSweep(int32_t t, const SceneWindow& window, Show&) {
+  DrawAndPattern(Elapsed(t, window));
   return kLeftToLoop;
 }
 
-bool FastAnd(int32_t t, Show&) {
+bool FastAnd(int32_t t, const SceneWindow&, Show&) {
   DrawAndPattern(2 * t);
   return kLeftToLoop;
 }
 
-bool PictureCarousel(int32_t t, Show& show) {
+bool PictureCarousel(int32_t t, const SceneWindow&, Show& show) {
   if (Odd(t / 4)) {
     Jitter(show, kZul, 4);
     return kLeftToLoop;
@@ -288,7 +322,7 @@ bool PictureCarousel(int32_t t, Show& show) {
   return kLeftToLoop;
 }
 
-bool PatternFlicker(int32_t t, Show&) {
+bool PatternFlicker(int32_t t, const SceneWindow&, Show&) {
   FlickerPatterns(t);
   return kLeftToLoop;
 }
@@ -300,39 +334,40 @@ bool ConvertWithTexts(int32_t t, Show& show) {
   return kConverted;
 }
 
-bool PlasmaTexts(int32_t t, Show& show) {
+bool PlasmaTexts(int32_t t, const SceneWindow&, Show& show) {
   DrawPlasma(F(t));
   return ConvertWithTexts(t, show);
 }
 
-bool XorPlasmaTexts(int32_t t, Show& show) {
-  DrawPlasma(F(2 * (90656 - t)));
+// The plasma runs backwards, reaching time 0 at the window's end.
+bool XorPlasmaTexts(int32_t t, const SceneWindow& window, Show& show) {
+  DrawPlasma(F(2 * (window.upper - t)));
   ConvertCanvas(show);
   FilterXorTime(t);
   DrawScrollTexts(t, show);
   return kConverted;
 }
 
-bool RipplesTexts(int32_t t, Show& show) {
-  DrawWaterRipples((t - 90656) / 2);
+bool RipplesTexts(int32_t t, const SceneWindow& window, Show& show) {
+  DrawWaterRipples(Elapsed(t, window) / 2);
   return ConvertWithTexts(t, show);
 }
 
 // The dot cube goes to the Canvas, which this scene never converts: only the texts are seen.
 // The call stays so that the cube's own state moves exactly as the scene's script has it.
-bool HiddenCubeTexts(int32_t t, Show& show) {
+bool HiddenCubeTexts(int32_t t, const SceneWindow&, Show& show) {
   DrawDotCube(t * 100);
   DrawScrollTexts(t, show);
   return kConverted;
 }
 
-bool RampTexts(int32_t t, Show& show) {
+bool RampTexts(int32_t t, const SceneWindow&, Show& show) {
   DrawScrollTexts(t, show);
   FilterXorRamp(t);
   return kConverted;
 }
 
-bool PatternTexts(int32_t t, Show& show) {
+bool PatternTexts(int32_t t, const SceneWindow&, Show& show) {
   FlickerPatterns(t);
   ConvertCanvas(show);
   DrawScrollTexts(t, show);
@@ -340,39 +375,39 @@ bool PatternTexts(int32_t t, Show& show) {
   return kConverted;
 }
 
-bool SwarmTexts(int32_t t, Show& show) {
+bool SwarmTexts(int32_t t, const SceneWindow&, Show& show) {
   MoveSwarm();
   MoveSwarm();
   DrawSwarm();
   return ConvertWithTexts(t, show);
 }
 
-bool CloseCubeTexts(int32_t t, Show& show) {
-  DrawDotCubeClose(t - 101165);
+bool CloseCubeTexts(int32_t t, const SceneWindow& window, Show& show) {
+  DrawDotCubeClose(Elapsed(t, window));
   return ConvertWithTexts(t, show);
 }
 
 // The close cube is drawn first and wiped by the starfield, which clears the Canvas: the call
 // stays for the cube's own state.
-bool StarsTexts(int32_t t, Show& show) {
-  DrawDotCubeClose(t - 102110);
+bool StarsTexts(int32_t t, const SceneWindow& window, Show& show) {
+  DrawDotCubeClose(Elapsed(t, window));
   DrawStarfield(t);
   return ConvertWithTexts(t, show);
 }
 
-bool LateCellNoise(int32_t t, Show&) {
-  DrawCellNoise(t - 104891);
+bool LateCellNoise(int32_t t, const SceneWindow& window, Show&) {
+  DrawCellNoise(Elapsed(t, window));
   return kConverted;
 }
 
-bool CubeAndSwarm(int32_t t, Show&) {
+bool CubeAndSwarm(int32_t t, const SceneWindow&, Show&) {
   DrawDotCube(t);
   for (int i = 0; i < 4; ++i) MoveSwarm();
   DrawSwarm();
   return kLeftToLoop;
 }
 
-bool ClosingCaption(int32_t, Show&) {
+bool ClosingCaption(int32_t, const SceneWindow&, Show&) {
   DrawBigText(":) 2003", 15, 14, 0, 0, 0xFFD8);
   return kConverted;
 }
@@ -394,7 +429,7 @@ const Scene kScenes[] = {
     {{28576, 29909, 11}, MaskedPortrait},
     {{29909, 32569, 12}, PlasmaFace},
     {{32569, 33619, 13}, StarsFace},
-    {{33619, 34829, 14}, RipplesFace},
+    {{33619, 34829, kRipplesScene}, RipplesFace},
     {{34829, 35629, 15}, ShakenPortrait},
     {{35629, 39857, 16}, RipplesLogo},
     {{39857, 43288, 17}, FastTextLines},
@@ -419,17 +454,17 @@ const Scene kScenes[] = {
     {{80558, 81821, 36}, SparklesScene},
     {{81821, 83536, 37}, PictureCarousel},
     {{83536, 84006, 38}, PatternFlicker},
-    {{84006, 86772, 39}, PlasmaTexts},
+    {{84006, 86772, kFirstTextScene}, PlasmaTexts},
     {{86772, 90656, 40}, XorPlasmaTexts},
     {{90656, 91944, 41}, RipplesTexts},
     {{91944, 95691, 42}, HiddenCubeTexts},
-    {{95691, 96299, 2042}, RampTexts},
-    {{96299, 97369, 1042}, PatternTexts},
+    {{95691, 96299, kRampTextsScene}, RampTexts},
+    {{96299, 97369, kPatternTextsScene}, PatternTexts},
     {{97369, 101165, 43}, SwarmTexts},
     {{101165, 102110, 44}, CloseCubeTexts},
     {{102110, 104891, 45}, StarsTexts},
     {{104891, 117485, 46}, LateCellNoise},
-    {{117485, 122397, 47}, CubeAndSwarm},
+    {{117485, 122397, kLastScene}, CubeAndSwarm},
     {{122397, 123689, kKeepSceneIndex}, ClosingCaption},
 };
 
@@ -439,10 +474,19 @@ const Scene* FindScene(int32_t t) {
   return nullptr;
 }
 
+int32_t SceneStart(int32_t sceneIndex) {
+  for (const Scene& scene : kScenes)
+    if (scene.window.sceneIndex == sceneIndex) return scene.window.lower;
+  return 0;  // not reached: every caller names a scene of the table
+}
+
 }  // namespace
 
-// The quotient is worked out in floating point and truncated.
-int32_t ScrollPosition(int32_t t, float speed) { return static_cast<int32_t>(double(t - 84006) / double(speed)); }
+// The texts start at the left edge when the first text scene opens. The quotient is worked
+// out in floating point and truncated.
+int32_t ScrollPosition(int32_t t, float speed) {
+  return static_cast<int32_t>(double(t - SceneStart(kFirstTextScene)) / double(speed));
+}
 
 std::vector<SceneWindow> SceneWindows() {
   std::vector<SceneWindow> windows;
@@ -459,13 +503,13 @@ bool RunScene(int32_t t, Show& show) {
       show.sceneIndex = kNoScene;
     return false;
   }
-  const bool converted = scene->action(t, show);
+  const bool converted = scene->action(t, scene->window, show);
   if (scene->window.sceneIndex != kKeepSceneIndex) show.sceneIndex = scene->window.sceneIndex;
   return converted;
 }
 
 void ConvertCanvas(Show& show) {
-  show.converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+  show.converter.ConvertCanvas();
 }
 
 void RandomFill() {

@@ -15,7 +15,7 @@ constexpr int kSlots = 6;
 constexpr char kEmblems[kSlots][kSlotBytes] = {
     "(_o_)    ", "~!~!~    ", "B===D    ", "KVRT6    ", ":|:|:    ", "(.V.)    ",
 };
-constexpr Cell kBrightWhite = 0x0F00;
+constexpr Cell kBrightWhite = MakeCell(0, kColourWhite, kColourBlack);
 
 void DrawCopy(const char* slot, int32_t firstColumn, int32_t row) {
   for (int32_t j = 0; j < kSlotBytes; ++j) {

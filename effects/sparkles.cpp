@@ -4,6 +4,7 @@
 // 0 to 9 degrees per step, and pulses through arm lengths 1 to 4. A plus sign is only its
 // centre and the four arm tips.
 #include "sparkles.h"
+#include "canvas_plot.h"
 
 #include <array>
 #include <cmath>
@@ -25,21 +26,18 @@ struct Sparkle {
 };
 
 constexpr int kSparkles = 1000;
-constexpr double kDegreesPerRadian = 57.3;
 constexpr double kRadius = 5.0;
 
 std::array<Sparkle, kSparkles> gSparkles{};
 
-void Plot(int32_t x, int32_t y, int32_t colour) { Canvas[x + kCanvasWidth * y] = static_cast<Pixel>(colour); }
-
 void DrawSparkle(const Sparkle& s) {
   if (!(s.x > 0 && s.x < kCanvasWidth && s.y > 0 && s.y < kCanvasHeight)) return;
-  Plot(s.x, s.y, s.colour);
-  if (s.x - s.size >= 0) Plot(s.x - s.size, s.y, s.colour);
-  if (s.x + s.size < kCanvasWidth) Plot(s.x + s.size, s.y, s.colour);
-  if (s.y + s.size < kCanvasHeight) Plot(s.x, s.y + s.size, s.colour);
+  PlotPixel(s.x, s.y, s.colour);
+  if (s.x - s.size >= 0) PlotPixel(s.x - s.size, s.y, s.colour);
+  if (s.x + s.size < kCanvasWidth) PlotPixel(s.x + s.size, s.y, s.colour);
+  if (s.y + s.size < kCanvasHeight) PlotPixel(s.x, s.y + s.size, s.colour);
   // Stricter than the left arm: the upper arm never reaches row 0.
-  if (s.y - s.size > 0) Plot(s.x, s.y - s.size, s.colour);
+  if (s.y - s.size > 0) PlotPixel(s.x, s.y - s.size, s.colour);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // through pixel (0, 0), so they show only near the top-left corner, where the bounds let
 // them through.
 #include "swarm.h"
+#include "canvas_plot.h"
 
 #include <array>
 #include <cmath>
@@ -31,7 +32,6 @@ struct SwarmMember {
 };
 
 constexpr int kMembers = 100;
-constexpr double kDegreesPerRadian = 57.3;
 
 std::array<SwarmMember, kMembers> gSwarm{};
 
@@ -67,15 +67,13 @@ void AdvanceAngles(SwarmMember& m) {
 
 bool OnCanvas(int32_t x, int32_t y) { return x >= 0 && x < kCanvasWidth && y >= 0 && y < kCanvasHeight; }
 
-void Plot(int32_t x, int32_t y, int32_t colour) { Canvas[x + kCanvasWidth * y] = static_cast<Pixel>(colour); }
-
 // A five-pixel plus sign, clipped arm by arm at the Canvas edges.
 void DrawCross(int32_t x, int32_t y, int32_t colour) {
-  Plot(x, y, colour);
-  if (x - 1 >= 0) Plot(x - 1, y, colour);
-  if (x + 1 < kCanvasWidth) Plot(x + 1, y, colour);
-  if (y + 1 < kCanvasHeight) Plot(x, y + 1, colour);
-  if (y - 1 >= 0) Plot(x, y - 1, colour);
+  PlotPixel(x, y, colour);
+  if (x - 1 >= 0) PlotPixel(x - 1, y, colour);
+  if (x + 1 < kCanvasWidth) PlotPixel(x + 1, y, colour);
+  if (y + 1 < kCanvasHeight) PlotPixel(x, y + 1, colour);
+  if (y - 1 >= 0) PlotPixel(x, y - 1, colour);
 }
 
 }  // namespace
@@ -106,6 +104,6 @@ void MoveSwarm() {
 void DrawSwarm() {
   for (const SwarmMember& m : gSwarm) {
     if (OnCanvas(m.firstX, m.firstY)) DrawCross(m.firstX, m.firstY, m.firstColour);
-    if (OnCanvas(m.secondX, m.secondY)) Plot(m.secondX, m.secondY, m.secondColour);
+    if (OnCanvas(m.secondX, m.secondY)) PlotPixel(m.secondX, m.secondY, m.secondColour);
   }
 }

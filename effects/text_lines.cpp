@@ -13,7 +13,7 @@
 namespace {
 
 constexpr char kSlogan[] = "kvrt 6 world domination";
-constexpr Cell kWhiteOnBlack = 0x0F00;
+constexpr Cell kWhiteOnBlack = MakeCell(0, kColourWhite, kColourBlack);
 
 // The places of the two pairs of lines persist between calls and between scenes.
 int32_t gLineColumn = 0;

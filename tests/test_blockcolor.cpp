@@ -196,7 +196,7 @@ TEST_F(BuiltConverter, TheFullCanvasFillsTheScreen) {
   std::vector<Pixel> px(kCanvasPixels);
   for (int i = 0; i < kCanvasPixels; ++i) px[i] = (i % 160) * 0x010101u;  // a grey ramp
   std::vector<Cell> cells(kScreenCells + 1, 0xABCD);
-  converter_->Convert2x2(px.data(), {0, 0, 160, 100}, 160, 0, 0, cells.data());
+  converter_->ConvertCanvas(px.data(), cells.data());
   for (int y = 0; y < kScreenHeight; ++y)
     for (int x = 0; x < kScreenWidth; ++x) {
       const int level = (2 * x) >> 2;  // the mean of 2x, 2x + 1, 2x, 2x + 1 is 2x

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <vector>
 
 #include "demo/cell_filters.h"
 #include "quorvel4/types.h"
@@ -9,35 +11,38 @@ namespace {
 
 void FillScreen(Cell cell) { std::fill(CellScreen, CellScreen + kScreenCells, cell); }
 
-}  // namespace
-
-TEST(CellFilters, XorTimeTurnsAZeroCellIntoTheShiftedKey) {
-  FillScreen(0);
-  FilterXorTime(17879);  // 17879 + 18761 = 0x8F20, shifted left by 2 within 16 bits
-  EXPECT_EQ(CellScreen[0], 0x3C80);
-  EXPECT_EQ(CellScreen[3999], 0x3C80);
+// Runs `filter` over every 16-bit value (one per Cell, cell i holding i % 4000 + 4000 * pass)
+// and passes each result to `check` with the value it came from and its cell.
+void ForEveryValue(const std::function<void()>& filter, const std::function<void(Cell, Cell, int)>& check) {
+  for (int base = 0; base < 65536; base += kScreenCells) {
+    for (int i = 0; i < kScreenCells; ++i) CellScreen[i] = static_cast<Cell>(base + i);
+    filter();
+    for (int i = 0; i < kScreenCells && base + i < 65536; ++i) check(static_cast<Cell>(base + i), CellScreen[i], i);
+  }
 }
 
-TEST(CellFilters, XorRampDependsOnTheCellIndex) {
+}  // namespace
+
+// Values recorded from the filters as the show's frames were audited.
+TEST(CellFilters, KnownValues) {
+  FillScreen(0);
+  FilterXorTime(17879);
+  EXPECT_EQ(CellScreen[0], 0x3C80);
+  EXPECT_EQ(CellScreen[3999], 0x3C80);
+
   FillScreen(0);
   FilterXorRamp(26266);
-  // (26266 ^ 0x89) & 0xF0 = 0x10 at index 0; (26266 + 6 = 0x66A0, ^ 0x89 = 0x6629) & 0xF0 = 0x20 at 6.
   EXPECT_EQ(CellScreen[0], 0x20);
   EXPECT_EQ(CellScreen[6], 0x40);
   CellScreen[1] = 0xFFFF;
   FilterXorRamp(0);
-  // (1 ^ 0x89) & 0xF0 = 0x80; 0xFFFF ^ 0x80 = 0xFF7F; the top bit falls off when shifted.
   EXPECT_EQ(CellScreen[1], 0xFEFE);
-}
 
-TEST(CellFilters, NoiseMaskAndInvertListedValues) {
   FillScreen(0);
   CellScreen[1] = 0x00DB;
   FilterNoise(64080);
   EXPECT_EQ(CellScreen[0], 0xFB54);
-  // Index 1: ((64081 ^ 0x89) & 0xC1) = 0xC0, 0xDB ^ 0xC0 = 0x1B, << 2 = 0x6C, | (64080 + 2) = 0xFA52.
   EXPECT_EQ(CellScreen[1], 0xFA7E);
-
   FillScreen(0x00DB);
   FilterNoise(64080);
   EXPECT_EQ(CellScreen[0], 0xFA78);
@@ -49,14 +54,29 @@ TEST(CellFilters, NoiseMaskAndInvertListedValues) {
   FillScreen(0x00DB);
   FilterInvert();
   EXPECT_EQ(CellScreen[2000], 0xFF24);
-  FilterInvert();
-  EXPECT_EQ(CellScreen[2000], 0x00DB);
+}
+
+TEST(CellFilters, WhatEachFilterCanLeave) {
+  // The xor filters shift left: their lowest bits come out clear. The mask keeps only the
+  // bits it names, shifted down. Inverting twice gives every Cell back.
+  ForEveryValue([] { FilterXorTime(31337); }, [](Cell, Cell out, int) { ASSERT_EQ(out & 3, 0); });
+  ForEveryValue([] { FilterXorRamp(31337); }, [](Cell, Cell out, int) { ASSERT_EQ(out & 1, 0); });
+  ForEveryValue(FilterMask, [](Cell, Cell out, int) { ASSERT_EQ(out & ~0x1252, 0); });
+  ForEveryValue([] { FilterInvert(); FilterInvert(); }, [](Cell in, Cell out, int) { ASSERT_EQ(out, in); });
+  // The ramp of the xor filter follows the cell and the time together: moving the time by
+  // one moves the picture by one cell.
+  FillScreen(0);
+  FilterXorRamp(100);
+  const std::vector<Cell> earlier(CellScreen, CellScreen + kScreenCells);
+  FillScreen(0);
+  FilterXorRamp(101);
+  EXPECT_TRUE(std::equal(CellScreen, CellScreen + kScreenCells - 1, earlier.begin() + 1));
 }
 
 TEST(CellFilters, BarsShiftArithmeticallyInTwoMirroredBands) {
   FillScreen(0x8FDB);
   CellScreen[0 + 80 * 5] = 0x0FDB;
-  FilterBars(64079);  // offset 0: columns 0-14 and 25-39 and 50-64 and 75-79 are bars
+  FilterBars(0);  // at the scene start: columns 0-14 and 25-39 and 50-64 and 75-79 are bars
   EXPECT_EQ(CellScreen[1 + 80 * 5], 0xFC7E);   // sign bit copied in
   EXPECT_EQ(CellScreen[0 + 80 * 5], 0x007E);   // positive value: zeros come in
   EXPECT_EQ(CellScreen[15 + 80 * 5], 0x8FDB);  // a gap
@@ -70,7 +90,7 @@ TEST(CellFilters, BarsShiftArithmeticallyInTwoMirroredBands) {
 
   // Ten milliseconds later the bars have moved one column left.
   FillScreen(0x8FDB);
-  FilterBars(64089);
+  FilterBars(10);
   EXPECT_EQ(CellScreen[14 + 80 * 5], 0x8FDB);
   EXPECT_EQ(CellScreen[13 + 80 * 5], 0xFC7E);
   EXPECT_EQ(CellScreen[24 + 80 * 5], 0xFC7E);

@@ -234,7 +234,7 @@ TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
   RunFrame(300, *show);
   std::vector<Cell> expected(kScreenCells);
   BlitImage(show->images[kQo], Canvas, 160, 100, 0, 0, 160, 100);
-  show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, expected.data());
+  show->converter.ConvertCanvas(Canvas, expected.data());
   EXPECT_EQ(screen->LastFrame(), expected);
 
   // Scene 9 up to 18577: converted, then the time filter over the cells.
@@ -243,7 +243,7 @@ TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
   RunFrame(18000, *show);
   SeedRandom(3);
   BlitJitteredImage(show->images[kFerrund], Canvas, 10);
-  show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+  show->converter.ConvertCanvas();
   FilterXorTime(18000);
   EXPECT_EQ(screen->LastFrame(), std::vector<Cell>(CellScreen, CellScreen + kScreenCells));
 }
@@ -267,13 +267,13 @@ TEST(FrameLoop, TextScenesLayTheirFiltersAfterTheTexts) {
   // 96302 / 2 is odd: the xor pattern, and the texts are inverted with the picture.
   expectFrame(96302, [&] {
     DrawXorPattern((96302 & 4) * 4);
-    show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+    show->converter.ConvertCanvas();
     DrawScrollTexts(96302, *show);
     FilterInvert();
   });
   expectFrame(96300, [&] {
     DrawAndPattern((96300 & 4) * 2);
-    show->converter.Convert2x2(Canvas, SourceRect(0, 0, 160, 100), 160, 0, 0, CellScreen);
+    show->converter.ConvertCanvas();
     DrawScrollTexts(96300, *show);
   });
 }

@@ -30,10 +30,6 @@ constexpr auto kColourStep = std::chrono::milliseconds(500);
 
 constexpr char kHex[] = "0123456789ABCDEF";
 
-Cell MakeCell(int code, int foreground, int background) {
-  return static_cast<Cell>((background & 15) << 12 | (foreground & 15) << 8 | (code & 0xFF));
-}
-
 void PutText(Cell* screen, int x, int y, int attribute, const char* text) {
   for (; *text && x < kScreenWidth; ++text, ++x) {
     screen[y * kScreenWidth + x] = MakeCell(static_cast<unsigned char>(*text), attribute & 15, attribute >> 4);

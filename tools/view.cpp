@@ -121,7 +121,7 @@ std::unique_ptr<CellConverter> MakeConverter(bool ascii) {
 void ShowUntilKey(CellConverter& converter, const std::string& path) {
   InitConsole();
   SetTitle(("view - " + path).c_str());
-  converter.Convert2x2(Canvas, SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0, CellScreen);
+  converter.ConvertCanvas();
   PresentScreen();
   while (!KeyWaiting()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -90,7 +90,7 @@ int PrintAt(int32_t column, int32_t row, const char* format, ...) {
   for (int64_t k = 0; k < count; ++k) {
     const int64_t index = start + k;
     if (index < 0 || index >= kScreenCells) continue;
-    CellScreen[index] = static_cast<Cell>(0x0F00 | static_cast<unsigned char>(buffer[k]));
+    CellScreen[index] = MakeCell(static_cast<uint8_t>(buffer[k]), kColourWhite, kColourBlack);
   }
   return 0;
 }

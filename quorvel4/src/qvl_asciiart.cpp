@@ -21,8 +21,8 @@ struct CharRange {
 };
 
 CharRange RangeForFlags(int32_t flags) {
-  if (flags & 2) return {32, 126};
-  if (flags & 1) return {32, 255};
+  if (flags & AsciiArtConverter::kPrintableAscii) return {32, 126};
+  if (flags & AsciiArtConverter::kNoControlCharacters) return {32, 255};
   return {0, 255};
 }
 
@@ -36,12 +36,11 @@ int Distance(const GlyphCoverage& c, int tl, int tr, int bl, int br) {
   return std::abs(c.tl - tl) + std::abs(c.tr - tr) + std::abs(c.bl - bl) + std::abs(c.br - br);
 }
 
-inline int Level(Pixel p) { return static_cast<int>((p >> 8) & 0xFF) >> 4; }
+inline int Level(Pixel p) { return static_cast<int>(PixelGreen(p)) >> 4; }
 
 // The level of the 2 x 2 sub-block at p: the mean brightness rounded down, then reduced.
 inline int SubBlockLevel(const Pixel* p, int32_t pitch) {
-  const int sum = static_cast<int>(((p[0] >> 8) & 0xFF) + ((p[1] >> 8) & 0xFF) + ((p[pitch] >> 8) & 0xFF) +
-                                   ((p[pitch + 1] >> 8) & 0xFF));
+  const int sum = static_cast<int>(PixelGreen(p[0]) + PixelGreen(p[1]) + PixelGreen(p[pitch]) + PixelGreen(p[pitch + 1]));
   return (sum >> 2) >> 4;
 }
 
@@ -67,8 +66,6 @@ GlyphCoverage CoverageOf(const uint8_t* glyph) {
           SetPixels(lower, kLeftColumns) * 16 / 24, SetPixels(lower, kRightColumns) * 16 / 24};
 }
 
-AsciiArtConverter::~AsciiArtConverter() { delete[] mAsciiMap; }
-
 int32_t AsciiArtConverter::MatchCell(int32_t /*first*/, int32_t brightness, int32_t /*third*/) {
   QVL_ASSERT(kModule, mAsciiMap!=NULL);
   // Pinned so that a brightness out of range cannot index outside the table.
@@ -79,7 +76,9 @@ int32_t AsciiArtConverter::MatchCell(int32_t /*first*/, int32_t brightness, int3
 void AsciiArtConverter::BuildMap(int32_t flags) {
   const CharRange range = RangeForFlags(flags);
 
-  mAsciiMap = ReplaceCellTable(mAsciiMap, kMapEntries, kModule, "character");
+  mAsciiMap.reset();  // the old table goes first: two are never held at once
+  mAsciiMap = NewCellTable(kMapEntries);
+  if (!mAsciiMap) return;
 
   std::array<GlyphCoverage, 256> coverage{};
   for (int ch = range.first; ch <= range.last; ++ch) coverage[ch] = CoverageOf(AsciiArtFont + kGlyphHeight * ch);
@@ -94,21 +93,21 @@ void AsciiArtConverter::BuildMap(int32_t flags) {
         bestChar = ch;
       }
     }
-    mAsciiMap[key] = static_cast<Cell>(0x0700 + bestChar);
+    mAsciiMap[key] = MakeCell(static_cast<uint8_t>(bestChar), kColourLightGrey, kColourBlack);
   }
 }
 
 void AsciiArtConverter::Convert1x1(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
                                    int32_t cellY, Cell* cells) {
   QVL_ASSERT(kModule, mAsciiMap!=NULL);
-  ConvertBlocks<1>(mAsciiMap, pixels, rect, pitch, cellX, cellY, cells,
+  ConvertBlocks<1>(mAsciiMap.get(), pixels, rect, pitch, cellX, cellY, cells,
                    [](const Pixel* p) { return Level(*p) * 0x1111; });
 }
 
 void AsciiArtConverter::Convert2x2(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
                                    int32_t cellY, Cell* cells) {
   QVL_ASSERT(kModule, mAsciiMap!=NULL);
-  ConvertBlocks<2>(mAsciiMap, pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
+  ConvertBlocks<2>(mAsciiMap.get(), pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
     return QuadrantKey(Level(p[0]), Level(p[1]), Level(p[pitch]), Level(p[pitch + 1]));
   });
 }
@@ -116,7 +115,7 @@ void AsciiArtConverter::Convert2x2(const Pixel* pixels, const SourceRect& rect, 
 void AsciiArtConverter::Convert4x4(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
                                    int32_t cellY, Cell* cells) {
   QVL_ASSERT(kModule, mAsciiMap!=NULL);
-  ConvertBlocks<4>(mAsciiMap, pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
+  ConvertBlocks<4>(mAsciiMap.get(), pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
     const Pixel* lower = p + 2 * pitch;
     return QuadrantKey(SubBlockLevel(p, pitch), SubBlockLevel(p + 2, pitch), SubBlockLevel(lower, pitch),
                        SubBlockLevel(lower + 2, pitch));

@@ -8,6 +8,8 @@ namespace {
 
 constexpr const char* kModule = "qvl_blockcolor";
 
+// A colour on the converter's 0-63 level scale. Not the palette's Rgb: the distances are
+// signed, and the never-chosen entry 8 lies far outside any byte.
 struct Level3 {
   int32_t r, g, b;
 };
@@ -121,8 +123,6 @@ void ConvertBlocks(const Cell* map, const Pixel* pixels, const SourceRect& rect,
 
 }  // namespace
 
-BlockColorConverter::~BlockColorConverter() { delete[] mBlockMap; }
-
 int32_t BlockColorConverter::MatchCell(int32_t red, int32_t green, int32_t blue) {
   // Stage 1: the nearest solid colour e; the lowest number wins a tie.
   int32_t best = 0;
@@ -139,7 +139,9 @@ int32_t BlockColorConverter::MatchCell(int32_t red, int32_t green, int32_t blue)
 }
 
 void BlockColorConverter::BuildMap(int32_t /*flags*/) {
-  mBlockMap = ReplaceCellTable(mBlockMap, kMapEntries, kModule, "colour");
+  mBlockMap.reset();  // the old table goes first: two are never held at once
+  mBlockMap = NewCellTable(kMapEntries);
+  if (!mBlockMap) return;
   for (int r = 0; r < 64; ++r)
     for (int g = 0; g < 64; ++g)
       for (int b = 0; b < 64; ++b) mBlockMap[r * 4096 + g * 64 + b] = static_cast<Cell>(MatchCell(r, g, b));
@@ -148,7 +150,7 @@ void BlockColorConverter::BuildMap(int32_t /*flags*/) {
 void BlockColorConverter::Convert1x1(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
                                      int32_t cellY, Cell* cells) {
   QVL_ASSERT(kModule, mBlockMap!=NULL);
-  ConvertBlocks<1>(mBlockMap, pixels, rect, pitch, cellX, cellY, cells, [](const Pixel* p) { return *p; });
+  ConvertBlocks<1>(mBlockMap.get(), pixels, rect, pitch, cellX, cellY, cells, [](const Pixel* p) { return *p; });
 }
 
 void BlockColorConverter::Convert2x2(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
@@ -156,7 +158,7 @@ void BlockColorConverter::Convert2x2(const Pixel* pixels, const SourceRect& rect
   QVL_ASSERT(kModule, mBlockMap!=NULL);
   // Red and blue are summed together in one word: four values below 256 cannot carry
   // across the 8 bits of green between them.
-  ConvertBlocks<2>(mBlockMap, pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
+  ConvertBlocks<2>(mBlockMap.get(), pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
     const Pixel* q = p + pitch;
     const uint32_t s1 = (p[0] & 0x00FF00FF) + (p[1] & 0x00FF00FF) + (q[0] & 0x00FF00FF) + (q[1] & 0x00FF00FF);
     const uint32_t s2 = (p[0] & 0x0000FF00) + (p[1] & 0x0000FF00) + (q[0] & 0x0000FF00) + (q[1] & 0x0000FF00);
@@ -167,7 +169,7 @@ void BlockColorConverter::Convert2x2(const Pixel* pixels, const SourceRect& rect
 void BlockColorConverter::Convert4x4(const Pixel* pixels, const SourceRect& rect, int32_t pitch, int32_t cellX,
                                      int32_t cellY, Cell* cells) {
   QVL_ASSERT(kModule, mBlockMap!=NULL);
-  ConvertBlocks<4>(mBlockMap, pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
+  ConvertBlocks<4>(mBlockMap.get(), pixels, rect, pitch, cellX, cellY, cells, [pitch](const Pixel* p) {
     uint32_t s1 = 0, s2 = 0;
     for (int dy = 0; dy < 4; ++dy)
       for (int dx = 0; dx < 4; ++dx) {

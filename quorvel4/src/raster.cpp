@@ -32,9 +32,9 @@ void RasterizeCellsInto(const Cell* cells, int columns, int rows, PixelLayout la
   for (int cy = 0; cy < rows; ++cy)
     for (int cx = 0; cx < columns; ++cx) {
       const Cell cell = cells[cy * columns + cx];
-      const uint8_t* glyph = Glyph(static_cast<unsigned char>(cell & 0xFF));
-      const Rgb& fg = kVgaPalette[(cell >> 8) & 0x0F];
-      const Rgb& bg = kVgaPalette[(cell >> 12) & 0x0F];
+      const uint8_t* glyph = Glyph(CellCharacter(cell));
+      const Rgb& fg = kVgaPalette[CellForeground(cell)];
+      const Rgb& bg = kVgaPalette[CellBackground(cell)];
       for (int k = 0; k < kGlyphHeight; ++k) {
         uint8_t* p = out + static_cast<std::size_t>(cy * kGlyphHeight + k) * pitch +
                      static_cast<std::size_t>(cx * kGlyphWidth) * bytes;

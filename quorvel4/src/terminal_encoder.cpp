@@ -15,22 +15,18 @@ constexpr size_t kMaxBytesPerCell = 80;
 constexpr size_t kFrameOverhead = 64;
 
 // Levels of the xterm 256-colour cube (indices 16-231) and its grey ramp (232-255).
-constexpr int kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
+constexpr uint8_t kCubeLevels[6] = {0, 95, 135, 175, 215, 255};
 
-struct Rgb3 {
-  int r, g, b;
-};
-
-Rgb3 Xterm256Rgb(int index) {
+Rgb Xterm256Rgb(int index) {
   if (index >= 232) {
-    const int level = 8 + 10 * (index - 232);
+    const auto level = static_cast<uint8_t>(8 + 10 * (index - 232));
     return {level, level, level};
   }
   const int cube = index - 16;
   return {kCubeLevels[cube / 36], kCubeLevels[(cube / 6) % 6], kCubeLevels[cube % 6]};
 }
 
-int DistanceSquared(const Rgb3& a, const Rgb& b) {
+int DistanceSquared(const Rgb& a, const Rgb& b) {
   const int dr = a.r - b.r, dg = a.g - b.g, db = a.b - b.b;
   return dr * dr + dg * dg + db * db;
 }
@@ -44,22 +40,6 @@ int DecimalDigits(int value) {
     ++digits;
   }
   return digits;
-}
-
-int Utf8Encode(char32_t code, char* out) {
-  if (code < 0x80) {
-    out[0] = static_cast<char>(code);
-    return 1;
-  }
-  if (code < 0x800) {
-    out[0] = static_cast<char>(0xC0 | (code >> 6));
-    out[1] = static_cast<char>(0x80 | (code & 0x3F));
-    return 2;
-  }
-  out[0] = static_cast<char>(0xE0 | (code >> 12));
-  out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-  out[2] = static_cast<char>(0x80 | (code & 0x3F));
-  return 3;
 }
 
 }  // namespace
@@ -82,13 +62,13 @@ int Xterm256IndexOf(int console) {
   return best;
 }
 
-TerminalEncoder::TerminalEncoder(ColorMode mode) : mode_(mode) {
+TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
   for (int code = 0; code < 256; ++code) {
-    glyphs_[code].length = static_cast<uint8_t>(Utf8Encode(kCp437ToUnicode[code], glyphs_[code].bytes));
+    mGlyphs[code].length = static_cast<uint8_t>(Utf8Encode(kCp437ToUnicode[code], mGlyphs[code].bytes));
   }
   for (int color = 0; color < 16; ++color) {
     std::string fg, bg;
-    switch (mode_) {
+    switch (mMode) {
       case ColorMode::kTrueColor: {
         const Rgb& c = kVgaPalette[color];
         const std::string rgb = std::to_string(c.r) + ';' + std::to_string(c.g) + ';' + std::to_string(c.b);
@@ -110,129 +90,129 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mode_(mode) {
         break;
       }
     }
-    std::memcpy(fgParams_[color].text, fg.data(), fg.size());
-    fgParams_[color].length = static_cast<uint8_t>(fg.size());
-    std::memcpy(bgParams_[color].text, bg.data(), bg.size());
-    bgParams_[color].length = static_cast<uint8_t>(bg.size());
+    std::memcpy(mFgParams[color].text, fg.data(), fg.size());
+    mFgParams[color].length = static_cast<uint8_t>(fg.size());
+    std::memcpy(mBgParams[color].text, bg.data(), bg.size());
+    mBgParams[color].length = static_cast<uint8_t>(bg.size());
   }
 }
 
 void TerminalEncoder::SetOrigin(int column, int row) {
-  originX_ = column;
-  originY_ = row;
+  mOriginX = column;
+  mOriginY = row;
   Invalidate();
 }
 
 void TerminalEncoder::Invalidate() {
-  shownValid_ = false;
-  penKnown_ = false;
-  cursorKnown_ = false;
+  mShownValid = false;
+  mPenKnown = false;
+  mCursorKnown = false;
 }
 
 void TerminalEncoder::Put(std::string_view bytes) {
   if (bytes.empty()) return;  // an empty view may hold a null pointer
-  std::memcpy(out_, bytes.data(), bytes.size());
-  out_ += bytes.size();
+  std::memcpy(mOut, bytes.data(), bytes.size());
+  mOut += bytes.size();
 }
 
 void TerminalEncoder::PutNumber(int value) {
   const int digits = DecimalDigits(value);
   for (int i = digits - 1; i >= 0; --i) {
-    out_[i] = static_cast<char>('0' + value % 10);
+    mOut[i] = static_cast<char>('0' + value % 10);
     value /= 10;
   }
-  out_ += digits;
+  mOut += digits;
 }
 
 void TerminalEncoder::PutParam(const Param& param) {
-  std::memcpy(out_, param.text, sizeof param.text);  // fixed size: cheaper than a variable copy
-  out_ += param.length;
+  std::memcpy(mOut, param.text, sizeof param.text);  // fixed size: cheaper than a variable copy
+  mOut += param.length;
 }
 
 void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
-  if (cursorKnown_ && cursorY_ == y && x >= cursorX_) {
-    if (x == cursorX_) return;
-    const int gap = x - cursorX_;
+  if (mCursorKnown && mCursorY == y && x >= mCursorX) {
+    if (x == mCursorX) return;
+    const int gap = x - mCursorX;
     const int forwardCost = static_cast<int>(seq::kCsi.size()) + 1 + (gap > 1 ? DecimalDigits(gap) : 0);
     // The skipped cells are unchanged; sending them again is cheaper than a cursor move
     // when they are short and share the pen.
     int rewriteCost = 0;
-    bool rewrite = penKnown_;
-    for (int j = cursorX_; rewrite && j < x; ++j) {
+    bool rewrite = mPenKnown;
+    for (int j = mCursorX; rewrite && j < x; ++j) {
       const Cell cell = cells[y * kScreenWidth + j];
-      rewriteCost += glyphs_[cell & 0xFF].length;
-      rewrite = (cell >> 8) == pen_ && rewriteCost <= forwardCost;
+      rewriteCost += mGlyphs[cell & 0xFF].length;
+      rewrite = (cell >> 8) == mPen && rewriteCost <= forwardCost;
     }
     if (rewrite) {
-      for (int j = cursorX_; j < x; ++j) {
-        const Glyph& glyph = glyphs_[cells[y * kScreenWidth + j] & 0xFF];
+      for (int j = mCursorX; j < x; ++j) {
+        const Glyph& glyph = mGlyphs[cells[y * kScreenWidth + j] & 0xFF];
         Put({glyph.bytes, glyph.length});
       }
     } else {
       Put(seq::kCsi);
       if (gap > 1) PutNumber(gap);
-      *out_++ = seq::kCursorForwardFinal;
+      *mOut++ = seq::kCursorForwardFinal;
     }
-    cursorX_ = x;
+    mCursorX = x;
     return;
   }
   Put(seq::kCsi);
-  PutNumber(originY_ + y + 1);
-  if (originX_ + x > 0) {
-    *out_++ = seq::kParamSeparator;
-    PutNumber(originX_ + x + 1);
+  PutNumber(mOriginY + y + 1);
+  if (mOriginX + x > 0) {
+    *mOut++ = seq::kParamSeparator;
+    PutNumber(mOriginX + x + 1);
   }
-  *out_++ = seq::kCursorPositionFinal;
-  cursorKnown_ = true;
-  cursorX_ = x;
-  cursorY_ = y;
+  *mOut++ = seq::kCursorPositionFinal;
+  mCursorKnown = true;
+  mCursorX = x;
+  mCursorY = y;
 }
 
 void TerminalEncoder::SetPen(uint8_t attribute) {
-  if (penKnown_ && attribute == pen_) return;
+  if (mPenKnown && attribute == mPen) return;
   const int fg = attribute & 15;
   const int bg = attribute >> 4;
-  const bool fgChanges = !penKnown_ || (pen_ & 15) != fg;
-  const bool bgChanges = !penKnown_ || (pen_ >> 4) != bg;
+  const bool fgChanges = !mPenKnown || (mPen & 15) != fg;
+  const bool bgChanges = !mPenKnown || (mPen >> 4) != bg;
   Put(seq::kCsi);
-  if (fgChanges) PutParam(fgParams_[fg]);
-  if (fgChanges && bgChanges) *out_++ = seq::kParamSeparator;
-  if (bgChanges) PutParam(bgParams_[bg]);
-  *out_++ = seq::kGraphicsFinal;
-  pen_ = attribute;
-  penKnown_ = true;
+  if (fgChanges) PutParam(mFgParams[fg]);
+  if (fgChanges && bgChanges) *mOut++ = seq::kParamSeparator;
+  if (bgChanges) PutParam(mBgParams[bg]);
+  *mOut++ = seq::kGraphicsFinal;
+  mPen = attribute;
+  mPenKnown = true;
 }
 
 void TerminalEncoder::PutCell(int x, Cell cell) {
   SetPen(static_cast<uint8_t>(cell >> 8));
-  const Glyph& glyph = glyphs_[cell & 0xFF];
-  std::memcpy(out_, glyph.bytes, sizeof glyph.bytes);
-  out_ += glyph.length;
+  const Glyph& glyph = mGlyphs[cell & 0xFF];
+  std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
+  mOut += glyph.length;
   // Auto-wrap is off: past the last column the cursor stays put or moves on into the
   // margin, depending on the terminal's width, so its place is no longer known.
-  cursorX_ = x + 1;
-  if (cursorX_ == kScreenWidth) cursorKnown_ = false;
+  mCursorX = x + 1;
+  if (mCursorX == kScreenWidth) mCursorKnown = false;
 }
 
 std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
   const size_t capacity = kMaxBytesPerCell * kScreenCells + kFrameOverhead + prefix.size();
-  if (buffer_.size() < capacity) buffer_.resize(capacity);
-  out_ = buffer_.data();
+  if (mBuffer.size() < capacity) mBuffer.resize(capacity);
+  mOut = mBuffer.data();
   Put(seq::kSyncBegin);
   Put(prefix);
-  const char* cellsBegin = out_;
+  const char* cellsBegin = mOut;
   for (int y = 0; y < kScreenHeight; ++y) {
     for (int x = 0; x < kScreenWidth; ++x) {
       const int i = y * kScreenWidth + x;
       const Cell cell = cells[i];
-      if (shownValid_ && cell == shown_[i]) continue;
+      if (mShownValid && cell == mShown[i]) continue;
       MoveTo(x, y, cells);
       PutCell(x, cell);
-      shown_[i] = cell;
+      mShown[i] = cell;
     }
   }
-  shownValid_ = true;
-  if (out_ == cellsBegin && prefix.empty()) return {};
+  mShownValid = true;
+  if (mOut == cellsBegin && prefix.empty()) return {};
   Put(seq::kSyncEnd);
-  return {buffer_.data(), static_cast<size_t>(out_ - buffer_.data())};
+  return {mBuffer.data(), static_cast<size_t>(mOut - mBuffer.data())};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "quorvel4/converter.h"
 #include "quorvel4/font.h"
@@ -24,7 +25,7 @@ GlyphCoverage CoverageOf(const uint8_t* glyph);
 class AsciiArtConverter : public CellConverter {
  public:
   AsciiArtConverter() = default;
-  ~AsciiArtConverter() override;
+  ~AsciiArtConverter() override = default;
   AsciiArtConverter(const AsciiArtConverter&) = delete;
   AsciiArtConverter& operator=(const AsciiArtConverter&) = delete;
 
@@ -32,9 +33,14 @@ class AsciiArtConverter : public CellConverter {
   // brightness >> 4. Values outside 0 to 255 are pinned to that range. Needs the table.
   int32_t MatchCell(int32_t first, int32_t brightness, int32_t third) override;
 
-  // flags selects the characters: bit 1 set -> 32 to 126; else bit 0 set -> 32 to 255;
-  // neither -> 0 to 255. Among equally good characters the lowest code wins.
-  void BuildMap(int32_t flags) override;
+  // The characters the table may use (the flags of BuildMap).
+  static constexpr int32_t kAllCharacters = 0;        // 0 to 255
+  static constexpr int32_t kNoControlCharacters = 1;  // 32 to 255
+  static constexpr int32_t kPrintableAscii = 2;       // 32 to 126 (wins over kNoControlCharacters)
+
+  // flags selects the characters, as above. Among equally good characters the lowest code
+  // wins.
+  void BuildMap(int32_t flags = kDefaultMap) override;
 
   // 1x1: one pixel fills all four quadrants. 2x2: one pixel per quadrant. 4x4: each
   // quadrant is the mean (rounded down) of a 2 x 2 sub-block.
@@ -46,7 +52,9 @@ class AsciiArtConverter : public CellConverter {
                   Cell* cells) override;
 
   // The table, indexed by quadrant key (null before BuildMap).
-  const Cell* AsciiMap() const { return mAsciiMap; }
+  const Cell* AsciiMap() const { return mAsciiMap.get(); }
+  // False before BuildMap, and after a BuildMap that found no memory for the table.
+  bool HasMap() const { return mAsciiMap != nullptr; }
 
   static constexpr int kMapEntries = 65536;
 
@@ -54,5 +62,5 @@ class AsciiArtConverter : public CellConverter {
   static constexpr int QuadrantKey(int tl, int tr, int bl, int br) { return tl * 4096 + tr * 256 + bl * 16 + br; }
 
  private:
-  Cell* mAsciiMap = nullptr;
+  std::unique_ptr<Cell[]> mAsciiMap;
 };

@@ -65,23 +65,23 @@ std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::s
 class HeadlessBackend : public ConsoleBackend {
  public:
   void Present(const Cell* cells) override;
-  void SetTitle(const char* title) override { title_ = title; }
-  bool KeyWaiting() override { return keyWaiting_; }
-  void Restore() override { restored_ = true; }
+  void SetTitle(const char* title) override { mTitle = title; }
+  bool KeyWaiting() override { return mKeyWaiting; }
+  void Restore() override { mRestored = true; }
 
   // The cells of the last Present (all zero before the first).
-  const std::vector<Cell>& LastFrame() const { return lastFrame_; }
-  int PresentCount() const { return presentCount_; }
-  const std::string& Title() const { return title_; }
-  bool Restored() const { return restored_; }
+  const std::vector<Cell>& LastFrame() const { return mLastFrame; }
+  int PresentCount() const { return mPresentCount; }
+  const std::string& Title() const { return mTitle; }
+  bool Restored() const { return mRestored; }
 
   // Makes KeyWaiting report a key (a scripted key press).
-  void PressKey(bool waiting = true) { keyWaiting_ = waiting; }
+  void PressKey(bool waiting = true) { mKeyWaiting = waiting; }
 
  private:
-  std::vector<Cell> lastFrame_ = std::vector<Cell>(kScreenCells, 0);
-  std::string title_;
-  int presentCount_ = 0;
-  bool keyWaiting_ = false;
-  bool restored_ = false;
+  std::vector<Cell> mLastFrame = std::vector<Cell>(kScreenCells, 0);
+  std::string mTitle;
+  int mPresentCount = 0;
+  bool mKeyWaiting = false;
+  bool mRestored = false;
 };

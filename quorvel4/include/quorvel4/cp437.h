@@ -1,6 +1,8 @@
 // Code page 437 as Unicode: the glyph a terminal shows for each character code of a Cell.
 #pragma once
 
+#include <cstdint>
+
 // Code 0 shows as a blank; 1 to 31 and 127 are the classic screen symbols (smileys, card
 // suits, arrows, the house) rather than control characters.
 inline constexpr char32_t kCp437ToUnicode[256] = {
@@ -48,3 +50,22 @@ inline constexpr char32_t kCp437ToUnicode[256] = {
     0x2261, 0x00B1, 0x2265, 0x2264, 0x2320, 0x2321, 0x00F7, 0x2248,
     0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0,
 };
+
+// Writes `code` (below 0x10000, as every code page 437 glyph is) as UTF-8 into `out`, which
+// has room for 3 bytes; returns the number of bytes written.
+inline int Utf8Encode(char32_t code, char* out) {
+  if (code < 0x80) {
+    out[0] = static_cast<char>(code);
+    return 1;
+  }
+  if (code < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (code >> 6));
+    out[1] = static_cast<char>(0x80 | (code & 0x3F));
+    return 2;
+  }
+  out[0] = static_cast<char>(0xE0 | (code >> 12));
+  out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+  out[2] = static_cast<char>(0x80 | (code & 0x3F));
+  return 3;
+}
+

@@ -35,7 +35,7 @@ class TerminalEncoder {
  public:
   explicit TerminalEncoder(ColorMode mode);
 
-  ColorMode Mode() const { return mode_; }
+  ColorMode Mode() const { return mMode; }
 
   // Puts the top-left cell of the picture at (column, row) of the terminal, 0-based.
   // The next frame is sent whole.
@@ -51,7 +51,7 @@ class TerminalEncoder {
   std::string_view EncodeFrame(const Cell* cells, std::string_view prefix = {});
 
   // The frame the terminal shows after the last EncodeFrame (zero before the first).
-  const Cell* Shown() const { return shown_.data(); }
+  const Cell* Shown() const { return mShown.data(); }
 
  private:
   struct Glyph {
@@ -70,19 +70,19 @@ class TerminalEncoder {
   void SetPen(uint8_t attribute);
   void PutCell(int x, Cell cell);
 
-  ColorMode mode_;
-  std::array<Glyph, 256> glyphs_{};
-  std::array<Param, 16> fgParams_{};
-  std::array<Param, 16> bgParams_{};
-  std::vector<Cell> shown_ = std::vector<Cell>(kScreenCells, 0);
-  std::vector<char> buffer_;
-  char* out_ = nullptr;
-  int originX_ = 0;
-  int originY_ = 0;
-  bool shownValid_ = false;
-  bool penKnown_ = false;
-  uint8_t pen_ = 0;
-  bool cursorKnown_ = false;
-  int cursorX_ = 0;  // picture coordinates
-  int cursorY_ = 0;
+  ColorMode mMode;
+  std::array<Glyph, 256> mGlyphs{};
+  std::array<Param, 16> mFgParams{};
+  std::array<Param, 16> mBgParams{};
+  std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
+  std::vector<char> mBuffer;
+  char* mOut = nullptr;
+  int mOriginX = 0;
+  int mOriginY = 0;
+  bool mShownValid = false;
+  bool mPenKnown = false;
+  uint8_t mPen = 0;
+  bool mCursorKnown = false;
+  int mCursorX = 0;  // picture coordinates
+  int mCursorY = 0;
 };

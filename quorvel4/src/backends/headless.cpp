@@ -4,8 +4,8 @@
 #include "quorvel4/backend.h"
 
 void HeadlessBackend::Present(const Cell* cells) {
-  std::copy(cells, cells + kScreenCells, lastFrame_.begin());
-  ++presentCount_;
+  std::copy(cells, cells + kScreenCells, mLastFrame.begin());
+  ++mPresentCount;
 }
 
 namespace {

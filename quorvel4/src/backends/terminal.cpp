@@ -82,18 +82,18 @@ std::string TooSmallMessage(const TerminalSize& size) {
 
 class TerminalBackend final : public ConsoleBackend {
  public:
-  TerminalBackend(int outFd, int keyFd, ColorMode mode) : outFd_(outFd), keyFd_(keyFd), encoder_(mode) { Start(); }
+  TerminalBackend(int outFd, int keyFd, ColorMode mode) : mOutFd(outFd), mKeyFd(keyFd), mEncoder(mode) { Start(); }
   ~TerminalBackend() override { Restore(); }
 
   void Present(const Cell* cells) override {
-    if (restored_) return;
+    if (mRestored) return;
     // The newest frame first, so that a redraw after a resize or a stop already shows it.
-    std::copy(cells, cells + kScreenCells, latest_.begin());
-    if (!tooSmall_) Write(encoder_.EncodeFrame(latest_.data()));
+    std::copy(cells, cells + kScreenCells, mLatest.begin());
+    if (!mTooSmall) Write(mEncoder.EncodeFrame(mLatest.data()));
   }
 
   void SetTitle(const char* title) override {
-    if (restored_) return;
+    if (mRestored) return;
     std::string bytes(seq::kTitleBegin);
     // Control characters could end the title early and smuggle in escape sequences.
     for (const char* p = title; *p; ++p) {
@@ -105,25 +105,25 @@ class TerminalBackend final : public ConsoleBackend {
   }
 
   bool KeyWaiting() override {
-    if (restored_) return false;
-    if (lost_) return true;  // nothing can be shown any more: let the show end
-    if (keyFd_ < 0) return false;
-    pollfd input{keyFd_, POLLIN, 0};
+    if (mRestored) return false;
+    if (mLost) return true;  // nothing can be shown any more: let the show end
+    if (mKeyFd < 0) return false;
+    pollfd input{mKeyFd, POLLIN, 0};
     if (poll(&input, 1, 0) <= 0) return false;
     return (input.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
   }
 
   // Signals only raise flags; the work happens here, between frames.
   void Poll() override {
-    if (restored_) return;
+    if (mRestored) return;
     const bool resized = tty::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
     if (resized || redraw) Relayout();
   }
 
   void Restore() override {
-    if (restored_) return;
-    restored_ = true;
+    if (mRestored) return;
+    mRestored = true;
     tty::RestoreTerminal();
     tty::RemoveSignalHandlers();
   }
@@ -136,10 +136,10 @@ class TerminalBackend final : public ConsoleBackend {
     }
     tty::SetRestoreBytes(LeaveBytes(std::string(seq::kNewLine)));
     tty::SetReenterBytes(std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff));
-    tty::EnterRawMode(outFd_);
+    tty::EnterRawMode(mOutFd);
     tty::InstallSignalHandlers();
     // Terminals that honour it grow (or shrink) to the show's size; the others ignore it.
-    if (!Fits(QuerySize(outFd_))) enter += seq::kRequestSize80x50;
+    if (!Fits(QuerySize(mOutFd))) enter += seq::kRequestSize80x50;
     Write(enter);
     Relayout();
   }
@@ -147,48 +147,49 @@ class TerminalBackend final : public ConsoleBackend {
   // Clears the terminal and shows the last frame centred, or says plainly that the
   // terminal is too small: never a garbled picture.
   void Relayout() {
-    const TerminalSize size = QuerySize(outFd_);
-    tooSmall_ = !Fits(size);
-    if (tooSmall_) {
-      encoder_.Invalidate();
+    const TerminalSize size = QuerySize(mOutFd);
+    mTooSmall = !Fits(size);
+    if (mTooSmall) {
+      mEncoder.Invalidate();
       tty::SetRestoreBytes(LeaveBytes(std::string(seq::kNewLine)));
       Write(TooSmallMessage(size));
       return;
     }
     const int originColumn = (size.columns - kScreenWidth) / 2;
     const int originRow = (size.rows - kScreenHeight) / 2;
-    encoder_.SetOrigin(originColumn, originRow);
+    mEncoder.SetOrigin(originColumn, originRow);
     tty::SetRestoreBytes(LeaveBytes(BelowPicture(size, originRow)));
     const std::string clear = std::string(seq::kResetGraphics) + std::string(seq::kClearScreen);
-    Write(encoder_.EncodeFrame(latest_.data(), clear));
+    Write(mEncoder.EncodeFrame(mLatest.data(), clear));
   }
 
   void Write(std::string_view bytes) {
-    while (!lost_ && !bytes.empty()) {
-      const ssize_t n = write(outFd_, bytes.data(), bytes.size());
-      if (n > 0) {
-        bytes.remove_prefix(static_cast<size_t>(n));
-        // A stop cut the frame short and the restore has been sent since: the rest would
-        // start in the middle of a sequence. Everything is drawn again anyway.
-        if (tty::RedrawPending()) return;
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-        pollfd output{outFd_, POLLOUT, 0};
-        poll(&output, 1, 100);
-      } else {
-        lost_ = true;  // EPIPE, EIO: the terminal has gone; the next key test ends the show
+    while (!mLost && !bytes.empty()) {
+      // A stop that cuts the frame short sends the restore bytes: the rest would start in the
+      // middle of a sequence, so it is dropped. Everything is drawn again anyway.
+      switch (tty::WriteBytes(mOutFd, bytes, tty::RedrawPending)) {
+        case tty::WriteEnd::kDone:
+        case tty::WriteEnd::kStopped:
+          return;
+        case tty::WriteEnd::kWouldBlock: {
+          pollfd output{mOutFd, POLLOUT, 0};
+          poll(&output, 1, 100);
+          break;
+        }
+        case tty::WriteEnd::kGone:
+          mLost = true;  // the next key test ends the show
+          break;
       }
     }
   }
 
-  int outFd_;
-  int keyFd_;
-  TerminalEncoder encoder_;
-  std::vector<Cell> latest_ = std::vector<Cell>(kScreenCells, 0);
-  bool tooSmall_ = false;
-  bool lost_ = false;
-  bool restored_ = false;
+  int mOutFd;
+  int mKeyFd;
+  TerminalEncoder mEncoder;
+  std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
+  bool mTooSmall = false;
+  bool mLost = false;
+  bool mRestored = false;
 };
 
 }  // namespace

@@ -46,18 +46,11 @@ SavedAction gPrevious[16];
 int gPreviousCount = 0;
 bool gInstalled = false;
 
+// The handlers' write: whatever stops it, the terminal is gone or will not take more, and
+// there is nothing left to do.
 void WriteAll(int fd, const char* data, size_t length) {
-  while (length > 0) {
-    const ssize_t n = write(fd, data, length);
-    if (n > 0) {
-      data += n;
-      length -= static_cast<size_t>(n);
-    } else if (n < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return;  // the terminal is gone or will not take more: nothing left to do
-    }
-  }
+  std::string_view bytes(data, length);
+  WriteBytes(fd, bytes, nullptr);
 }
 
 void CopyBytes(Bytes& target, std::string_view bytes) {
@@ -140,6 +133,23 @@ void Install(int signal, void (*handler)(int)) {
 }
 
 }  // namespace
+
+WriteEnd WriteBytes(int fd, std::string_view& bytes, bool (*stop)()) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n > 0) {
+      bytes.remove_prefix(static_cast<size_t>(n));
+      if (stop != nullptr && stop()) return WriteEnd::kStopped;
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      return WriteEnd::kWouldBlock;
+    } else {
+      return WriteEnd::kGone;  // EPIPE, EIO: the terminal has gone
+    }
+  }
+  return WriteEnd::kDone;
+}
 
 bool EnterRawMode(int fd) {
   termios original{};

@@ -9,6 +9,13 @@
 
 namespace tty {
 
+enum class WriteEnd { kDone, kStopped, kWouldBlock, kGone };
+
+// Writes `bytes` to `fd`, retrying interrupted writes, until all are written (kDone), `stop`
+// (when given) answers true after a partial write (kStopped), the descriptor would block
+// (kWouldBlock) or the write fails (kGone). `bytes` keeps what is left. Async-signal-safe.
+WriteEnd WriteBytes(int fd, std::string_view& bytes, bool (*stop)());
+
 // Saves the modes of the terminal on `fd` (and the flags of standard input), then puts it
 // into raw mode without echo; Ctrl-C, Ctrl-\ and Ctrl-Z still raise their signals. Returns
 // false when `fd` is no terminal.

@@ -1,0 +1,70 @@
+// A plasma in the terminal: pixels drawn into the Canvas, turned into coloured block cells by
+// the block-colour converter and presented, until a key is pressed.
+//
+//   plasma_terminal [--backend NAME] [--frames N]
+//
+// --backend chooses the display (default: the first usable one, the terminal); --frames
+// stops after N frames (with `--backend headless --frames 3` it runs without a terminal).
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "quorvel4/console.h"
+#include "quorvel4/converter.h"
+#include "quorvel4/types.h"
+
+namespace {
+
+// A channel level 0 to 255 from a wave -1 to 1.
+uint32_t Level(double wave) { return static_cast<uint32_t>(127.5 + 127.0 * wave); }
+
+void DrawPlasma(double t) {
+  for (int y = 0; y < kCanvasHeight; ++y)
+    for (int x = 0; x < kCanvasWidth; ++x) {
+      const double v = std::sin(x / 16.0 + t) + std::sin(y / 9.0 - t * 0.7) + std::sin((x + y) / 25.0 + t * 0.3);
+      Canvas[x + kCanvasWidth * y] = MakePixel(Level(std::sin(v)), Level(std::sin(v + 2.1)), Level(std::cos(v * 1.3)));
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string backend;
+  long frames = -1;  // until a key is pressed
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--backend") == 0 && i + 1 < argc) {
+      backend = argv[++i];
+    } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
+      frames = std::strtol(argv[++i], nullptr, 10);
+    } else {
+      std::fprintf(stderr, "usage: plasma_terminal [--backend NAME] [--frames N]\n");
+      return 2;
+    }
+  }
+
+  std::string error;
+  if (!ChooseConsoleBackend(backend, error)) {
+    std::fprintf(stderr, "plasma_terminal: %s\n", error.c_str());
+    return 1;
+  }
+  BlockColorConverter converter;
+  converter.BuildMap();
+  if (!converter.HasMap()) {
+    std::fprintf(stderr, "plasma_terminal: not enough memory for the colour table\n");
+    return 1;
+  }
+
+  InitConsole();
+  for (long frame = 0; (frames < 0 || frame < frames) && !KeyWaiting(); ++frame) {
+    DrawPlasma(frame * 0.04);
+    converter.ConvertCanvas();  // the whole Canvas into the whole CellScreen
+    PresentScreen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ShutdownConsole();
+  return 0;
+}

@@ -1,0 +1,29 @@
+#!/bin/sh
+# Installs the library into a temporary prefix and builds two examples against it from the
+# outside: plasma_terminal through find_package(quorvel4), sync_scenes through pkg-config.
+# Each is then run on the headless back end, which only works when the back ends' static
+# registrations were linked in.
+#   install_and_build_examples.sh BUILD_DIR SOURCE_DIR [EXTRA_COMPILER_FLAGS]
+set -eu
+build=$1
+source=$2
+flags=${3:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+
+echo "== CMake consumer: find_package(quorvel4)"
+cmake -S "$source/examples" -B "$work/cmake" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="$flags" >/dev/null
+cmake --build "$work/cmake" --target plasma_terminal >/dev/null
+"$work/cmake/plasma_terminal" --backend headless --frames 2
+
+echo "== pkg-config consumer"
+export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
+# shellcheck disable=SC2046,SC2086
+c++ -std=c++20 -Wall -Wextra $flags -o "$work/sync_scenes" "$source/examples/sync_scenes.cpp" \
+  $(pkg-config --cflags --libs quorvel4)
+LD_LIBRARY_PATH="$work/prefix/lib" "$work/sync_scenes" --backend headless --frames 2 "$source/examples/scenes.sync"
+
+echo "installed headers, libraries, CMake package and pkg-config file all work"
