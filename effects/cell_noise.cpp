@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
@@ -50,7 +51,7 @@ void DrawCellNoise(int32_t time) {
 
   float x = 0.0f;
   for (int column = 0; column < kScreenWidth; ++column, x += 1.0f) {
-    const float wave = static_cast<float>(std::sin((double(x) / 40.0 + timePhase) / 30.0) * double(spread));
+    const float wave = static_cast<float>(QvlSin((double(x) / 40.0 + timePhase) / 30.0) * double(spread));
     const int32_t base = static_cast<int32_t>(wave);
     float attribute = StartValue(base, n);
     float character = StartValue(base, n);

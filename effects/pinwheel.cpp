@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "quorvel4/cell_lines.h"
+#include "quorvel4/qmath.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ struct SpokePoint {
 
 // The point at `radius` along the spoke at `radians`; angle 0 points straight down.
 SpokePoint PointOnSpoke(double radians, double radius) {
-  const float x = static_cast<float>(std::sin(radians) * radius * kWidthScale + kHubX);
-  const float y = static_cast<float>(std::cos(radians) * radius + kHubY);
+  const float x = static_cast<float>(QvlSin(radians) * radius * kWidthScale + kHubX);
+  const float y = static_cast<float>(QvlCos(radians) * radius + kHubY);
   return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
 

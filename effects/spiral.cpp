@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "quorvel4/cell_lines.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -30,9 +31,9 @@ void MarkSpiral(int32_t time) {
     const double turned = static_cast<double>(time) + static_cast<double>(angle);
     const double radians = static_cast<double>(angle) / kDegreesPerRadian;
     const float x = static_cast<float>(
-        (static_cast<double>(radius) + kWobble * std::sin(turned / 43.0)) * std::sin(radians) + kCentreX);
+        (static_cast<double>(radius) + kWobble * QvlSin(turned / 43.0)) * QvlSin(radians) + kCentreX);
     const float y = static_cast<float>(
-        (static_cast<double>(radius) + kWobble * std::cos(turned / 60.0)) * std::cos(radians) + kCentreY);
+        (static_cast<double>(radius) + kWobble * QvlCos(turned / 60.0)) * QvlCos(radians) + kCentreY);
     if (angle == start) {
       previousX = x;
       previousY = y;

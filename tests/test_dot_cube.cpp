@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "effects/dot_cube.h"
 #include "quorvel4/debug.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -35,12 +35,12 @@ std::array<int, 4000> ExpectedHits(int time, float nearLimit) {
     for (int j = -4; j <= 4; ++j) {
       for (int k = -4; k <= 4; ++k) {
         const float x = float(i), y = float(j), z = float(k);
-        const float y1 = float(y * std::cos(double(spin)) - z * std::sin(double(spin)));
-        const float z1 = float(y * std::sin(double(spin)) + z * std::cos(double(spin)));
-        const float x2 = float(x * std::cos(double(tilt)) - z1 * std::sin(double(tilt)));
-        const float z2 = float(x * std::sin(double(tilt)) + z1 * std::cos(double(tilt)));
-        const float x3 = float(x2 * std::cos(double(spin)) - y1 * std::sin(double(spin)));
-        const float y3 = float(x2 * std::sin(double(spin)) + y1 * std::cos(double(spin)));
+        const float y1 = float(y * QvlCos(double(spin)) - z * QvlSin(double(spin)));
+        const float z1 = float(y * QvlSin(double(spin)) + z * QvlCos(double(spin)));
+        const float x2 = float(x * QvlCos(double(tilt)) - z1 * QvlSin(double(tilt)));
+        const float z2 = float(x * QvlSin(double(tilt)) + z1 * QvlCos(double(tilt)));
+        const float x3 = float(x2 * QvlCos(double(spin)) - y1 * QvlSin(double(spin)));
+        const float y3 = float(x2 * QvlSin(double(spin)) + y1 * QvlCos(double(spin)));
         const int column = int(double(x3) * 100.0 / (double(z2) + double(distance)) + 40.0);
         const int row = int(double(y3) * 100.0 / (double(z2) + double(distance)) + 25.0);
         if (column > 0 && column < 80 && row > 0 && row < 50) ++hits[column + 80 * row];

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 #include "effects/sparkles.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 #include "random_draws.h"
@@ -38,8 +38,8 @@ struct LastSparkle {
   // One MoveSparkles call: the sparkle takes the last of its 1000 draws.
   void Move(DrawReplay& draws) {
     for (int i = 0; i < 999; ++i) draws.Next();
-    x = static_cast<int>(std::sin(angle / 57.3) * 5.0 + centreX);
-    y = static_cast<int>(std::cos(angle / 57.3) * 5.0 + centreY);
+    x = static_cast<int>(QvlSin(angle / 57.3) * 5.0 + centreX);
+    y = static_cast<int>(QvlCos(angle / 57.3) * 5.0 + centreY);
     angle += draws.Next() % 10;
     if (angle >= 360) {
       angle = 0;
