@@ -34,7 +34,8 @@ SpokePoint PointOnSpoke(double radians, double radius) {
 }  // namespace
 
 void DrawPinwheel(int32_t time) {
-  // Turns one degree every 100 ms and jumps back after 15 degrees.
+  // Turns one degree every 100 ms and jumps back after 15 degrees. fmod, here and below, is
+  // exact in every C library (its result is always representable).
   const int32_t start = static_cast<int32_t>(std::fmod(time / 100.0, kSectorDegrees));
   bool flag = false;
   // 721 spokes: the last one lies on the first, in the same colours.

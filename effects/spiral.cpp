@@ -23,6 +23,7 @@ constexpr Cell kOutsideFill = 0x0720;  // a grey space: shows as blank
 constexpr Cell kInsideFill = 0x0178;   // a blue "x"
 
 void MarkSpiral(int32_t time) {
+  // fmod is exact in every C library (its result is always representable).
   const float start = static_cast<float>(std::fmod(static_cast<double>(time / 12), 360.0));
   float radius = kStartRadius;
   float previousX = 0.0f;

@@ -45,6 +45,9 @@ float DropLevel(int32_t time) {
 }
 
 // 2 raised to the level drops (rounded up), each at a random element, all of one height.
+// pow(2, h) is exact for whole h; for the fractional levels any result within two ulps gives
+// the same count, so C libraries that differ in pow's last bit drop the same number
+// (test_exact_library_math).
 void LetDropsFall(int32_t* field, int32_t time) {
   const float h = DropLevel(time);
   const double drops = std::pow(2.0, static_cast<double>(h));

@@ -5,7 +5,7 @@ set -euo pipefail
 
 build_packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmpfr-dev
   libsdl2-dev libsdl2-mixer-dev libpng-dev libvterm-dev libcaca-dev
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)

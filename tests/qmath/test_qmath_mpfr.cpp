@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -140,6 +141,8 @@ const Range kRanges[] = {
     {"Drift", -40000.0, 40000.0, 100000},
     {"FastLimit", -qmath::kFastLimit, qmath::kFastLimit, 150000},
 };
+
+void PrintTo(const Range& range, std::ostream* out) { *out << range.name; }
 
 class RandomRange : public testing::TestWithParam<Range> {};
 
