@@ -58,80 +58,13 @@ constexpr double kCos4 = 1.0 / 24.0;
 // Adding and subtracting 1.5 * 2^52 rounds any double below 2^51 to an integer.
 constexpr double kRoundingShift = 0x1.8p52;
 
-// The error of hi + lo is below kRelativeError |hi| + kAbsoluteError; see EstimateSin.
+// The error of hi + lo is below kRelativeError |hi| + kAbsoluteError; see SinOrCos.
 constexpr double kRelativeError = 0x1p-68;
 constexpr double kAbsoluteError = 0x1p-77;
 
 // Signs of sin and cos of the table angle by quarter turn (multiplying by them is exact).
 constexpr double kSinSign[4] = {1.0, 1.0, -1.0, -1.0};
 constexpr double kCosSign[4] = {1.0, -1.0, -1.0, 1.0};
-
-// sin(x + quarterTurns * pi / 2) as hi + lo, for |x| below kFastLimit.
-//
-// Reduction (Cody and Waite): x = k pi / 2048 + r with the step in three parts. The first two
-// have 23 significant bits, so their products with k (|k| < 2^30) are exact, and so are both
-// subtractions: k is nonzero only for |x| >= 2^-11, where the operands lie on a grid of 2^-63
-// or coarser and each difference is below 2^53 times its spacing. TwoSum keeps the last
-// subtraction exact; the error, 2^-109.4 |k| from the third part, is below 2^-98 |x| and
-// so below kAbsoluteError.
-//
-// Evaluation: sin(a + r) = S cos(r) + C sin(r) for the table angle a, |r| <= pi / 4096,
-// r = rh + rl, S = S_hi + S_lo and C = C_hi + C_lo from the table (26-bit highs):
-//   S_hi + C_hi rh_hi               exactly (26-bit factors, then TwoSum),
-//   + C_hi (rh_lo + rl + sin(rh) - rh) + C_lo (r + sin(rh) - rh)  below 2^-22 of C r,
-//   + S (cos(rh) - 1 - rh rl) + S_lo                       below 2^-21.6 of S.
-// The largest error is the cosine term left out (2^-71.6 of S); the roundings in the S term
-// add up to 2^-72.4 of S, those in the C term to 2^-73 of C r, those of the final sums to
-// 2^-72.5 of the larger of S and C r, which is at most twice the result on this grid. So the
-// error stays below 2^-69 of the result; kRelativeError allows twice that, including the
-// rounding of lo +- bound below (2^-74).
-//
-// Returns the double that every value within the bound of hi + lo rounds to (rounding hi + t
-// is monotonic in t, so the two ends decide), or NaN when they differ. The estimate goes to
-// `seen` when given (for the tests).
-double RoundFast(double x, int quarterTurns, Estimate* seen) {
-  const double k = (x * kStepsPerRadian + kRoundingShift) - kRoundingShift;
-  const double middle = (x - k * kStepPart1) - k * kStepPart2;
-  const DoubleDouble reduced = TwoSum(middle, -(k * kStepPart3));
-
-  // The table covers an eighth of a turn: sin(pi/2 - b) = cos(b) swaps the columns beyond
-  // it, and sin(b + pi/2) = cos(b), cos(b + pi/2) = -sin(b) swaps them for odd quadrants.
-  const unsigned step =
-      static_cast<unsigned>((static_cast<int64_t>(k) + int64_t{quarterTurns} * kStepsPerQuarter) & (kStepsPerTurn - 1));
-  const unsigned quadrant = step / kStepsPerQuarter;
-  const unsigned inQuadrant = step % kStepsPerQuarter;
-  const bool mirrored = inQuadrant >= kTableSize;
-  const double* row = kSinCosTable[mirrored ? kStepsPerQuarter - inQuadrant : inQuadrant];
-  const bool swapped = mirrored != ((quadrant & 1u) != 0);
-  const unsigned sinColumn = swapped ? kCosHi : kSinHi;
-  const unsigned cosColumn = swapped ? kSinHi : kCosHi;
-  const double sinHi = row[sinColumn] * kSinSign[quadrant];
-  const double sinLo = row[sinColumn + 1] * kSinSign[quadrant];
-  const double cosHi = row[cosColumn] * kCosSign[quadrant];
-  const double cosLo = row[cosColumn + 1] * kCosSign[quadrant];
-
-  const double rh = reduced.hi;
-  const double rl = reduced.lo;
-  const double r2 = rh * rh;
-  const double sinTail = rh * r2 * (kSin3 + r2 * kSin5);  // sin(rh) - rh
-  const double cosTail = -0.5 * r2 + r2 * r2 * kCos4;    // cos(rh) - 1
-
-  const DoubleDouble rParts = Split(rh);
-  const DoubleDouble head = TwoSum(sinHi, cosHi * rParts.hi);
-  const double rTail = rl + sinTail;  // sin(r) - rh
-  const double cosTerm = cosHi * (rParts.lo + rTail) + cosLo * (rh + rTail);
-  const double sinTerm = (sinHi + sinLo) * (cosTail - rh * rl);
-  const double lo = ((cosTerm + sinLo) + head.lo) + sinTerm;
-  const double bound = kRelativeError * std::fabs(head.hi) + kAbsoluteError;
-  if (seen != nullptr) *seen = {head.hi, lo, bound};
-  const double up = head.hi + (lo + bound);
-  const double down = head.hi + (lo - bound);
-  return up == down ? up : std::numeric_limits<double>::quiet_NaN();
-}
-
-}  // namespace
-
-namespace {
 
 // ---------------------------------------------------------------------------------------
 // Exact path: fixed-point numbers of kLimbs 32-bit limbs (see qmath_internal.h), 288 bits
@@ -329,14 +262,79 @@ double ExactSin(double x, int quarterTurns) {
 
 namespace {
 
-// sin(x + quarterTurns * pi / 2) for |x| at or above 2^-27 (NaN for NaN and infinities).
-double SinShifted(double x, int quarterTurns) {
-  if (std::fabs(x) < kFastLimit) {
-    const double result = RoundFast(x, quarterTurns, nullptr);
-    if (!std::isnan(result)) return result;
-  } else if (!std::isfinite(x)) {
-    return std::numeric_limits<double>::quiet_NaN();
+// sin(x + quarterTurns * pi / 2) correctly rounded, for quarterTurns 0 (the sine) or 1 (the
+// cosine). The fast path's estimate goes to `seen` when given (for the tests).
+//
+// Reduction (Cody and Waite): x = k pi / 2048 + r with the step in three parts. The first two
+// have 23 significant bits, so their products with k (|k| < 2^30) are exact, and so are both
+// subtractions: k is nonzero only for |x| >= 2^-11, where the operands lie on a grid of 2^-63
+// or coarser and each difference is below 2^53 times its spacing. TwoSum keeps the last
+// subtraction exact; the error, 2^-109.4 |k| from the third part, is below 2^-98 |x| and
+// so below kAbsoluteError.
+//
+// Evaluation: sin(a + r) = S cos(r) + C sin(r) for the table angle a, |r| <= pi / 4096,
+// r = rh + rl, S = S_hi + S_lo and C = C_hi + C_lo from the table (26-bit highs):
+//   S_hi + C_hi rh_hi               exactly (26-bit factors, then TwoSum),
+//   + C_hi (rh_lo + rl + sin(rh) - rh) + C_lo (r + sin(rh) - rh)  below 2^-22 of C r,
+//   + S (cos(rh) - 1 - rh rl) + S_lo                       below 2^-21.6 of S.
+// The largest error is the cosine term left out (2^-71.6 of S); the roundings in the S term
+// add up to 2^-72.4 of S, those in the C term to 2^-73 of C r, those of the final sums to
+// 2^-72.5 of the larger of S and C r, which is at most twice the result on this grid. So the
+// error stays below 2^-69 of the result; kRelativeError allows twice that, including the
+// rounding of lo +- bound in the rounding test (2^-74).
+double SinOrCos(double x, int quarterTurns, Estimate* seen) {
+  const double magnitude = std::fabs(x);
+  if (!(magnitude < kFastLimit)) {
+    if (!std::isfinite(x)) return std::numeric_limits<double>::quiet_NaN();
+    return ExactSin(x, quarterTurns);
   }
+  // Below 2^-26, |sin(x) - x| < |x|^3 / 6 is less than half the spacing of the doubles just
+  // below |x|, so x itself is the nearest double (subnormals and -0 included). Below 2^-27,
+  // 1 - cos(x) < x^2 / 2 is below 2^-55, a quarter of the spacing below 1.
+  if (magnitude < 0x1p-26) {
+    if (quarterTurns == 0) return x;
+    if (magnitude < 0x1p-27) return 1.0;
+  }
+
+  // The fast path: hi + lo within bound of the result.
+  const double k = (x * kStepsPerRadian + kRoundingShift) - kRoundingShift;
+  const double middle = (x - k * kStepPart1) - k * kStepPart2;
+  const DoubleDouble reduced = TwoSum(middle, -(k * kStepPart3));
+
+  // Within a quadrant: sin(b) from row i, cos(b) = sin(pi/2 - b) from row 1024 - i. Whole
+  // quarter turns: sin(b + pi/2) = cos(b) and cos(b + pi/2) = -sin(b) exchange the rows.
+  const unsigned step =
+      static_cast<unsigned>((static_cast<int64_t>(k) + int64_t{quarterTurns} * kStepsPerQuarter) & (kStepsPerTurn - 1));
+  const unsigned quadrant = step / kStepsPerQuarter;
+  const unsigned inQuadrant = step % kStepsPerQuarter;
+  const unsigned sinRow = quadrant & 1u ? kStepsPerQuarter - inQuadrant : inQuadrant;
+  const double* sinEntry = kSinTable[sinRow];
+  const double* cosEntry = kSinTable[kStepsPerQuarter - sinRow];
+  const double sinHi = sinEntry[kHi] * kSinSign[quadrant];
+  const double sinLo = sinEntry[kLo] * kSinSign[quadrant];
+  const double cosHi = cosEntry[kHi] * kCosSign[quadrant];
+  const double cosLo = cosEntry[kLo] * kCosSign[quadrant];
+
+  const double rh = reduced.hi;
+  const double rl = reduced.lo;
+  const double r2 = rh * rh;
+  const double sinTail = rh * r2 * (kSin3 + r2 * kSin5);  // sin(rh) - rh
+  const double cosTail = -0.5 * r2 + r2 * r2 * kCos4;    // cos(rh) - 1
+
+  const DoubleDouble rParts = Split(rh);
+  const DoubleDouble head = TwoSum(sinHi, cosHi * rParts.hi);
+  const double rTail = rl + sinTail;  // sin(r) - rh
+  const double cosTerm = cosHi * (rParts.lo + rTail) + cosLo * (rh + rTail);
+  const double sinTerm = (sinHi + sinLo) * (cosTail - rh * rl);
+  const double lo = ((cosTerm + sinLo) + head.lo) + sinTerm;
+  const double bound = kRelativeError * std::fabs(head.hi) + kAbsoluteError;
+  if (seen != nullptr) *seen = {head.hi, lo, bound};
+
+  // Rounding hi + t is monotonic in t: when both ends of the interval round alike, so does
+  // the exact result. Otherwise the exact path decides.
+  const double up = head.hi + (lo + bound);
+  const double down = head.hi + (lo - bound);
+  if (up == down) return up;
   return ExactSin(x, quarterTurns);
 }
 
@@ -344,15 +342,12 @@ double SinShifted(double x, int quarterTurns) {
 
 Estimate FastSin(double x, int quarterTurns) {
   Estimate estimate{};
-  RoundFast(x, quarterTurns, &estimate);
+  SinOrCos(x, quarterTurns, &estimate);
   return estimate;
 }
 
 }  // namespace qmath
 
-// Below 2^-26, |sin(x) - x| < |x|^3 / 6 is less than half the spacing of the doubles just
-// below |x|, so x itself is the nearest double (subnormals and -0 included).
-double QvlSin(double x) { return std::fabs(x) < 0x1p-26 ? x : qmath::SinShifted(x, 0); }
+double QvlSin(double x) { return qmath::SinOrCos(x, 0, nullptr); }
 
-// Below 2^-27, 1 - cos(x) < x^2 / 2 is below 2^-55, a quarter of the spacing below 1.
-double QvlCos(double x) { return std::fabs(x) < 0x1p-27 ? 1.0 : qmath::SinShifted(x, 1); }
+double QvlCos(double x) { return qmath::SinOrCos(x, 1, nullptr); }

@@ -5,12 +5,13 @@
 
 namespace qmath {
 
-// The fast path steps the angle in pi / kStepsPerPi: a table holds the sine and cosine of
-// every step of the first eighth turn, symmetry gives the rest.
+// The fast path steps the angle in pi / kStepsPerPi: a table holds the sine of every step of
+// the first quarter turn (the cosine is the sine of the complementary step), symmetry gives
+// the rest.
 constexpr int kStepsPerPi = 2048;
 constexpr int kStepsPerTurn = 2 * kStepsPerPi;
 constexpr int kStepsPerQuarter = kStepsPerPi / 2;
-constexpr int kTableSize = kStepsPerPi / 4 + 1;
+constexpr int kTableSize = kStepsPerQuarter + 1;
 
 // Arguments of at least this magnitude go straight to the exact path: below it the step
 // count has at most 30 bits, so its products with kStepPart1 and kStepPart2 are exact.
@@ -23,21 +24,22 @@ constexpr int kLimbs = 10;
 // Enough words of 2 / pi to reduce the largest double with 350 bits to spare.
 constexpr int kTwoOverPiWordCount = 42;
 
-// Row i of the table: sin(i * pi / kStepsPerPi) as the unevaluated sum of columns
-// kSinHi + kSinLo, where the high part has only kTableHighBits significant bits so that its
-// products with halves of a split double are exact; the same for the cosine.
+// Row i of the table: sin(i * pi / kStepsPerPi) as the unevaluated sum of columns kHi + kLo,
+// where kHi has only kTableHighBits significant bits so that its products with halves of a
+// split double are exact.
 constexpr int kTableHighBits = 26;
-enum TableColumn { kSinHi, kSinLo, kCosHi, kCosLo, kTableColumns };
+enum TableColumn { kHi, kLo, kTableColumns };
 
 extern const double kStepsPerRadian;  // kStepsPerPi / pi
 extern const double kStepPart1;       // pi / kStepsPerPi = kStepPart1 + kStepPart2 + kStepPart3
 extern const double kStepPart2;
 extern const double kStepPart3;
-extern const double kSinCosTable[kTableSize][kTableColumns];
+extern const double kSinTable[kTableSize][kTableColumns];
 extern const uint32_t kTwoOverPiWords[kTwoOverPiWordCount];  // bits of 2 / pi, first after the point first
 extern const uint32_t kPiOverTwoLimbs[kLimbs];                // pi / 2, integer part first
 
-// sin(x + quarterTurns * pi / 2) within `bound` of hi + lo, for 2^-27 <= |x| < kFastLimit.
+// The fast path's estimate of sin(x + quarterTurns * pi / 2): within `bound` of hi + lo, for
+// 2^-26 <= |x| < kFastLimit.
 struct Estimate {
   double hi, lo, bound;
 };

@@ -72,13 +72,11 @@ int main() {
   std::printf("const double kStepPart1 = %a;\nconst double kStepPart2 = %a;\nconst double kStepPart3 = %a;\n\n", p1, p2,
               p3);
 
-  std::printf("const double kSinCosTable[kTableSize][kTableColumns] = {\n");
+  std::printf("const double kSinTable[kTableSize][kTableColumns] = {\n");
   for (int i = 0; i < qmath::kTableSize; ++i) {
     mpfr_mul_ui(value, step, i, MPFR_RNDN);
     mpfr_sin(rest, value, MPFR_RNDN);
     std::printf("    {");
-    PrintTableValue(rest, ", ");
-    mpfr_cos(rest, value, MPFR_RNDN);
     PrintTableValue(rest, "},\n");
   }
   std::printf("};\n\n");
