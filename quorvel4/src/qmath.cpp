@@ -36,6 +36,14 @@ DoubleDouble TwoSum(double a, double b) {
   return {sum, (a - aPart) + (b - bPart)};
 }
 
+// hi + lo = a - b exactly: TwoSum of a and -b.
+DoubleDouble TwoDifference(double a, double b) {
+  const double difference = a - b;
+  const double bPart = difference - a;  // -b as far as it made it into the difference
+  const double aPart = difference - bPart;
+  return {difference, (a - aPart) - (b + bPart)};
+}
+
 // Veltkamp's split: a = hi + lo, each with at most 26 significant bits, so that products of
 // halves are exact. Valid for |a| below 2^995.
 DoubleDouble Split(double a) {
@@ -271,8 +279,8 @@ namespace {
 // Reduction (Cody and Waite): x = k pi / 2048 + r with the step in three parts. The first two
 // have 23 significant bits, so their products with k (|k| < 2^30) are exact, and so are both
 // subtractions: k is nonzero only for |x| >= 2^-11, where the operands lie on a grid of 2^-63
-// or coarser and each difference is below 2^53 times its spacing. TwoSum keeps the last
-// subtraction exact; the error, 2^-109.4 |k| from the third part, is below 2^-98 |x| and
+// or coarser and each difference is below 2^53 times its spacing. TwoDifference keeps the
+// last subtraction exact; the error, 2^-109.4 |k| from the third part, is below 2^-98 |x| and
 // so below kAbsoluteError.
 //
 // Evaluation: sin(a + r) = S cos(r) + C sin(r) for the table angle a, |r| <= pi / 4096,
@@ -302,7 +310,7 @@ double SinOrCos(double x, int quarterTurns, Estimate* seen) {
   // The fast path: hi + lo within bound of the result.
   const double k = (x * kStepsPerRadian + kRoundingShift) - kRoundingShift;
   const double middle = (x - k * kStepPart1) - k * kStepPart2;
-  const DoubleDouble reduced = TwoSum(middle, -(k * kStepPart3));
+  const DoubleDouble reduced = TwoDifference(middle, k * kStepPart3);
 
   // Within a quadrant: sin(b) from row i, cos(b) = sin(pi/2 - b) from row 1024 - i. Whole
   // quarter turns: sin(b + pi/2) = cos(b) and cos(b + pi/2) = -sin(b) exchange the rows.
