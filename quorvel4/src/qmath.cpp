@@ -2,8 +2,8 @@
 //
 // Ziv's strategy: a fast path works out the result as an unevaluated sum hi + lo with a
 // proven error bound; when every value within the bound rounds to the same double, that
-// double is the correctly rounded result. Otherwise (about one call in ten thousand) an
-// exact path recomputes the result with 280-bit fixed-point numbers.
+// double is the correctly rounded result. Otherwise (about one call in 15,000) an exact path
+// recomputes the result with 288-bit fixed-point numbers.
 //
 // Nothing here may be fused or reordered by the compiler: the file is built with
 // -ffp-contract=off and without -ffast-math.
