@@ -46,7 +46,7 @@ struct Estimate {
 Estimate FastSin(double x, int quarterTurns);
 
 // sin(x + quarterTurns * pi / 2) rounded to nearest, for any finite x with |x| >= 2^-30,
-// worked out with about 280 bits.
+// worked out in 288-bit fixed point.
 double ExactSin(double x, int quarterTurns);
 
 }  // namespace qmath
