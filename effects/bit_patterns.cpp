@@ -4,9 +4,9 @@
 // that rises along a quarter sine wave over 64 steps of 50 ms and then falls back to 0.
 #include "bit_patterns.h"
 
-#include <cmath>
 #include <cstring>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -20,7 +20,7 @@ constexpr int kFoldY = 32;
 
 int32_t Threshold(int32_t time) {
   const int32_t phase = (time / 50) % kPhases;
-  return static_cast<int32_t>(std::sin(phase * kPhaseStep) * 64.0);
+  return static_cast<int32_t>(QvlSin(phase * kPhaseStep) * 64.0);
 }
 
 template <typename Combine>

@@ -1,8 +1,7 @@
 // Copies of pictures into a 160-wide pixel buffer: plain, keyed, jittered and wavy.
 #include "blits.h"
 
-#include <cmath>
-
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 
 void BlitImage(const Pixel* src, Pixel* dst, int32_t srcWidth, int32_t /*srcHeight*/, int32_t srcX, int32_t srcY,
@@ -41,7 +40,7 @@ void BlitWavyImage(const Pixel* src, Pixel* dst, int32_t /*srcWidth*/, int32_t /
   for (float x = 0.0f; x < 160.0f; x += 1.0f) {
     for (float y = 0.0f; y < 100.0f; y += 1.0f) {
       const double phase = (double(offset) + double(y)) / 100.0;
-      const float v = static_cast<float>(std::sin(phase) * double(amplitude) + double(y));
+      const float v = static_cast<float>(QvlSin(phase) * double(amplitude) + double(y));
       if (v >= 0.0f && v < 100.0f) {
         dst[static_cast<int32_t>(x) + kCanvasWidth * static_cast<int32_t>(v)] =
             src[static_cast<int32_t>(x) + kCanvasWidth * static_cast<int32_t>(y)];

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
@@ -20,6 +21,8 @@ namespace {
 // range), so its growth stops there; the show passes at most about 12.6 s.
 constexpr int32_t kLastGrowingTime = 119999;
 
+// pow's last bit may differ between C libraries, but for every time the float spread is the
+// same for any result within two ulps (test_exact_library_math).
 float Spread(int32_t time) {
   const double doublings = std::min(time, kLastGrowingTime) / 4000.0;
   return static_cast<float>(2.0 * std::pow(2.0, doublings));
@@ -28,7 +31,8 @@ float Spread(int32_t time) {
 // |base + rand() % n|, the starting value of one of a column's two running values.
 float StartValue(int32_t base, int32_t n) { return static_cast<float>(std::abs(base + Random() % n)); }
 
-// One drift step: down by a quarter or not at all, then wrapped by 255 keeping the sign.
+// One drift step: down by a quarter or not at all, then wrapped by 255 keeping the sign
+// (fmod is exact in every C library: its result is always representable).
 float Drift(float value) {
   const float stepped = static_cast<float>(double(value) + (Random() % 2 - 1) * 0.25);
   return static_cast<float>(std::fmod(double(stepped), 255.0));
@@ -50,7 +54,7 @@ void DrawCellNoise(int32_t time) {
 
   float x = 0.0f;
   for (int column = 0; column < kScreenWidth; ++column, x += 1.0f) {
-    const float wave = static_cast<float>(std::sin((double(x) / 40.0 + timePhase) / 30.0) * double(spread));
+    const float wave = static_cast<float>(QvlSin((double(x) / 40.0 + timePhase) / 30.0) * double(spread));
     const int32_t base = static_cast<int32_t>(wave);
     float attribute = StartValue(base, n);
     float character = StartValue(base, n);

@@ -6,10 +6,10 @@
 #include "dot_cube.h"
 
 #include <array>
-#include <cmath>
 #include <cstring>
 
 #include "quorvel4/debug.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -39,7 +39,7 @@ std::array<PaletteEntry, 256> gDotPalette{};
 
 struct Turn {
   double cosine, sine;
-  explicit Turn(float angle) : cosine(std::cos(double(angle))), sine(std::sin(double(angle))) {}
+  explicit Turn(float angle) : cosine(QvlCos(double(angle))), sine(QvlSin(double(angle))) {}
 };
 
 // About x by spin, then about y by tilt, then about z by spin, each from the one before.

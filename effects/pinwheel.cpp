@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "quorvel4/cell_lines.h"
+#include "quorvel4/qmath.h"
 
 namespace {
 
@@ -25,15 +26,16 @@ struct SpokePoint {
 
 // The point at `radius` along the spoke at `radians`; angle 0 points straight down.
 SpokePoint PointOnSpoke(double radians, double radius) {
-  const float x = static_cast<float>(std::sin(radians) * radius * kWidthScale + kHubX);
-  const float y = static_cast<float>(std::cos(radians) * radius + kHubY);
+  const float x = static_cast<float>(QvlSin(radians) * radius * kWidthScale + kHubX);
+  const float y = static_cast<float>(QvlCos(radians) * radius + kHubY);
   return {static_cast<int32_t>(x), static_cast<int32_t>(y)};
 }
 
 }  // namespace
 
 void DrawPinwheel(int32_t time) {
-  // Turns one degree every 100 ms and jumps back after 15 degrees.
+  // Turns one degree every 100 ms and jumps back after 15 degrees. fmod, here and below, is
+  // exact in every C library (its result is always representable).
   const int32_t start = static_cast<int32_t>(std::fmod(time / 100.0, kSectorDegrees));
   bool flag = false;
   // 721 spokes: the last one lies on the first, in the same colours.

@@ -4,9 +4,9 @@
 // formula, so each pixel comes out exactly as if computed in full.
 #include "plasma.h"
 
-#include <cmath>
 #include <cstdint>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -42,9 +42,9 @@ void ComputeRowTerms(const PlasmaShape& shape, double t, RowTerms* rows) {
   for (int y = 0; y < kCanvasHeight; ++y) {
     const double row = y;
     rows->greenBase[y] = row + t / 2.0;
-    rows->blueScaled[y] = std::cos(row + t / shape.rowTimeB) / shape.rowScaleB;
-    rows->blueSecond[y] = std::cos((row + t) / shape.rowB);
-    rows->red[y] = std::cos((row - t) / shape.rowR);
+    rows->blueScaled[y] = QvlCos(row + t / shape.rowTimeB) / shape.rowScaleB;
+    rows->blueSecond[y] = QvlCos((row + t) / shape.rowB);
+    rows->red[y] = QvlCos((row - t) / shape.rowR);
   }
 }
 
@@ -69,13 +69,13 @@ void RenderPlasma(const PlasmaShape& shape, float& drift, float time) {
     drift = static_cast<float>(static_cast<double>(drift) + td / 5000.0);
     const double column = x;
     const double drifted = drift;
-    const double greenColumn = std::sin((column - td) / shape.columnG);
-    const double greenWeight = std::cos(drifted / 1000.0) * shape.driftWeight;
-    const double blueColumn = std::sin((column + td) / shape.columnB);
-    const double redColumn = std::sin((column + td) / shape.columnR);
+    const double greenColumn = QvlSin((column - td) / shape.columnG);
+    const double greenWeight = QvlCos(drifted / 1000.0) * shape.driftWeight;
+    const double blueColumn = QvlSin((column + td) / shape.columnB);
+    const double redColumn = QvlSin((column + td) / shape.columnR);
     Pixel* pixel = Canvas + x;
     for (int y = 0; y < kCanvasHeight; ++y, pixel += kCanvasWidth) {
-      float g = static_cast<float>(greenColumn + greenWeight * std::sin((rows.greenBase[y] + drifted) / 40.0));
+      float g = static_cast<float>(greenColumn + greenWeight * QvlSin((rows.greenBase[y] + drifted) / 40.0));
       float b = static_cast<float>(rows.blueScaled[y] * blueColumn + rows.blueSecond[y]);
       float r = static_cast<float>(redColumn * rows.red[y]);
       g = ToLevel(g);

@@ -7,8 +7,8 @@
 #include "canvas_plot.h"
 
 #include <array>
-#include <cmath>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
@@ -60,8 +60,8 @@ void MoveSparkles() {
     if (s.active == 0) continue;
     // The position comes from the angle before this step's advance.
     const double radians = s.angle / kDegreesPerRadian;
-    s.x = static_cast<int32_t>(std::sin(radians) * kRadius + s.centreX);
-    s.y = static_cast<int32_t>(std::cos(radians) * kRadius + s.centreY);
+    s.x = static_cast<int32_t>(QvlSin(radians) * kRadius + s.centreX);
+    s.y = static_cast<int32_t>(QvlCos(radians) * kRadius + s.centreY);
     s.angle += Random() % 10;
     if (s.angle >= 360) s.angle = 0;
     s.size += 1;

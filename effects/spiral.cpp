@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "quorvel4/cell_lines.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -22,6 +23,7 @@ constexpr Cell kOutsideFill = 0x0720;  // a grey space: shows as blank
 constexpr Cell kInsideFill = 0x0178;   // a blue "x"
 
 void MarkSpiral(int32_t time) {
+  // fmod is exact in every C library (its result is always representable).
   const float start = static_cast<float>(std::fmod(static_cast<double>(time / 12), 360.0));
   float radius = kStartRadius;
   float previousX = 0.0f;
@@ -30,9 +32,9 @@ void MarkSpiral(int32_t time) {
     const double turned = static_cast<double>(time) + static_cast<double>(angle);
     const double radians = static_cast<double>(angle) / kDegreesPerRadian;
     const float x = static_cast<float>(
-        (static_cast<double>(radius) + kWobble * std::sin(turned / 43.0)) * std::sin(radians) + kCentreX);
+        (static_cast<double>(radius) + kWobble * QvlSin(turned / 43.0)) * QvlSin(radians) + kCentreX);
     const float y = static_cast<float>(
-        (static_cast<double>(radius) + kWobble * std::cos(turned / 60.0)) * std::cos(radians) + kCentreY);
+        (static_cast<double>(radius) + kWobble * QvlCos(turned / 60.0)) * QvlCos(radians) + kCentreY);
     if (angle == start) {
       previousX = x;
       previousY = y;

@@ -8,8 +8,8 @@
 #include "canvas_plot.h"
 
 #include <array>
-#include <cmath>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
@@ -39,11 +39,11 @@ double Radians(int32_t degrees) { return degrees / kDegreesPerRadian; }
 
 // trunc(sin(angle) * length + x), the horizontal end of an arm from x.
 int32_t ArmEndX(int32_t angle, double length, int32_t x) {
-  return static_cast<int32_t>(std::sin(Radians(angle)) * length + x);
+  return static_cast<int32_t>(QvlSin(Radians(angle)) * length + x);
 }
 
 int32_t ArmEndY(int32_t angle, double length, int32_t y) {
-  return static_cast<int32_t>(std::cos(Radians(angle)) * length + y);
+  return static_cast<int32_t>(QvlCos(Radians(angle)) * length + y);
 }
 
 void PlacePoints(SwarmMember& m) {

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "quorvel4/assert.h"
+#include "quorvel4/qmath.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
@@ -26,8 +27,8 @@ int32_t Index(int32_t x, int32_t y) { return x + kWidth * y; }
 // Raises the four neighbours of the source's point (not the point itself). The time is divided
 // in floating point, so the source glides rather than steps.
 void DisturbAtSource(int32_t* field, int32_t time) {
-  const double sx = static_cast<float>(std::sin(time / 400.0) * 30.0 + 80.0);
-  const double sy = static_cast<float>(std::cos(time / 250.0) * 30.0 + 50.0);
+  const double sx = static_cast<float>(QvlSin(time / 400.0) * 30.0 + 80.0);
+  const double sy = static_cast<float>(QvlCos(time / 250.0) * 30.0 + 50.0);
   field[Index(static_cast<int32_t>(sx + 1.0), static_cast<int32_t>(sy))] = kSourceHeight;
   field[Index(static_cast<int32_t>(sx), static_cast<int32_t>(sy + 1.0))] = kSourceHeight;
   field[Index(static_cast<int32_t>(sx), static_cast<int32_t>(sy - 1.0))] = kSourceHeight;
@@ -44,6 +45,9 @@ float DropLevel(int32_t time) {
 }
 
 // 2 raised to the level drops (rounded up), each at a random element, all of one height.
+// pow(2, h) is exact for whole h; for the fractional levels any result within two ulps gives
+// the same count, so C libraries that differ in pow's last bit drop the same number
+// (test_exact_library_math).
 void LetDropsFall(int32_t* field, int32_t time) {
   const float h = DropLevel(time);
   const double drops = std::pow(2.0, static_cast<double>(h));

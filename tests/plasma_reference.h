@@ -2,9 +2,9 @@
 // phase of their own: the yardstick for the fast versions in the effects (tests, benchmark).
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 
+#include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 struct ReferencePlasma {
@@ -21,10 +21,10 @@ struct ReferencePlasma {
       drift = static_cast<float>(drift + static_cast<double>(t) / 5000);
       for (int y = 0; y < 100; ++y) {
         const double dx = x, dy = y, dt = t, dd = drift;
-        float g = static_cast<float>(std::sin((dx - dt) / p1) +
-                                     std::cos(dd / 1000) * k * std::sin((dy + dt / 2 + dd) / 40));
-        float b = static_cast<float>(std::cos(dy + dt / p2) / p3 * std::sin((dx + dt) / p4) + std::cos((dy + dt) / p5));
-        float r = static_cast<float>(std::sin((dx + dt) / p6) * std::cos((dy - dt) / p7));
+        float g = static_cast<float>(QvlSin((dx - dt) / p1) +
+                                     QvlCos(dd / 1000) * k * QvlSin((dy + dt / 2 + dd) / 40));
+        float b = static_cast<float>(QvlCos(dy + dt / p2) / p3 * QvlSin((dx + dt) / p4) + QvlCos((dy + dt) / p5));
+        float r = static_cast<float>(QvlSin((dx + dt) / p6) * QvlCos((dy - dt) / p7));
         float* channels[3] = {&g, &b, &r};
         for (float* c : channels) {
           *c = *c + 1.0f;
