@@ -58,7 +58,9 @@ void ReportUnreadablePictures(const Show& show) {
     Report("The picture file %s could not be read; the show drew it black.\n", path.c_str());
 }
 
-bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
+}  // namespace
+
+bool OpenMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
   const MixerVersion linked = LinkedMixerVersion();
   if (!MixerVersionAtLeast(linked, kMinimumMixerVersion)) {
     Report("Error : You are using the wrong SDL_mixer version!  You should be using SDL_mixer %d.%d.%d\n",
@@ -88,14 +90,17 @@ bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataD
     Report("Error!\nCannot decode the music file %s as MP3: %s\n", path.c_str(), stream.Error().c_str());
     return false;
   }
+  return true;
+}
+
+bool PlayMusic(MusicStream& stream, const std::string& dataDir) {
   if (!stream.Play()) {
+    const std::string path = DataPath(dataDir, kMusicFile);
     Report("Error!\nCannot play the music file %s: %s\n", path.c_str(), stream.Error().c_str());
     return false;
   }
   return true;
 }
-
-}  // namespace
 
 void PrepareShow(Show& show, const std::string& dataDir) {
   PrepareRippleFields();
@@ -124,7 +129,7 @@ int DemoMain() {
 
   MusicBlock block;
   MusicStream stream;
-  if (!StartMusic(stream, block, kDataDirectory)) {
+  if (!OpenMusic(stream, block, kDataDirectory) || !PlayMusic(stream, kDataDirectory)) {
     ReportUnreadablePictures(show);
     return 1;
   }
