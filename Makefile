@@ -3,7 +3,7 @@ RELEASE  := build/release
 SANITIZE := build/sanitize
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run show test bench testcard assets deps release sanitize clean web web-serve test-web
+.PHONY: run show test bench testcard assets deps release sanitize clean clang-check
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -49,6 +49,8 @@ WEB_DIST := dist/web
 WEB_PORT ?= 8000
 WEB_ENV  := NODE_PATH=/usr/share/nodejs $(if $(wildcard /usr/bin/node),EM_NODE_JS=/usr/bin/node)
 
+.PHONY: web web-serve test-web
+
 web:
 	@scripts/ensure-deps.sh web
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -74,3 +76,9 @@ assets: release
 	@/usr/bin/python3 tools/assets/make_pictures.py data
 	@$(RELEASE)/tools/preview_sheet data docs/preview.png
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
+
+# The same sources built with Clang: both compilers must build them without a warning.
+clang-check:
+	@scripts/ensure-deps.sh clang
+	@CC=clang CXX=clang++ cmake -S . -B build/clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+	@cmake --build build/clang -j $(JOBS)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|web
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|web
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
+#   clang   everything, and Clang to build it with
 #   web     the web page's compiler, and the browser and Node.js its tests run in
 set -euo pipefail
 
@@ -21,8 +22,9 @@ case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
+  clang) wanted=("${build_packages[@]}" clang) ;;
   web) wanted=("${web_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|web" >&2; exit 2 ;;
+  *) echo "usage: $0 run|build|assets|clang|web" >&2; exit 2 ;;
 esac
 
 missing=()
