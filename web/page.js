@@ -77,13 +77,10 @@
       return;
     }
     if (modifierKeys.has(event.key) || event.repeat) return;
-    if (state === "ready") {
-      event.preventDefault();
-      start();
-    } else if (state === "running") {
-      event.preventDefault();
-      Module.qvlKeyPressed = true;
-    }
+    // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
+    if (!event.ctrlKey && !event.metaKey) event.preventDefault();
+    if (state === "ready") start();
+    else if (state === "running") Module.qvlKeyPressed = true;
   });
   window.addEventListener("click", start);
   window.addEventListener("dblclick", toggleFullscreen);
