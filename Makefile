@@ -67,7 +67,7 @@ test-web: web release
 	@echo "== tests (the web page in headless Chromium) =="
 	@cd tests/web && npm ci --no-audit --no-fund --silent
 	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/capture QVL_DATA=$(CURDIR)/data \
-	  node --test tests/web/
+	  node --test tests/web/web.test.mjs
 
 # Re-creates the pictures, their preview sheet and the music under data/ from their generators.
 assets: release
