@@ -4,6 +4,7 @@
 // times on a scripted clock without music, as the offline renderer does, and leaves the last
 // frame on the canvas.
 #include <emscripten.h>
+#include <emscripten/html5.h>
 
 #include <cerrno>
 #include <climits>
@@ -74,20 +75,21 @@ void Publish(const ObservedClock& clock, const Show& show, const FrameTimes& tim
 }
 
 void EndLiveShow() {
-  emscripten_cancel_main_loop();
   live->stream.Close();
   live->show.images.Release();
   qvl_page_state("ended");
 }
 
-void LiveFrame() {
+// One frame per animation frame of the browser; returning false ends the loop.
+EM_BOOL LiveFrame(double, void*) {
   const double start = emscripten_get_now();
   if (!StepFrame(live->clock, live->show)) {
     EndLiveShow();
-    return;
+    return EM_FALSE;
   }
   live->times.Add(emscripten_get_now() - start);
   Publish(live->clock, live->show, live->times);
+  return EM_TRUE;
 }
 
 void NoticeUnreadablePictures(const Show& show) {
@@ -229,7 +231,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start() {
   live->show.sceneIndex = 0;
   live->show.ended = false;
   qvl_page_state("running");
-  emscripten_set_main_loop(LiveFrame, 0, false);
+  emscripten_request_animation_frame_loop(LiveFrame, nullptr);
 }
 
 int main(int argc, char** argv) {
