@@ -5,7 +5,7 @@
 // The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
 // --ascii the ASCII-art converter draws its brightness as character shapes. Any key ends.
-// Exit status: 0 shown, 1 the picture cannot be read, 2 bad arguments.
+// Exit status: 0 shown, 1 no usable terminal or the picture cannot be read, 2 bad arguments.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -110,13 +110,7 @@ std::unique_ptr<CellConverter> MakeConverter(bool ascii) {
   return converter;
 }
 
-// Returns false, having said why, when there is no display to show the picture on.
-bool ShowUntilKey(CellConverter& converter, const std::string& path) {
-  std::string error;
-  if (!ChooseConsoleBackend("", error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return false;
-  }
+void ShowUntilKey(CellConverter& converter, const std::string& path) {
   InitConsole();
   SetTitle(("view - " + path).c_str());
   converter.Convert2x2(Canvas, SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0, CellScreen);
@@ -126,7 +120,13 @@ bool ShowUntilKey(CellConverter& converter, const std::string& path) {
     PresentScreen();  // lets the back end follow resizes
   }
   ShutdownConsole();
-  return true;
+}
+
+// The display is given back before the message, so the message is readable.
+int Fail(const std::string& message) {
+  ShutdownConsole();
+  std::fprintf(stderr, "view: %s\n", message.c_str());
+  return 1;
 }
 
 }  // namespace
@@ -143,18 +143,20 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  Picture picture;
+  // The display before the picture: a large one takes seconds to read, wasted when it
+  // cannot be shown.
   std::string error;
-  if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error)) {
-    std::fprintf(stderr, "view: cannot read %s: %s\n", options.path.c_str(), error.c_str());
+  if (!ChooseConsoleBackend("", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  if (picture.width <= 0 || picture.height <= 0) {
-    std::fprintf(stderr, "view: %s holds no pixels\n", options.path.c_str());
-    return 1;
-  }
+  Picture picture;
+  if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error))
+    return Fail("cannot read " + options.path + ": " + error);
+  if (picture.width <= 0 || picture.height <= 0) return Fail(options.path + " holds no pixels");
 
   FitToCanvas(picture, options.ascii);
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
-  return ShowUntilKey(*converter, options.path) ? 0 : 1;
+  ShowUntilKey(*converter, options.path);
+  return 0;
 }
