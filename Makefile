@@ -3,7 +3,7 @@ RELEASE  := build/release
 SANITIZE := build/sanitize
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run show test bench testcard assets deps release sanitize clean clang-check
+.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -24,6 +24,10 @@ sanitize: deps
 
 run: show
 	@$(RELEASE)/demo/quorvel_demo
+
+# The show in a window of its own (Alt+Enter or F11: full screen).
+window: show
+	@$(RELEASE)/demo/quorvel_demo --window
 
 test: release sanitize
 	@echo "== tests (release build) =="

@@ -12,6 +12,11 @@ run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev lib
 build_packages=(
   "${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
+  # the window tests: an X server of their own, a window manager, keys, properties, screenshots
+  xvfb openbox xdotool x11-utils imagemagick
+  # capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
+  # and the cast's JSON with the python3 that asciinema (the player) brings.
+  ffmpeg asciinema
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 web_packages=(cmake make python3 emscripten chromium nodejs)
