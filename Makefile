@@ -34,6 +34,7 @@ test: release sanitize
 	@ctest --test-dir $(RELEASE) --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
 	@ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory test-web
 
 bench: release
 	@$(RELEASE)/bench/qvl_bench
@@ -48,7 +49,35 @@ install: release
 	@cmake --install $(RELEASE) --prefix $(PREFIX)
 
 clean:
-	rm -rf build
+	rm -rf build dist
+
+# The web page, built with Debian's emscripten into dist/web/: index.html, index.js,
+# index.wasm and data/. Debian's emscripten runs its JavaScript tools on Debian's own Node.js
+# modules, which a node from elsewhere finds only through NODE_PATH.
+WEB      := build/web
+WEB_DIST := dist/web
+WEB_PORT ?= 8000
+WEB_ENV  := NODE_PATH=/usr/share/nodejs $(if $(wildcard /usr/bin/node),EM_NODE_JS=/usr/bin/node)
+
+.PHONY: web web-serve test-web
+
+web:
+	@scripts/ensure-deps.sh web
+	@$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@$(WEB_ENV) cmake --build $(WEB) -j $(JOBS) --target quorvel_web
+	@rm -rf $(WEB_DIST) && mkdir -p $(WEB_DIST) && cp -r $(WEB)/web/site/. $(WEB_DIST)/
+	@echo "The page is in $(WEB_DIST)/: serve that folder from any static web server (make web-serve)."
+
+web-serve: web
+	@echo "The show: http://127.0.0.1:$(WEB_PORT)/ (Ctrl+C stops the server)"
+	@/usr/bin/python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB_DIST)
+
+# The page in headless Chromium, compared with the offline renderer's pictures.
+test-web: web release
+	@echo "== tests (the web page in headless Chromium) =="
+	@cd tests/web && npm ci --no-audit --no-fund --silent
+	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/capture QVL_DATA=$(CURDIR)/data \
+	  node --test tests/web/web.test.mjs
 
 # Re-creates the pictures, their preview sheet and the music under data/ from their generators.
 assets: release

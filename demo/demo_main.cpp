@@ -71,7 +71,9 @@ void ReportUnreadablePicturesBeforeTheShow(const Show& show, const std::string& 
     Report("The picture file %s could not be read.\n", path.c_str());
 }
 
-bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
+}  // namespace
+
+bool OpenMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
   const MixerVersion linked = LinkedMixerVersion();
   if (!MixerVersionAtLeast(linked, kMinimumMixerVersion)) {
     Report("Error : You are using the wrong SDL_mixer version!  You should be using SDL_mixer %d.%d.%d\n",
@@ -109,14 +111,17 @@ bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataD
     Report("Error!\nCannot decode the music file %s as MP3: %s\n", path.c_str(), stream.Error().c_str());
     return false;
   }
+  return true;
+}
+
+bool PlayMusic(MusicStream& stream, const std::string& dataDir) {
   if (!stream.Play()) {
+    const std::string path = DataPath(dataDir, kMusicFile);
     Report("Error!\nCannot play the music file %s: %s\n", path.c_str(), stream.Error().c_str());
     return false;
   }
   return true;
 }
-
-}  // namespace
 
 void PrepareShow(Show& show, const std::string& dataDir) {
   PrepareRippleFields();
@@ -149,7 +154,7 @@ int DemoMain() {
 
   MusicBlock block;
   MusicStream stream;
-  if (!StartMusic(stream, block, kDataDirectory)) {
+  if (!OpenMusic(stream, block, kDataDirectory) || !PlayMusic(stream, kDataDirectory)) {
     ReportUnreadablePicturesBeforeTheShow(show, kDataDirectory);
     return 1;
   }

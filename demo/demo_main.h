@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "demo/music_stream.h"
 #include "demo/show.h"
 
 // Where the show looks for its pictures and music: relative to the working directory.
@@ -20,6 +21,13 @@ inline constexpr const char* kMusicFile = "8920.mp3";
 // title, so the order of these steps fixes every random stream the show draws later. The other
 // steps draw no numbers; they only have to be done before the first frame.
 void PrepareShow(Show& show, const std::string& dataDir);
+
+// Checks the mixer, opens the audio output and decodes the music file, ready to play. On a
+// failure the console is given back, the reason printed, and false returned.
+bool OpenMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir);
+
+// Starts the opened music; the same reporting on failure.
+bool PlayMusic(MusicStream& stream, const std::string& dataDir);
 
 // The scrolling speeds from the lengths of the two texts.
 void SetScrollSpeeds(Show& show);

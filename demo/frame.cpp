@@ -22,12 +22,15 @@ void RunFrame(int32_t t, Show& show) {
   ClearBuffers();
 }
 
-void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause) {
+bool StepFrame(MusicClock& clock, Show& show) {
   // The key stays in the input: the loop only looks.
-  while (!KeyWaiting() && !show.ended && !clock.Exhausted()) {
-    RunFrame(clock.MusicTime(), show);
-    pause();
-  }
+  if (KeyWaiting() || show.ended || clock.Exhausted()) return false;
+  RunFrame(clock.MusicTime(), show);
+  return true;
+}
+
+void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause) {
+  while (StepFrame(clock, show)) pause();
 }
 
 void SleepBetweenFrames() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }

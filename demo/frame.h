@@ -12,6 +12,11 @@
 // presents the CellScreen and clears both buffers.
 void RunFrame(int32_t t, Show& show);
 
+// One pass of the loop: draws the frame of the clock's next time and returns true, or
+// draws nothing and returns false once a key is waiting, the end rule has fired or the clock
+// has run out. A host that cannot block (a browser) calls it once per displayed frame.
+bool StepFrame(MusicClock& clock, Show& show);
+
 // Repeats frames until a key is waiting, the end rule fires or the clock runs out. `pause`
 // runs after every frame (the live show sleeps 10 ms there).
 void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause);

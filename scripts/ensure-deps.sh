@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|clang
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|web
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
 #   clang   everything, and Clang to build it with
+#   web     the web page's compiler, and the browser and Node.js its tests run in
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -18,13 +19,17 @@ build_packages=(
   ffmpeg asciinema
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
+web_packages=(cmake make python3 emscripten chromium nodejs)
+# Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
+command -v npm >/dev/null 2>&1 || web_packages+=(npm)
 
 case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
   clang) wanted=("${build_packages[@]}" clang) ;;
-  *) echo "usage: $0 run|build|assets|clang" >&2; exit 2 ;;
+  web) wanted=("${web_packages[@]}") ;;
+  *) echo "usage: $0 run|build|assets|clang|web" >&2; exit 2 ;;
 esac
 
 missing=()

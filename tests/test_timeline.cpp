@@ -228,6 +228,30 @@ TEST(FrameLoop, AWaitingKeyStopsBeforeTheNextFrame) {
   EXPECT_EQ(screen->PresentCount(), 1);
 }
 
+// One pass at a time, as a browser's animation frames run it: each end condition stops it
+// before the clock is read or anything is presented.
+TEST(FrameLoop, StepFrameDrawsOneFrameUntilAnEndConditionHolds) {
+  auto show = MakeShow();
+  HeadlessBackend* screen = UseHeadlessConsole();
+  ScriptedClock clock({300, 400, 500});
+  EXPECT_TRUE(StepFrame(clock, *show));
+  EXPECT_EQ(screen->PresentCount(), 1);
+
+  show->ended = true;
+  EXPECT_FALSE(StepFrame(clock, *show));
+  show->ended = false;
+  screen->PressKey();
+  EXPECT_FALSE(StepFrame(clock, *show));
+  screen->PressKey(false);
+  EXPECT_EQ(screen->PresentCount(), 1);
+
+  EXPECT_TRUE(StepFrame(clock, *show));
+  EXPECT_TRUE(StepFrame(clock, *show));
+  EXPECT_TRUE(clock.Exhausted());
+  EXPECT_FALSE(StepFrame(clock, *show));
+  EXPECT_EQ(screen->PresentCount(), 3);
+}
+
 TEST(FrameLoop, ConvertsTheCanvasUnlessTheSceneDidItself) {
   auto show = MakeShow();
   HeadlessBackend* screen = UseHeadlessConsole();

@@ -1,0 +1,298 @@
+// The web page in headless Chromium: it loads cleanly, its stills equal the offline
+// renderer's pictures pixel for pixel, and the live show follows the music's clock, ends on a
+// key and survives fullscreen.
+//
+// Environment: QVL_WEB_DIST (the built page), QVL_CAPTURE (the offline renderer), QVL_DATA
+// (the data directory), QVL_CHROMIUM (default /usr/bin/chromium).
+import assert from "node:assert/strict";
+import { execFile } from "node:child_process";
+import { promisify } from "node:util";
+import fs from "node:fs";
+import http from "node:http";
+import os from "node:os";
+import path from "node:path";
+import { after, before, describe, test } from "node:test";
+import zlib from "node:zlib";
+import puppeteer from "puppeteer-core";
+
+const dist = process.env.QVL_WEB_DIST;
+const capture = process.env.QVL_CAPTURE;
+const dataDir = process.env.QVL_DATA;
+const chromium = process.env.QVL_CHROMIUM || "/usr/bin/chromium";
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// Serves the page; `replaced` maps a path to the bytes served instead of the file's.
+function startServer(root, replaced) {
+  const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
+  const server = http.createServer((request, response) => {
+    const name = decodeURIComponent(new URL(request.url, "http://localhost").pathname);
+    const send = (status, body, type) => {
+      response.writeHead(status, { "Content-Type": type || "application/octet-stream" });
+      response.end(body);
+    };
+    if (replaced.has(name)) return send(200, replaced.get(name));
+    const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
+    if (!file.startsWith(root)) return send(403, "");
+    fs.readFile(file, (error, body) => (error ? send(404, "") : send(200, body, types[path.extname(file)])));
+  });
+  return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
+}
+
+// 8-bit RGB or RGBA PNGs as libpng writes them (any filter, no interlace).
+function readPng(file) {
+  const bytes = fs.readFileSync(file);
+  let width = 0, height = 0, channels = 0;
+  const idat = [];
+  for (let at = 8; at < bytes.length;) {
+    const length = bytes.readUInt32BE(at);
+    const type = bytes.toString("latin1", at + 4, at + 8);
+    const body = bytes.subarray(at + 8, at + 8 + length);
+    if (type === "IHDR") {
+      width = body.readUInt32BE(0);
+      height = body.readUInt32BE(4);
+      assert.equal(body[8], 8, "8-bit PNG");
+      channels = { 2: 3, 6: 4 }[body[9]];
+      assert.ok(channels && body[12] === 0, "RGB or RGBA without interlace");
+    } else if (type === "IDAT") {
+      idat.push(body);
+    }
+    at += 12 + length;
+  }
+  const raw = zlib.inflateSync(Buffer.concat(idat));
+  const stride = width * channels;
+  const pixels = Buffer.alloc(stride * height);
+  for (let y = 0; y < height; ++y) {
+    const filter = raw[y * (stride + 1)];
+    for (let x = 0; x < stride; ++x) {
+      const value = raw[y * (stride + 1) + 1 + x];
+      const left = x >= channels ? pixels[y * stride + x - channels] : 0;
+      const up = y > 0 ? pixels[(y - 1) * stride + x] : 0;
+      const upLeft = x >= channels && y > 0 ? pixels[(y - 1) * stride + x - channels] : 0;
+      let predicted = 0;
+      if (filter === 1) predicted = left;
+      else if (filter === 2) predicted = up;
+      else if (filter === 3) predicted = (left + up) >> 1;
+      else if (filter === 4) {
+        const p = left + up - upLeft;
+        const [a, b, c] = [Math.abs(p - left), Math.abs(p - up), Math.abs(p - upLeft)];
+        predicted = a <= b && a <= c ? left : b <= c ? up : upLeft;
+      }
+      pixels[y * stride + x] = (value + predicted) & 0xff;
+    }
+  }
+  return { width, height, channels, pixels };
+}
+
+// The offline renderer's last picture for a seed and a time list.
+async function capturedPicture(seed, times) {
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), "qvl-capture-"));
+  try {
+    await promisify(execFile)(capture, ["--seed", String(seed), "--data", dataDir, "--times", times, "--format", "png", "--out", out]);
+    const last = fs.readdirSync(out).sort().at(-1);
+    return readPng(path.join(out, last));
+  } finally {
+    fs.rmSync(out, { recursive: true, force: true });
+  }
+}
+
+// The canvas at 1:1, RGBA, carried out of the page as base64 (a plain array is slow to send).
+async function canvasPixels(page) {
+  return Buffer.from(await page.evaluate(() => {
+    const canvas = document.getElementById("screen");
+    const bytes = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+    let text = "";
+    for (let at = 0; at < bytes.length; at += 0x8000) text += String.fromCharCode(...bytes.subarray(at, at + 0x8000));
+    return btoa(text);
+  }), "base64");
+}
+
+function firstDifference(expected, rgba) {
+  let count = 0, first = null;
+  for (let i = 0; i < expected.width * expected.height; ++i) {
+    for (let c = 0; c < 3; ++c) {
+      if (expected.pixels[i * expected.channels + c] !== rgba[i * 4 + c]) {
+        if (first === null) first = { x: i % expected.width, y: Math.floor(i / expected.width) };
+        ++count;
+        break;
+      }
+    }
+  }
+  return { count, first };
+}
+
+let browser, server, base;
+const replaced = new Map();
+
+// Every page of the test, with what went wrong on it.
+async function openPage(address, { autoplay = true } = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 800, height: 700 });
+  const problems = [];
+  page.on("console", (message) => {
+    // The test's own repeated read-backs of the canvas draw Chromium's advice to set
+    // willReadFrequently: that one is not the page's.
+    if (/willReadFrequently/.test(message.text())) return;
+    if (message.type() === "error" || message.type() === "warn") problems.push(`${message.type()}: ${message.text()}`);
+  });
+  page.on("pageerror", (error) => problems.push(`page error: ${error.message}`));
+  page.on("requestfailed", (request) => problems.push(`request failed: ${request.url()}`));
+  page.on("response", (response) => {
+    if (response.status() >= 400) problems.push(`HTTP ${response.status()}: ${response.url()}`);
+  });
+  await page.goto(base + address);
+  await page.waitForFunction(() => ["ready", "done", "failed"].includes(document.body.dataset.state), { timeout: 30000 });
+  return { page, problems, state: () => page.evaluate(() => document.body.dataset.state) };
+}
+
+const status = (page) => page.evaluate(() => ({ ...Module.qvlStatus }));
+
+before(async () => {
+  assert.ok(dist && capture && dataDir, "QVL_WEB_DIST, QVL_CAPTURE and QVL_DATA must be set");
+  server = await startServer(path.resolve(dist), replaced);
+  base = `http://127.0.0.1:${server.address().port}/`;
+  browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    userDataDir: fs.mkdtempSync(path.join(os.tmpdir(), "qvl-chromium-")),
+    args: ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+           "--disable-background-networking", "--disable-component-update", "--disable-sync",
+           "--autoplay-policy=no-user-gesture-required"],
+  });
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+});
+
+describe("the page", () => {
+  test("loads without an error, titled as the show, waiting for a click", async () => {
+    const { page, problems, state } = await openPage("index.html");
+    assert.equal(await state(), "ready");
+    assert.deepEqual(problems, []);
+    // (document.title gives the title back without its trailing blank)
+    assert.equal(await page.title(), "[quenby] // [dralsk] | alt+enter for fullscreen");
+    assert.match(await page.$eval("#prompt", (e) => getComputedStyle(e).visibility), /visible/);
+    // The loading lines, cell rows 4 and 5, stay up until the click; all else is black.
+    const pixels = await canvasPixels(page);
+    const litRows = new Set();
+    for (let i = 0; i < 640 * 600; ++i) {
+      if (pixels[i * 4] || pixels[i * 4 + 1] || pixels[i * 4 + 2]) litRows.add(Math.floor(i / 640 / 12));
+    }
+    assert.deepEqual([...litRows].sort(), [4, 5]);
+    await page.close();
+  });
+
+  test("says what is wrong with an address it does not understand", async () => {
+    for (const [address, word] of [["?seed=abc&times=0:10:10", "seed"], ["?seed=1&times=20:10:5", "T0 <= T1"], ["?seed=1", "times"]]) {
+      const { page, state } = await openPage("index.html" + address);
+      assert.equal(await state(), "failed", address);
+      assert.match(await page.$eval("#notice", (e) => e.textContent), new RegExp(word), address);
+      await page.close();
+    }
+  });
+});
+
+// Inside scenes of cell noise, text lines, the dot cube, the swarm, pictures, sparkles and the
+// scroll texts first, then the plasma and the water ripples (which use sin and cos). The
+// second seed takes the scenes that draw random numbers.
+const timeLists = {
+  1: ["74200:74600:20", "39900:40300:20", "101200:101600:25", "117500:117900:20", "6700:6900:20",
+      "78700:79200:50", "84100:84500:40", "21100:21400:20", "33650:34000:25"],
+  12345: ["74200:74600:20", "117500:117900:20", "78700:79200:50", "33650:34000:25", "4400:4600:20"],
+};
+
+describe("stills equal the offline renderer's pictures", () => {
+  for (const [seed, lists] of Object.entries(timeLists)) {
+    for (const times of lists) {
+      test(`seed ${seed}, times ${times}`, async (t) => {
+        const captured = capturedPicture(seed, times);
+        const { page, problems, state } = await openPage(`index.html?seed=${seed}&times=${times}`);
+        assert.equal(await state(), "done");
+        assert.deepEqual(problems, []);
+        const expected = await captured;
+        const { count, first } = firstDifference(expected, await canvasPixels(page));
+        assert.equal(count, 0, `${count} pixels differ, the first at ${JSON.stringify(first)}`);
+        const { frames, scriptMs } = await status(page);
+        t.diagnostic(`${frames} frames, ${(scriptMs / frames).toFixed(2)} ms of script per frame`);
+        await page.close();
+      });
+    }
+  }
+});
+
+describe("the live show", () => {
+  test("follows the music's clock, survives fullscreen and ends on a key", async (t) => {
+    const { page, problems, state } = await openPage("index.html");
+    await page.mouse.click(400, 350);
+    await page.waitForFunction(() => document.body.dataset.state === "running" && Module.qvlStatus?.time > 0, { timeout: 30000 });
+    assert.equal(await page.evaluate(() => Module.qvlMusic.decoded), "ready");
+
+    // The clock advances, never back, and the scenes change with it.
+    const seen = [];
+    while (seen.length < 40 && (seen.at(-1)?.time ?? 0) < 2500) {
+      seen.push(await status(page));
+      await sleep(50);
+    }
+    for (let i = 1; i < seen.length; ++i) assert.ok(seen[i].time >= seen[i - 1].time, "the clock went back");
+    assert.ok(seen.at(-1).time > seen[0].time, "the clock stood still");
+    assert.ok(new Set(seen.map((s) => s.scene)).size >= 2, `one scene only: ${JSON.stringify(seen.at(-1))}`);
+
+    // With the audio held, the clock holds too: it is the music's position, not the wall's.
+    await page.evaluate(() => Module.qvlMusic.context.suspend());
+    await sleep(200);
+    const held = await status(page);
+    await sleep(400);
+    const stillHeld = await status(page);
+    assert.equal(stillHeld.time, held.time, "the clock ran on while the audio was suspended");
+    assert.ok(stillHeld.frames > held.frames, "frames stopped while the audio was suspended");
+    await page.evaluate(() => Module.qvlMusic.context.resume());
+    await page.waitForFunction((time) => Module.qvlStatus.time > time, { timeout: 10000 }, held.time);
+
+    // Fullscreen and modifier keys are not "a key".
+    await page.keyboard.press("F11");
+    await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+    await page.keyboard.press("Shift");
+    await page.mouse.click(400, 350, { count: 2 });
+    await page.waitForFunction(() => document.fullscreenElement === null, { timeout: 5000 });
+    await page.keyboard.down("Alt");
+    await page.keyboard.press("Enter");
+    await page.keyboard.up("Alt");
+    await page.waitForFunction(() => document.fullscreenElement !== null, { timeout: 5000 });
+    const beforeKey = await status(page);
+    await page.waitForFunction((frames) => Module.qvlStatus.frames > frames + 5, { timeout: 10000 }, beforeKey.frames);
+    assert.equal(await state(), "running");
+
+    // A key ends the show; the last frame stays.
+    await page.keyboard.press("x");
+    await page.waitForFunction(() => document.body.dataset.state === "ended", { timeout: 5000 });
+    const last = await status(page);
+    const picture = await canvasPixels(page);
+    await sleep(300);
+    assert.equal((await status(page)).frames, last.frames, "frames went on after the key");
+    assert.ok(picture.equals(await canvasPixels(page)), "the last frame did not stay");
+    assert.ok(picture.some((value, i) => i % 4 !== 3 && value !== 0), "the last frame is black");
+    assert.equal(await page.evaluate(() => Module.qvlMusic.context.state), "closed");
+    assert.deepEqual(problems, []);
+    t.diagnostic(`${last.frames} frames, ${(last.scriptMs / last.frames).toFixed(2)} ms of script per frame ` +
+                 `(the longest ${last.maxScriptMs.toFixed(2)} ms)`);
+    await page.close();
+  });
+
+  test("plays on a steady clock, and says so, when the music cannot be decoded", async () => {
+    replaced.set("/data/8920.mp3", Buffer.alloc(4096, 0x5a));
+    try {
+      const { page, state } = await openPage("index.html");
+      assert.equal(await state(), "ready");
+      await page.waitForFunction(() => Module.qvlMusic.decoded === "failed", { timeout: 10000 });
+      assert.match(await page.$eval("#notice", (e) => e.textContent), /could not be decoded/);
+      await page.keyboard.press("Space");
+      await page.waitForFunction(() => document.body.dataset.state === "running" && Module.qvlStatus?.time > 800,
+                                 { timeout: 15000 });
+      assert.ok((await status(page)).scene >= 1, "the show did not move past its first scene");
+      await page.close();
+    } finally {
+      replaced.clear();
+    }
+  });
+});

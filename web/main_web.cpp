@@ -1,0 +1,252 @@
+// The show in a web page. Without a seed in the address it is the live show: the start-up as
+// everywhere, then a click or a key starts the music, and the frames follow the music's
+// clock, one per displayed frame. With ?seed=N&times=T0:T1:STEP (or T,T,...) it runs those
+// times on a scripted clock without music, as the offline renderer does, and leaves the last
+// frame on the canvas.
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demo/demo_main.h"
+#include "demo/frame.h"
+#include "demo/music_stream.h"
+#include "quorvel4/console.h"
+#include "quorvel4/debug.h"
+
+namespace {
+
+// The most frames an address may ask for: a still, not a film.
+constexpr size_t kMaxScriptedFrames = 100000;
+
+// The page's side: its state (loading, ready, running, ended, done, failed), a notice line,
+// and a status record that tests and the curious can read.
+EM_JS(void, qvl_page_state, (const char* state), { Module.qvlSetState(UTF8ToString(state)); });
+EM_JS(void, qvl_page_notice, (const char* text), { Module.qvlNotice(UTF8ToString(text)); });
+EM_JS(void, qvl_page_status, (int32_t time, int32_t scene, int frames, double scriptMs, double maxScriptMs), {
+  Module.qvlStatus = {time: time, scene: scene, frames: frames, scriptMs: scriptMs, maxScriptMs: maxScriptMs};
+});
+EM_JS(void, qvl_page_debug, (const char* text), { console.debug(UTF8ToString(text)); });
+
+// Passes the clock's times through and remembers the last one, for the status record.
+class ObservedClock : public MusicClock {
+ public:
+  explicit ObservedClock(MusicClock& clock) : clock_(clock) {}
+  int32_t MusicTime() override { return current = clock_.MusicTime(); }
+  bool Exhausted() const override { return clock_.Exhausted(); }
+  int32_t current = 0;
+
+ private:
+  MusicClock& clock_;
+};
+
+// How long the frames take to compute, in milliseconds of script time.
+struct FrameTimes {
+  int frames = 0;
+  double totalMs = 0.0;
+  double maxMs = 0.0;
+  void Add(double ms) {
+    ++frames;
+    totalMs += ms;
+    maxMs = ms > maxMs ? ms : maxMs;
+  }
+};
+
+// Everything of the live show: it outlives main, which returns to the browser.
+struct LiveShow {
+  Show show;
+  MusicBlock block;
+  MusicStream stream;
+  ObservedClock clock{stream};
+  FrameTimes times;
+  bool started = false;
+};
+
+LiveShow* live = nullptr;
+
+void Publish(const ObservedClock& clock, const Show& show, const FrameTimes& times) {
+  qvl_page_status(clock.current, show.sceneIndex, times.frames, times.totalMs, times.maxMs);
+}
+
+void EndLiveShow() {
+  live->stream.Close();
+  live->show.images.Release();
+  qvl_page_state("ended");
+}
+
+// One frame per animation frame of the browser; returning false ends the loop.
+EM_BOOL LiveFrame(double, void*) {
+  const double start = emscripten_get_now();
+  if (!StepFrame(live->clock, live->show)) {
+    EndLiveShow();
+    return EM_FALSE;
+  }
+  live->times.Add(emscripten_get_now() - start);
+  Publish(live->clock, live->show, live->times);
+  return EM_TRUE;
+}
+
+void NoticeUnreadablePictures(const Show& show) {
+  for (const std::string& path : show.unreadablePictures)
+    qvl_page_notice(("The picture file " + path + " could not be read; the show draws it black.").c_str());
+}
+
+std::optional<int64_t> ParseInteger(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  errno = 0;
+  char* end = nullptr;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0') return std::nullopt;
+  return value;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+    parts.push_back(text.substr(start, at - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+std::optional<int32_t> ParseTime(const std::string& text) {
+  const auto value = ParseInteger(text);
+  if (!value || *value < INT32_MIN || *value > INT32_MAX) return std::nullopt;
+  return static_cast<int32_t>(*value);
+}
+
+// T0:T1:STEP (T0, T0 + STEP, ... up to T1) or T,T,...; on bad input `error` says why.
+std::vector<int32_t> ParseTimes(const std::string& text, std::string& error) {
+  std::vector<int32_t> times;
+  const std::vector<std::string> range = Split(text, ':');
+  if (range.size() == 3) {
+    const auto first = ParseTime(range[0]), last = ParseTime(range[1]), step = ParseTime(range[2]);
+    if (!first || !last || !step) error = "times=T0:T1:STEP needs three whole numbers of milliseconds";
+    else if (*step <= 0) error = "the STEP of times=T0:T1:STEP must be positive";
+    else if (*last < *first) error = "times=T0:T1:STEP needs T0 <= T1";
+    else if ((int64_t{*last} - *first) / *step + 1 > int64_t{kMaxScriptedFrames}) error = "times asks for too many frames";
+    else
+      for (int64_t t = *first; t <= *last; t += *step) times.push_back(static_cast<int32_t>(t));
+    return times;
+  }
+  if (range.size() != 1) {
+    error = "times is T0:T1:STEP or a comma-separated list of milliseconds";
+    return times;
+  }
+  for (const std::string& part : Split(text, ',')) {
+    const auto time = ParseTime(part);
+    if (!time) {
+      error = "not a time in milliseconds in times: \"" + part + "\"";
+      return {};
+    }
+    times.push_back(*time);
+  }
+  if (times.size() > kMaxScriptedFrames) error = "times asks for too many frames";
+  return times;
+}
+
+struct Still {
+  uint32_t seed = 0;
+  std::vector<int32_t> times;
+};
+
+// Reads --seed N --times T (the page passes the address's seed and times so).
+std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
+  std::optional<std::string> seed, times;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i];
+    if (name == "--seed") seed = argv[i + 1];
+    if (name == "--times") times = argv[i + 1];
+  }
+  if (!seed && !times) return std::nullopt;
+  Still still;
+  const auto number = seed ? ParseInteger(*seed) : std::nullopt;
+  if (!number || *number < 0 || *number > UINT32_MAX) {
+    error = "seed needs a number from 0 to 4294967295";
+    return std::nullopt;
+  }
+  still.seed = static_cast<uint32_t>(*number);
+  if (!times) {
+    error = "a seed needs times=T0:T1:STEP or times=T,T,...";
+    return std::nullopt;
+  }
+  still.times = ParseTimes(*times, error);
+  if (!error.empty()) return std::nullopt;
+  return still;
+}
+
+// The scripted clock's frames, all at once: nothing waits for sound.
+int RunStill(const Still& still) {
+  InitConsoleWithSeed(still.seed);
+  static Show show;
+  PrepareShow(show, kDataDirectory);
+  NoticeUnreadablePictures(show);
+  SetScrollSpeeds(show);
+
+  ScriptedClock script(still.times);
+  ObservedClock clock(script);
+  FrameTimes times;
+  double start = emscripten_get_now();
+  RunFrameLoop(clock, show, [&] {
+    const double now = emscripten_get_now();
+    times.Add(now - start);
+    start = now;
+  });
+  Publish(clock, show, times);
+  qvl_page_state("done");
+  return 0;
+}
+
+// The live show's start-up, up to the music being ready to play.
+int PrepareLiveShow() {
+  live = new LiveShow;
+  InitConsole();
+  PrepareShow(live->show, kDataDirectory);
+  if (!OpenMusic(live->stream, live->block, kDataDirectory)) {
+    qvl_page_state("failed");
+    return 1;
+  }
+  qvl_page_state("ready");
+  return 0;
+}
+
+}  // namespace
+
+// The page calls this from the first click or key press: browsers let sound start only then.
+extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start() {
+  if (live == nullptr || live->started) return;
+  live->started = true;
+  if (!PlayMusic(live->stream, kDataDirectory)) {
+    qvl_page_state("failed");
+    return;
+  }
+  NoticeUnreadablePictures(live->show);
+  SetScrollSpeeds(live->show);
+  live->show.sceneIndex = 0;
+  live->show.ended = false;
+  qvl_page_state("running");
+  emscripten_request_animation_frame_loop(LiveFrame, nullptr);
+}
+
+int main(int argc, char** argv) {
+  SetDebugSink([](const char* text) { qvl_page_debug(text); });
+  std::string error;
+  if (!ChooseConsoleBackend("web", error)) {
+    qvl_page_notice(error.c_str());
+    qvl_page_state("failed");
+    return 1;
+  }
+  const std::optional<Still> still = ParseStill(argc, argv, error);
+  if (!error.empty()) {
+    qvl_page_notice(("The address is not understood: " + error + ".").c_str());
+    qvl_page_state("failed");
+    return 1;
+  }
+  return still ? RunStill(*still) : PrepareLiveShow();
+}

@@ -1,0 +1,90 @@
+// The page around the show (runs before the program starts): the address's options, the data
+// files fetched into the program's file system, the canvas fitted to the window, and the
+// clicks and keys: the first one starts the show, any later key ends it, Alt+Enter, F11 and
+// a double-click toggle fullscreen.
+(function () {
+  // Filled in by the build: the pictures and the music, served beside the page in data/.
+  const dataFiles = [@QVL_WEB_DATA_FILES@];
+  const modifierKeys = new Set(["Shift", "Control", "Alt", "AltGraph", "Meta", "OS", "Super", "Hyper",
+                                "Fn", "FnLock", "CapsLock", "NumLock", "ScrollLock", "Symbol", "SymbolLock"]);
+
+  const params = new URLSearchParams(location.search);
+  const args = [];
+  for (const name of ["seed", "times"]) {
+    if (params.has(name)) args.push("--" + name, params.get(name));
+  }
+  Module.arguments = args;
+
+  let state = "loading";
+  Module.qvlKeyPressed = false;
+  Module.qvlSetState = (next) => {
+    state = next;
+    document.body.dataset.state = next;
+  };
+  Module.qvlNotice = (text) => {
+    const notice = document.getElementById("notice");
+    notice.textContent += (notice.textContent ? "\n" : "") + text;
+  };
+  // What the program prints is for the person watching: its start-up failures.
+  Module.print = (text) => {
+    console.log(text);
+    Module.qvlNotice(text);
+  };
+  Module.printErr = (text) => console.warn(text);
+
+  Module.preRun = [() => {
+    FS.mkdir("/data");
+    for (const name of dataFiles) {
+      const dependency = "data/" + name;
+      addRunDependency(dependency);
+      // A file that cannot be fetched is simply missing: the show says which, as it would
+      // for a missing file anywhere else.
+      fetch("data/" + encodeURIComponent(name))
+        .then((response) => (response.ok ? response.arrayBuffer() : null))
+        .then((bytes) => { if (bytes) FS.writeFile("/data/" + name, new Uint8Array(bytes)); })
+        .catch(() => {})
+        .finally(() => removeRunDependency(dependency));
+    }
+  }];
+
+  // Whole multiples of the picture's size where the window allows, in device pixels, so
+  // every cell's pixels stay sharp; a fraction only when the window is smaller.
+  function fitCanvas() {
+    const canvas = document.getElementById("screen");
+    const ratio = window.devicePixelRatio || 1;
+    let scale = Math.min(window.innerWidth * ratio / 640, window.innerHeight * ratio / 600);
+    if (scale >= 1) scale = Math.floor(scale);
+    canvas.style.width = (640 * scale / ratio) + "px";
+    canvas.style.height = (600 * scale / ratio) + "px";
+  }
+
+  function toggleFullscreen() {
+    if (document.fullscreenElement) {
+      document.exitFullscreen().catch(() => {});
+    } else if (document.documentElement.requestFullscreen) {
+      document.documentElement.requestFullscreen().catch(() => {});
+    }
+  }
+
+  function start() {
+    if (state === "ready") Module._qvl_start();
+  }
+
+  window.addEventListener("keydown", (event) => {
+    if (event.key === "F11" || (event.altKey && event.key === "Enter")) {
+      event.preventDefault();
+      toggleFullscreen();
+      return;
+    }
+    if (modifierKeys.has(event.key) || event.repeat) return;
+    // The browser's own shortcuts (Ctrl+R, Ctrl+W, ...) keep working.
+    if (!event.ctrlKey && !event.metaKey) event.preventDefault();
+    if (state === "ready") start();
+    else if (state === "running") Module.qvlKeyPressed = true;
+  });
+  window.addEventListener("click", start);
+  window.addEventListener("dblclick", toggleFullscreen);
+  window.addEventListener("resize", fitCanvas);
+  document.addEventListener("DOMContentLoaded", fitCanvas);
+  if (document.readyState !== "loading") fitCanvas();
+})();
