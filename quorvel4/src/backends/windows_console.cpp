@@ -148,15 +148,14 @@ bool ReadColorTable(HANDLE screen, ColorTable& table) {
   return true;
 }
 
-// SetConsoleScreenBufferInfoEx also sets the window from the inclusive rectangle it reported
-// as if it were exclusive, shrinking the window by a cell: the caller shapes the window after.
+// Windows' SetConsoleScreenBufferInfoEx takes the window rectangle it reported as inclusive
+// for exclusive and shrinks the window by a cell (wine does not): the caller shapes the
+// window again after.
 void WriteColorTable(HANDLE screen, const ColorTable& table) {
   CONSOLE_SCREEN_BUFFER_INFOEX info{};
   info.cbSize = sizeof info;
   if (!GetConsoleScreenBufferInfoEx(screen, &info)) return;
   std::copy(std::begin(table), std::end(table), info.ColorTable);
-  ++info.srWindow.Right;
-  ++info.srWindow.Bottom;
   SetConsoleScreenBufferInfoEx(screen, &info);
 }
 
@@ -196,6 +195,8 @@ class ClassicConsole final : public ConsoleBackend {
     SetConsoleMode(screen_.Get(), 0);  // no processed output, no wrapping
     HideCursor(screen_.Get());
     if (HWND window = ConsoleWindow()) ShowWindow(window, SW_SHOWMAXIMIZED);
+    // A console that wraps text on resizing grows its buffer with the maximised window.
+    ShapeTo80x50(screen_.Get());
     WatchControlEvents(this);
   }
   ~ClassicConsole() override {
@@ -216,7 +217,17 @@ class ClassicConsole final : public ConsoleBackend {
 
   void SetTitle(const char* title) override { SetConsoleTitleA(title); }
   bool KeyWaiting() override { return !restored_ && keys_.KeyWaiting(); }
-  void Poll() override { keys_.Poll(); }
+
+  // The buffer is 80 x 50 again after the user (or the window's maximising, which some
+  // consoles finish late) resized it.
+  void Poll() override {
+    keys_.Poll();
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!restored_ && GetConsoleScreenBufferInfo(screen_.Get(), &info) &&
+        (info.dwSize.X != kWidth || info.dwSize.Y != kHeight)) {
+      ShapeTo80x50(screen_.Get());
+    }
+  }
 
   // The user's colours back, and the screen that was there before: whatever is printed
   // after the show (the start-up messages) is seen there.
