@@ -1,9 +1,10 @@
 # Every target installs what it needs, configures, builds, then acts.
 RELEASE  := build/release
 SANITIZE := build/sanitize
+WINDOWS  := build/windows
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run show test bench testcard assets deps release sanitize clean
+.PHONY: run show test bench testcard assets deps release sanitize clean windows test-windows
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -38,7 +39,7 @@ testcard: release
 	@$(RELEASE)/tools/testcard
 
 clean:
-	rm -rf build
+	rm -rf build dist
 
 # Re-creates the pictures, their preview sheet and the music under data/ from their generators.
 assets: release
@@ -47,3 +48,18 @@ assets: release
 	@/usr/bin/python3 tools/assets/make_pictures.py data
 	@$(RELEASE)/tools/preview_sheet data docs/preview.png
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
+
+# The show for Windows, cross-compiled with MinGW-w64: dist/windows/ and dist/quorvel4-windows.zip.
+windows:
+	@scripts/ensure-deps.sh windows
+	@cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel_demo capture
+	@scripts/windows-package.sh $(WINDOWS) dist
+
+# The Windows build's tests under wine, its frames against the Linux capture's, and the show.
+test-windows: windows
+	@scripts/ensure-deps.sh run
+	@cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target capture
+	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/capture

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets
+# Usage: scripts/ensure-deps.sh run|build|assets|windows
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
+#   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -12,12 +13,17 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
+windows_packages=(
+  cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip
+  wine wine64 xvfb xauth xdotool imagemagick
+)
 
 case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 run|build|assets|windows" >&2; exit 2 ;;
 esac
 
 missing=()
