@@ -37,10 +37,10 @@ ColorTable ActiveColorTable() {
   return table;
 }
 
-INPUT_RECORD KeyDown(WORD virtualKey, wchar_t character) {
+INPUT_RECORD KeyDown(WORD virtualKey, wchar_t character, bool down = true) {
   INPUT_RECORD record{};
   record.EventType = KEY_EVENT;
-  record.Event.KeyEvent.bKeyDown = TRUE;
+  record.Event.KeyEvent.bKeyDown = down;
   record.Event.KeyEvent.wRepeatCount = 1;
   record.Event.KeyEvent.wVirtualKeyCode = virtualKey;
   record.Event.KeyEvent.uChar.UnicodeChar = character;
@@ -173,8 +173,10 @@ TEST_F(WindowsConsole, ModifierKeysAloneDoNotEndTheShowAndAreDropped) {
 TEST_F(WindowsConsole, AKeyEndsTheShowAndStaysInTheInput) {
   auto backend = Open();
   ASSERT_NE(backend, nullptr);
+  // A typed key: down, then up (wine's _kbhit never looks at the last event of the input).
   Type(KeyDown(VK_SHIFT, 0));
   Type(KeyDown('Q', L'Q'));
+  Type(KeyDown('Q', L'Q', false));
   EXPECT_NE(_kbhit(), 0);  // the C runtime's own test sees the key before any poll
   backend->Poll();
   EXPECT_TRUE(backend->KeyWaiting());
@@ -182,7 +184,7 @@ TEST_F(WindowsConsole, AKeyEndsTheShowAndStaysInTheInput) {
   EXPECT_TRUE(backend->KeyWaiting());
   DWORD pending = 0;
   ASSERT_TRUE(GetNumberOfConsoleInputEvents(input_, &pending));
-  EXPECT_EQ(pending, 2u);
+  EXPECT_EQ(pending, 3u);
 }
 
 TEST_F(WindowsConsole, KeysWithoutACharacterEndTheShowToo) {
