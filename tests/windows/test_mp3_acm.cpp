@@ -2,6 +2,7 @@
 // system's ACM codec (wine's here).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,10 +24,12 @@ std::vector<uint8_t> ReadTrack() {
 
 // An ID3v2.4 tag of `body` bytes (its size in four 7-bit bytes), with or without a footer.
 std::vector<uint8_t> Id3Tag(size_t body, bool footer) {
-  std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, static_cast<uint8_t>(footer ? 0x10 : 0),
+  // 0xFF bytes in the body look like sync to a careless scan.
+  std::vector<uint8_t> tag(10 + body + (footer ? 10 : 0), 0xFF);
+  const uint8_t header[10] = {'I', 'D', '3', 4, 0, static_cast<uint8_t>(footer ? 0x10 : 0),
                               static_cast<uint8_t>((body >> 21) & 0x7F), static_cast<uint8_t>((body >> 14) & 0x7F),
                               static_cast<uint8_t>((body >> 7) & 0x7F), static_cast<uint8_t>(body & 0x7F)};
-  tag.resize(tag.size() + body + (footer ? 10 : 0), 0xFF);  // 0xFF bytes look like sync to a careless scan
+  std::copy(std::begin(header), std::end(header), tag.begin());
   return tag;
 }
 
