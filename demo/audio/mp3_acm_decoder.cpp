@@ -153,14 +153,15 @@ bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::st
   pcm->sampleRate = frame.sampleRate;
   pcm->channels = frame.channels;
   pcm->bytes.clear();
+  const size_t maxBytes = kMaxDecodedSeconds * static_cast<size_t>(frame.sampleRate) * 2 * frame.channels;
   // About eleven bytes of PCM for each byte of MP3 at 128 kbit/s.
-  pcm->bytes.reserve(std::min<size_t>(size, 64u << 20) * 12);
+  pcm->bytes.reserve(std::min(size * 12, maxBytes));
 
   size_t next = first;
   DWORD held = 0;
   // After the last input the decoder is asked to give out what it still holds, until it has
   // nothing more; the bound only guards against a decoder that never says it is done.
-  for (int drains = 0; drains < 64;) {
+  for (int drains = 0; drains < 64 && pcm->bytes.size() < maxBytes;) {
     const DWORD take = static_cast<DWORD>(std::min<size_t>(kInputChunk - held, size - next));
     std::memcpy(input.data() + held, data + next, take);
     next += take;
@@ -184,8 +185,9 @@ bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::st
       break;  // the decoder takes nothing and gives nothing: it cannot go on
     }
   }
-  // A whole number of sample frames.
-  pcm->bytes.resize(pcm->bytes.size() - pcm->bytes.size() % (2 * static_cast<size_t>(frame.channels)));
+  // A whole number of sample frames, no more than the limit.
+  const size_t decoded = std::min(pcm->bytes.size(), maxBytes);
+  pcm->bytes.resize(decoded - decoded % (2 * static_cast<size_t>(frame.channels)));
   if (pcm->bytes.empty()) {
     *error = "the system's MPEG Layer-3 decoder (ACM) produced no sound from it";
     return false;

@@ -35,5 +35,9 @@ struct DecodedPcm {
   size_t Frames() const { return channels > 0 ? bytes.size() / (2 * static_cast<size_t>(channels)) : 0; }
 };
 
-// Decodes the whole MP3 in `data`. On failure returns false with the reason in `error`.
+// The show is over after about two minutes; a track that goes on for hours is decoded no
+// further than this, so that it cannot fill the memory with sound nobody hears.
+inline constexpr size_t kMaxDecodedSeconds = 600;
+
+// Decodes the MP3 in `data`, up to kMaxDecodedSeconds. On failure returns false with the reason in `error`.
 bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::string* error);

@@ -124,6 +124,16 @@ TEST(Mp3Decoding, ACutTrackDecodesAsFarAsItGoes) {
   EXPECT_NEAR(double(pcm.Frames()) / pcm.sampleRate, 125.75 / 2, 1.0);
 }
 
+TEST(Mp3Decoding, AVeryLongTrackIsDecodedOnlyAsFarAsTheLimit) {
+  const std::vector<uint8_t> track = ReadTrack();
+  std::vector<uint8_t> longTrack;
+  while (longTrack.size() < 6 * track.size()) longTrack.insert(longTrack.end(), track.begin(), track.end());
+  DecodedPcm pcm;
+  std::string error;
+  ASSERT_TRUE(DecodeMp3WithAcm(longTrack.data(), longTrack.size(), &pcm, &error)) << error;
+  EXPECT_EQ(pcm.Frames(), kMaxDecodedSeconds * 44100);
+}
+
 TEST(Mp3Decoding, WhatIsNoMp3IsRefusedWithAReason) {
   std::vector<uint8_t> text(5000, 'x');
   DecodedPcm pcm;
