@@ -52,7 +52,8 @@ assets: release
 # The show for Windows, cross-compiled with MinGW-w64: dist/windows/ and dist/quorvel4-windows.zip.
 windows:
 	@scripts/ensure-deps.sh windows
-	@cmake -S . -B $(WINDOWS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(WINDOWS) $(if $(wildcard $(WINDOWS)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake) \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel_demo capture
 	@scripts/windows-package.sh $(WINDOWS) dist
 
