@@ -15,7 +15,7 @@ build_packages=(
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 windows_packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip
-  wine wine64 xvfb xauth xdotool imagemagick
+  wine wine64 fonts-dejavu-core xvfb xauth xdotool imagemagick
 )
 
 case "${1:-build}" in
