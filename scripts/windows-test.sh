@@ -15,6 +15,7 @@ fi
 # One wine server for all the test processes: each then starts in about a second. Wine's
 # helper processes (services, the desktop) live as long as the server and keep the output of
 # the process that started them open: they are started here, on no pipe of the tests.
+wineserver -k 2>/dev/null || true  # one left by wineboot or by an interrupted run
 wineserver -p
 trap 'wineserver -k' EXIT
 wine "$build/tests/windows/qvl_tests.exe" --gtest_filter=WindowsConsole.KeysWithoutACharacterEndTheShowToo \
