@@ -4,7 +4,7 @@ SANITIZE := build/sanitize
 WINDOWS  := build/windows
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run show test bench testcard assets deps release sanitize clean windows test-windows
+.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check windows test-windows
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -25,6 +25,10 @@ sanitize: deps
 
 run: show
 	@$(RELEASE)/demo/quorvel_demo
+
+# The show in a window of its own (Alt+Enter or F11: full screen).
+window: show
+	@$(RELEASE)/demo/quorvel_demo --window
 
 test: release sanitize
 	@echo "== tests (release build) =="
@@ -48,6 +52,12 @@ assets: release
 	@/usr/bin/python3 tools/assets/make_pictures.py data
 	@$(RELEASE)/tools/preview_sheet data docs/preview.png
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
+
+# The same sources built with Clang: both compilers must build them without a warning.
+clang-check:
+	@scripts/ensure-deps.sh clang
+	@CC=clang CXX=clang++ cmake -S . -B build/clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+	@cmake --build build/clang -j $(JOBS)
 
 # The show for Windows, cross-compiled with MinGW-w64: dist/windows/ and dist/quorvel4-windows.zip.
 windows:

@@ -43,10 +43,15 @@ void ShowLoadingLine(int32_t row, const char* text) {
   PresentScreen();
 }
 
+bool DataDirectoryExists(const std::string& dataDir) {
+  std::error_code error;
+  return std::filesystem::is_directory(dataDir, error);
+}
+
 // Started outside the folder that holds data/, every file is missing: say where we looked.
 void ReportMissingDataDirectory(const std::string& dataDir) {
+  if (DataDirectoryExists(dataDir)) return;
   std::error_code error;
-  if (std::filesystem::is_directory(dataDir, error)) return;
   const auto here = std::filesystem::current_path(error);
   Report("There is no directory \"%s\" in %s: start the demo from the folder that holds data/.\n",
          dataDir.c_str(), here.string().c_str());
@@ -56,6 +61,14 @@ void ReportMissingDataDirectory(const std::string& dataDir) {
 void ReportUnreadablePictures(const Show& show) {
   for (const std::string& path : show.unreadablePictures)
     Report("The picture file %s could not be read; the show drew it black.\n", path.c_str());
+}
+
+// After a failed start no picture was drawn; without the data directory its own message has
+// already said why every file is missing.
+void ReportUnreadablePicturesBeforeTheShow(const Show& show, const std::string& dataDir) {
+  if (!DataDirectoryExists(dataDir)) return;
+  for (const std::string& path : show.unreadablePictures)
+    Report("The picture file %s could not be read.\n", path.c_str());
 }
 
 bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
@@ -70,12 +83,20 @@ bool StartMusic(MusicStream& stream, MusicBlock& block, const std::string& dataD
     return false;
   }
   const std::string path = DataPath(dataDir, kMusicFile);
-  switch (ReadMusicFile(path, block)) {
+  uint64_t size = 0;
+  switch (ReadMusicFile(path, block, &size)) {
     case MusicFileResult::kRead:
       break;
     case MusicFileResult::kNotFound:
-      Report("Error!\nFile Not Found\n");
+      Report("Error!\nFile Not Found\nThe music file %s does not exist\n", path.c_str());
       ReportMissingDataDirectory(dataDir);
+      return false;
+    case MusicFileResult::kNotRegular:
+      Report("Error!\nThe music file %s is not a regular file\n", path.c_str());
+      return false;
+    case MusicFileResult::kTooLarge:
+      Report("Error!\nThe music file %s is %llu bytes; a music file may have at most %llu bytes\n", path.c_str(),
+             static_cast<unsigned long long>(size), static_cast<unsigned long long>(kMaxMusicFileBytes));
       return false;
     case MusicFileResult::kEmpty:
       Report("Error!\nThe music file %s is empty\n", path.c_str());
@@ -125,7 +146,7 @@ int DemoMain() {
   MusicBlock block;
   MusicStream stream;
   if (!StartMusic(stream, block, kDataDirectory)) {
-    ReportUnreadablePictures(show);
+    ReportUnreadablePicturesBeforeTheShow(show, kDataDirectory);
     return 1;
   }
   SetScrollSpeeds(show);

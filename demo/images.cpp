@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "demo/data_file.h"
+
 namespace {
 
 constexpr std::array<PictureFile, kImageCount> kPictureFiles = {{
@@ -45,16 +47,16 @@ std::string DataPath(const std::string& dataDir, const char* fileName) { return 
 
 bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height) {
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
-  FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) {
+  const DataFile data = OpenDataFile(path);
+  if (data.error != DataFileError::kNone) {
     std::memset(image, 0, pixels * sizeof(Pixel));
     return false;
   }
+  FILE* file = data.file.get();
   for (int32_t y = 0; y < height; ++y)
     for (int32_t x = 0; x < width; ++x) image[x + width * y] = ReadPixel(file);
-  // A read error (a directory, a device that fails) is not a short file: refuse the picture.
+  // A read error (a failing disk) is not a short file: refuse the picture.
   const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
   if (failed) std::memset(image, 0, pixels * sizeof(Pixel));
   return !failed;
 }

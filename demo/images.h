@@ -48,7 +48,7 @@ std::string DataPath(const std::string& dataDir, const char* fileName);
 // Reads a headerless raw picture: width x height pixels of three bytes (red, green, blue), rows
 // from the top. Bytes missing at the end of a short file read as 255 (white pixels); bytes
 // after the picture are ignored. Returns false, with the image set to black, when the file
-// cannot be opened or a read fails.
+// cannot be opened, is no regular file (a FIFO is never waited on) or a read fails.
 bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height);
 
 // The pixel blocks of all seventeen pictures.

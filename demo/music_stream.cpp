@@ -1,8 +1,8 @@
 #include "demo/music_stream.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
+
+#include "demo/data_file.h"
 
 bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum) {
   if (linked.major != minimum.major) return linked.major > minimum.major;
@@ -10,33 +10,28 @@ bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum
   return linked.patch >= minimum.patch;
 }
 
-MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return MusicFileResult::kNotFound;
-  // A directory opens too, and reports a length of LONG_MAX.
-  struct stat status {};
-  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
-    std::fclose(file);
-    return MusicFileResult::kUnreadable;
+MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize) {
+  const DataFile data = OpenDataFile(path, kMaxMusicFileBytes);
+  if (fileSize != nullptr) *fileSize = data.size;
+  switch (data.error) {
+    case DataFileError::kNone:
+      break;
+    case DataFileError::kNotFound:
+      return MusicFileResult::kNotFound;
+    case DataFileError::kNotRegular:
+      return MusicFileResult::kNotRegular;
+    case DataFileError::kTooLarge:
+      return MusicFileResult::kTooLarge;
+    case DataFileError::kUnreadable:
+      return MusicFileResult::kUnreadable;
   }
-  long length = -1;
-  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);
-    return MusicFileResult::kUnreadable;
-  }
-  if (length == 0) {
-    std::fclose(file);
-    return MusicFileResult::kEmpty;
-  }
-  block.data.reset(static_cast<uint8_t*>(std::malloc(static_cast<size_t>(length))));
-  const bool read = block.data && std::fread(block.data.get(), static_cast<size_t>(length), 1, file) == 1;
-  std::fclose(file);
-  if (!read) {
+  if (data.size == 0) return MusicFileResult::kEmpty;
+  const size_t length = static_cast<size_t>(data.size);
+  block.data.reset(static_cast<uint8_t*>(std::malloc(length)));
+  if (!block.data || std::fread(block.data.get(), length, 1, data.file.get()) != 1) {
     block.data.reset();
     return MusicFileResult::kUnreadable;
   }
-  block.size = static_cast<size_t>(length);
+  block.size = length;
   return MusicFileResult::kRead;
 }
-

@@ -33,8 +33,14 @@ struct MusicBlock {
   size_t size = 0;
 };
 
-enum class MusicFileResult { kRead, kNotFound, kEmpty, kUnreadable };
-MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block);
+// The track is about 2 MB and is read whole: anything far beyond that is not the music, and
+// must not be loaded into memory to find out.
+inline constexpr uint64_t kMaxMusicFileBytes = uint64_t{256} << 20;
+
+enum class MusicFileResult { kRead, kNotFound, kNotRegular, kTooLarge, kEmpty, kUnreadable };
+// Reads the music file whole into `block`. `fileSize`, when given, receives the file's size in
+// bytes whenever it is known (a file refused as too large included).
+MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr);
 
 class MusicStream : public MusicClock {
  public:

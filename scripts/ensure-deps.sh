@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|windows
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|windows
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
+#   clang   everything, and Clang to build it with
 #   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
 set -euo pipefail
 
@@ -11,6 +12,11 @@ run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev lib
 build_packages=(
   "${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
+  # the window tests: an X server of their own, a window manager, keys, properties, screenshots
+  xvfb openbox xdotool x11-utils imagemagick
+  # capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
+  # and the cast's JSON with the python3 that asciinema (the player) brings.
+  ffmpeg asciinema
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 windows_packages=(
@@ -22,8 +28,9 @@ case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
+  clang) wanted=("${build_packages[@]}" clang) ;;
   windows) wanted=("${windows_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|windows" >&2; exit 2 ;;
+  *) echo "usage: $0 run|build|assets|clang|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,15 +1,19 @@
 // Helpers shared by the demo's tests: scratch directories and stand-in pictures and music.
 #pragma once
 
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <future>
+#include <memory>
 #include <string>
 #include <vector>
-
-#include <memory>
 
 #include "demo/images.h"
 #include "quorvel4/console.h"
@@ -96,4 +100,26 @@ inline HeadlessBackend* UseHeadlessConsole() {
   UseConsoleBackend(std::move(backend));
   InitConsoleWithSeed(1);
   return screen;
+}
+
+// Makes a FIFO at `fifo` and runs `read` on it on a thread of its own. A reader that waits for
+// a writer fails the test and is then let go by one, so a regression fails instead of hanging.
+template <class Read>
+auto ReadFifoWithoutAWriter(const std::string& fifo, Read read) {
+  EXPECT_EQ(mkfifo(fifo.c_str(), 0600), 0) << fifo;
+  auto result = std::async(std::launch::async, read);
+  if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+    ADD_FAILURE() << "reading " << fifo << " waited for a writer";
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+  }
+  return result.get();
+}
+
+// A file of `bytes` bytes that takes no room on the disk.
+inline void MakeSparseFile(const std::string& path, uint64_t bytes) {
+  WriteBytes(path, {});
+  std::error_code error;
+  std::filesystem::resize_file(path, bytes, error);
+  ASSERT_FALSE(error) << path << ": " << error.message();
 }

@@ -1,40 +1,17 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "demo_test_support.h"
+#include "capture_run.h"
 #include "png_io.h"
 #include "quorvel4/converter.h"
 
 namespace {
 
-struct ToolRun {
-  int status;
-  std::string errors;
-};
-
-// Runs the capture tool with `arguments` and returns its exit status and standard error.
-ToolRun Capture(const std::string& arguments, const ScratchDirectory& scratch) {
-  const std::string errors = scratch.File("stderr.txt");
-  const std::string command = std::string(QVL_TOOLS_DIR) + "/capture " + arguments + " 2>" + errors + " >/dev/null";
-  const int status = std::system(command.c_str());
-  std::ifstream in(errors);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(std::istreambuf_iterator<char>(in), {})};
-}
-
 // Stand-in pictures in scratch/data; returns the --data argument that names them.
 std::string StandInDataArgument(const ScratchDirectory& scratch) {
   WriteStandInData(scratch.path() / "data", 0);
   return " --data " + (scratch.path() / "data").string();
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace
@@ -103,7 +80,7 @@ TEST(Capture, BadArgumentsAreUsageErrors) {
                         Case{"--seed 1 --times 10:0:1 --format cells" + data + out, "T0 <= T1"},
                         Case{"--seed 1 --times 1,x --format cells" + data + out, "\"x\""},
                         Case{"--seed -1 --times 1 --format cells" + data + out, "--seed"},
-                        Case{"--seed 1 --times 1 --format gif" + data + out, "unknown format"},
+                        Case{"--seed 1 --times 1 --format webm" + data + out, "unknown format"},
                         Case{"--seed 1 --times 1 --format cells" + data, "--out is required"},
                         Case{"--seed 1 --times 0:2000000000:1 --format cells" + data + out, "too many"},
                         Case{"--seed 1 --bogus 1", "unknown option"},

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -48,10 +49,27 @@ TEST(DemoStartUp, MissingDataDirectorySaysWhereItLooked) {
   HeadlessBackend* screen = UseHeadlessConsole();
   const auto [result, printed] = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(printed.rfind("Error!\nFile Not Found\n", 0), 0u) << printed;
+  EXPECT_EQ(printed.rfind("Error!\nFile Not Found\nThe music file data//8920.mp3 does not exist\nThere is no", 0), 0u)
+      << printed;
   EXPECT_NE(printed.find(scratch.path().string()), std::string::npos) << printed;
   EXPECT_NE(printed.find("\"data\""), std::string::npos) << printed;
+  // That one line says why: no line for each of the pictures.
+  EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 4) << printed;
   EXPECT_TRUE(screen->Restored());
+}
+
+TEST(DemoStartUp, APictureFifoIsNotWaitedOn) {
+  ScratchDirectory scratch;
+  const std::string data = (scratch.path() / "data").string();
+  WriteStandInData(data, 0);
+  std::filesystem::remove(data + "/qo_160x100.raw");
+  UseHeadlessConsole();
+  Show show;
+  const std::vector<std::string> unreadable = ReadFifoWithoutAWriter(data + "/qo_160x100.raw", [&] {
+    PrepareShow(show, data);
+    return show.unreadablePictures;
+  });
+  EXPECT_EQ(unreadable, std::vector<std::string>{data + "//qo_160x100.raw"});
 }
 
 TEST(DemoStartUp, AMissingPictureIsShownBlackAndNamedAfterTheShow) {
@@ -70,18 +88,39 @@ TEST(DemoStartUp, AMissingPictureIsShownBlackAndNamedAfterTheShow) {
 TEST(DemoStartUp, MusicFileFailures) {
   ScratchDirectory scratch;
   WriteStandInData(scratch.path() / "data", 0);
+  std::filesystem::remove(scratch.path() / "data" / "qo_160x100.raw");
   UseHeadlessConsole();
+  const std::string music = (scratch.path() / "data" / "8920.mp3").string();
   auto [result, printed] = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(printed, "Error!\nFile Not Found\n");
+  // No show ran, so no picture was drawn black.
+  EXPECT_EQ(printed,
+            "Error!\nFile Not Found\nThe music file data//8920.mp3 does not exist\n"
+            "The picture file data//qo_160x100.raw could not be read.\n");
+  WriteBytes((scratch.path() / "data" / "qo_160x100.raw").string(), StandInPicture(160, 100, 1));
 
-  WriteBytes((scratch.path() / "data" / "8920.mp3").string(), {});
+  std::filesystem::create_directory(music);
+  UseHeadlessConsole();
+  std::tie(result, printed) = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed, "Error!\nThe music file data//8920.mp3 is not a regular file\n");
+  std::filesystem::remove(music);
+
+  MakeSparseFile(music, uint64_t{2500} << 20);
+  UseHeadlessConsole();
+  std::tie(result, printed) = RunDemoIn(scratch.path());
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(printed,
+            "Error!\nThe music file data//8920.mp3 is 2621440000 bytes; a music file may have at most 268435456 "
+            "bytes\n");
+
+  WriteBytes(music, {});
   UseHeadlessConsole();
   std::tie(result, printed) = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);
   EXPECT_EQ(printed, "Error!\nThe music file data//8920.mp3 is empty\n");
 
-  WriteBytes((scratch.path() / "data" / "8920.mp3").string(), std::vector<uint8_t>(4000, 0x5A));
+  WriteBytes(music, std::vector<uint8_t>(4000, 0x5A));
   UseHeadlessConsole();
   std::tie(result, printed) = RunDemoIn(scratch.path());
   EXPECT_EQ(result, 1);

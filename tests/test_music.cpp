@@ -96,7 +96,17 @@ TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
   EXPECT_EQ(ReadMusicFile(scratch.File("absent.mp3"), block), MusicFileResult::kNotFound);
   WriteBytes(scratch.File("empty.mp3"), {});
   EXPECT_EQ(ReadMusicFile(scratch.File("empty.mp3"), block), MusicFileResult::kEmpty);
-  EXPECT_EQ(ReadMusicFile(scratch.path().string(), block), MusicFileResult::kUnreadable);
+  EXPECT_EQ(ReadMusicFile(scratch.path().string(), block), MusicFileResult::kNotRegular);
+  const std::string fifo = scratch.File("fifo.mp3");
+  EXPECT_EQ(ReadFifoWithoutAWriter(fifo, [&] { return ReadMusicFile(fifo, block); }), MusicFileResult::kNotRegular);
+  // Refused by their size before a byte is read, beyond 2 GiB and beyond 4 GiB alike.
+  for (const uint64_t size : {uint64_t{2500} << 20, (uint64_t{4} << 30) + (uint64_t{2} << 20)}) {
+    MakeSparseFile(scratch.File("huge.mp3"), size);
+    uint64_t reported = 0;
+    EXPECT_EQ(ReadMusicFile(scratch.File("huge.mp3"), block, &reported), MusicFileResult::kTooLarge) << size;
+    EXPECT_EQ(reported, size);
+    EXPECT_EQ(block.data, nullptr);
+  }
   const std::vector<uint8_t> music = SilentMp3(3);
   WriteBytes(scratch.File("m.mp3"), music);
   ASSERT_EQ(ReadMusicFile(scratch.File("m.mp3"), block), MusicFileResult::kRead);

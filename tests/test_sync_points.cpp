@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "demo_test_support.h"
 #include "quorvel4/debug.h"
 #include "quorvel4/sync_points.h"
 
@@ -78,11 +79,21 @@ TEST_F(SyncPoints, FindsPassedAndNextPoints) {
   EXPECT_EQ(TimeToNextSyncPoint(0), -1);
 }
 
-TEST_F(SyncPoints, UnopenableFileFailsAndKeepsTheLoadedList) {
+TEST_F(SyncPoints, UnopenableOrUnreadableFileFailsAndKeepsTheLoadedList) {
   ASSERT_EQ(Load("2\na\n10\nb\n20\n"), 2);
   debug_.clear();
   EXPECT_EQ(LoadSyncPoints((testing::TempDir() + "no/such/sync.txt").c_str()), -1);
   EXPECT_EQ(debug_, "shite");
+  EXPECT_EQ(Loaded(), (Times{10, 20}));
+
+  // Neither reads as an empty list: a directory, and a FIFO that no one writes to.
+  ScratchDirectory scratch;
+  debug_.clear();
+  EXPECT_EQ(LoadSyncPoints(scratch.path().c_str()), -1);
+  EXPECT_EQ(debug_, "shite");
+  EXPECT_EQ(Loaded(), (Times{10, 20}));
+  const std::string fifo = scratch.File("sync.fifo");
+  EXPECT_EQ(ReadFifoWithoutAWriter(fifo, [&] { return LoadSyncPoints(fifo.c_str()); }), -1);
   EXPECT_EQ(Loaded(), (Times{10, 20}));
 }
 

@@ -61,7 +61,7 @@ TEST(Cp437Table, KnownGlyphsAndNoCodeSharesOne) {
   EXPECT_EQ(kCp437ToUnicode[0], U' ');
   EXPECT_EQ(kCp437ToUnicode[1], U'\u263A');
   EXPECT_EQ(kCp437ToUnicode[31], U'\u25BC');
-  EXPECT_EQ(kCp437ToUnicode['A'], U'A');
+  EXPECT_EQ(kCp437ToUnicode[0x41], U'A');
   EXPECT_EQ(kCp437ToUnicode[127], U'\u2302');
   EXPECT_EQ(kCp437ToUnicode[176], U'\u2591');
   EXPECT_EQ(kCp437ToUnicode[177], U'\u2592');

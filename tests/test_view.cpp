@@ -3,13 +3,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "pty_session.h"
+
 namespace {
+
+const std::string kView = std::string(QVL_TOOLS_DIR) + "/view";
 
 struct ToolRun {
   int status;
@@ -25,10 +30,9 @@ std::string ReadAll(const std::string& path) {
 
 // Runs the view tool with `args` (a shell word list) and collects its output.
 ToolRun RunView(const std::string& args) {
-  const std::string tool = std::string(QVL_TOOLS_DIR) + "/view";
   const std::string stem = testing::TempDir() + "view_" + std::to_string(getpid());
   const std::string out = stem + ".out", err = stem + ".err";
-  const std::string command = "'" + tool + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
+  const std::string command = "'" + kView + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null";
   const int raw = std::system(command.c_str());
   ToolRun run{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadAll(out), ReadAll(err)};
   std::remove(out.c_str());
@@ -36,10 +40,44 @@ ToolRun RunView(const std::string& args) {
   return run;
 }
 
+// Runs the view tool on `picture` in a terminal of 80 x 50 cells, after `limit` (a shell
+// command such as a ulimit) when one is given. The output is the terminal's.
+ToolRun RunViewInTerminal(const std::string& picture, const std::string& limit = "") {
+  const std::string command = (limit.empty() ? "" : limit + " && ") + "exec '" + kView + "' '" + picture + "'";
+  PtySession session("/bin/sh", {"-c", command}, 80, 50, {"TERM=xterm"});
+  const int status = session.Wait(60000);
+  return {status, "", session.Output()};
+}
+
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFF;
+  for (const unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+  }
+  return ~crc;
+}
+
+std::string BigEndian(uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16), static_cast<char>(value >> 8),
+          static_cast<char>(value)};
+}
+
+std::string Chunk(const std::string& type, const std::string& data) {
+  return BigEndian(static_cast<uint32_t>(data.size())) + type + data + BigEndian(Crc32(type + data));
+}
+
+// A PNG of a few dozen bytes whose header claims an 8-bit RGB picture of width x height.
+void WriteClaimingPng(const std::string& path, uint32_t width, uint32_t height) {
+  const std::string header = BigEndian(width) + BigEndian(height) + std::string("\x08\x02\x00\x00\x00", 5);
+  std::ofstream(path, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8) << Chunk("IHDR", header)
+                                        << Chunk("IDAT", std::string("\x78\x9c\x03\x00", 4)) << Chunk("IEND", "");
+}
+
 class ViewTool : public testing::Test {
  protected:
   void SetUp() override {
-    if (!std::ifstream(std::string(QVL_TOOLS_DIR) + "/view")) GTEST_SKIP() << "view tool not built";
+    if (!std::ifstream(kView)) GTEST_SKIP() << "view tool not built";
   }
 };
 
@@ -59,14 +97,43 @@ TEST_F(ViewTool, BadArgumentsGiveUsageAndStatusTwo) {
 
 TEST_F(ViewTool, UnreadablePicturesGiveStatusOne) {
   const std::string missing = testing::TempDir() + "no_such_picture.png";
-  ToolRun run = RunView("'" + missing + "'");
+  ToolRun run = RunViewInTerminal(missing);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("view: cannot read " + missing), std::string::npos) << run.err;
 
   const std::string notPng = testing::TempDir() + "not_a_picture.png";
   std::ofstream(notPng) << "plain text, not a picture\n";
-  run = RunView("--ascii '" + notPng + "'");
+  run = RunViewInTerminal(notPng);
   std::remove(notPng.c_str());
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("view: cannot read " + notPng), std::string::npos) << run.err;
+}
+
+// Without a terminal nothing can be shown: the picture is not even looked at.
+TEST_F(ViewTool, TheTerminalIsCheckedBeforeThePicture) {
+  const std::string missing = testing::TempDir() + "no_such_picture.png";
+  const ToolRun run = RunView("'" + missing + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("standard output is not a terminal"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("cannot read"), std::string::npos) << run.err;
+}
+
+// The header's size is refused before the pixels are allocated, and an allocation that fails
+// is reported like any other unreadable picture.
+TEST_F(ViewTool, HugePicturesAreRefusedWithTheirSize) {
+  const std::string png = testing::TempDir() + "claims_" + std::to_string(getpid()) + ".png";
+  for (const auto& [width, height] : {std::pair{37000u, 37000u}, {65535u, 65535u}, {16384u, 8192u}, {100u, 16385u}}) {
+    WriteClaimingPng(png, width, height);
+    const ToolRun run = RunViewInTerminal(png);
+    EXPECT_EQ(run.status, 1) << width << " x " << height;
+    EXPECT_NE(run.err.find(std::to_string(width) + " x " + std::to_string(height) + " pixels"), std::string::npos)
+        << run.err;
+  }
+#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory needs more than the limit
+  WriteClaimingPng(png, 8192, 8192);  // within the bounds: 192 MiB of pixels
+  const ToolRun run = RunViewInTerminal(png, "ulimit -d 100000");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("not enough memory for a picture of 8192 x 8192 pixels"), std::string::npos) << run.err;
+#endif
+  std::remove(png.c_str());
 }

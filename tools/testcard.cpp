@@ -3,6 +3,8 @@
 // glyph passes through all 16 x 16 colour pairs, and a fixed table of the 256 colour
 // pairs; below them the 16 palette colours and a colour gradient converted to cells by
 // the block-colour converter, as the show converts its pictures. Any key quits.
+//
+//   testcard [--window | --terminal]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -114,11 +116,25 @@ void DrawGlyphGrid(Cell* screen, int step) {
   PutText(screen, 36, 0, 0x08, status);
 }
 
+constexpr const char* kUsage = "usage: testcard [--window | --terminal]\n";
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  // The display back end to check; without an option, the first usable one.
+  std::string backend;
+  if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "--window") != 0 &&
+                   std::strcmp(argv[1], "--terminal") != 0)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2) backend = argv[1] + 2;
   std::string error;
-  if (!ChooseConsoleBackend("", error)) {
+  if (!ChooseConsoleBackend(backend, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }

@@ -1,11 +1,12 @@
 // view: shows a PNG picture on the terminal through one of the library's converters.
 //
-//   view [--ascii] PICTURE.png
+//   view [--ascii] [--window] PICTURE.png
 //
 // The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
-// --ascii the ASCII-art converter draws its brightness as character shapes. Any key ends.
-// Exit status: 0 shown, 1 the picture cannot be read, 2 bad arguments.
+// --ascii the ASCII-art converter draws its brightness as character shapes. With --window it
+// is shown in a window of its own instead of the terminal. Any key ends.
+// Exit status: 0 shown, 1 no display or the picture cannot be read, 2 bad arguments.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -23,14 +24,19 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: view [--ascii] PICTURE.png\n";
+constexpr const char* kUsage =
+    "usage: view [--ascii] PICTURE.png\n"
+    "       view --window [--ascii] PICTURE.png   (in a window of its own)\n";
 
-// A terminal cell is about twice as tall as it is wide, and each cell shows 2 x 2 Canvas
-// pixels, so one Canvas pixel is twice as tall as it is wide.
-constexpr double kPixelHeightToWidth = 2.0;
+// Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
+// so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
+// where it is one and a half times as tall.
+constexpr double kTerminalPixelHeightToWidth = 2.0;
+constexpr double kWindowPixelHeightToWidth = 1.5;
 
 struct Options {
   bool ascii = false;
+  std::string backend;  // the display back end; empty: the first usable one
   std::string path;
 };
 
@@ -45,6 +51,8 @@ bool ParseArguments(int argc, char** argv, Options* options, bool* help) {
     const char* arg = argv[i];
     if (std::strcmp(arg, "--ascii") == 0) {
       options->ascii = true;
+    } else if (std::strcmp(arg, "--window") == 0) {
+      options->backend = "window";
     } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       *help = true;
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -81,10 +89,10 @@ Pixel AreaMean(const Picture& p, int x0, int x1, int y0, int y1, bool grey) {
 
 // Scales the picture into the middle of the Canvas, as large as fits with its proportions kept;
 // each Canvas pixel is the mean of the picture pixels it covers.
-void FitToCanvas(const Picture& p, bool grey) {
-  const double scale = std::min(double(kCanvasWidth) / p.width, double(kCanvasHeight) * kPixelHeightToWidth / p.height);
+void FitToCanvas(const Picture& p, bool grey, double pixelHeightToWidth) {
+  const double scale = std::min(double(kCanvasWidth) / p.width, double(kCanvasHeight) * pixelHeightToWidth / p.height);
   const int w = std::clamp(static_cast<int>(p.width * scale + 0.5), 1, kCanvasWidth);
-  const int h = std::clamp(static_cast<int>(p.height * scale / kPixelHeightToWidth + 0.5), 1, kCanvasHeight);
+  const int h = std::clamp(static_cast<int>(p.height * scale / pixelHeightToWidth + 0.5), 1, kCanvasHeight);
   const int left = (kCanvasWidth - w) / 2, top = (kCanvasHeight - h) / 2;
 
   std::fill(Canvas, Canvas + kCanvasPixels, Pixel{0});
@@ -110,13 +118,7 @@ std::unique_ptr<CellConverter> MakeConverter(bool ascii) {
   return converter;
 }
 
-// Returns false, having said why, when there is no display to show the picture on.
-bool ShowUntilKey(CellConverter& converter, const std::string& path) {
-  std::string error;
-  if (!ChooseConsoleBackend("", error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return false;
-  }
+void ShowUntilKey(CellConverter& converter, const std::string& path) {
   InitConsole();
   SetTitle(("view - " + path).c_str());
   converter.Convert2x2(Canvas, SourceRect(0, 0, kCanvasWidth, kCanvasHeight), kCanvasWidth, 0, 0, CellScreen);
@@ -126,7 +128,13 @@ bool ShowUntilKey(CellConverter& converter, const std::string& path) {
     PresentScreen();  // lets the back end follow resizes
   }
   ShutdownConsole();
-  return true;
+}
+
+// The display is given back before the message, so the message is readable.
+int Fail(const std::string& message) {
+  ShutdownConsole();
+  std::fprintf(stderr, "view: %s\n", message.c_str());
+  return 1;
 }
 
 }  // namespace
@@ -143,18 +151,21 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  Picture picture;
+  // The display before the picture: a large one takes seconds to read, wasted when it
+  // cannot be shown.
   std::string error;
-  if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error)) {
-    std::fprintf(stderr, "view: cannot read %s: %s\n", options.path.c_str(), error.c_str());
+  if (!ChooseConsoleBackend(options.backend, error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  if (picture.width <= 0 || picture.height <= 0) {
-    std::fprintf(stderr, "view: %s holds no pixels\n", options.path.c_str());
-    return 1;
-  }
+  Picture picture;
+  if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error))
+    return Fail("cannot read " + options.path + ": " + error);
+  if (picture.width <= 0 || picture.height <= 0) return Fail(options.path + " holds no pixels");
 
-  FitToCanvas(picture, options.ascii);
+  const bool window = ChosenConsoleBackendName() == "window";
+  FitToCanvas(picture, options.ascii, window ? kWindowPixelHeightToWidth : kTerminalPixelHeightToWidth);
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
-  return ShowUntilKey(*converter, options.path) ? 0 : 1;
+  ShowUntilKey(*converter, options.path);
+  return 0;
 }

@@ -37,20 +37,29 @@ std::vector<BackendEntry> ConsoleBackends() {
   return entries;
 }
 
-std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error) {
+namespace {
+
+const BackendEntry* Choose(std::string_view name, std::string& error) {
   if (!name.empty()) {
     const BackendEntry* entry = Find(name);
-    if (entry == nullptr) {
+    if (entry == nullptr)
       error = "there is no display back end \"" + std::string(name) + "\" (known: " + KnownNames() + ")";
-      return nullptr;
-    }
-    return entry->open(error);
+    return entry;
   }
   const std::vector<BackendEntry> entries = ConsoleBackends();
   for (const BackendEntry& entry : entries)
-    if (entry.usable()) return entry.open(error);
+    if (entry.usable()) return Find(entry.name);
   // None fits: the most preferred one says why it cannot be used here.
-  if (!entries.empty()) return entries.front().open(error);
+  if (!entries.empty()) return Find(entries.front().name);
   error = "no display back end was built in";
   return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error, std::string* opened) {
+  const BackendEntry* entry = Choose(name, error);
+  if (entry == nullptr) return nullptr;
+  if (opened != nullptr) *opened = entry->name;
+  return entry->open(error);
 }

@@ -23,6 +23,11 @@ void DrawRandomTitle(char (&title)[81]) {
   title[80] = '\0';
 }
 
+std::string& ChosenName() {
+  static std::string name;
+  return name;
+}
+
 }  // namespace
 
 void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend) { Backend() = std::move(backend); }
@@ -30,11 +35,15 @@ void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend) { Backend() = st
 ConsoleBackend* ActiveConsoleBackend() { return Backend().get(); }
 
 bool ChooseConsoleBackend(std::string_view name, std::string& error) {
-  std::unique_ptr<ConsoleBackend> backend = OpenConsoleBackend(name, error);
+  std::string opened;
+  std::unique_ptr<ConsoleBackend> backend = OpenConsoleBackend(name, error, &opened);
   if (!backend) return false;
   Backend() = std::move(backend);
+  ChosenName() = opened;
   return true;
 }
+
+const std::string& ChosenConsoleBackendName() { return ChosenName(); }
 
 uint32_t TickCount() {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();

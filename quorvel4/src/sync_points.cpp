@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -59,10 +60,19 @@ bool SkipLine(FILE* f) {
   return true;
 }
 
+// Opens only what can be read as a text file: a directory would read as empty, and opening a
+// FIFO would wait for a writer. The type is looked up by name, which never waits.
+FILE* OpenSyncFile(const char* path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return nullptr;
+  return std::fopen(path, "r");
+}
+
 }  // namespace
 
 int32_t LoadSyncPoints(const char* path) {
-  FILE* f = std::fopen(path, "r");
+  FILE* f = OpenSyncFile(path);
   if (f == nullptr) {
     DebugPrint("shite");
     return -1;
@@ -80,7 +90,12 @@ int32_t LoadSyncPoints(const char* path) {
     times.push_back(*time);
     DebugPrint("%d  %d \n", *time, i);
   }
+  const bool readFailed = std::ferror(f) != 0;
   std::fclose(f);
+  if (readFailed) {
+    DebugPrint("shite");
+    return -1;
+  }
 
   Times() = std::move(times);
   return static_cast<int32_t>(Times().size());

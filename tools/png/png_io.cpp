@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstring>
+#include <new>
 
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb, std::string* error) {
   png_image image;
@@ -31,8 +32,24 @@ bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8
     if (error) *error = image.message;
     return false;
   }
+  const std::string size = std::to_string(image.width) + " x " + std::to_string(image.height);
+  if (image.width > kMaxPngSide || image.height > kMaxPngSide ||
+      uint64_t{image.width} * image.height > kMaxPngPixels) {
+    if (error) {
+      *error = "the picture is " + size + " pixels; at most " + std::to_string(kMaxPngSide) + " x " +
+               std::to_string(kMaxPngSide) + " and " + std::to_string(kMaxPngPixels) + " pixels in all are read";
+    }
+    png_image_free(&image);
+    return false;
+  }
   image.format = PNG_FORMAT_RGB;
-  rgb->assign(PNG_IMAGE_SIZE(image), 0);
+  try {
+    rgb->assign(PNG_IMAGE_SIZE(image), 0);
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "not enough memory for a picture of " + size + " pixels";
+    png_image_free(&image);
+    return false;
+  }
   if (!png_image_finish_read(&image, nullptr, rgb->data(), 0, nullptr)) {
     if (error) *error = image.message;
     png_image_free(&image);

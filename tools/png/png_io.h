@@ -8,5 +8,11 @@
 // Writes `rgb` (width * height triples) to `path`; on failure returns false and sets `error`.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb, std::string* error);
 
-// Reads any PNG as 8-bit RGB triples; on failure returns false and sets `error`.
+// The largest picture ReadPng takes. The pixels are allocated from the size the header
+// claims, before a single row is read, so a file of a few bytes could ask for gigabytes.
+inline constexpr uint32_t kMaxPngSide = 16384;
+inline constexpr uint64_t kMaxPngPixels = uint64_t{64} << 20;
+
+// Reads any PNG as 8-bit RGB triples; on failure returns false and sets `error`. A picture
+// beyond the bounds above, or one there is no memory for, is refused with its size.
 bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error);

@@ -56,8 +56,10 @@ std::vector<BackendEntry> ConsoleBackends();
 
 // Opens the back end called `name`, or, with an empty name, the usable back end with the
 // lowest preference (the most preferred one's own reason when none is usable). On failure
-// returns null with the reason in `error`.
-std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error);
+// returns null with the reason in `error`. `opened`, when given, receives the name of the
+// back end that was tried.
+std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error,
+                                                   std::string* opened = nullptr);
 
 // Keeps the presented cells in memory: for tests and for offline rendering.
 class HeadlessBackend : public ConsoleBackend {

@@ -22,6 +22,10 @@ void UseConsoleBackend(std::unique_ptr<ConsoleBackend> backend);
 // opened; the program decides what follows.
 bool ChooseConsoleBackend(std::string_view name, std::string& error);
 
+// The table name of the back end ChooseConsoleBackend opened ("" otherwise): a program may
+// lay out its picture for it (a window's cells are not a terminal's).
+const std::string& ChosenConsoleBackendName();
+
 // The back end in use (null before InitConsole).
 ConsoleBackend* ActiveConsoleBackend();
 

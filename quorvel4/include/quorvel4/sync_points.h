@@ -19,8 +19,9 @@
 // of file, or a time that is not a decimal number within int32_t), so a file shorter than its
 // count, or with a count that is negative, absurd or not a number, loads just the complete
 // records it really holds (none for a count below 1). Sends "numpoints=N" and one line per
-// point (its time and its index) to the debug sink. When the file cannot be opened it sends
-// "shite" to the debug sink, leaves the loaded list as it was and returns -1.
+// point (its time and its index) to the debug sink. When the file cannot be opened, is no
+// regular file (a directory, a FIFO: never waited on) or a read fails, it sends "shite" to the
+// debug sink, leaves the loaded list as it was and returns -1.
 int32_t LoadSyncPoints(const char* path);
 
 // The number of points of the loaded list (0 before any load).

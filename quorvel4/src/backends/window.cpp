@@ -1,0 +1,252 @@
+// The window back end: the show in a desktop window of its own, drawn as a VGA text screen
+// shows it (8 x 12 glyphs, the VGA palette), the same picture that `capture --format png`
+// writes. Alt+Enter and F11 switch between the window and the whole screen.
+#include <SDL.h>
+#include <signal.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "quorvel4/backend.h"
+#include "quorvel4/raster.h"
+#include "window_layout.h"
+
+namespace {
+
+// SIGINT and SIGTERM end the show as a key would; the show then shuts down in order and,
+// once the window is closed, the process ends by the same signal, as it does on the
+// terminal. A second signal does not wait for that.
+volatile std::sig_atomic_t gCaughtSignal = 0;
+
+void OnEndingSignal(int number) {
+  if (gCaughtSignal != 0) {
+    std::signal(number, SIG_DFL);
+    std::raise(number);
+    return;
+  }
+  gCaughtSignal = number;
+}
+
+class EndingSignals {
+ public:
+  void Install() {
+    for (int i = 0; i < kCount; ++i) {
+      struct sigaction action {};
+      action.sa_handler = OnEndingSignal;
+      sigemptyset(&action.sa_mask);
+      struct sigaction previous {};
+      sigaction(kSignals[i], nullptr, &previous);
+      // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+      if (previous.sa_handler == SIG_IGN) continue;
+      sigaction(kSignals[i], &action, &previous_[i]);
+      installed_[i] = true;
+    }
+  }
+
+  // Puts the previous handlers back; then a caught signal is delivered again, to them.
+  void Remove() {
+    for (int i = 0; i < kCount; ++i) {
+      if (installed_[i]) sigaction(kSignals[i], &previous_[i], nullptr);
+      installed_[i] = false;
+    }
+    const int caught = gCaughtSignal;
+    if (caught != 0) {
+      gCaughtSignal = 0;
+      std::fflush(nullptr);
+      std::raise(caught);
+    }
+  }
+
+  static bool Caught() { return gCaughtSignal != 0; }
+
+ private:
+  static constexpr int kCount = 2;
+  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM};
+  struct sigaction previous_[kCount] {};
+  bool installed_[kCount] = {};
+};
+
+// Keys that change how the show is seen, and keys that are never pressed on their own
+// account: none of them ends the show.
+bool IsModifierOnly(SDL_Keycode key) {
+  switch (key) {
+    case SDLK_LSHIFT: case SDLK_RSHIFT: case SDLK_LCTRL: case SDLK_RCTRL:
+    case SDLK_LALT: case SDLK_RALT: case SDLK_LGUI: case SDLK_RGUI: case SDLK_MODE:
+    case SDLK_CAPSLOCK: case SDLK_NUMLOCKCLEAR: case SDLK_SCROLLLOCK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool TogglesFullscreen(const SDL_Keysym& key) {
+  const bool enter = key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER;
+  return (enter && (key.mod & KMOD_ALT) != 0) || key.sym == SDLK_F11;
+}
+
+std::string CannotOpen(const char* what) {
+  std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + SDL_GetError() + ")";
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if ((!x11 || !*x11) && (!wayland || !*wayland)) error += "; neither DISPLAY nor WAYLAND_DISPLAY is set";
+  return error;
+}
+
+class WindowBackend final : public ConsoleBackend {
+ public:
+  ~WindowBackend() override { Restore(); }
+
+  // Returns false with the reason in `error`; what was made so far is undone by Restore.
+  bool Open(std::string& error) {
+    // The show's own handlers must see Ctrl-C, not SDL's.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      error = CannotOpen("the video system did not start");
+      return false;
+    }
+    videoStarted_ = true;
+
+    int width = kRasterWidth, height = kRasterHeight;
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0) {
+      OpeningWindowSize(usable.w, usable.h, &width, &height);
+    }
+    const Uint32 flags = SDL_WINDOW_RESIZABLE | SDL_WINDOW_MAXIMIZED | SDL_WINDOW_ALLOW_HIGHDPI;
+    window_ = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+    if (!window_) {
+      error = CannotOpen("the window was refused");
+      return false;
+    }
+    // Tear-free where the display can wait for its refresh; any renderer will do otherwise.
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (!renderer_) {
+      error = CannotOpen("nothing can draw into it");
+      return false;
+    }
+    // BGRA32 is the byte order B, G, R, A in memory on every machine: RasterizeCellsInto's kBgra.
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGRA32, SDL_TEXTUREACCESS_STREAMING, kRasterWidth,
+                                 kRasterHeight);
+    if (!texture_) {
+      error = CannotOpen("no texture for the picture");
+      return false;
+    }
+    SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    signals_.Install();
+    return true;
+  }
+
+  void Present(const Cell* cells) override {
+    if (!texture_) return;
+    // A minimised or hidden window shows nothing, and waiting for its refresh could block.
+    if (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) return;
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
+    RasterizeCellsInto(cells, kScreenWidth, kScreenHeight, PixelLayout::kBgra, static_cast<uint8_t*>(pixels),
+                       static_cast<std::size_t>(pitch));
+    SDL_UnlockTexture(texture_);
+
+    int outputWidth = 0, outputHeight = 0;
+    SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
+    const PictureRect fit = FitPicture(outputWidth, outputHeight);
+    // Whole multiples stay crisp; a picture shrunk below its size keeps its thin lines by blending.
+    SDL_SetTextureScaleMode(texture_, fit.wholeMultiple ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    const SDL_Rect target{fit.x, fit.y, fit.width, fit.height};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    SDL_RenderPresent(renderer_);
+  }
+
+  void SetTitle(const char* title) override {
+    if (!window_) return;
+    std::string text;
+    for (const char* p = title; *p; ++p) {
+      const auto c = static_cast<unsigned char>(*p);
+      if (c >= 0x20 && c != 0x7F) text += static_cast<char>(c);
+    }
+    SDL_SetWindowTitle(window_, text.c_str());
+  }
+
+  bool KeyWaiting() override { return ended_ || EndingSignals::Caught(); }
+
+  void Poll() override {
+    if (!window_) return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (event.type == SDL_QUIT) {
+        ended_ = true;
+      } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        ended_ = true;
+      } else if (event.type == SDL_KEYDOWN) {
+        OnKey(event.key);
+      }
+    }
+  }
+
+  void Restore() override {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    // The music keeps SDL's audio; only the video this back end started is given back.
+    if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    videoStarted_ = false;
+    signals_.Remove();
+  }
+
+ private:
+  void OnKey(const SDL_KeyboardEvent& key) {
+    if (TogglesFullscreen(key.keysym)) {
+      if (key.repeat == 0) ToggleFullscreen();
+    } else if (!IsModifierOnly(key.keysym.sym)) {
+      ended_ = true;
+    }
+  }
+
+  void ToggleFullscreen() {
+    const Uint32 flags = SDL_GetWindowFlags(window_);
+    if (flags & SDL_WINDOW_FULLSCREEN) {
+      SDL_SetWindowFullscreen(window_, 0);
+      // Back to the window as it was: SDL alone would bring it back at its opening size.
+      if (maximisedBeforeFullscreen_) SDL_MaximizeWindow(window_);
+      SDL_ShowCursor(SDL_ENABLE);
+    } else {
+      maximisedBeforeFullscreen_ = (flags & SDL_WINDOW_MAXIMIZED) != 0;
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+      // Like a console in full screen: no mouse pointer over the picture.
+      SDL_ShowCursor(SDL_DISABLE);
+    }
+  }
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  bool videoStarted_ = false;
+  bool ended_ = false;
+  bool maximisedBeforeFullscreen_ = false;
+  EndingSignals signals_;
+};
+
+// Cheap and without side effects: SDL is only started when the window is opened.
+bool DisplayThere() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::unique_ptr<ConsoleBackend> OpenWindow(std::string& error) {
+  auto backend = std::make_unique<WindowBackend>();
+  if (!backend->Open(error)) return nullptr;
+  return backend;
+}
+
+const bool kRegistered = RegisterConsoleBackend({"window", 20, DisplayThere, OpenWindow});
+
+}  // namespace

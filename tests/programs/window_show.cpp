@@ -1,0 +1,58 @@
+// Runs the console on the window back end for the window tests: presents test frame 0
+// every 10 ms, moves on to the next frame for each line read from standard input, and
+// writes "frame K" to standard output once frame K is on the screen. When a key is waiting
+// it writes "show over", gives the console back and ends with status 0.
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "quorvel4/console.h"
+#include "window_show_frame.h"
+
+namespace {
+
+// Counts the lines that have arrived on standard input, without waiting longer than `ms`.
+int LinesArrived(int ms, bool* open) {
+  int lines = 0;
+  pollfd input{STDIN_FILENO, POLLIN, 0};
+  if (!*open) {
+    poll(nullptr, 0, ms);
+    return 0;
+  }
+  if (poll(&input, 1, ms) <= 0) return 0;
+  char buffer[64];
+  const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+  if (n <= 0) *open = false;
+  for (ssize_t i = 0; i < n; ++i) lines += buffer[i] == '\n';
+  return lines;
+}
+
+}  // namespace
+
+int main() {
+  std::string error;
+  if (!ChooseConsoleBackend("window", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  InitConsole();
+  SetTitle("window test");
+  bool inputOpen = true;
+  int frame = 0, announced = -1;
+  while (!KeyWaiting()) {
+    FillWindowTestFrame(CellScreen, frame);
+    PresentScreen();
+    if (announced != frame) {
+      std::printf("frame %d\n", frame);
+      std::fflush(stdout);
+      announced = frame;
+    }
+    frame += LinesArrived(10, &inputOpen);
+  }
+  std::printf("show over\n");
+  std::fflush(stdout);
+  ShutdownConsole();
+  return 0;
+}

@@ -1,0 +1,354 @@
+// The capture tool's shareable formats: MP4 with the music, animated GIF, asciinema cast;
+// and how an export fails, is interrupted and shows its progress.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture_run.h"
+#include "png_io.h"
+#include "pty_session.h"
+#include "quorvel4/palette.h"
+#if QVL_HAVE_VTERM
+#include "vterm_screen.h"
+#endif
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 600;
+
+std::string RealData() { return std::string(QVL_SOURCE_DIR) + "/data"; }
+
+bool HaveProgram(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<uint8_t> PngPixels(const std::string& path) {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_TRUE(ReadPng(path, &width, &height, &rgb, &error)) << error;
+  EXPECT_EQ(width, kWidth);
+  EXPECT_EQ(height, kHeight);
+  return rgb;
+}
+
+std::string PngName(int time) {
+  char name[32];
+  std::snprintf(name, sizeof name, "t%06d.png", time);
+  return name;
+}
+
+// PSNR of a picture decoded at twice the size, each 2 x 2 block averaged, against `reference`.
+double PsnrAtHalfSize(const uint8_t* decoded, const std::vector<uint8_t>& reference) {
+  double squares = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x)
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (int dy = 0; dy < 2; ++dy)
+          for (int dx = 0; dx < 2; ++dx) sum += decoded[((2 * y + dy) * 2 * kWidth + 2 * x + dx) * 3 + c];
+        const double error = sum / 4 - reference[(y * kWidth + x) * 3 + c];
+        squares += error * error;
+      }
+  return 10 * std::log10(255.0 * 255.0 / (squares / (kWidth * kHeight * 3.0)));
+}
+
+std::vector<int16_t> Samples(const std::string& bytes) {
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// The shift of `sound` against `music` (in samples, within +-`reach`) where they agree best.
+int BestLag(const std::vector<int16_t>& sound, size_t from, size_t length, const std::vector<int16_t>& music,
+            size_t musicFrom, int reach) {
+  int best = 0;
+  double bestError = -1;
+  for (int lag = -reach; lag <= reach; ++lag) {
+    double error = 0;
+    for (size_t i = 0; i < length; ++i) {
+      const double d = double(sound[from + i]) - music[musicFrom + lag + i];
+      error += d * d;
+    }
+    if (bestError < 0 || error < bestError) {
+      bestError = error;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+    lines.push_back(text.substr(start, end - start));
+  return lines;
+}
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::vector<std::string> FilesIn(const std::filesystem::path& directory) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) names.push_back(entry.path().filename());
+  return names;
+}
+
+}  // namespace
+
+// Three seconds of plasma at 30 frames a second: 91 frames, 30000 to 33000 ms.
+TEST(CaptureMp4, IsH264AndAacInStepWithTheShow) {
+  if (!HaveProgram("ffmpeg") || !HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffmpeg and ffprobe (Debian ffmpeg)";
+  ScratchDirectory scratch;
+  const std::string range = "--seed 3 --data " + RealData() + " --times 30000:33000 --fps 30";
+  const std::string video = scratch.File("show.mp4");
+  const ToolRun run = Capture(range + " --format mp4 --out " + video, scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(run.errors, "");  // no terminal, no progress bar
+  EXPECT_TRUE(Has(ReadAll(scratch.File("stdout.txt")), "91 frames"));
+
+  const std::vector<std::string> streams = Lines(CommandOutput(
+      "ffprobe -v error -show_entries stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_frames,start_time "
+      "-of compact " + video));
+  ASSERT_EQ(streams.size(), 2u);
+  for (const char* want : {"codec_name=h264", "width=1280", "height=1200", "pix_fmt=yuv420p", "r_frame_rate=30/1",
+                           "nb_frames=91", "start_time=0.000000"})
+    EXPECT_TRUE(Has(streams[0], want)) << want << " in " << streams[0];
+  EXPECT_TRUE(Has(streams[1], "codec_name=aac")) << streams[1];
+  EXPECT_TRUE(Has(streams[1], "start_time=0.000000")) << streams[1];
+  const double duration =
+      std::atof(CommandOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " + video).c_str());
+  EXPECT_NEAR(duration, 91 / 30.0, 0.01);
+
+  // Frames 2, 45 and 76 against the pictures of the same run at the show times nearest
+  // 2/30, 45/30 and 76/30 s, and at the times of the frames either side.
+  ASSERT_EQ(Capture(range + " --format png --out " + scratch.File("png"), scratch).status, 0);
+  const std::string frames = CommandOutput("ffmpeg -v error -i " + video +
+                                           " -vf 'select=eq(n\\,2)+eq(n\\,45)+eq(n\\,76)' -fps_mode passthrough"
+                                           " -f rawvideo -pix_fmt rgb24 pipe:1");
+  const size_t frameBytes = 4u * kWidth * kHeight * 3;
+  ASSERT_EQ(frames.size(), 3 * frameBytes);
+  struct Check {
+    int time, before, after;
+  };
+  const Check checks[] = {{30067, 30033, 30100}, {31500, 31467, 31533}, {32533, 32500, 32567}};
+  for (int i = 0; i < 3; ++i) {
+    const auto* decoded = reinterpret_cast<const uint8_t*>(frames.data() + i * frameBytes);
+    const double right = PsnrAtHalfSize(decoded, PngPixels(scratch.File("png/" + PngName(checks[i].time))));
+    EXPECT_GE(right, 30.0) << checks[i].time;
+    EXPECT_GT(right, PsnrAtHalfSize(decoded, PngPixels(scratch.File("png/" + PngName(checks[i].before)))));
+    EXPECT_GT(right, PsnrAtHalfSize(decoded, PngPixels(scratch.File("png/" + PngName(checks[i].after)))));
+  }
+
+  // The sound starts with the pictures: the music from 30 s on, as the whole file decodes it.
+  const std::vector<int16_t> sound =
+      Samples(CommandOutput("ffmpeg -v error -i " + video + " -map 0:a -t 0.5 -ac 1 -f s16le pipe:1"));
+  const std::vector<int16_t> music =
+      Samples(CommandOutput("ffmpeg -v error -i " + RealData() + "/8920.mp3 -t 31 -ac 1 -f s16le pipe:1"));
+  ASSERT_GE(sound.size(), 22050u);
+  ASSERT_GE(music.size(), 31u * 44100u);
+  double energy = 0;
+  for (size_t i = 4410; i < 13230; ++i) energy += double(sound[i]) * sound[i];
+  ASSERT_GT(energy / 8820, 100.0 * 100.0) << "the window holds music";
+  EXPECT_LE(std::abs(BestLag(sound, 4410, 8820, music, 30 * 44100 + 4410, 882)), 44);  // within 1 ms
+}
+
+// The end of scene 47 and the still closing caption, 25 frames a second.
+TEST(CaptureGif, DecodesToExactlyTheCapturedPictures) {
+  if (!HaveProgram("ffmpeg") || !HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffmpeg and ffprobe (Debian ffmpeg)";
+  ScratchDirectory scratch;
+  const std::string range = "--seed 4 --data " + RealData() + " --times 121800:122600 --fps 25";
+  const std::string gif = scratch.File("show.gif");
+  const ToolRun run = Capture(range + " --format gif --out " + gif, scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(Capture(range + " --format png --out " + scratch.File("png"), scratch).status, 0);
+
+  const std::string bytes = ReadAll(gif);
+  ASSERT_GT(bytes.size(), 13u + 48u);
+  for (int i = 0; i < 16; ++i) {
+    EXPECT_EQ(uint8_t(bytes[13 + 3 * i]), kVgaPalette[i].r) << "colour " << i;
+    EXPECT_EQ(uint8_t(bytes[14 + 3 * i]), kVgaPalette[i].g) << "colour " << i;
+    EXPECT_EQ(uint8_t(bytes[15 + 3 * i]), kVgaPalette[i].b) << "colour " << i;
+  }
+  // Every 40 ms of the GIF shows the picture captured for that time.
+  const std::string frames =
+      CommandOutput("ffmpeg -v error -i " + gif + " -fps_mode cfr -r 25 -f rawvideo -pix_fmt rgb24 pipe:1");
+  const size_t frameBytes = size_t(kWidth) * kHeight * 3;
+  ASSERT_EQ(frames.size(), 21 * frameBytes);
+  for (int k = 0; k < 21; ++k) {
+    const std::vector<uint8_t> want = PngPixels(scratch.File("png/" + PngName(121800 + 40 * k)));
+    EXPECT_TRUE(std::equal(want.begin(), want.end(), frames.begin() + k * frameBytes,
+                           [](uint8_t a, char b) { return a == uint8_t(b); }))
+        << "frame " << k;
+  }
+  // The caption stands still from 122397 on: its six frames are one frame of the file.
+  const int stored = std::atoi(
+      CommandOutput("ffprobe -v error -count_frames -show_entries stream=nb_read_frames -of csv=p=0 " + gif).c_str());
+  EXPECT_EQ(stored, 16);
+}
+
+#if QVL_HAVE_VTERM
+// Spiral and shaken picture, 40 ms apart, on stand-in pictures.
+TEST(CaptureCast, ReplaysToTheCapturedCells) {
+  if (!HaveProgram("python3")) GTEST_SKIP() << "needs python3 (which asciinema brings) to read the JSON";
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 0);
+  const std::string range = "--seed 5 --data " + (scratch.path() / "data").string() + " --times 17600:18400:40";
+  const ToolRun run = Capture(range + " --format cast --out " + scratch.File("show.cast"), scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  ASSERT_EQ(Capture(range + " --format cells --out " + scratch.File("show.cells"), scratch).status, 0);
+
+  // Python's own JSON reader checks every line and hands over the events as
+  // "milliseconds length" lines, each followed by its bytes.
+  const std::string script =
+      "import json, sys\n"
+      "lines = open(sys.argv[1], encoding='utf-8').read().split('\\n')\n"
+      "assert lines[-1] == ''\n"
+      "header = json.loads(lines[0])\n"
+      "out = sys.stdout.buffer\n"
+      "out.write(b'%d %d %d\\n' % (header['version'], header['width'], header['height']))\n"
+      "for line in lines[1:-1]:\n"
+      "    time, kind, data = json.loads(line)\n"
+      "    assert kind == 'o'\n"
+      "    data = data.encode('utf-8')\n"
+      "    out.write(b'%d %d\\n' % (round(time * 1000), len(data)) + data)\n";
+  std::ofstream(scratch.File("read_cast.py")) << script;
+  const std::string events =
+      CommandOutput("python3 " + scratch.File("read_cast.py") + " " + scratch.File("show.cast") + " 2>&1");
+  ASSERT_EQ(events.substr(0, 8), "2 80 50\n") << events.substr(0, 400);
+
+  const std::string cells = ReadAll(scratch.File("show.cells"));
+  ASSERT_EQ(cells.size(), 21u * 8000u);
+  VtScreen vt(80, 50);
+  size_t at = 8;
+  int eventCount = 0;
+  for (int k = 0; k < 21; ++k) {
+    // Feed the events up to this frame's time, counted from the first frame.
+    while (at < events.size()) {
+      int ms = 0;
+      size_t length = 0;
+      int consumed = 0;
+      ASSERT_EQ(std::sscanf(events.c_str() + at, "%d %zu\n%n", &ms, &length, &consumed), 2);
+      if (ms > 40 * k) break;
+      EXPECT_EQ(ms % 40, 0) << "an event between frames";
+      vt.Feed(std::string_view(events).substr(at + consumed, length));
+      at += consumed + length;
+      ++eventCount;
+    }
+    std::vector<Cell> frame(kScreenCells);
+    for (int i = 0; i < kScreenCells; ++i)
+      frame[i] = Cell(uint8_t(cells[k * 8000 + 2 * i]) | uint8_t(cells[k * 8000 + 2 * i + 1]) << 8);
+    ExpectScreenShows(vt, frame, ColorMode::kTrueColor);
+    if (HasFailure()) FAIL() << "at frame " << k;
+  }
+  EXPECT_EQ(at, events.size()) << "events after the last frame's time";
+  EXPECT_GE(eventCount, 2);
+}
+#endif
+
+TEST(CaptureExport, FormatRulesAreUsageErrors) {
+  ScratchDirectory scratch;
+  const std::string data = " --data " + RealData() + " --out " + scratch.File("x");
+  struct Case {
+    std::string arguments, says;
+  };
+  for (const Case& c : {Case{"--format mp4 --times 0:1000:10", "T0:T1"}, Case{"--format gif --times 0,40", "T0:T1"},
+                        Case{"--format gif --times 0:1000 --fps 30", "divides 100"},
+                        Case{"--format cells --times 0:100 --scale 2", "--scale"},
+                        Case{"--format mp4 --times 0:100 --scale 9", "--scale"},
+                        Case{"--format cast --times 500,400", "increasing"},
+                        Case{"--format mp4 --times -100:1000", "T0 >= 0"},
+                        Case{"--format cells --times 0:100 --fps 0", "--fps"}}) {
+    const ToolRun run = Capture("--seed 1 " + c.arguments + data, scratch);
+    EXPECT_EQ(run.status, 2) << c.arguments;
+    EXPECT_TRUE(Has(run.errors, c.says)) << c.arguments << "\n" << run.errors;
+    EXPECT_TRUE(Has(run.errors, "usage:")) << c.arguments;
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratch.File("x")));
+
+  // T0:T1 without a step: the frames nearest every 1/fps s, any format.
+  const ToolRun run = Capture("--seed 1 --times 0:100 --fps 30 --format png" + data, scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  std::vector<std::string> names = FilesIn(scratch.File("x"));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"t000000.png", "t000033.png", "t000067.png", "t000100.png"}));
+}
+
+TEST(CaptureExport, MissingOrFailingEncoderLeavesNoFile) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 4);
+  const std::filesystem::path out = scratch.path() / "out";
+  std::filesystem::create_directories(out);
+  const std::string arguments =
+      "--seed 1 --data " + (scratch.path() / "data").string() + " --times 0:2000 --format mp4 --out " +
+      (out / "show.mp4").string();
+  const std::filesystem::path bin = scratch.path() / "bin";
+  std::filesystem::create_directories(bin);
+
+  ToolRun run = Capture(arguments, scratch, "PATH=" + bin.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "needs the ffmpeg program")) << run.errors;
+
+  // An ffmpeg without libx264, then one that fails once it has started encoding.
+  const std::string script = (bin / "ffmpeg").string();
+  std::ofstream(script) << "#!/bin/sh\nif [ \"$2\" = -encoders ]; then echo ' A..... aac   AAC'; exit 0; fi\n";
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+  run = Capture(arguments, scratch, "PATH=" + bin.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "no H.264 encoder")) << run.errors;
+
+  std::ofstream(script) << "#!/bin/sh\nif [ \"$2\" = -encoders ]; then\n"
+                           "  echo ' V....D libx264  H.264'; echo ' A..... aac   AAC'; exit 0\nfi\n"
+                           "echo 'fake encoder broke' >&2\nexit 3\n";
+  run = Capture(arguments, scratch, "PATH=" + bin.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "ffmpeg failed (exit status 3): fake encoder broke")) << run.errors;
+  EXPECT_TRUE(FilesIn(out).empty());
+}
+
+// Ctrl+C on the terminal during a long export: the bar was showing, and no file is left.
+TEST(CaptureExport, InterruptedExportLeavesNoFile) {
+  if (!HaveProgram("ffmpeg")) GTEST_SKIP() << "needs ffmpeg (Debian ffmpeg)";
+  ScratchDirectory scratch;
+  const std::filesystem::path out = scratch.path() / "out";
+  std::filesystem::create_directories(out);
+  PtySession session(std::string(QVL_TOOLS_DIR) + "/capture",
+                     {"--seed", "1", "--data", RealData(), "--times", "0:124000", "--format", "mp4", "--out",
+                      (out / "show.mp4").string()},
+                     100, 30, {"TERM=xterm"});
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(" left", 0, 60000)) << session.Output();
+  EXPECT_TRUE(Has(session.Output(), "/7441 frames")) << session.Output();
+  EXPECT_FALSE(FilesIn(out).empty()) << "the export is under way in a temporary file";
+  session.Type("\x03");
+  EXPECT_EQ(session.Wait(20000), 128 + SIGINT);
+  EXPECT_TRUE(FilesIn(out).empty());
+}
+
+// The output is written beside its final name and renamed into place, except where that
+// would replace something that is not a plain file: a link keeps linking, a pipe gets the bytes.
+TEST(CaptureExport, WritesThroughLinksAndIntoPipes) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1 --data " + RealData() + " --times 300,900 --format cells --out ";
+  std::filesystem::create_symlink("target.cells", scratch.path() / "link.cells");
+  ToolRun run = Capture(common + scratch.File("link.cells"), scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / "link.cells"));
+  EXPECT_EQ(std::filesystem::file_size(scratch.File("target.cells")), 2u * 8000u);
+
+  ASSERT_EQ(mkfifo(scratch.File("pipe").c_str(), 0600), 0);
+  const std::string command = "cat " + scratch.File("pipe") + " > " + scratch.File("copy") + " & " +
+                              std::string(QVL_TOOLS_DIR) + "/capture " + common + scratch.File("pipe") +
+                              " >/dev/null; status=$?; wait; exit $status";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  EXPECT_TRUE(std::filesystem::is_fifo(scratch.File("pipe")));
+  EXPECT_EQ(ReadAll(scratch.File("copy")), ReadAll(scratch.File("target.cells")));
+  EXPECT_EQ(FilesIn(scratch.path()).size(), 6u) << "no temporary file left beside them";
+}

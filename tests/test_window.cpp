@@ -1,0 +1,290 @@
+// The window back end: where the picture goes in a window of any size, and, on an X server
+// of the tests' own, the window itself: its title, its pixels, its keys and its endings.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "backends/window_layout.h"
+#include "png_io.h"
+#include "programs/window_show_frame.h"
+#include "quorvel4/backend.h"
+#include "quorvel4/raster.h"
+#include "x_display.h"
+
+namespace {
+
+void ExpectRect(const PictureRect& got, int x, int y, int width, int height, bool whole) {
+  EXPECT_EQ(got.x, x);
+  EXPECT_EQ(got.y, y);
+  EXPECT_EQ(got.width, width);
+  EXPECT_EQ(got.height, height);
+  EXPECT_EQ(got.wholeMultiple, whole);
+}
+
+TEST(WindowLayout, LargestWholeMultipleCentredAndShrunkOnlyBelowThePicturesSize) {
+  ExpectRect(FitPicture(640, 600), 0, 0, 640, 600, true);
+  ExpectRect(FitPicture(1920, 1080), 640, 240, 640, 600, true);  // twice would need 1200 rows
+  ExpectRect(FitPicture(1279, 1200), 319, 300, 640, 600, true);
+  ExpectRect(FitPicture(1280, 1200), 0, 0, 1280, 1200, true);
+  ExpectRect(FitPicture(1600, 1381), 160, 90, 1280, 1200, true);
+  ExpectRect(FitPicture(3840, 2160), 960, 180, 1920, 1800, true);
+  ExpectRect(FitPicture(320, 600), 0, 150, 320, 300, false);
+  ExpectRect(FitPicture(640, 300), 160, 0, 320, 300, false);
+  ExpectRect(FitPicture(0, 0), 0, 0, 1, 1, false);  // a window with no area yet
+}
+
+// The terminal is preferred; the window is there whenever a display is.
+TEST(WindowBackend, ComesAfterTheTerminalAndIsUsableWhereADisplayIs) {
+  std::vector<std::string> names;
+  const BackendEntry* window = nullptr;
+  const std::vector<BackendEntry> entries = ConsoleBackends();
+  for (const BackendEntry& entry : entries) {
+    names.push_back(entry.name);
+    if (names.back() == "window") window = &entry;
+  }
+  ASSERT_NE(window, nullptr);
+  const auto terminal = std::find(names.begin(), names.end(), "terminal");
+  EXPECT_LT(terminal - names.begin(), std::find(names.begin(), names.end(), "window") - names.begin());
+
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  EXPECT_FALSE(window->usable());
+  setenv("WAYLAND_DISPLAY", "wayland-0", 1);
+  EXPECT_TRUE(window->usable());
+  unsetenv("WAYLAND_DISPLAY");
+  setenv("DISPLAY", ":7", 1);
+  EXPECT_TRUE(window->usable());
+  setenv("DISPLAY", "", 1);
+  EXPECT_FALSE(window->usable());
+}
+
+const std::string kWindowShow = std::string(QVL_TEST_PROGRAM_DIR) + "/window_show";
+const std::string kDemo = QVL_DEMO_PROGRAM;
+const std::string kShowTitle = "[quenby] // [dralsk] | alt+enter for fullscreen ";
+// The software renderer draws the same pixels everywhere; the window must show them exactly.
+// In the sanitizer build the leak check stays off for these programs: SDL's video loads
+// libdbus, which keeps its global allocations to the end and is unloaded before the check.
+const std::vector<std::string> kSoftware = {"SDL_RENDER_DRIVER=software", "SDL_AUDIODRIVER=dummy",
+                                            "ASAN_OPTIONS=detect_leaks=0"};
+
+#define REQUIRE_X_SERVER(display)                                           \
+  if (!xtest::XvfbDisplay::Available()) GTEST_SKIP() << "Xvfb, openbox, xdotool, xprop or import missing"; \
+  ASSERT_TRUE((display).Started()) << "the X server did not start"
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  const uint8_t* At(int x, int y) const { return &rgb[(static_cast<size_t>(y) * width + x) * 3]; }
+  bool Black(int x, int y) const { return At(x, y)[0] == 0 && At(x, y)[1] == 0 && At(x, y)[2] == 0; }
+};
+
+// The program's one window (it has a name once SDL has set one up).
+std::string WindowOf(const xtest::XvfbDisplay& display, pid_t pid) {
+  std::string id;
+  xtest::Eventually([&] {
+    id = display.Run("xdotool search --pid " + std::to_string(pid));
+    if (const size_t end = id.find('\n'); end != std::string::npos) id.resize(end);
+    return !id.empty();
+  });
+  return id;
+}
+
+std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window) {
+  std::string name = display.Run("xdotool getwindowname " + window);
+  if (!name.empty() && name.back() == '\n') name.pop_back();
+  return name;
+}
+
+bool WindowStateHas(const xtest::XvfbDisplay& display, const std::string& window, const std::string& state) {
+  return xtest::Eventually([&] { return display.Run("xprop -id " + window + " _NET_WM_STATE").find(state) != std::string::npos; });
+}
+
+// Waits until the window has been given the width `width` (the screen's, when maximised or
+// full screen) and `state` is among its states, and `gone` is not.
+bool WindowBecomes(const xtest::XvfbDisplay& display, const std::string& window, int width, const std::string& state,
+                   const std::string& gone) {
+  return xtest::Eventually([&] {
+    const std::string states = display.Run("xprop -id " + window + " _NET_WM_STATE");
+    const std::string geometry = display.Run("xdotool getwindowgeometry " + window);
+    const size_t at = geometry.find("Geometry: ");
+    return states.find(state) != std::string::npos && states.find(gone) == std::string::npos &&
+           at != std::string::npos && std::atoi(geometry.c_str() + at + 10) == width;
+  });
+}
+
+bool Maximised(const xtest::XvfbDisplay& display, const std::string& window, int width) {
+  return WindowBecomes(display, window, width, "_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_STATE_FULLSCREEN") &&
+         WindowStateHas(display, window, "_NET_WM_STATE_MAXIMIZED_VERT");
+}
+
+bool FullScreen(const xtest::XvfbDisplay& display, const std::string& window, int width) {
+  return WindowBecomes(display, window, width, "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED");
+}
+
+Picture Screenshot(const xtest::XvfbDisplay& display, const std::string& window) {
+  Picture picture;
+  const std::string path = testing::TempDir() + "window_" + std::to_string(getpid()) + ".png";
+  display.Run("import -window " + window + " png:" + path);
+  std::string error;
+  EXPECT_TRUE(ReadPng(path, &picture.width, &picture.height, &picture.rgb, &error)) << error;
+  std::remove(path.c_str());
+  return picture;
+}
+
+std::vector<uint8_t> ExpectedFrame(int frame) {
+  std::vector<Cell> cells(kScreenCells);
+  FillWindowTestFrame(cells.data(), frame);
+  return RasterizeCells(cells.data());
+}
+
+// Checks that the picture shows frame `frame` at a whole multiple, with black all around;
+// returns that multiple (0 when it is not there).
+int ExpectShowsFrame(const Picture& shot, int frame) {
+  int left = shot.width, top = shot.height, right = -1, bottom = -1;
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x)
+      if (!shot.Black(x, y)) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+  const int width = right - left + 1, height = bottom - top + 1;
+  const int scale = width / kRasterWidth;
+  EXPECT_TRUE(scale >= 1 && width == scale * kRasterWidth && height == scale * kRasterHeight)
+      << "the picture is " << width << " x " << height << " at " << left << ", " << top;
+  if (scale < 1 || width != scale * kRasterWidth || height != scale * kRasterHeight) return 0;
+
+  const std::vector<uint8_t> expected = ExpectedFrame(frame);
+  int wrong = 0;
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* want = &expected[(static_cast<size_t>(y / scale) * kRasterWidth + x / scale) * 3];
+      const uint8_t* got = shot.At(left + x, top + y);
+      if (want[0] != got[0] || want[1] != got[1] || want[2] != got[2]) ++wrong;
+    }
+  EXPECT_EQ(wrong, 0) << "pixels differ from the rasterised cells of frame " << frame;
+  return scale;
+}
+
+// Moves the program on to its next frame: proof that it is still running its loop.
+bool NextFrame(xtest::XProgram& program, int* frame) {
+  program.Send("\n");
+  return program.ReadUntil("frame " + std::to_string(++*frame) + "\n");
+}
+
+TEST(WindowShow, OpensWithItsTitleShowsEveryFrameExactlyAndEndsByAKeyOrASignal) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/false);
+  REQUIRE_X_SERVER(display);
+  {
+    xtest::XProgram program(display, {kWindowShow}, kSoftware);
+    ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+    const std::string window = WindowOf(display, program.Pid());
+    ASSERT_FALSE(window.empty());
+    EXPECT_EQ(WindowName(display, window), "window test");
+    for (int frame = 0; frame < 4; NextFrame(program, &frame)) {
+      const Picture shot = Screenshot(display, window);
+      ASSERT_EQ(shot.width, kRasterWidth) << "without a window manager the window keeps its opening size";
+      ASSERT_EQ(shot.height, kRasterHeight);
+      EXPECT_EQ(ExpectShowsFrame(shot, frame), 1);
+    }
+    display.Run("xdotool key q");
+    EXPECT_EQ(program.Wait(), 0);
+  }
+  for (int signal : {SIGINT, SIGTERM}) {
+    xtest::XProgram program(display, {kWindowShow}, kSoftware);
+    ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+    kill(program.Pid(), signal);
+    EXPECT_TRUE(program.ReadUntil("show over\n")) << "the loop did not end by signal " << signal;
+    EXPECT_EQ(program.Wait(), 128 + signal);
+  }
+}
+
+TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples) {
+  xtest::XvfbDisplay display("1600x1400x24", /*windowManager=*/true);
+  REQUIRE_X_SERVER(display);
+  xtest::XProgram program(display, {kWindowShow}, kSoftware);
+  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+  const std::string window = WindowOf(display, program.Pid());
+  ASSERT_TRUE(Maximised(display, window, 1600));
+  int frame = 0;
+  ASSERT_TRUE(NextFrame(program, &frame));  // drawn after the window took its maximised size
+  EXPECT_EQ(ExpectShowsFrame(Screenshot(display, window), frame), 2);
+
+  // Keys are handled in order: once Alt+Enter has taken effect, the modifiers before it have too.
+  display.Run("xdotool key Shift_L Control_R Alt_L Super_L Caps_Lock Caps_Lock alt+Return");
+  ASSERT_TRUE(FullScreen(display, window, 1600));
+  ASSERT_TRUE(NextFrame(program, &frame)) << "Alt+Enter or a modifier key ended the show";
+  const Picture full = Screenshot(display, window);
+  EXPECT_EQ(full.width, 1600);
+  EXPECT_EQ(full.height, 1400);
+  EXPECT_EQ(ExpectShowsFrame(full, frame), 2);
+  display.Run("xdotool key alt+Return");
+  ASSERT_TRUE(Maximised(display, window, 1600)) << "the window did not come back maximised";
+
+  display.Run("xdotool key F11");
+  ASSERT_TRUE(FullScreen(display, window, 1600));
+  display.Run("xdotool key F11");
+  ASSERT_TRUE(Maximised(display, window, 1600));
+  ASSERT_TRUE(NextFrame(program, &frame)) << "F11 ended the show";
+  display.Run("xdotool key space");
+  EXPECT_EQ(program.Wait(), 0);
+}
+
+TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
+  REQUIRE_X_SERVER(display);
+  xtest::XProgram demo(display, {kDemo, "--window"}, kSoftware, QVL_SOURCE_DIR);
+  const std::string window = WindowOf(display, demo.Pid());
+  ASSERT_FALSE(window.empty());
+  EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }));
+  ASSERT_TRUE(Maximised(display, window, 1024));
+  ASSERT_TRUE(demo.Running());
+  // The window manager's title bar is as high as its top frame extent; the close button is
+  // its rightmost square.
+  const std::string extents = display.Run("xprop -id " + window + " _NET_FRAME_EXTENTS");
+  int left = 0, right = 0, top = 0, bottom = 0;
+  ASSERT_EQ(std::sscanf(extents.c_str(), "_NET_FRAME_EXTENTS(CARDINAL) = %d, %d, %d, %d", &left, &right, &top, &bottom), 4)
+      << extents;
+  ASSERT_GT(top, 4);
+  display.Run("xdotool mousemove " + std::to_string(1024 - top / 2) + " " + std::to_string(top / 2) + " click 1");
+  EXPECT_EQ(demo.Wait(), 0);
+}
+
+// Runs the demo without a display, standard output into a pipe; returns what it wrote.
+std::string DemoWithoutDisplay(const std::string& arguments, int* status) {
+  FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 " + kDemo + " " + arguments + " 2>&1 </dev/null").c_str(), "r");
+  std::string output;
+  if (!pipe) return output;
+  char buffer[512];
+  while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  const int raw = pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return output;
+}
+
+TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
+  int status = 0;
+  EXPECT_EQ(DemoWithoutDisplay("", &status),
+            "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
+  EXPECT_EQ(status, 1);
+  const std::string window = DemoWithoutDisplay("--window", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(window.find("cannot open a window"), std::string::npos) << window;
+  EXPECT_NE(window.find("neither DISPLAY nor WAYLAND_DISPLAY is set"), std::string::npos) << window;
+
+  const std::string help = DemoWithoutDisplay("--help", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(help.find("--window"), std::string::npos);
+  EXPECT_NE(help.find("--terminal"), std::string::npos);
+  for (const char* bad : {"--windows", "--window --terminal", "extra"}) {
+    const std::string output = DemoWithoutDisplay(bad, &status);
+    EXPECT_EQ(status, 2) << bad;
+    EXPECT_NE(output.find("usage: quorvel_demo"), std::string::npos) << bad;
+  }
+}
+
+}  // namespace

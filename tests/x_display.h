@@ -1,0 +1,229 @@
+// An X server of the tests' own (Xvfb on a free display number), with a window manager when
+// a test needs one, the X tools that drive it, and a child program that runs on it.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace xtest {
+
+using Clock = std::chrono::steady_clock;
+// How long to wait for a server, a window or a change before giving up: a guard against
+// hanging, never a measure of speed.
+constexpr auto kPatience = std::chrono::seconds(30);
+
+inline bool Installed(const char* program) {
+  return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The environment with DISPLAY and WAYLAND_DISPLAY taken out and `extra` ("NAME=value") added.
+inline std::vector<std::string> Environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    const bool display = entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=");
+    bool replaced = false;
+    for (const std::string& x : extra) replaced |= entry.substr(0, x.find('=') + 1) == x.substr(0, x.find('=') + 1);
+    if (!display && !replaced) env.emplace_back(entry);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+// Starts `argv` with the given environment; its standard input and output become pipes
+// when `in` / `out` are given, its standard error is kept or sent to /dev/null.
+inline pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int* in, int* out,
+                   bool keepStandardError, int keepOpen = -1, const std::string& directory = "") {
+  int toChild[2] = {-1, -1}, fromChild[2] = {-1, -1};
+  if (in && pipe2(toChild, O_CLOEXEC) != 0) return -1;
+  if (out && pipe2(fromChild, O_CLOEXEC) != 0) return -1;
+  std::vector<std::string> args = argv, envCopy = env;
+  std::vector<char*> argp, envp;
+  for (auto& a : args) argp.push_back(a.data());
+  for (auto& e : envCopy) envp.push_back(e.data());
+  argp.push_back(nullptr);
+  envp.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    dup2(in ? toChild[0] : null, STDIN_FILENO);
+    dup2(out ? fromChild[1] : null, STDOUT_FILENO);
+    if (!keepStandardError) dup2(null, STDERR_FILENO);
+    if (keepOpen >= 0) fcntl(keepOpen, F_SETFD, 0);
+    if (!directory.empty() && chdir(directory.c_str()) != 0) _exit(127);
+    execvpe(argp[0], argp.data(), envp.data());
+    _exit(127);
+  }
+  if (in) {
+    close(toChild[0]);
+    *in = toChild[1];
+  }
+  if (out) {
+    close(fromChild[1]);
+    *out = fromChild[0];
+  }
+  return pid;
+}
+
+// Waits for `pid` to end; returns its exit status, 128 + N after signal N, or -1 when it
+// did not end in time (it is then killed).
+inline int WaitForExit(pid_t pid) {
+  const auto deadline = Clock::now() + kPatience;
+  int status = 0;
+  while (waitpid(pid, &status, WNOHANG) == 0) {
+    if (Clock::now() > deadline) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+template <typename Condition>
+bool Eventually(Condition condition) {
+  const auto deadline = Clock::now() + kPatience;
+  while (!condition()) {
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+class XvfbDisplay {
+ public:
+  static bool Available() {
+    return Installed("Xvfb") && Installed("openbox") && Installed("xdotool") && Installed("xprop") &&
+           Installed("import");
+  }
+
+  // `screen` as Xvfb takes it ("1600x1400x24").
+  XvfbDisplay(const std::string& screen, bool windowManager) {
+    if (!Available()) return;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    // Xvfb finds a free display number itself and writes it into the pipe.
+    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
+                    Environment({}), nullptr, nullptr, false, fds[1]);
+    close(fds[1]);
+    std::string number;
+    pollfd pipeIn{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&pipeIn, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) > 0 &&
+           read(fds[0], &c, 1) == 1 && c != '\n') {
+      number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) return;
+    name_ = ":" + number;
+    if (windowManager) {
+      manager_ = Spawn({"openbox", "--sm-disable"}, Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
+      if (!Eventually([&] { return Run("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; })) {
+        name_.clear();
+      }
+    }
+  }
+
+  ~XvfbDisplay() {
+    for (pid_t pid : {manager_, server_}) {
+      if (pid <= 0) continue;
+      kill(pid, SIGTERM);
+      WaitForExit(pid);
+    }
+  }
+
+  bool Started() const { return !name_.empty(); }
+  const std::string& Name() const { return name_; }
+
+  // Runs a shell command on this display; returns what it wrote to standard output.
+  std::string Run(const std::string& command) const {
+    std::string output;
+    FILE* pipe = popen(("DISPLAY=" + name_ + " " + command + " 2>/dev/null").c_str(), "r");
+    if (!pipe) return output;
+    char buffer[4096];
+    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+    pclose(pipe);
+    return output;
+  }
+
+ private:
+  pid_t server_ = -1;
+  pid_t manager_ = -1;
+  std::string name_;
+};
+
+// A program running on an XvfbDisplay, its standard input and output pipes to the test.
+class XProgram {
+ public:
+  XProgram(const XvfbDisplay& display, const std::vector<std::string>& argv, std::vector<std::string> env = {},
+           const std::string& directory = "") {
+    env.push_back("DISPLAY=" + display.Name());
+    pid_ = Spawn(argv, Environment(env), &in_, &out_, true, -1, directory);
+  }
+  ~XProgram() {
+    if (pid_ > 0 && status_ == kRunning) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (in_ >= 0) close(in_);
+    if (out_ >= 0) close(out_);
+  }
+
+  pid_t Pid() const { return pid_; }
+
+  // Reads standard output until `text` has appeared in it.
+  bool ReadUntil(std::string_view text) {
+    const auto deadline = Clock::now() + kPatience;
+    while (output_.find(text) == std::string::npos) {
+      pollfd pipeIn{out_, POLLIN, 0};
+      if (Clock::now() > deadline || poll(&pipeIn, 1, 100) < 0) return false;
+      if (!(pipeIn.revents & (POLLIN | POLLHUP))) continue;
+      char buffer[512];
+      const ssize_t n = read(out_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      output_.append(buffer, static_cast<size_t>(n));
+    }
+    return true;
+  }
+
+  void Send(std::string_view text) {
+    if (write(in_, text.data(), text.size()) < 0) return;
+  }
+
+  // Exit status, 128 + N after signal N, -1 when it would not end.
+  int Wait() {
+    if (status_ == kRunning) status_ = WaitForExit(pid_);
+    return status_;
+  }
+  bool Running() {
+    if (status_ != kRunning) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == 0) return true;
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return false;
+  }
+
+ private:
+  static constexpr int kRunning = -2;
+  pid_t pid_ = -1;
+  int in_ = -1, out_ = -1;
+  int status_ = kRunning;
+  std::string output_;
+};
+
+}  // namespace xtest

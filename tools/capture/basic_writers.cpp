@@ -1,0 +1,37 @@
+#include "basic_writers.h"
+
+#include <cstdio>
+
+#include "png_io.h"
+#include "quorvel4/raster.h"
+
+bool CellsWriter::Write(int32_t, const Cell* cells) {
+  uint8_t bytes[kScreenCells * 2];
+  for (int i = 0; i < kScreenCells; ++i) {
+    bytes[2 * i] = static_cast<uint8_t>(cells[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<uint8_t>(cells[i] >> 8);
+  }
+  return Put(bytes, sizeof bytes);
+}
+
+PngWriter::PngWriter(const std::string& directory) : directory_(directory) {
+  std::error_code code;
+  std::filesystem::create_directories(directory_, code);
+  if (!std::filesystem::is_directory(directory_, code)) error = "cannot create the directory " + directory;
+}
+
+bool PngWriter::Write(int32_t time, const Cell* cells) {
+  char name[32];
+  std::snprintf(name, sizeof name, "t%06d.png", time);
+  OutputFile output((directory_ / name).string());
+  if (!output.error.empty()) {
+    error = output.error;
+    return false;
+  }
+  if (!WritePng(output.TempPath(), kRasterWidth, kRasterHeight, RasterizeCells(cells), &error)) return false;
+  if (output.Commit()) return true;
+  error = output.error;
+  return false;
+}
+
+bool AnsiWriter::Write(int32_t, const Cell* cells) { return Put(encoder_.EncodeFrame(cells)); }

@@ -1,0 +1,37 @@
+// The capture's plain formats: raw cells, one PNG per frame, and the terminal's bytes.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "frame_writer.h"
+#include "quorvel4/terminal_encoder.h"
+
+// Every frame's 4000 Cells as little-endian 16-bit values, frames one after another.
+class CellsWriter : public FileFrameWriter {
+ public:
+  using FileFrameWriter::FileFrameWriter;
+  bool Write(int32_t time, const Cell* cells) override;
+};
+
+// One PNG per frame, named by its time.
+class PngWriter : public FrameWriter {
+ public:
+  explicit PngWriter(const std::string& directory);
+  bool Write(int32_t time, const Cell* cells) override;
+
+ private:
+  std::filesystem::path directory_;
+};
+
+// The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
+class AnsiWriter : public FileFrameWriter {
+ public:
+  using FileFrameWriter::FileFrameWriter;
+  bool Write(int32_t time, const Cell* cells) override;
+  // Plain colours again for whatever the terminal shows after the replay.
+  bool Finish() override { return Close("\x1b[0m\n"); }
+
+ private:
+  TerminalEncoder encoder_{ColorMode::kTrueColor};
+};

@@ -1,0 +1,62 @@
+#include "cast_writer.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace {
+
+// The player's terminal before the first frame and after the last: no cursor over the
+// picture while it plays; plain colours and the cursor back below it at the end.
+constexpr std::string_view kBeforeFirstFrame = "\x1b[?25l\x1b[2J";
+constexpr std::string_view kAfterLastFrame = "\x1b[0m\x1b[51;1H\x1b[?25h";
+
+}  // namespace
+
+std::string JsonEscaped(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size() + bytes.size() / 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;  // UTF-8 passes through as it is
+    }
+  }
+  return out;
+}
+
+CastWriter::CastWriter(const std::string& path, const std::string& title) : FileFrameWriter(path) {
+  if (!error.empty()) return;
+  Put("{\"version\": 2, \"width\": 80, \"height\": 50, \"title\": \"" + JsonEscaped(title) +
+      "\", \"env\": {\"TERM\": \"xterm-256color\"}}\n");
+}
+
+bool CastWriter::PutEvent(int32_t time, std::string_view bytes) {
+  // Whole milliseconds: three decimals are exact.
+  const int64_t ms = static_cast<int64_t>(time) - start_;
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "[%" PRId64 ".%03" PRId64 ", \"o\", \"", ms / 1000, ms % 1000);
+  line_ = stamp;
+  line_ += JsonEscaped(bytes);
+  line_ += "\"]\n";
+  return Put(line_);
+}
+
+bool CastWriter::Write(int32_t time, const Cell* cells) {
+  if (first_) start_ = time;
+  const std::string_view bytes = encoder_.EncodeFrame(cells, first_ ? kBeforeFirstFrame : std::string_view{});
+  first_ = false;
+  last_ = time;
+  return bytes.empty() || PutEvent(time, bytes);
+}
+
+bool CastWriter::Finish() {
+  if (!first_ && !PutEvent(last_, kAfterLastFrame)) return false;
+  return Close({});
+}

@@ -1,0 +1,150 @@
+#include "video_writer.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "quorvel4/raster.h"
+#include "yuv_picture.h"
+
+namespace {
+
+// libx264's fastest preset: the whole show at twice the size encodes faster than it plays on
+// two cores (the slower presets do not keep up with the noise scenes). CRF 18 keeps the glyph
+// edges clean for the video site's own encoding; the rate cap keeps the character noise, which
+// no encoder can compress, from flooding the file.
+constexpr const char* kPreset = "ultrafast";
+constexpr const char* kQuality = "18";
+constexpr const char* kMaxRate = "24M";
+constexpr const char* kRateBuffer = "48M";
+
+std::string Seconds(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", seconds);
+  return text;
+}
+
+// The last few lines ffmpeg wrote, on one line: its reason for failing.
+std::string Tail(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t end; start < text.size(); start = end + 1) {
+    end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    if (end > start) lines.push_back(text.substr(start, end - start));
+  }
+  std::string tail;
+  for (size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i)
+    tail += (tail.empty() ? "" : " / ") + lines[i];
+  return tail;
+}
+
+std::vector<std::string> EncoderArguments(const VideoSettings& settings, const std::string& out) {
+  const int width = kRasterWidth * settings.scale, height = kRasterHeight * settings.scale;
+  const double duration = static_cast<double>(settings.frames) / settings.fps;
+  return {"-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+          // The pictures, as they come through the pipe.
+          "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", std::to_string(width) + "x" + std::to_string(height),
+          "-framerate", std::to_string(settings.fps), "-i", "pipe:0",
+          // The music from the first frame's time, as long as the frames last.
+          "-ss", Seconds(settings.firstTime / 1000.0), "-t", Seconds(duration), "-i", settings.music,
+          "-map", "0:v:0", "-map", "1:a:0",
+          "-c:v", "libx264", "-preset", kPreset, "-crf", kQuality, "-maxrate", kMaxRate,
+          "-bufsize", kRateBuffer, "-pix_fmt", "yuv420p",
+          "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+          "-c:a", "aac", "-b:a", "192k",
+          // If the show ends before the range does, the music stops with the pictures.
+          "-shortest", "-movflags", "+faststart", "-f", "mp4", out};
+}
+
+}  // namespace
+
+std::optional<std::string> FindVideoEncoder(std::string* ffmpeg) {
+  const auto found = FindOnPath("ffmpeg");
+  if (!found) return "--format mp4 needs the ffmpeg program (Debian package ffmpeg); there is none on PATH";
+  ChildProcess probe;
+  std::string error;
+  if (!probe.Start(*found, {"-hide_banner", "-encoders"}, false, &error)) return error;
+  const auto failed = probe.Wait();
+  const std::string encoders = probe.Output();
+  if (failed) return *found + " -encoders failed (" + *failed + "): " + Tail(encoders);
+  if (encoders.find(" libx264 ") == std::string::npos)
+    return *found + " has no H.264 encoder (libx264); Debian's ffmpeg package has one";
+  if (encoders.find(" aac ") == std::string::npos) return *found + " has no AAC encoder";
+  *ffmpeg = *found;
+  return std::nullopt;
+}
+
+VideoWriter::VideoWriter(const std::string& path, const std::string& ffmpeg, const VideoSettings& settings)
+    : settings_(settings), output_(path) {
+  if (!output_.error.empty()) {
+    error = output_.error;
+    return;
+  }
+  close(output_.TakeDescriptor());  // ffmpeg opens the temporary file itself
+  if (!ffmpeg_.Start(ffmpeg, EncoderArguments(settings, output_.TempPath()), true, &error)) return;
+  SetInterruptChild(ffmpeg_.Pid());
+  feeder_ = std::thread([this] { FeedEncoder(); });
+}
+
+VideoWriter::~VideoWriter() {
+  if (feeder_.joinable()) {
+    queue_.Abandon();
+    queue_.Close();
+    feeder_.join();
+  }
+  SetInterruptChild(0);
+}
+
+void VideoWriter::FeedEncoder() {
+  std::vector<uint8_t> yuv;
+  while (std::optional<IndexedPicture> picture = queue_.Pop()) {
+    ToYuv420(*picture, settings_.scale, &yuv);
+    for (size_t done = 0; done < yuv.size();) {
+      const ssize_t wrote = write(ffmpeg_.InputFd(), yuv.data() + done, yuv.size() - done);
+      if (wrote < 0 && errno == EINTR) continue;
+      if (wrote <= 0) {
+        feedError_ = std::string("writing to ffmpeg: ") + std::strerror(errno);
+        feedFailed_ = true;
+        queue_.Abandon();
+        return;
+      }
+      done += static_cast<size_t>(wrote);
+    }
+  }
+}
+
+bool VideoWriter::Write(int32_t, const Cell* cells) {
+  IndexedPicture picture;
+  IndexCells(cells, 1, &picture);
+  if (!feedFailed_ && queue_.Push(std::move(picture))) return true;
+  Complete();
+  return false;
+}
+
+bool VideoWriter::Complete() {
+  if (completed_) return error.empty();
+  completed_ = true;
+  queue_.Close();
+  if (feeder_.joinable()) feeder_.join();
+  ffmpeg_.CloseInput();
+  const auto failed = ffmpeg_.Wait();
+  SetInterruptChild(0);
+  if (failed) {
+    const std::string said = Tail(ffmpeg_.Output());
+    error = "ffmpeg failed (" + *failed + ")" + (said.empty() ? "" : ": " + said);
+  } else if (feedFailed_) {
+    error = feedError_;
+  }
+  return error.empty();
+}
+
+bool VideoWriter::Finish() {
+  if (!Complete()) return false;
+  if (output_.Commit()) return true;
+  error = output_.error;
+  return false;
+}
