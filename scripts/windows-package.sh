@@ -30,7 +30,7 @@ Nothing needs installing: the programs use only what every Windows has.
 
 capture.exe renders frames offline, e.g.
   capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
-(formats: cells, ansi, png).
+(formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH).
 TEXT
 (cd "$dist" && zip -qr quorvel4-windows.zip windows)
 echo "dist/windows/ and $dist/quorvel4-windows.zip ($(du -h "$dist/quorvel4-windows.zip" | cut -f1))"
