@@ -1,9 +1,10 @@
 # Every target installs what it needs, configures, builds, then acts.
 RELEASE  := build/release
 SANITIZE := build/sanitize
+WINDOWS  := build/windows
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install
+.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -92,3 +93,19 @@ clang-check:
 	@scripts/ensure-deps.sh clang
 	@CC=clang CXX=clang++ cmake -S . -B build/clang -DCMAKE_BUILD_TYPE=Release -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 	@cmake --build build/clang -j $(JOBS)
+
+# The show for Windows, cross-compiled with MinGW-w64: dist/windows/ and dist/quorvel4-windows.zip.
+windows:
+	@scripts/ensure-deps.sh windows
+	@cmake -S . -B $(WINDOWS) $(if $(wildcard $(WINDOWS)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake) \
+	  -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel_demo capture
+	@scripts/windows-package.sh $(WINDOWS) dist
+
+# The Windows build's tests under wine, its frames against the Linux capture's, and the show.
+test-windows: windows
+	@scripts/ensure-deps.sh run
+	@cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target capture
+	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/capture

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|clang|web
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
 #   clang   everything, and Clang to build it with
 #   web     the web page's compiler, and the browser and Node.js its tests run in
+#   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -22,6 +23,10 @@ asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 web_packages=(cmake make python3 emscripten chromium nodejs)
 # Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
 command -v npm >/dev/null 2>&1 || web_packages+=(npm)
+windows_packages=(
+  cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip
+  wine wine64 fonts-dejavu-core xvfb xauth xdotool imagemagick
+)
 
 case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
@@ -29,7 +34,8 @@ case "${1:-build}" in
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
   clang) wanted=("${build_packages[@]}" clang) ;;
   web) wanted=("${web_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|clang|web" >&2; exit 2 ;;
+  windows) wanted=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 run|build|assets|clang|web|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,0 +1,196 @@
+#include "demo/audio/mp3_acm_decoder.h"
+
+// clang-format off
+#include <windows.h>
+#include <mmreg.h>
+#include <msacm.h>
+// clang-format on
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int kBitrates[2][16] = {
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},  // MPEG-1
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},      // MPEG-2 and 2.5
+};
+constexpr int kSampleRates[3][3] = {
+    {44100, 48000, 32000},  // MPEG-1
+    {22050, 24000, 16000},  // MPEG-2
+    {11025, 12000, 8000},   // MPEG-2.5
+};
+
+// The input is handed to the decoder in pieces of this size.
+constexpr DWORD kInputChunk = 64 * 1024;
+
+// Frees the stream and its header on every way out.
+class AcmStream {
+ public:
+  ~AcmStream() {
+    if (prepared_) {
+      header_.cbSrcLength = preparedSource_;
+      acmStreamUnprepareHeader(stream_, &header_, 0);
+    }
+    if (stream_ != nullptr) acmStreamClose(stream_, 0);
+  }
+  HACMSTREAM stream_ = nullptr;
+  ACMSTREAMHEADER header_{};
+  DWORD preparedSource_ = 0;
+  bool prepared_ = false;
+};
+
+MPEGLAYER3WAVEFORMAT SourceFormat(const Mp3Frame& frame) {
+  MPEGLAYER3WAVEFORMAT format{};
+  format.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+  format.wfx.nChannels = static_cast<WORD>(frame.channels);
+  format.wfx.nSamplesPerSec = static_cast<DWORD>(frame.sampleRate);
+  format.wfx.nAvgBytesPerSec = static_cast<DWORD>(frame.bitrate * 1000 / 8);
+  format.wfx.nBlockAlign = 1;
+  format.wfx.wBitsPerSample = 0;
+  format.wfx.cbSize = MPEGLAYER3_WFX_EXTRA_BYTES;
+  format.wID = MPEGLAYER3_ID_MPEG;
+  format.fdwFlags = MPEGLAYER3_FLAG_PADDING_OFF;
+  format.nBlockSize = static_cast<WORD>(frame.unpaddedLength);
+  format.nFramesPerBlock = 1;
+  format.nCodecDelay = 1393;  // the usual encoder delay in samples; the decoders take it as a hint
+  return format;
+}
+
+WAVEFORMATEX PcmFormat(const Mp3Frame& frame) {
+  WAVEFORMATEX format{};
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<WORD>(frame.channels);
+  format.nSamplesPerSec = static_cast<DWORD>(frame.sampleRate);
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = static_cast<WORD>(2 * frame.channels);
+  format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
+  return format;
+}
+
+}  // namespace
+
+bool ParseMp3FrameHeader(const uint8_t* b, Mp3Frame* frame) {
+  if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
+  const int version = (b[1] >> 3) & 3;  // 0 MPEG-2.5, 1 reserved, 2 MPEG-2, 3 MPEG-1
+  const int layer = (b[1] >> 1) & 3;    // 1 is layer III
+  const int bitrateIndex = b[2] >> 4;
+  const int rateIndex = (b[2] >> 2) & 3;
+  if (version == 1 || layer != 1 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3) return false;
+  const bool mpeg1 = version == 3;
+  const int padding = (b[2] >> 1) & 1;
+  frame->bitrate = kBitrates[mpeg1 ? 0 : 1][bitrateIndex];
+  frame->sampleRate = kSampleRates[mpeg1 ? 0 : (version == 2 ? 1 : 2)][rateIndex];
+  frame->channels = (b[3] >> 6) == 3 ? 1 : 2;
+  frame->samplesPerFrame = mpeg1 ? 1152 : 576;
+  // A frame holds samplesPerFrame / 8 bytes per bit/s of bitrate and second of sample rate.
+  frame->unpaddedLength = frame->samplesPerFrame / 8 * frame->bitrate * 1000 / frame->sampleRate;
+  frame->length = frame->unpaddedLength + padding;
+  return true;
+}
+
+size_t Id3v2TagLength(const uint8_t* data, size_t size) {
+  if (size < 10 || std::memcmp(data, "ID3", 3) != 0) return 0;
+  // The size is four 7-bit bytes; a byte with its top bit set means this is no tag.
+  size_t length = 0;
+  for (int i = 6; i < 10; ++i) {
+    if (data[i] & 0x80) return 0;
+    length = (length << 7) | data[i];
+  }
+  const bool footer = (data[5] & 0x10) != 0;
+  return std::min(size, 10 + length + (footer ? 10 : 0));
+}
+
+size_t FindFirstMp3Frame(const uint8_t* data, size_t size, Mp3Frame* frame) {
+  for (size_t at = Id3v2TagLength(data, size); at + 4 <= size; ++at) {
+    Mp3Frame candidate;
+    if (!ParseMp3FrameHeader(data + at, &candidate)) continue;
+    const size_t next = at + static_cast<size_t>(candidate.length);
+    Mp3Frame following;
+    const bool endsTheData = next >= size;
+    if (endsTheData || (next + 4 <= size && ParseMp3FrameHeader(data + next, &following) &&
+                        following.sampleRate == candidate.sampleRate && following.channels == candidate.channels)) {
+      *frame = candidate;
+      return at;
+    }
+  }
+  return size;
+}
+
+bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::string* error) {
+  Mp3Frame frame;
+  const size_t first = FindFirstMp3Frame(data, size, &frame);
+  if (first >= size) {
+    *error = "no MPEG audio layer III frame in it";
+    return false;
+  }
+  MPEGLAYER3WAVEFORMAT source = SourceFormat(frame);
+  WAVEFORMATEX target = PcmFormat(frame);
+  AcmStream acm;
+  if (acmStreamOpen(&acm.stream_, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
+    *error = "the system's MPEG Layer-3 decoder (ACM) cannot decode it";
+    return false;
+  }
+  DWORD outputSize = 0;
+  if (acmStreamSize(acm.stream_, kInputChunk, &outputSize, ACM_STREAMSIZEF_SOURCE) != 0 || outputSize == 0) {
+    outputSize = kInputChunk * 16;
+  }
+  std::vector<uint8_t> input(kInputChunk);
+  std::vector<uint8_t> output(outputSize);
+  ACMSTREAMHEADER& header = acm.header_;
+  header.cbStruct = sizeof header;
+  header.pbSrc = input.data();
+  header.cbSrcLength = kInputChunk;
+  header.pbDst = output.data();
+  header.cbDstLength = outputSize;
+  if (acmStreamPrepareHeader(acm.stream_, &header, 0) != 0) {
+    *error = "the system's MPEG Layer-3 decoder (ACM) refused its buffers";
+    return false;
+  }
+  acm.prepared_ = true;
+  acm.preparedSource_ = kInputChunk;
+
+  pcm->sampleRate = frame.sampleRate;
+  pcm->channels = frame.channels;
+  pcm->bytes.clear();
+  const size_t maxBytes = kMaxDecodedSeconds * static_cast<size_t>(frame.sampleRate) * 2 * frame.channels;
+  // About eleven bytes of PCM for each byte of MP3 at 128 kbit/s.
+  pcm->bytes.reserve(std::min(size * 12, maxBytes));
+
+  size_t next = first;
+  DWORD held = 0;
+  // After the last input the decoder is asked to give out what it still holds, until it has
+  // nothing more; the bound only guards against a decoder that never says it is done.
+  for (int drains = 0; drains < 64 && pcm->bytes.size() < maxBytes;) {
+    const DWORD take = static_cast<DWORD>(std::min<size_t>(kInputChunk - held, size - next));
+    std::memcpy(input.data() + held, data + next, take);
+    next += take;
+    held += take;
+    const bool last = next == size;
+    header.cbSrcLength = held;
+    header.cbSrcLengthUsed = 0;
+    header.cbDstLengthUsed = 0;
+    if (acmStreamConvert(acm.stream_, &header, last ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_BLOCKALIGN) != 0) {
+      break;  // a damaged stretch: keep what was decoded before it
+    }
+    const DWORD used = std::min(header.cbSrcLengthUsed, held);
+    pcm->bytes.insert(pcm->bytes.end(), output.data(), output.data() + header.cbDstLengthUsed);
+    std::memmove(input.data(), input.data() + used, held - used);
+    held -= used;
+    const bool progress = used > 0 || header.cbDstLengthUsed > 0;
+    if (last) {
+      if (!progress) break;
+      ++drains;
+    } else if (!progress) {
+      break;  // the decoder takes nothing and gives nothing: it cannot go on
+    }
+  }
+  // A whole number of sample frames, no more than the limit.
+  const size_t decoded = std::min(pcm->bytes.size(), maxBytes);
+  pcm->bytes.resize(decoded - decoded % (2 * static_cast<size_t>(frame.channels)));
+  if (pcm->bytes.empty()) {
+    *error = "the system's MPEG Layer-3 decoder (ACM) produced no sound from it";
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Puts the Windows build into dist/windows/ (the show, capture, the data, a README) and zips it
+# into dist/quorvel4-windows.zip. Usage: scripts/windows-package.sh BUILD_DIR DIST_DIR
+set -euo pipefail
+build=$1
+dist=$2
+rm -rf "$dist/windows" "$dist/quorvel4-windows.zip"
+mkdir -p "$dist/windows"
+cp "$build/demo/quorvel_demo.exe" "$build/tools/capture.exe" "$dist/windows/"
+cp -r data "$dist/windows/data"
+sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
+Quorvel4 and the KVRT6 show - Windows
+=====================================
+
+Double-click quorvel_demo.exe, or start it from this folder: it reads the pictures and the
+music from the data folder next to it. The show opens a console window of 80 x 50 cells,
+maximised, and plays for about two minutes. Any key ends it (Shift, Ctrl, Alt or the Windows
+key alone do not); Ctrl-C and closing the window end it too. The console's colours are set
+to the classic VGA colours while the show runs and given back afterwards.
+
+In Windows Terminal (the default console of Windows 11) the show draws with 24-bit colour
+escape sequences instead; the window must be at least 80 x 50 cells (make the font smaller
+or the window larger), otherwise the show says so and waits. QVL_WINDOWS_CONSOLE=classic or
+=terminal chooses the way of drawing by hand.
+
+The music is decoded by Windows' own MP3 decoder and played on the default sound device.
+Without a sound device the show plays silently at the same pace and says so at the end.
+
+Nothing needs installing: the programs use only what every Windows has.
+
+capture.exe renders frames offline, e.g.
+  capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
+(formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH).
+TEXT
+(cd "$dist" && zip -qr quorvel4-windows.zip windows)
+echo "dist/windows/ and $dist/quorvel4-windows.zip ($(du -h "$dist/quorvel4-windows.zip" | cut -f1))"
