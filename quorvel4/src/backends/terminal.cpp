@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "quorvel4/terminal_encoder.h"
+#include "terminal_screen.h"
 #include "terminal_sequences.h"
 #include "terminal_tty.h"
 
@@ -25,24 +26,12 @@ constexpr const char* kNotATerminal =
 constexpr const char* kDumbTerminal =
     "quorvel4: TERM is \"dumb\"; the show needs a terminal that understands ANSI escape sequences.";
 
-struct TerminalSize {
-  int columns;
-  int rows;
-};
-
 TerminalSize QuerySize(int fd) {
   winsize size{};
   if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0 || size.ws_row == 0) {
     return {kScreenWidth, kScreenHeight};  // unknown: assume it fits
   }
   return {size.ws_col, size.ws_row};
-}
-
-bool Fits(const TerminalSize& size) { return size.columns >= kScreenWidth && size.rows >= kScreenHeight; }
-
-std::string CursorTo(int row, int column) {
-  return std::string(seq::kCsi) + std::to_string(row) + seq::kParamSeparator + std::to_string(column) +
-         seq::kCursorPositionFinal;
 }
 
 // What the terminal gets on the way out, ending with the cursor at `below`.
@@ -52,31 +41,6 @@ std::string LeaveBytes(const std::string& below) {
   bytes += below;
   bytes += seq::kShowCursor;
   bytes += seq::kPopTitle;
-  return bytes;
-}
-
-// The cursor goes on the first line under the picture; when the picture reaches the
-// bottom, one new line scrolls it up by a row to make room for the shell's prompt.
-std::string BelowPicture(const TerminalSize& size, int originRow) {
-  const int below = originRow + kScreenHeight + 1;
-  if (below <= size.rows) return CursorTo(below, 1);
-  return CursorTo(size.rows, 1) + std::string(seq::kNewLine);
-}
-
-std::string TooSmallMessage(const TerminalSize& size) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "The show needs a terminal of at least %d x %d cells;\r\n"
-                "this one has %d x %d.\r\n"
-                "Enlarge the window or make the font smaller,\r\n"
-                "or press a key to quit.",
-                kScreenWidth, kScreenHeight, size.columns, size.rows);
-  std::string bytes;
-  for (std::string_view part : {seq::kResetGraphics, seq::kClearScreen, seq::kCursorHome, seq::kAutoWrapOn}) {
-    bytes += part;
-  }
-  bytes += text;
-  bytes += seq::kAutoWrapOff;
   return bytes;
 }
 

@@ -20,6 +20,7 @@
 #include "quorvel4/cp437.h"
 #include "quorvel4/palette.h"
 #include "quorvel4/terminal_encoder.h"
+#include "terminal_screen.h"
 #include "terminal_sequences.h"
 
 namespace {
@@ -252,40 +253,10 @@ class ClassicConsole final : public ConsoleBackend {
 
 // ---- terminal: Windows Terminal through virtual-terminal sequences ---------------------
 
-struct ViewSize {
-  int columns;
-  int rows;
-  bool operator==(const ViewSize&) const = default;
-};
-
-ViewSize VisibleSize(HANDLE out) {
+TerminalSize VisibleSize(HANDLE out) {
   CONSOLE_SCREEN_BUFFER_INFO info{};
   if (!GetConsoleScreenBufferInfo(out, &info)) return {kScreenWidth, kScreenHeight};  // unknown: assume it fits
   return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
-}
-
-bool Fits(const ViewSize& size) { return size.columns >= kScreenWidth && size.rows >= kScreenHeight; }
-
-std::string CursorTo(int row, int column) {
-  return std::string(seq::kCsi) + std::to_string(row) + seq::kParamSeparator + std::to_string(column) +
-         seq::kCursorPositionFinal;
-}
-
-std::string TooSmallMessage(const ViewSize& size) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "The show needs a terminal of at least %d x %d cells;\r\n"
-                "this one has %d x %d.\r\n"
-                "Enlarge the window or make the font smaller,\r\n"
-                "or press a key to quit.",
-                kScreenWidth, kScreenHeight, size.columns, size.rows);
-  std::string bytes;
-  for (std::string_view part : {seq::kResetGraphics, seq::kClearScreen, seq::kCursorHome, seq::kAutoWrapOn}) {
-    bytes += part;
-  }
-  bytes += text;
-  bytes += seq::kAutoWrapOff;
-  return bytes;
 }
 
 class TerminalConsole final : public ConsoleBackend {
@@ -347,9 +318,7 @@ class TerminalConsole final : public ConsoleBackend {
 
   // The first line under the picture, for whatever is printed after the show.
   std::string BelowPicture() const {
-    const int below = originRow_ + kScreenHeight + 1;
-    if (below <= size_.rows) return CursorTo(below, 1);
-    return CursorTo(size_.rows, 1) + std::string(seq::kNewLine);
+    return ::BelowPicture(size_, originRow_);
   }
 
   // The encoder speaks UTF-8; the console takes UTF-16 whatever its code page.
@@ -376,7 +345,7 @@ class TerminalConsole final : public ConsoleBackend {
   TerminalEncoder encoder_{ColorMode::kTrueColor};
   std::vector<Cell> latest_ = std::vector<Cell>(kScreenCells, 0);
   std::vector<wchar_t> wide_;
-  ViewSize size_{0, 0};
+  TerminalSize size_{0, 0};
   int originRow_ = 0;
   bool tooSmall_ = false;
   std::atomic<bool> restored_{false};
