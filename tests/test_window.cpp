@@ -18,24 +18,37 @@
 
 namespace {
 
-void ExpectRect(const PictureRect& got, int x, int y, int width, int height, bool whole) {
+void ExpectRect(const PictureRect& got, int x, int y, int width, int height, bool whole, int enlarged) {
   EXPECT_EQ(got.x, x);
   EXPECT_EQ(got.y, y);
   EXPECT_EQ(got.width, width);
   EXPECT_EQ(got.height, height);
   EXPECT_EQ(got.wholeMultiple, whole);
+  EXPECT_EQ(got.enlarged, enlarged);
 }
 
-TEST(WindowLayout, LargestWholeMultipleCentredAndShrunkOnlyBelowThePicturesSize) {
-  ExpectRect(FitPicture(640, 600), 0, 0, 640, 600, true);
-  ExpectRect(FitPicture(1920, 1080), 640, 240, 640, 600, true);  // twice would need 1200 rows
-  ExpectRect(FitPicture(1279, 1200), 319, 300, 640, 600, true);
-  ExpectRect(FitPicture(1280, 1200), 0, 0, 1280, 1200, true);
-  ExpectRect(FitPicture(1600, 1381), 160, 90, 1280, 1200, true);
-  ExpectRect(FitPicture(3840, 2160), 960, 180, 1920, 1800, true);
-  ExpectRect(FitPicture(320, 600), 0, 150, 320, 300, false);
-  ExpectRect(FitPicture(640, 300), 160, 0, 320, 300, false);
-  ExpectRect(FitPicture(0, 0), 0, 0, 1, 1, false);  // a window with no area yet
+TEST(WindowLayout, WholeMultiplesWhereTheyFillMostOfTheWindowOtherwiseTheFittedSize) {
+  ExpectRect(FitPicture(640, 600), 0, 0, 640, 600, true, 1);
+  ExpectRect(FitPicture(1920, 1080), 384, 0, 1152, 1080, false, 2);  // 1x would fill only 56 %
+  ExpectRect(FitPicture(1366, 768), 273, 0, 819, 768, false, 2);
+  ExpectRect(FitPicture(1279, 1200), 0, 0, 1279, 1199, false, 2);
+  ExpectRect(FitPicture(1280, 1200), 0, 0, 1280, 1200, true, 2);
+  ExpectRect(FitPicture(1600, 1400), 160, 100, 1280, 1200, true, 2);  // 2x fills 86 %
+  ExpectRect(FitPicture(1600, 1381), 160, 90, 1280, 1200, true, 2);
+  ExpectRect(FitPicture(800, 750), 80, 75, 640, 600, true, 1);           // 1x fills exactly 80 %
+  ExpectRect(FitPicture(801, 751), 0, 0, 801, 750, false, 2);
+  ExpectRect(FitPicture(3840, 2160), 960, 180, 1920, 1800, true, 3);  // 3x fills 83 %
+  ExpectRect(FitPicture(2560, 1600), 427, 0, 1706, 1600, false, 3);
+  ExpectRect(FitPicture(320, 600), 0, 150, 320, 300, false, 1);
+  ExpectRect(FitPicture(640, 300), 160, 0, 320, 300, false, 1);
+  ExpectRect(FitPicture(0, 0), 0, 0, 1, 1, false, 1);  // a window with no area yet
+}
+
+// A renderer that cannot draw into a texture keeps to whole multiples.
+TEST(WindowLayout, WithoutSharpBlendingOnlyWholeMultiplesOrAShrunkPicture) {
+  ExpectRect(FitPicture(1920, 1080, false), 640, 240, 640, 600, true, 1);  // twice would need 1200 rows
+  ExpectRect(FitPicture(2560, 1600, false), 640, 200, 1280, 1200, true, 2);
+  ExpectRect(FitPicture(640, 300, false), 160, 0, 320, 300, false, 1);
 }
 
 // The terminal is preferred; the window is there whenever a display is.
@@ -231,6 +244,65 @@ TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples)
   ASSERT_TRUE(Maximised(display, window, 1600));
   ASSERT_TRUE(NextFrame(program, &frame)) << "F11 ended the show";
   display.Run("xdotool key space");
+  EXPECT_EQ(program.Wait(), 0);
+}
+
+// Checks that a 1920 x 1080 screen shows frame `frame` at 1.8 times, 1152 x 1080 in the
+// middle with black bars at the sides, drawn from a nearest-neighbour enlargement: where the
+// picture has one colour all around, the pixel has it exactly, and each edge is at most one
+// blended pixel wide (a picture blended straight from its own size blurs edges over two).
+void ExpectFittedSharply(const Picture& shot, int frame) {
+  constexpr int kLeft = 384, kWidth = 1152, kHeight = 1080;
+  ASSERT_TRUE(shot.width == 1920 && shot.height == kHeight);
+  const std::vector<uint8_t> expected = ExpectedFrame(frame);
+  auto source = [&](int x, int y) {
+    return &expected[(static_cast<size_t>(std::clamp(y, 0, kRasterHeight - 1)) * kRasterWidth +
+                      std::clamp(x, 0, kRasterWidth - 1)) * 3];
+  };
+  auto same = [](const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; };
+  int edges = 0, bars = 0, wrong = 0, blended = 0;
+  for (int y = 0; y < kRasterHeight; ++y)
+    for (int x = 0; x < kRasterWidth; ++x)
+      edges += !same(source(x, y), source(x + 1, y)) + !same(source(x, y), source(x, y + 1));
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      if (x < kLeft || x >= kLeft + kWidth) {
+        bars += !shot.Black(x, y);
+        continue;
+      }
+      // The picture pixel under this pixel's centre, and its eight neighbours.
+      const int sx = (2 * (x - kLeft) + 1) * kRasterWidth / (2 * kWidth), sy = (2 * y + 1) * kRasterHeight / (2 * kHeight);
+      const uint8_t* got = shot.At(x, y);
+      bool uniform = true, pictureColour = false;
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+          uniform &= same(source(sx + dx, sy + dy), source(sx, sy));
+          pictureColour |= same(source(sx + dx, sy + dy), got);
+        }
+      wrong += uniform && !same(got, source(sx, sy));
+      blended += !pictureColour;
+    }
+  EXPECT_EQ(bars, 0) << "the bars are not black";
+  EXPECT_EQ(wrong, 0) << "pixels away from edges differ from frame " << frame;
+  // One blended pixel per edge in each of the 1.8 rows or columns of the screen it spans.
+  EXPECT_LE(blended * 5, edges * 9) << blended << " blended pixels for " << edges << " edges";
+}
+
+TEST(WindowShow, FillsAFullHdScreenAtTheFittedSizeAndStaysCrisp) {
+  xtest::XvfbDisplay display("1920x1080x24", /*windowManager=*/true);
+  REQUIRE_X_SERVER(display);
+  xtest::XProgram program(display, {kWindowShow}, kSoftware);
+  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+  const std::string window = WindowOf(display, program.Pid());
+  ASSERT_TRUE(Maximised(display, window, 1920));
+  display.Run("xdotool key F11");
+  ASSERT_TRUE(FullScreen(display, window, 1920));
+  int frame = 0;
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(NextFrame(program, &frame));  // drawn after the window took the whole screen
+    ExpectFittedSharply(Screenshot(display, window), frame);
+  }
+  display.Run("xdotool key q");
   EXPECT_EQ(program.Wait(), 0);
 }
 

@@ -135,6 +135,7 @@ class WindowBackend final : public ConsoleBackend {
       return false;
     }
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+    canEnlarge_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE;
     signals_.Install();
     return true;
   }
@@ -152,13 +153,24 @@ class WindowBackend final : public ConsoleBackend {
 
     int outputWidth = 0, outputHeight = 0;
     SDL_GetRendererOutputSize(renderer_, &outputWidth, &outputHeight);
-    const PictureRect fit = FitPicture(outputWidth, outputHeight);
-    // Whole multiples stay crisp; a picture shrunk below its size keeps its thin lines by blending.
-    SDL_SetTextureScaleMode(texture_, fit.wholeMultiple ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+    PictureRect fit = FitPicture(outputWidth, outputHeight, canEnlarge_);
+    SDL_Texture* shown = texture_;
+    if (!fit.wholeMultiple && fit.enlarged > 1) {
+      shown = Enlarged(fit.enlarged);
+      if (!shown) {
+        canEnlarge_ = false;
+        fit = FitPicture(outputWidth, outputHeight, false);
+        shown = texture_;
+      }
+    }
+    // Whole multiples and the enlarged picture stay crisp; a picture shrunk below its size
+    // keeps its thin lines by blending.
+    SDL_SetTextureScaleMode(texture_, fit.wholeMultiple || shown != texture_ ? SDL_ScaleModeNearest
+                                                                               : SDL_ScaleModeLinear);
     const SDL_Rect target{fit.x, fit.y, fit.width, fit.height};
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+    SDL_RenderCopy(renderer_, shown, nullptr, &target);
     SDL_RenderPresent(renderer_);
   }
 
@@ -189,9 +201,12 @@ class WindowBackend final : public ConsoleBackend {
   }
 
   void Restore() override {
+    if (enlarged_) SDL_DestroyTexture(enlarged_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
+    enlarged_ = nullptr;
+    enlargedMultiple_ = 0;
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -208,6 +223,28 @@ class WindowBackend final : public ConsoleBackend {
     } else if (!IsModifierOnly(key.keysym.sym)) {
       ended_ = true;
     }
+  }
+
+  // The picture enlarged `multiple` times with nearest-neighbour sampling, in a texture that
+  // is then blended down to the fitted size: every glyph edge gets at most one blended pixel
+  // and every row and column of the picture stays as wide as its neighbours. The texture is
+  // made again only when the multiple changes. Null when it cannot be made or drawn into.
+  SDL_Texture* Enlarged(int multiple) {
+    if (multiple != enlargedMultiple_) {
+      if (enlarged_) SDL_DestroyTexture(enlarged_);
+      enlargedMultiple_ = multiple;
+      enlarged_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_BGRA32, SDL_TEXTUREACCESS_TARGET,
+                                    kRasterWidth * multiple, kRasterHeight * multiple);
+      if (enlarged_) {
+        SDL_SetTextureBlendMode(enlarged_, SDL_BLENDMODE_NONE);
+        SDL_SetTextureScaleMode(enlarged_, SDL_ScaleModeLinear);
+      }
+    }
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+    if (!enlarged_ || SDL_SetRenderTarget(renderer_, enlarged_) != 0) return nullptr;
+    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_SetRenderTarget(renderer_, nullptr);
+    return enlarged_;
   }
 
   void ToggleFullscreen() {
@@ -228,6 +265,9 @@ class WindowBackend final : public ConsoleBackend {
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
+  SDL_Texture* enlarged_ = nullptr;
+  int enlargedMultiple_ = 0;
+  bool canEnlarge_ = false;
   bool videoStarted_ = false;
   bool ended_ = false;
   bool maximisedBeforeFullscreen_ = false;

@@ -20,13 +20,23 @@ void ShrinkToFit(int width, int height, int* fitWidth, int* fitHeight) {
   *fitHeight = std::max(*fitHeight, 1);
 }
 
+// Whether k times the picture fills at least 80 % of the largest size that fits, that is
+// k / min(width / 640, height / 600) >= 0.8, in integers.
+bool WholeMultipleFillsEnough(int width, int height, int k) {
+  return 4LL * width <= 5LL * k * kRasterWidth || 4LL * height <= 5LL * k * kRasterHeight;
+}
+
 }  // namespace
 
-PictureRect FitPicture(int width, int height) {
+PictureRect FitPicture(int width, int height, bool sharpBlending) {
   width = std::max(width, 1);
   height = std::max(height, 1);
   const int multiple = std::min(width / kRasterWidth, height / kRasterHeight);
-  PictureRect rect{0, 0, kRasterWidth * multiple, kRasterHeight * multiple, multiple >= 1};
+  PictureRect rect{0, 0, kRasterWidth * multiple, kRasterHeight * multiple, multiple >= 1, std::max(multiple, 1)};
+  if (rect.wholeMultiple && sharpBlending && !WholeMultipleFillsEnough(width, height, multiple)) {
+    rect.wholeMultiple = false;
+    rect.enlarged = multiple + 1;  // the fitted scale lies strictly between two whole ones
+  }
   if (!rect.wholeMultiple) ShrinkToFit(width, height, &rect.width, &rect.height);
   rect.x = (width - rect.width) / 2;
   rect.y = (height - rect.height) / 2;
