@@ -6,7 +6,6 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include "demo/demo_main.h"
 #include "demo/frame.h"
 #include "demo/music_stream.h"
+#include "demo/number_text.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
 
@@ -97,36 +97,12 @@ void NoticeUnreadablePictures(const Show& show) {
     qvl_page_notice(("The picture file " + path + " could not be read; the show draws it black.").c_str());
 }
 
-std::optional<int64_t> ParseInteger(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return std::nullopt;
-  return value;
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
-    parts.push_back(text.substr(start, at - start));
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
-std::optional<int32_t> ParseTime(const std::string& text) {
-  const auto value = ParseInteger(text);
-  if (!value || *value < INT32_MIN || *value > INT32_MAX) return std::nullopt;
-  return static_cast<int32_t>(*value);
-}
-
 // T0:T1:STEP (T0, T0 + STEP, ... up to T1) or T,T,...; on bad input `error` says why.
 std::vector<int32_t> ParseTimes(const std::string& text, std::string& error) {
   std::vector<int32_t> times;
-  const std::vector<std::string> range = Split(text, ':');
+  const std::vector<std::string> range = SplitText(text, ':');
   if (range.size() == 3) {
-    const auto first = ParseTime(range[0]), last = ParseTime(range[1]), step = ParseTime(range[2]);
+    const auto first = ParseMilliseconds(range[0]), last = ParseMilliseconds(range[1]), step = ParseMilliseconds(range[2]);
     if (!first || !last || !step) error = "times=T0:T1:STEP needs three whole numbers of milliseconds";
     else if (*step <= 0) error = "the STEP of times=T0:T1:STEP must be positive";
     else if (*last < *first) error = "times=T0:T1:STEP needs T0 <= T1";
@@ -139,8 +115,8 @@ std::vector<int32_t> ParseTimes(const std::string& text, std::string& error) {
     error = "times is T0:T1:STEP or a comma-separated list of milliseconds";
     return times;
   }
-  for (const std::string& part : Split(text, ',')) {
-    const auto time = ParseTime(part);
+  for (const std::string& part : SplitText(text, ',')) {
+    const auto time = ParseMilliseconds(part);
     if (!time) {
       error = "not a time in milliseconds in times: \"" + part + "\"";
       return {};
@@ -166,7 +142,7 @@ std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
   }
   if (!seed && !times) return std::nullopt;
   Still still;
-  const auto number = seed ? ParseInteger(*seed) : std::nullopt;
+  const auto number = seed ? ParseWholeNumber(*seed) : std::nullopt;
   if (!number || *number < 0 || *number > UINT32_MAX) {
     error = "seed needs a number from 0 to 4294967295";
     return std::nullopt;

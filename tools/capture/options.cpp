@@ -1,6 +1,7 @@
 #include "options.h"
 
-#include <cerrno>
+#include "demo/number_text.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -23,35 +24,17 @@ constexpr const char* kUsage =
   std::exit(2);
 }
 
-std::optional<int64_t> ParseInteger(const std::string& text) {
-  if (text.empty()) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return std::nullopt;
-  return value;
-}
-
 int32_t ParseTime(const std::string& text) {
-  const auto value = ParseInteger(text);
-  if (!value || *value < INT32_MIN || *value > INT32_MAX) UsageError("not a time in milliseconds: \"" + text + "\"");
-  return static_cast<int32_t>(*value);
+  const auto value = ParseMilliseconds(text);
+  if (!value) UsageError("not a time in milliseconds: \"" + text + "\"");
+  return *value;
 }
 
 int ParseSmallNumber(const std::string& name, const std::string& text, int lowest, int highest) {
-  const auto value = ParseInteger(text);
+  const auto value = ParseWholeNumber(text);
   if (!value || *value < lowest || *value > highest)
     UsageError(name + " needs a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest));
   return static_cast<int>(*value);
-}
-
-std::vector<std::string> Split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
-    parts.push_back(text.substr(start, at - start));
-  parts.push_back(text.substr(start));
-  return parts;
 }
 
 bool IsVideo(Format format) { return format == Format::kMp4 || format == Format::kGif; }
@@ -81,7 +64,7 @@ std::vector<int32_t> RateTimes(int32_t first, int32_t last, int fps) {
 }
 
 std::vector<int32_t> ParseTimes(const std::string& text, const Options& options) {
-  const std::vector<std::string> range = Split(text, ':');
+  const std::vector<std::string> range = SplitText(text, ':');
   const bool rangeOnly = IsVideo(options.format);
   if (range.size() == 2) return RateTimes(ParseTime(range[0]), ParseTime(range[1]), options.fps);
   if (rangeOnly)
@@ -89,7 +72,7 @@ std::vector<int32_t> ParseTimes(const std::string& text, const Options& options)
   if (range.size() == 3) return StepTimes(ParseTime(range[0]), ParseTime(range[1]), ParseTime(range[2]));
   if (range.size() != 1) UsageError("--times is T0:T1:STEP, T0:T1 or a comma-separated list");
   std::vector<int32_t> times;
-  for (const std::string& part : Split(text, ',')) times.push_back(ParseTime(part));
+  for (const std::string& part : SplitText(text, ',')) times.push_back(ParseTime(part));
   if (times.size() > kMaxFrames) UsageError("--times asks for too many frames");
   return times;
 }
@@ -143,7 +126,7 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
     if (i + 1 >= argc) UsageError("missing value after " + name);
     const std::string value = argv[++i];
     if (name == "--seed") {
-      const auto seed = ParseInteger(value);
+      const auto seed = ParseWholeNumber(value);
       if (!seed || *seed < 0 || *seed > UINT32_MAX) UsageError("--seed needs a number from 0 to 4294967295");
       options.seed = static_cast<uint32_t>(*seed);
       haveSeed = true;
