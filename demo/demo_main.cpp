@@ -30,14 +30,6 @@ void Report(const char* format, ...) {
   std::fflush(stdout);
 }
 
-// The fields live for the whole run; a second preparation (tests) reuses them.
-void PrepareRippleFields() {
-  for (int32_t*& field : RippleFields) {
-    if (field == nullptr) field = new int32_t[kRippleFieldBytes / sizeof(int32_t)];
-    std::memset(field, 0, kRippleFieldBytes);
-  }
-}
-
 void ShowLoadingLine(int32_t row, const char* text) {
   PrintAt(5, row, "%s", text);
   PresentScreen();
@@ -74,14 +66,8 @@ void ReportUnreadablePicturesBeforeTheShow(const Show& show, const std::string& 
 }  // namespace
 
 bool OpenMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir) {
-  const MixerVersion linked = LinkedMixerVersion();
-  if (!MixerVersionAtLeast(linked, kMinimumMixerVersion)) {
-    Report("Error : You are using the wrong SDL_mixer version!  You should be using SDL_mixer %d.%d.%d\n",
-           kMinimumMixerVersion.major, kMinimumMixerVersion.minor, kMinimumMixerVersion.patch);
-    return false;
-  }
   if (!stream.Init()) {
-    Report("Error!\n");
+    Report("Error!\n%s%s", stream.Error().c_str(), stream.Error().empty() ? "" : "\n");
     return false;
   }
   const std::string path = DataPath(dataDir, kMusicFile);

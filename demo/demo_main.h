@@ -22,8 +22,9 @@ inline constexpr const char* kMusicFile = "8920.mp3";
 // steps draw no numbers; they only have to be done before the first frame.
 void PrepareShow(Show& show, const std::string& dataDir);
 
-// Checks the mixer, opens the audio output and decodes the music file, ready to play. On a
-// failure the console is given back, the reason printed, and false returned.
+// Opens the audio output (which checks its library's version) and decodes the music file,
+// ready to play. On a failure the console is given back, the reason printed, and false
+// returned.
 bool OpenMusic(MusicStream& stream, MusicBlock& block, const std::string& dataDir);
 
 // Starts the opened music; the same reporting on failure.

@@ -2,13 +2,8 @@
 
 #include <cstdio>
 
+#include "demo/audio/music_output.h"
 #include "demo/data_file.h"
-
-bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum) {
-  if (linked.major != minimum.major) return linked.major > minimum.major;
-  if (linked.minor != minimum.minor) return linked.minor > minimum.minor;
-  return linked.patch >= minimum.patch;
-}
 
 MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize) {
   const DataFile data = OpenDataFile(path, kMaxMusicFileBytes);
@@ -34,4 +29,24 @@ MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64
   }
   block.size = length;
   return MusicFileResult::kRead;
+}
+
+MusicStream::MusicStream() : output_(MakeMusicOutput()) {}
+MusicStream::~MusicStream() { Close(); }
+bool MusicStream::Init() { return output_->Init(); }
+bool MusicStream::Silent() const { return output_->Silent(); }
+bool MusicStream::Open(const MusicBlock& block) { return output_->Open(block); }
+// The music starts at 0 when Play returns; the output's reports carry it on from there.
+bool MusicStream::Play() {
+  if (!output_->Play()) return false;
+  heard_.Report(0.0, false, SteadyMilliseconds());
+  return true;
+}
+void MusicStream::Close() { output_->Close(); }
+const std::string& MusicStream::Error() const { return output_->Error(); }
+
+int32_t MusicStream::MusicTime() {
+  if (const std::optional<MusicSample> sample = output_->Sample())
+    heard_.Report(sample->positionMs, sample->ended, sample->atMs);
+  return heard_.At(SteadyMilliseconds());
 }

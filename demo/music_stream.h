@@ -1,6 +1,6 @@
 // The music: an MP3 decoded from a memory block and played on the platform's audio output,
-// whose playback position is the show's clock. Each platform has its own implementation of
-// MusicStream and LinkedMixerVersion (demo/audio/); the rest is portable.
+// whose playback position is the show's clock. Each platform has its own MusicOutput
+// (demo/audio/); the rest is portable.
 #pragma once
 
 #include <cstddef>
@@ -9,19 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "demo/heard_position.h"
 #include "demo/music_clock.h"
 
-struct MixerVersion {
-  int major;
-  int minor;
-  int patch;
-};
-
-// The oldest SDL2_mixer that opens an MP3 from memory with an explicit type through libmpg123.
-inline constexpr MixerVersion kMinimumMixerVersion = {2, 0, 2};
-
-bool MixerVersionAtLeast(const MixerVersion& linked, const MixerVersion& minimum);
-MixerVersion LinkedMixerVersion();
+class MusicOutput;
 
 // A whole file in one malloc'd block; the decoder reads from it while the music plays, so it
 // must outlive the stream.
@@ -50,7 +41,8 @@ class MusicStream : public MusicClock {
   MusicStream& operator=(const MusicStream&) = delete;
 
   // Opens the audio output. Without a usable device it falls back to playing silently at
-  // the real pace, so the clock runs the same.
+  // the real pace, so the clock runs the same. On failure (an audio library too old, no
+  // output at all) the reason is in Error().
   bool Init();
   bool Silent() const;
 
@@ -69,9 +61,7 @@ class MusicStream : public MusicClock {
 
   const std::string& Error() const;
 
-  // Each platform's own state, defined where the platform's implementation is.
-  struct Impl;
-
  private:
-  std::unique_ptr<Impl> impl_;
+  std::unique_ptr<MusicOutput> output_;
+  HeardPosition heard_;
 };

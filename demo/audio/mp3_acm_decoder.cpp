@@ -57,18 +57,18 @@ MPEGLAYER3WAVEFORMAT SourceFormat(const Mp3Frame& frame) {
   return format;
 }
 
-WAVEFORMATEX PcmFormat(const Mp3Frame& frame) {
+}  // namespace
+
+WAVEFORMATEX Pcm16Format(int channels, int sampleRate) {
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = static_cast<WORD>(frame.channels);
-  format.nSamplesPerSec = static_cast<DWORD>(frame.sampleRate);
+  format.nChannels = static_cast<WORD>(channels);
+  format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
   format.wBitsPerSample = 16;
-  format.nBlockAlign = static_cast<WORD>(2 * frame.channels);
+  format.nBlockAlign = static_cast<WORD>(2 * channels);
   format.nAvgBytesPerSec = format.nSamplesPerSec * format.nBlockAlign;
   return format;
 }
-
-}  // namespace
 
 bool ParseMp3FrameHeader(const uint8_t* b, Mp3Frame* frame) {
   if (b[0] != 0xFF || (b[1] & 0xE0) != 0xE0) return false;
@@ -125,7 +125,7 @@ bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::st
     return false;
   }
   MPEGLAYER3WAVEFORMAT source = SourceFormat(frame);
-  WAVEFORMATEX target = PcmFormat(frame);
+  WAVEFORMATEX target = Pcm16Format(frame.channels, frame.sampleRate);
   AcmStream acm;
   if (acmStreamOpen(&acm.stream_, nullptr, &source.wfx, &target, nullptr, 0, 0, ACM_STREAMOPENF_NONREALTIME) != 0) {
     *error = "the system's MPEG Layer-3 decoder (ACM) cannot decode it";

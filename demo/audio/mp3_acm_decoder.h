@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+// clang-format off
+#include <windows.h>
+#include <mmreg.h>
+// clang-format on
+
 // What the header of one MPEG audio layer III frame says.
 struct Mp3Frame {
   int sampleRate = 0;    // Hz
@@ -41,3 +46,6 @@ inline constexpr size_t kMaxDecodedSeconds = 600;
 
 // Decodes the MP3 in `data`, up to kMaxDecodedSeconds. On failure returns false with the reason in `error`.
 bool DecodeMp3WithAcm(const uint8_t* data, size_t size, DecodedPcm* pcm, std::string* error);
+
+// The wave format of DecodedPcm: 16-bit signed PCM, channels interleaved.
+WAVEFORMATEX Pcm16Format(int channels, int sampleRate);

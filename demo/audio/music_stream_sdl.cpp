@@ -1,52 +1,15 @@
 // The music on SDL2_mixer: Linux and other desktops.
-#include "demo/music_stream.h"
-
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <mutex>
 
-// Everything of the stream that SDL2_mixer's threads and hooks touch.
-struct MusicStream::Impl {
-  using SteadyClock = std::chrono::steady_clock;
-
-  ~Impl() { Close(); }
-
-  bool Init();
-  bool Open(const MusicBlock& block);
-  bool Play();
-  int32_t MusicTime();
-  void Close();
-
-  static void PostMix(void* self, uint8_t* stream, int length);
-  static void MusicFinished();
-  void CountMixed(int bytes);
-  bool OpenAudio();
-
-  Mix_Music* music_ = nullptr;
-  bool audioOpen_ = false;
-  bool silent_ = false;
-  std::string error_;
-
-  int bytesPerFrame_ = 4;
-  int frequency_ = 44100;
-
-  // Written by the mixer's thread, read by the frame loop.
-  std::mutex mutex_;
-  bool counting_ = false;
-  bool finished_ = false;
-  int64_t framesMixed_ = 0;          // music frames mixed so far
-  double anchorMs_ = 0.0;            // position heard at anchorTime_
-  double chunkMs_ = 0.0;             // how far the heard position may run on from the anchor
-  SteadyClock::time_point anchorTime_{};
-  int32_t lastTime_ = 0;
-};
+#include "demo/audio/music_output.h"
+#include "demo/audio/sdl_mixer_version.h"
 
 namespace {
 
@@ -77,20 +40,45 @@ class QuietStandardError {
   int saved_ = -1;
 };
 
-// The one stream the mixer's finished hook reports to (the hook carries no user data).
-MusicStream::Impl* activeStream = nullptr;
-
 constexpr int kMixRate = 44100;
 constexpr int kChunkFrames = 1024;
 
+// Everything of the stream that SDL2_mixer's threads and hooks touch.
+class SdlMusicOutput : public MusicOutput {
+ public:
+  bool Init() override;
+  bool Open(const MusicBlock& block) override;
+  bool Play() override;
+  std::optional<MusicSample> Sample() override;
+  void Close() override;
+
+ private:
+  static void PostMix(void* self, uint8_t* stream, int length);
+  static void MusicFinished();
+  void CountMixed(int bytes);
+  bool OpenAudio();
+
+  Mix_Music* music_ = nullptr;
+  bool audioOpen_ = false;
+
+  int bytesPerFrame_ = 4;
+  int frequency_ = 44100;
+
+  // Written by the mixer's thread, read by the frame loop.
+  std::mutex mutex_;
+  bool counting_ = false;
+  int64_t framesMixed_ = 0;  // music frames mixed so far
+  std::optional<MusicSample> sample_;
+};
+
+// The one stream the mixer's finished hook reports to (the hook carries no user data).
+SdlMusicOutput* activeStream = nullptr;
+
 }  // namespace
 
-MixerVersion LinkedMixerVersion() {
-  const SDL_version* version = Mix_Linked_Version();
-  return {version->major, version->minor, version->patch};
-}
+std::unique_ptr<MusicOutput> MakeMusicOutput() { return std::make_unique<SdlMusicOutput>(); }
 
-bool MusicStream::Impl::OpenAudio() {
+bool SdlMusicOutput::OpenAudio() {
   // The show has its own key test and must stay stoppable by signals: SDL is not to catch them.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
@@ -101,7 +89,14 @@ bool MusicStream::Impl::OpenAudio() {
   return true;
 }
 
-bool MusicStream::Impl::Init() {
+bool SdlMusicOutput::Init() {
+  const SDL_version* linked = Mix_Linked_Version();
+  if (!MixerVersionAtLeast({linked->major, linked->minor, linked->patch}, kMinimumMixerVersion)) {
+    error_ = "You are using the wrong SDL_mixer version!  You should be using SDL_mixer " +
+             std::to_string(kMinimumMixerVersion.major) + "." + std::to_string(kMinimumMixerVersion.minor) + "." +
+             std::to_string(kMinimumMixerVersion.patch);
+    return false;
+  }
   QuietStandardError quiet;
   if (!OpenAudio()) {
     // No sound device (a server, a remote session, CI): play on silently at the same pace.
@@ -122,7 +117,7 @@ bool MusicStream::Impl::Init() {
   return true;
 }
 
-bool MusicStream::Impl::Open(const MusicBlock& block) {
+bool SdlMusicOutput::Open(const MusicBlock& block) {
   QuietStandardError quiet;
   SDL_RWops* source = SDL_RWFromConstMem(block.data.get(), static_cast<int>(block.size));
   // The type is given: guessing would report a damaged file as some other format.
@@ -134,10 +129,10 @@ bool MusicStream::Impl::Open(const MusicBlock& block) {
   return true;
 }
 
-bool MusicStream::Impl::Play() {
+bool SdlMusicOutput::Play() {
   activeStream = this;
-  Mix_SetPostMix(&MusicStream::Impl::PostMix, this);
-  Mix_HookMusicFinished(&MusicStream::Impl::MusicFinished);
+  Mix_SetPostMix(&SdlMusicOutput::PostMix, this);
+  Mix_HookMusicFinished(&SdlMusicOutput::MusicFinished);
   if (Mix_PlayMusic(music_, 0) != 0) {
     error_ = SDL_GetError();
     return false;
@@ -146,48 +141,42 @@ bool MusicStream::Impl::Play() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     counting_ = true;
-    anchorTime_ = SteadyClock::now();
   }
   Mix_ResumeMusic();
   return true;
 }
 
-void MusicStream::Impl::PostMix(void* self, uint8_t*, int length) { static_cast<MusicStream::Impl*>(self)->CountMixed(length); }
+void SdlMusicOutput::PostMix(void* self, uint8_t*, int length) { static_cast<SdlMusicOutput*>(self)->CountMixed(length); }
 
-void MusicStream::Impl::MusicFinished() {
+void SdlMusicOutput::MusicFinished() {
   if (activeStream == nullptr) return;
   std::lock_guard<std::mutex> lock(activeStream->mutex_);
-  activeStream->finished_ = true;
+  // All is heard from the last chunk on: the position stays where that chunk put it.
+  std::optional<MusicSample>& sample = activeStream->sample_;
+  if (sample)
+    sample->ended = true;
+  else
+    sample = MusicSample{0.0, true, SteadyMilliseconds()};
 }
 
 // Each chunk mixed now is heard after the one the device is playing: the heard position at
-// this moment is one chunk behind the start of the chunk just mixed.
-void MusicStream::Impl::CountMixed(int bytes) {
+// this moment is one chunk behind the start of the chunk just mixed (below 0 for the first).
+void SdlMusicOutput::CountMixed(int bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!counting_ || finished_ || Mix_PausedMusic()) return;
+  if (!counting_ || (sample_ && sample_->ended) || Mix_PausedMusic()) return;
   const int64_t frames = bytes / bytesPerFrame_;
-  const double chunkMs = 1000.0 * double(frames) / double(frequency_);
   const double startMs = 1000.0 * double(framesMixed_) / double(frequency_);
   framesMixed_ += frames;
-  anchorMs_ = std::max(0.0, startMs - chunkMs);
-  chunkMs_ = chunkMs;
-  anchorTime_ = SteadyClock::now();
+  const double chunkMs = 1000.0 * double(frames) / double(frequency_);
+  sample_ = MusicSample{startMs - chunkMs, false, SteadyMilliseconds()};
 }
 
-int32_t MusicStream::Impl::MusicTime() {
+std::optional<MusicSample> SdlMusicOutput::Sample() {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!counting_) return lastTime_;
-  const double elapsedMs = std::chrono::duration<double, std::milli>(SteadyClock::now() - anchorTime_).count();
-  // Between two chunks the heard position moves with the wall clock, but not beyond the
-  // music mixed so far; once the music has ended the wall clock alone carries it on.
-  const double runOn = finished_ ? elapsedMs : std::min(elapsedMs, chunkMs_);
-  const double position = anchorMs_ + std::max(0.0, runOn);
-  const int32_t time = static_cast<int32_t>(std::min(position, 2147483647.0));
-  lastTime_ = std::max(lastTime_, time);
-  return lastTime_;
+  return sample_;
 }
 
-void MusicStream::Impl::Close() {
+void SdlMusicOutput::Close() {
   if (music_ != nullptr) {
     Mix_HaltMusic();
     Mix_FreeMusic(music_);
@@ -205,14 +194,3 @@ void MusicStream::Impl::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   counting_ = false;
 }
-
-// The stream's face: everything is done by the implementation above.
-MusicStream::MusicStream() : impl_(std::make_unique<Impl>()) {}
-MusicStream::~MusicStream() = default;
-bool MusicStream::Init() { return impl_->Init(); }
-bool MusicStream::Silent() const { return impl_->silent_; }
-bool MusicStream::Open(const MusicBlock& block) { return impl_->Open(block); }
-bool MusicStream::Play() { return impl_->Play(); }
-int32_t MusicStream::MusicTime() { return impl_->MusicTime(); }
-void MusicStream::Close() { impl_->Close(); }
-const std::string& MusicStream::Error() const { return impl_->error_; }

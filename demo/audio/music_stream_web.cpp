@@ -2,9 +2,7 @@
 // position the listener hears, read from the audio context's output timestamp.
 #include <emscripten.h>
 
-#include <algorithm>
-
-#include "demo/music_stream.h"
+#include "demo/audio/music_output.h"
 
 // The stream's state lives on the JavaScript side, in Module.qvlMusic:
 //   context   the AudioContext (null without Web Audio: the show then plays silently)
@@ -119,46 +117,42 @@ EM_JS(void, qvl_music_close, (), {
   music.silentAt = null;
 });
 
-struct MusicStream::Impl {
-  int32_t MusicTime() {
-    const double position = qvl_music_position();
-    if (position <= 0.0) return lastTime_;
-    const int32_t time = static_cast<int32_t>(std::min(position, 2147483647.0));
-    lastTime_ = std::max(lastTime_, time);
-    return lastTime_;
-  }
+namespace {
 
-  int32_t lastTime_ = 0;
-  std::string error_;
+class WebMusicOutput : public MusicOutput {
+ public:
+  // Without Web Audio the show still runs, on a steady clock.
+  bool Init() override {
+    qvl_music_init();
+    return true;
+  }
+  bool Silent() const override { return qvl_music_silent() != 0; }
+  // Decoding goes on in the background; a file the browser cannot decode is found out then,
+  // and the show plays silently on a steady clock.
+  bool Open(const MusicBlock& block) override {
+    qvl_music_open(block.data.get(), static_cast<int>(block.size));
+    return true;
+  }
+  // Starts as soon as decoding has settled; until then the clock stands at 0.
+  bool Play() override {
+    qvl_music_play();
+    return true;
+  }
+  // The page works out the heard position itself, afresh on every call.
+  std::optional<MusicSample> Sample() override {
+    const double position = qvl_music_position();
+    if (position < 0.0) return std::nullopt;
+    return MusicSample{position, false, SteadyMilliseconds()};
+  }
+  void Close() override { qvl_music_close(); }
+  const std::string& Error() const override {
+    char text[256];
+    qvl_music_error(text, sizeof text);
+    error_ = text;
+    return error_;
+  }
 };
 
-// The browser's own decoder plays the MP3: there is no mixer library whose version matters.
-MixerVersion LinkedMixerVersion() { return kMinimumMixerVersion; }
+}  // namespace
 
-MusicStream::MusicStream() : impl_(std::make_unique<Impl>()) {}
-MusicStream::~MusicStream() { Close(); }
-// Without Web Audio the show still runs, on a steady clock.
-bool MusicStream::Init() {
-  qvl_music_init();
-  return true;
-}
-bool MusicStream::Silent() const { return qvl_music_silent() != 0; }
-// Decoding goes on in the background; a file the browser cannot decode is found out then,
-// and the show plays silently on a steady clock.
-bool MusicStream::Open(const MusicBlock& block) {
-  qvl_music_open(block.data.get(), static_cast<int>(block.size));
-  return true;
-}
-// Starts as soon as decoding has settled; until then the clock stands at 0.
-bool MusicStream::Play() {
-  qvl_music_play();
-  return true;
-}
-int32_t MusicStream::MusicTime() { return impl_->MusicTime(); }
-void MusicStream::Close() { qvl_music_close(); }
-const std::string& MusicStream::Error() const {
-  char text[256];
-  qvl_music_error(text, sizeof text);
-  impl_->error_ = text;
-  return impl_->error_;
-}
+std::unique_ptr<MusicOutput> MakeMusicOutput() { return std::make_unique<WebMusicOutput>(); }

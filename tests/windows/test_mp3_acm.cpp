@@ -171,7 +171,6 @@ TEST(WindowsMusicStream, PlaysSilentlyWithoutADeviceAndRefusesNoise) {
   ASSERT_TRUE(refused.Init());
   EXPECT_FALSE(refused.Open(noise));
   EXPECT_FALSE(refused.Error().empty());
-  EXPECT_EQ(LinkedMixerVersion().major, kMinimumMixerVersion.major);
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// What each platform's audio does for the music stream (music_stream_sdl.cpp,
+// music_stream_winmm.cpp or music_stream_web.cpp, chosen by the build): decode, play, and
+// say where the playback is. The smoothing of that position into the show's clock is
+// portable (demo/heard_position.h).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "demo/music_stream.h"
+
+// A raw position report: `positionMs` of music heard at the moment `atMs` (on
+// SteadyMilliseconds' clock), and whether all of it has been played.
+struct MusicSample {
+  double positionMs;
+  bool ended;
+  double atMs;
+};
+
+// MusicStream closes its output before destroying it.
+class MusicOutput {
+ public:
+  virtual ~MusicOutput() = default;
+
+  // As MusicStream's operations of the same names; on failure the reason is in Error().
+  virtual bool Init() = 0;
+  virtual bool Open(const MusicBlock& block) = 0;
+  virtual bool Play() = 0;
+  // The latest report, or nothing before the first (or when the output cannot tell).
+  virtual std::optional<MusicSample> Sample() = 0;
+  // Stops and closes; safe to call more than once.
+  virtual void Close() = 0;
+
+  virtual bool Silent() const { return silent_; }
+  virtual const std::string& Error() const { return error_; }
+
+ protected:
+  bool silent_ = false;
+  mutable std::string error_;
+};
+
+std::unique_ptr<MusicOutput> MakeMusicOutput();

@@ -1,0 +1,22 @@
+#include "demo/heard_position.h"
+
+#include <algorithm>
+
+void HeardPosition::Report(double positionMs, bool ended, double atMs) {
+  if (ended_) return;
+  ended_ = ended;
+  if (reported_ && positionMs == anchorMs_) return;  // not moved: the wall clock runs on from the last move
+  stepMs_ = reported_ ? std::clamp(positionMs - anchorMs_, 0.0, kMaxRunOnMs) : 0.0;
+  reported_ = true;
+  anchorMs_ = positionMs;
+  anchorAt_ = atMs;
+}
+
+int32_t HeardPosition::At(double nowMs) {
+  if (!reported_) return last_;
+  const double elapsedMs = std::max(0.0, nowMs - anchorAt_);
+  const double position = anchorMs_ + (ended_ ? elapsedMs : std::min(elapsedMs, stepMs_));
+  const auto time = static_cast<int32_t>(std::clamp(position, 0.0, 2147483647.0));
+  last_ = std::max(last_, time);
+  return last_;
+}
