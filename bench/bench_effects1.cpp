@@ -62,10 +62,7 @@ void BM_Spiral(benchmark::State& state) {
 
 void BM_WaterRipples(benchmark::State& state) {
   // The shower (512 drops a frame) is the dearest stretch.
-  if (RippleFields[0] == nullptr) {
-    RippleFields[0] = static_cast<int32_t*>(std::calloc(1, kRippleFieldBytes));
-    RippleFields[1] = static_cast<int32_t*>(std::calloc(1, kRippleFieldBytes));
-  }
+  PrepareRippleFields();
   RunFrames(state, 4501, [](int32_t t) {
     DrawWaterRipples(4501 + t % 1400);
     ConvertCanvas();

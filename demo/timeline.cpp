@@ -41,6 +41,7 @@ constexpr bool kLeftToLoop = false;
 // Scenes whose start other scenes count from.
 constexpr int32_t kRipplesScene = 14;    // the ripples begin; they run on under scene 16
 constexpr int32_t kFirstTextScene = 39;  // the scrolling texts begin
+constexpr int32_t kLastTextScene = 45;   // the last scene under the texts
 
 // Two rows slotted in after scene 42 carry numbers of their own rather than 43 and 44, so
 // the numbers of the scenes after them stayed as they were. SceneIndex only records the
@@ -48,8 +49,8 @@ constexpr int32_t kFirstTextScene = 39;  // the scrolling texts begin
 constexpr int32_t kRampTextsScene = 2042;
 constexpr int32_t kPatternTextsScene = 1042;
 
-// The start of the scene numbered `sceneIndex` (defined with the table).
-int32_t SceneStart(int32_t sceneIndex);
+// The window of the scene numbered `sceneIndex` (defined with the table).
+const SceneWindow& WindowOf(int32_t sceneIndex);
 
 // Milliseconds since the scene's window opened.
 int32_t Elapsed(int32_t t, const SceneWindow& window) { return t - window.lower; }
@@ -63,8 +64,16 @@ double Progress(int32_t t, const SceneWindow& window) {
 float F(int32_t x) { return static_cast<float>(x); }
 bool Odd(int32_t x) { return (x & 1) != 0; }
 
-void Blit(const Show& show, ImageId id) { BlitImage(show.images[id], Canvas, 160, 100, 0, 0, 160, 100); }
-void Keyed(const Show& show, ImageId id) { BlitKeyedImage(show.images[id], Canvas, 160, 100, 0, 0, 160, 100); }
+int32_t WidthOf(ImageId id) { return PictureFileOf(id).width; }
+int32_t HeightOf(ImageId id) { return PictureFileOf(id).height; }
+
+// A whole Canvas of the picture, from its left edge on.
+void Blit(const Show& show, ImageId id) {
+  BlitImage(show.images[id], Canvas, WidthOf(id), HeightOf(id), 0, 0, kCanvasWidth, kCanvasHeight);
+}
+void Keyed(const Show& show, ImageId id, int32_t left = 0) {
+  BlitKeyedImage(show.images[id], Canvas, WidthOf(id), HeightOf(id), left, 0, kCanvasWidth, kCanvasHeight);
+}
 void Jitter(const Pixel* picture, int32_t maxShift) { BlitJitteredImage(picture, Canvas, maxShift); }
 void Jitter(const Show& show, ImageId id, int32_t maxShift) { Jitter(show.images[id], maxShift); }
 
@@ -116,7 +125,7 @@ bool WavingPicture(int32_t t, const SceneWindow& window, Show& show) {
     Blit(show, kOsmir);
   } else {
     const float amplitude = static_cast<float>(double(Elapsed(t, window)) * 8.0 / double(window.upper - window.lower));
-    BlitWavyImage(show.images[kOsmir], Canvas, 160, 100, t, amplitude);
+    BlitWavyImage(show.images[kOsmir], Canvas, WidthOf(kOsmir), HeightOf(kOsmir), t, amplitude);
   }
   return kLeftToLoop;
 }
@@ -130,12 +139,12 @@ bool GrowingShake(int32_t t, const SceneWindow& window, Show& show) {
 // The picture shakes for the last 20 ms of every 160 ms.
 bool ShakingPicture(int32_t t, const SceneWindow&, Show& show) { return ShakenOrStill((t / 4) % 40 >= 35, show, kTrelbo, 5, kTrelbo); }
 
-// The logo, 640 pixels wide, slides across the window from its left end to its right end.
+// The logo, four Canvases wide, slides across the window from its left end to its right end.
 bool LogoOverPlasma(int32_t t, const SceneWindow& window, Show& show) {
   const float f = static_cast<float>(Progress(t, window));
   DrawBluePlasma(F(t / 2));
-  const int32_t x = static_cast<int32_t>(480.0 * double(f));
-  BlitKeyedImage(show.images[kKvrtLogo640], Canvas, 640, 100, x, 0, 160, 100);
+  const int32_t travel = WidthOf(kKvrtLogo640) - kCanvasWidth;
+  Keyed(show, kKvrtLogo640, static_cast<int32_t>(double(travel) * double(f)));
   return kLeftToLoop;
 }
 
@@ -217,7 +226,7 @@ bool ShakenPortrait(int32_t, const SceneWindow&, Show& show) {
 
 // The ripples go on from where scene 14 started them.
 bool RipplesLogo(int32_t t, const SceneWindow&, Show& show) {
-  DrawWaterRipples(t - SceneStart(kRipplesScene));
+  DrawWaterRipples(t - WindowOf(kRipplesScene).lower);
   Keyed(show, kDralsk);
   return kLeftToLoop;
 }
@@ -474,10 +483,10 @@ const Scene* FindScene(int32_t t) {
   return nullptr;
 }
 
-int32_t SceneStart(int32_t sceneIndex) {
+const SceneWindow& WindowOf(int32_t sceneIndex) {
   for (const Scene& scene : kScenes)
-    if (scene.window.sceneIndex == sceneIndex) return scene.window.lower;
-  return 0;  // not reached: every caller names a scene of the table
+    if (scene.window.sceneIndex == sceneIndex) return scene.window;
+  return kScenes[0].window;  // not reached: every caller names a scene of the table
 }
 
 }  // namespace
@@ -485,7 +494,7 @@ int32_t SceneStart(int32_t sceneIndex) {
 // The texts start at the left edge when the first text scene opens. The quotient is worked
 // out in floating point and truncated.
 int32_t ScrollPosition(int32_t t, float speed) {
-  return static_cast<int32_t>(double(t - SceneStart(kFirstTextScene)) / double(speed));
+  return static_cast<int32_t>(double(t - WindowOf(kFirstTextScene).lower) / double(speed));
 }
 
 std::vector<SceneWindow> SceneWindows() {
@@ -530,9 +539,10 @@ void DrawScrollTexts(int32_t t, const Show& show) {
 }
 
 float ScrollSpeed(uint32_t length) {
-  // 20885 ms is the stretch of music under the texts; every big-text character is 7 columns.
-  // A text too short or too long for that stretch still scrolls, one column per millisecond.
-  const uint32_t columns = length * 7;
+  // The text's width in columns crosses the stretch of music under the texts. A text too short
+  // or too long for that stretch still scrolls, one column per millisecond.
+  const auto stretch = static_cast<uint32_t>(WindowOf(kLastTextScene).upper - WindowOf(kFirstTextScene).lower);
+  const uint32_t columns = length * kBigTextColumns;
   if (columns == 0) return 1.0f;
-  return static_cast<float>(std::max(20885u / columns, 1u));
+  return static_cast<float>(std::max(stretch / columns, 1u));
 }

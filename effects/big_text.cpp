@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int64_t kCharacterColumns = 7;  // bit 7 of a glyph row is never drawn
+constexpr int64_t kCharacterColumns = kBigTextColumns;
 
 bool OnScreen(int64_t value, int64_t size) { return value >= 0 && value < size; }
 

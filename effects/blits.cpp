@@ -37,11 +37,11 @@ void BlitJitteredImage(const Pixel* src, Pixel* dst, int32_t maxShift) {
 void BlitWavyImage(const Pixel* src, Pixel* dst, int32_t /*srcWidth*/, int32_t /*srcHeight*/, int32_t time,
                    float amplitude) {
   const int32_t offset = time % 100;
-  for (float x = 0.0f; x < 160.0f; x += 1.0f) {
-    for (float y = 0.0f; y < 100.0f; y += 1.0f) {
+  for (float x = 0.0f; x < kCanvasWidth; x += 1.0f) {
+    for (float y = 0.0f; y < kCanvasHeight; y += 1.0f) {
       const double phase = (double(offset) + double(y)) / 100.0;
       const float v = static_cast<float>(QvlSin(phase) * double(amplitude) + double(y));
-      if (v >= 0.0f && v < 100.0f) {
+      if (v >= 0.0f && v < kCanvasHeight) {
         dst[static_cast<int32_t>(x) + kCanvasWidth * static_cast<int32_t>(v)] =
             src[static_cast<int32_t>(x) + kCanvasWidth * static_cast<int32_t>(y)];
       }

@@ -24,10 +24,14 @@ Star gStars[kStarCount];
 int32_t gPreviousTime = 0;
 bool gPrepared = false;
 
+// Star space is the Canvas enlarged 8 times about its centre, so that a star at depth 8
+// projects to where it stands.
+constexpr int kStarSpaceScale = 8;
+
 // Three draws, in this order: x, y, then a depth of 0 to 54 (0 included).
 void PlaceStar(Star& star) {
-  star.x = static_cast<float>((Random() % 160) * 8 - 640);
-  star.y = static_cast<float>((Random() % 100) * 8 - 400);
+  star.x = static_cast<float>((Random() % kCanvasWidth - kCanvasWidth / 2) * kStarSpaceScale);
+  star.y = static_cast<float>((Random() % kCanvasHeight - kCanvasHeight / 2) * kStarSpaceScale);
   star.z = static_cast<float>(Random() % 55);
 }
 
@@ -40,9 +44,9 @@ void Prepare(int32_t time) {
 // The bounds are tested on the float position, before any conversion to an integer: a star
 // at depth 0 projects to an infinity or a NaN, which fails them and is not drawn.
 void DrawStar(const Star& star) {
-  const float sx = static_cast<float>(static_cast<double>(star.x) / static_cast<double>(star.z) + 80.0);
-  const float sy = static_cast<float>(static_cast<double>(star.y) / static_cast<double>(star.z) + 50.0);
-  if (sx > 0.0f && sy > 0.0f && sx < 160.0f && sy < 100.0f) {
+  const float sx = static_cast<float>(static_cast<double>(star.x) / static_cast<double>(star.z) + kCanvasWidth / 2);
+  const float sy = static_cast<float>(static_cast<double>(star.y) / static_cast<double>(star.z) + kCanvasHeight / 2);
+  if (sx > 0.0f && sy > 0.0f && sx < kCanvasWidth && sy < kCanvasHeight) {
     Canvas[static_cast<int32_t>(sy) * kCanvasWidth + static_cast<int32_t>(sx)] = kWhite;
   }
 }

@@ -83,8 +83,8 @@ void InitSwarm() {
     m.active = 1;
     m.firstColour = 0xFFFFBF;
     m.secondColour = 0xFFFFFF;
-    m.anchorX = Random() % 160;
-    m.anchorY = Random() % 100;
+    m.anchorX = Random() % kCanvasWidth;
+    m.anchorY = Random() % kCanvasHeight;
     m.sign = (Random() % 2 == 0) ? -1 : 1;
     m.orbitAngle = 0;
     m.armAngle = 0;

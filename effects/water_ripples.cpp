@@ -4,6 +4,7 @@
 #include "water_ripples.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "quorvel4/assert.h"
 #include "quorvel4/qmath.h"
@@ -11,6 +12,13 @@
 #include "quorvel4/types.h"
 
 int32_t* RippleFields[2] = {nullptr, nullptr};
+
+void PrepareRippleFields() {
+  for (int32_t*& field : RippleFields) {
+    if (field == nullptr) field = new int32_t[kRippleFieldBytes / sizeof(int32_t)];
+    std::memset(field, 0, kRippleFieldBytes);
+  }
+}
 
 namespace {
 

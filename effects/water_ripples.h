@@ -4,8 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 
-// The two height fields (allocated and zeroed by the demo at start-up).
+// The two height fields: they live for the whole run.
 constexpr size_t kRippleFieldBytes = 66096;
 extern int32_t* RippleFields[2];
+
+// Allocates the fields (the first time) and sets both to zero: the demo does it at start-up.
+void PrepareRippleFields();
 
 void DrawWaterRipples(int32_t time);

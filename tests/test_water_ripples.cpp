@@ -37,15 +37,7 @@ std::vector<Drop> DropsFrom(uint32_t seed, int count) {
 
 class WaterRipples : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (int32_t*& field : RippleFields) field = static_cast<int32_t*>(std::calloc(1, kRippleFieldBytes));
-  }
-  void TearDown() override {
-    for (int32_t*& field : RippleFields) {
-      std::free(field);
-      field = nullptr;
-    }
-  }
+  void SetUp() override { PrepareRippleFields(); }
   static int32_t& At(int field, int x, int y) { return RippleFields[field][x + kWidth * y]; }
 
   // The source raises the four neighbours of its point (x, y) in `field`.

@@ -86,7 +86,7 @@ int PrintAt(int32_t column, int32_t row, const char* format, ...) {
 
   // The last character is left out: every caller ends its text with a newline.
   const int64_t count = static_cast<int64_t>(std::char_traits<char>::length(buffer)) - 1;
-  const int64_t start = static_cast<int64_t>(column) + 80 * static_cast<int64_t>(row);
+  const int64_t start = static_cast<int64_t>(column) + kScreenWidth * static_cast<int64_t>(row);
   for (int64_t k = 0; k < count; ++k) {
     const int64_t index = start + k;
     if (index < 0 || index >= kScreenCells) continue;

@@ -52,7 +52,7 @@ void ConvertBlocks(const Cell* map, const Pixel* pixels, const SourceRect& rect,
   const int32_t columns = (rect.right - rect.left) / N;
   const int32_t rows = (rect.bottom - rect.top) / N;
   for (int32_t r = 0; r < rows; ++r) {
-    Cell* dst = cells + static_cast<ptrdiff_t>(cellY + r) * 80 + cellX;
+    Cell* dst = cells + static_cast<ptrdiff_t>(cellY + r) * kScreenWidth + cellX;
     const Pixel* src = pixels + static_cast<ptrdiff_t>(rect.top + N * r) * pitch + rect.left;
     for (int32_t k = 0; k < columns; ++k) dst[k] = map[keyOf(src + N * k)];
   }

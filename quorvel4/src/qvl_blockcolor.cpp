@@ -3,6 +3,7 @@
 #include "cell_table.h"
 #include "quorvel4/assert.h"
 #include "quorvel4/converter.h"
+#include "quorvel4/palette.h"
 
 namespace {
 
@@ -14,13 +15,21 @@ struct Level3 {
   int32_t r, g, b;
 };
 
-// The console colours on the 0-63 level scale. Entry 8 (dark grey) is pushed far out of
-// range so that neither it nor any mix with it is ever the nearest.
-constexpr Level3 kBlockPalette[16] = {
-    {0, 0, 0},     {0, 0, 42},    {0, 42, 0},    {0, 42, 42},   {42, 0, 0},    {42, 0, 42},
-    {42, 21, 0},   {42, 42, 42},  {9999, 9999, 9999}, {21, 21, 63}, {21, 63, 21}, {21, 63, 63},
-    {63, 21, 21},  {63, 21, 63},  {63, 63, 21},  {63, 63, 63},
+// The console colours on the 0-63 level scale: the palette's channels reduced to 6 bits, as
+// the pixels are. Entry 8 (dark grey) is pushed far out of range so that neither it nor any
+// mix with it is ever the nearest.
+struct BlockPalette {
+  Level3 colour[16];
 };
+
+constexpr BlockPalette MakeBlockPalette() {
+  BlockPalette p{};
+  for (int i = 0; i < 16; ++i) p.colour[i] = {kVgaPalette[i].r >> 2, kVgaPalette[i].g >> 2, kVgaPalette[i].b >> 2};
+  p.colour[kColourDarkGrey] = {9999, 9999, 9999};
+  return p;
+}
+
+constexpr BlockPalette kBlockPalette = MakeBlockPalette();
 
 constexpr int kFullBlock = 219, kDarkShade = 178, kMediumShade = 177, kLightShade = 176;
 
@@ -48,9 +57,9 @@ struct MixTable {
 constexpr MixTable MakeMixTable() {
   MixTable t{};
   for (int e = 0; e < 16; ++e) {
-    const Level3& pe = kBlockPalette[e];
+    const Level3& pe = kBlockPalette.colour[e];
     for (int j = 0; j < 16; ++j) {
-      const Level3& pj = kBlockPalette[j];
+      const Level3& pj = kBlockPalette.colour[j];
       const int32_t attribute = j > e ? e * 16 + j : j * 16 + e;  // the higher colour in front
       const Level3 colours[3] = {Half(pj, pe), ThreeQuarters(pj, pe), ThreeQuarters(pe, pj)};
       const int32_t glyphs[3] = {kMediumShade, j > e ? kDarkShade : kLightShade, e > j ? kDarkShade : kLightShade};
@@ -74,7 +83,10 @@ struct SolidTable {
 
 constexpr SolidTable MakeSolidTable() {
   SolidTable t{};
-  for (int i = 0; i < 16; ++i) t.r[i] = kBlockPalette[i].r, t.g[i] = kBlockPalette[i].g, t.b[i] = kBlockPalette[i].b;
+  for (int i = 0; i < 16; ++i) {
+    const Level3& c = kBlockPalette.colour[i];
+    t.r[i] = c.r, t.g[i] = c.g, t.b[i] = c.b;
+  }
   return t;
 }
 
@@ -111,7 +123,7 @@ void ConvertBlocks(const Cell* map, const Pixel* pixels, const SourceRect& rect,
   const int32_t rows = (rect.bottom - rect.top) / N;
   uint32_t keys[kRun];
   for (int32_t r = 0; r < rows; ++r) {
-    Cell* dst = cells + static_cast<ptrdiff_t>(cellY + r) * 80 + cellX;
+    Cell* dst = cells + static_cast<ptrdiff_t>(cellY + r) * kScreenWidth + cellX;
     const Pixel* src = pixels + static_cast<ptrdiff_t>(rect.top + N * r) * pitch + rect.left;
     for (int32_t start = 0; start < columns; start += kRun) {
       const int32_t count = columns - start < kRun ? columns - start : kRun;
