@@ -11,21 +11,6 @@
 
 namespace {
 
-struct PlasmaShape {
-  double columnG;      // divisor of the column sine of green
-  double driftWeight;  // weight of green's drifting row sine
-  double rowTimeB;     // divisor of t inside blue's row cosine
-  double rowScaleB;    // divisor of that cosine
-  double columnB;      // divisor of blue's column sine
-  double rowB;         // divisor of blue's second row cosine
-  double columnR;      // divisor of red's column sine
-  double rowR;         // divisor of red's row cosine
-  bool dimGreenRed;    // green and red at a quarter of their strength
-};
-
-constexpr PlasmaShape kColourPlasma{50.0, 0.00125, 140.0, 40.0, 18.0, 24.0, 142.0, 34.0, false};
-constexpr PlasmaShape kBluePlasma{30.0, 0.00165, 80.0, 30.0, 21.0, 20.0, 92.0, 54.0, true};
-
 // Each plasma's phase: grows by t / 5000 per column on every call and is never reset.
 float gColourDrift = 0.0f;
 float gBlueDrift = 0.0f;

@@ -1,21 +1,24 @@
 // The two plasmas written out plainly, every term of every pixel computed in full, with a
-// phase of their own: the yardstick for the fast versions in the effects (tests, benchmark).
+// phase of their own: the yardstick for the fast versions in the effects (tests, benchmark),
+// which work out the terms of a column, a row or a frame once.
 #pragma once
 
 #include <cstdint>
 
+#include "effects/plasma.h"
 #include "quorvel4/qmath.h"
 #include "quorvel4/types.h"
 
 struct ReferencePlasma {
-  double p1, k, p2, p3, p4, p5, p6, p7;
-  bool quarter;
+  PlasmaShape shape;
   float drift = 0.0f;
 
-  static ReferencePlasma Colour() { return {50, 0.00125, 140, 40, 18, 24, 142, 34, false}; }
-  static ReferencePlasma Blue() { return {30, 0.00165, 80, 30, 21, 20, 92, 54, true}; }
+  static ReferencePlasma Colour() { return {kColourPlasma}; }
+  static ReferencePlasma Blue() { return {kBluePlasma}; }
 
   void Draw(float time, Pixel* out) {
+    const double p1 = shape.columnG, k = shape.driftWeight, p2 = shape.rowTimeB, p3 = shape.rowScaleB,
+                 p4 = shape.columnB, p5 = shape.rowB, p6 = shape.columnR, p7 = shape.rowR;
     const float t = static_cast<float>(static_cast<double>(time) / 20);
     for (int x = 0; x < 160; ++x) {
       drift = static_cast<float>(drift + static_cast<double>(t) / 5000);
@@ -33,7 +36,7 @@ struct ReferencePlasma {
           if (*c > 255.0f) *c = 255.0f;
         }
         if (b < 0.0f) b = 0.0f;
-        if (quarter) {
+        if (shape.dimGreenRed) {
           g = g / 4.0f;
           r = r / 4.0f;
         }
