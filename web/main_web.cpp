@@ -22,9 +22,6 @@
 
 namespace {
 
-// The most frames an address may ask for: a still, not a film.
-constexpr size_t kMaxScriptedFrames = 100000;
-
 // The page's side: its state (loading, ready, running, ended, done, failed), a notice line,
 // and a status record that tests and the curious can read.
 EM_JS(void, qvl_page_state, (const char* state), { Module.qvlSetState(UTF8ToString(state)); });
@@ -97,36 +94,6 @@ void NoticeUnreadablePictures(const Show& show) {
     qvl_page_notice(("The picture file " + path + " could not be read; the show draws it black.").c_str());
 }
 
-// T0:T1:STEP (T0, T0 + STEP, ... up to T1) or T,T,...; on bad input `error` says why.
-std::vector<int32_t> ParseTimes(const std::string& text, std::string& error) {
-  std::vector<int32_t> times;
-  const std::vector<std::string> range = SplitText(text, ':');
-  if (range.size() == 3) {
-    const auto first = ParseMilliseconds(range[0]), last = ParseMilliseconds(range[1]), step = ParseMilliseconds(range[2]);
-    if (!first || !last || !step) error = "times=T0:T1:STEP needs three whole numbers of milliseconds";
-    else if (*step <= 0) error = "the STEP of times=T0:T1:STEP must be positive";
-    else if (*last < *first) error = "times=T0:T1:STEP needs T0 <= T1";
-    else if ((int64_t{*last} - *first) / *step + 1 > int64_t{kMaxScriptedFrames}) error = "times asks for too many frames";
-    else
-      for (int64_t t = *first; t <= *last; t += *step) times.push_back(static_cast<int32_t>(t));
-    return times;
-  }
-  if (range.size() != 1) {
-    error = "times is T0:T1:STEP or a comma-separated list of milliseconds";
-    return times;
-  }
-  for (const std::string& part : SplitText(text, ',')) {
-    const auto time = ParseMilliseconds(part);
-    if (!time) {
-      error = "not a time in milliseconds in times: \"" + part + "\"";
-      return {};
-    }
-    times.push_back(*time);
-  }
-  if (times.size() > kMaxScriptedFrames) error = "times asks for too many frames";
-  return times;
-}
-
 struct Still {
   uint32_t seed = 0;
   std::vector<int32_t> times;
@@ -152,7 +119,7 @@ std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
     error = "a seed needs times=T0:T1:STEP or times=T,T,...";
     return std::nullopt;
   }
-  still.times = ParseTimes(*times, error);
+  still.times = ParseTimeList(*times, "times", error);
   if (!error.empty()) return std::nullopt;
   return still;
 }

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr size_t kMaxFrames = 1000000;
-
 constexpr const char* kUsage =
     "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
     "  FORMAT  cells | png | ansi | mp4 | gif | cast\n"
@@ -39,15 +37,6 @@ int ParseSmallNumber(const std::string& name, const std::string& text, int lowes
 
 bool IsVideo(Format format) { return format == Format::kMp4 || format == Format::kGif; }
 
-std::vector<int32_t> StepTimes(int64_t first, int64_t last, int64_t step) {
-  if (step <= 0) UsageError("the step of --times must be positive");
-  if (last < first) UsageError("--times T0:T1:STEP needs T0 <= T1");
-  if ((last - first) / step + 1 > static_cast<int64_t>(kMaxFrames)) UsageError("--times asks for too many frames");
-  std::vector<int32_t> times;
-  for (int64_t t = first; t <= last; t += step) times.push_back(static_cast<int32_t>(t));
-  return times;
-}
-
 // Frame k of a range at `fps` frames a second shows the show time nearest k / fps seconds
 // after `first`; halves round up.
 int64_t FrameTime(int32_t first, int64_t frame, int fps) {
@@ -56,7 +45,7 @@ int64_t FrameTime(int32_t first, int64_t frame, int fps) {
 
 std::vector<int32_t> RateTimes(int32_t first, int32_t last, int fps) {
   if (last < first) UsageError("--times T0:T1 needs T0 <= T1");
-  if ((static_cast<int64_t>(last) - first) * fps / 1000 + 1 > static_cast<int64_t>(kMaxFrames))
+  if ((static_cast<int64_t>(last) - first) * fps / 1000 + 1 > kMaxScriptedFrames)
     UsageError("--times asks for too many frames");
   std::vector<int32_t> times;
   for (int64_t k = 0, t; (t = FrameTime(first, k, fps)) <= last; ++k) times.push_back(static_cast<int32_t>(t));
@@ -69,11 +58,9 @@ std::vector<int32_t> ParseTimes(const std::string& text, const Options& options)
   if (range.size() == 2) return RateTimes(ParseTime(range[0]), ParseTime(range[1]), options.fps);
   if (rangeOnly)
     UsageError("--format " + options.formatName + " takes --times T0:T1 (the frame rate --fps sets the step)");
-  if (range.size() == 3) return StepTimes(ParseTime(range[0]), ParseTime(range[1]), ParseTime(range[2]));
-  if (range.size() != 1) UsageError("--times is T0:T1:STEP, T0:T1 or a comma-separated list");
-  std::vector<int32_t> times;
-  for (const std::string& part : SplitText(text, ',')) times.push_back(ParseTime(part));
-  if (times.size() > kMaxFrames) UsageError("--times asks for too many frames");
+  std::string error;
+  std::vector<int32_t> times = ParseTimeList(text, "--times", error);
+  if (!error.empty()) UsageError(error);
   return times;
 }
 
