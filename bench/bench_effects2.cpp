@@ -16,66 +16,50 @@
 
 namespace {
 
-// Time arguments cycle through a scene's window so that every mode and phase is measured.
-class SceneClock {
- public:
-  SceneClock(int32_t first, int32_t last) : mFirst(first), mLast(last), mTime(first) {}
-  int32_t Next() {
-    mTime = mTime + 7 > mLast ? mFirst : mTime + 7;
-    return mTime;
-  }
-
- private:
-  int32_t mFirst, mLast, mTime;
-};
-
-void BM_TextLines(benchmark::State& state) {
-  SceneClock clock(39858, 61402);
+// Runs `draw` with time arguments that cycle through a scene's window in steps of 7 ms, so
+// that every mode and phase is measured.
+template <typename Draw>
+void CycleScene(benchmark::State& state, int32_t first, int32_t last, Draw draw) {
+  int32_t time = first;
   for (auto _ : state) {
-    DrawTextLines(3 * clock.Next());
+    time = time + 7 > last ? first : time + 7;
+    draw(time);
     benchmark::DoNotOptimize(CellScreen);
   }
+}
+
+void BM_TextLines(benchmark::State& state) {
+  CycleScene(state, 39858, 61402, [](int32_t t) { DrawTextLines(3 * t); });
 }
 BENCHMARK(BM_TextLines);
 
 void BM_XorPatternScene(benchmark::State& state) {
-  SceneClock clock(49288, 51526);
-  for (auto _ : state) {
-    DrawXorPattern(8 * clock.Next());
+  CycleScene(state, 49288, 51526, [](int32_t t) {
+    DrawXorPattern(8 * t);
     ConvertCanvas();
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  });
 }
 BENCHMARK(BM_XorPatternScene);
 
 void BM_AndPatternScene(benchmark::State& state) {
-  SceneClock clock(79248, 80557);
-  for (auto _ : state) {
-    DrawAndPattern(2 * clock.Next());
+  CycleScene(state, 79248, 80557, [](int32_t t) {
+    DrawAndPattern(2 * t);
     ConvertCanvas();
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  });
 }
 BENCHMARK(BM_AndPatternScene);
 
 void BM_EmblemTickerWithTextLines(benchmark::State& state) {
-  SceneClock clock(57538, 61402);
-  for (auto _ : state) {
-    const int32_t t = clock.Next();
+  CycleScene(state, 57538, 61402, [](int32_t t) {
     DrawEmblemTicker(t);
     DrawTextLines(t - 500);
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  });
 }
 BENCHMARK(BM_EmblemTickerWithTextLines);
 
 void BM_CellNoise(benchmark::State& state) {
   SeedRandom(1);
-  SceneClock clock(1, 12593);
-  for (auto _ : state) {
-    DrawCellNoise(clock.Next());
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  CycleScene(state, 1, 12593, [](int32_t t) { DrawCellNoise(t); });
 }
 BENCHMARK(BM_CellNoise);
 
@@ -114,12 +98,10 @@ BENCHMARK(BM_SwarmScene);
 void BM_DotCubeCloseScene(benchmark::State& state) {
   BuildDotPalette();
   MakeDotGrid();
-  SceneClock clock(0, 944);
-  for (auto _ : state) {
-    DrawDotCubeClose(clock.Next());
+  CycleScene(state, 0, 944, [](int32_t t) {
+    DrawDotCubeClose(t);
     ConvertCanvas();
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  });
 }
 BENCHMARK(BM_DotCubeCloseScene);
 
@@ -129,14 +111,12 @@ void BM_DotCubeWithSwarmScene(benchmark::State& state) {
   MakeDotGrid();
   InitSwarm();
   MoveSwarm();
-  SceneClock clock(117486, 122396);
-  for (auto _ : state) {
-    DrawDotCube(clock.Next());
+  CycleScene(state, 117486, 122396, [](int32_t t) {
+    DrawDotCube(t);
     for (int i = 0; i < 4; ++i) MoveSwarm();
     DrawSwarm();
     ConvertCanvas();
-    benchmark::DoNotOptimize(CellScreen);
-  }
+  });
 }
 BENCHMARK(BM_DotCubeWithSwarmScene);
 
