@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "demo/audio/sdl_mixer_version.h"
 #include "demo/music_stream.h"
 #include "demo_test_support.h"
 
@@ -80,19 +79,6 @@ void ExpectClockFollowsTheWall(MusicStream& stream, double duration) {
 }
 
 }  // namespace
-
-TEST(MusicStream, VersionCheckComparesFieldByField) {
-  const MixerVersion minimum{2, 0, 2};
-  EXPECT_TRUE(MixerVersionAtLeast({2, 0, 2}, minimum));
-  EXPECT_TRUE(MixerVersionAtLeast({2, 6, 0}, minimum));
-  EXPECT_TRUE(MixerVersionAtLeast({3, 0, 0}, minimum));
-  EXPECT_FALSE(MixerVersionAtLeast({2, 0, 1}, minimum));
-  EXPECT_FALSE(MixerVersionAtLeast({1, 9, 9}, minimum));
-  // The mixer this build links passes the check, which the stream makes as it starts.
-  setenv("SDL_AUDIODRIVER", "dummy", 1);
-  MusicStream stream;
-  EXPECT_TRUE(stream.Init()) << stream.Error();
-}
 
 TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
   ScratchDirectory scratch;

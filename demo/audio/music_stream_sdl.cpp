@@ -9,7 +9,6 @@
 #include <mutex>
 
 #include "demo/audio/music_output.h"
-#include "demo/audio/sdl_mixer_version.h"
 
 namespace {
 
@@ -90,11 +89,10 @@ bool SdlMusicOutput::OpenAudio() {
 }
 
 bool SdlMusicOutput::Init() {
+  // The oldest SDL2_mixer that opens an MP3 from memory with an explicit type through libmpg123.
   const SDL_version* linked = Mix_Linked_Version();
-  if (!MixerVersionAtLeast({linked->major, linked->minor, linked->patch}, kMinimumMixerVersion)) {
-    error_ = "You are using the wrong SDL_mixer version!  You should be using SDL_mixer " +
-             std::to_string(kMinimumMixerVersion.major) + "." + std::to_string(kMinimumMixerVersion.minor) + "." +
-             std::to_string(kMinimumMixerVersion.patch);
+  if (SDL_VERSIONNUM(linked->major, linked->minor, linked->patch) < SDL_VERSIONNUM(2, 0, 2)) {
+    error_ = "You are using the wrong SDL_mixer version!  You should be using SDL_mixer 2.0.2";
     return false;
   }
   QuietStandardError quiet;

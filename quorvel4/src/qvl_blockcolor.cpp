@@ -15,21 +15,13 @@ struct Level3 {
   int32_t r, g, b;
 };
 
-// The console colours on the 0-63 level scale: the palette's channels reduced to 6 bits, as
-// the pixels are. Entry 8 (dark grey) is pushed far out of range so that neither it nor any
-// mix with it is ever the nearest.
-struct BlockPalette {
-  Level3 colour[16];
-};
-
-constexpr BlockPalette MakeBlockPalette() {
-  BlockPalette p{};
-  for (int i = 0; i < 16; ++i) p.colour[i] = {kVgaPalette[i].r >> 2, kVgaPalette[i].g >> 2, kVgaPalette[i].b >> 2};
-  p.colour[kColourDarkGrey] = {9999, 9999, 9999};
-  return p;
+// Console colour i on the 0-63 level scale: the palette's channels reduced to 6 bits, as the
+// pixels are. Dark grey (8) is pushed far out of range so that neither it nor any mix with it
+// is ever the nearest.
+constexpr Level3 BlockColour(int i) {
+  if (i == kColourDarkGrey) return {9999, 9999, 9999};
+  return {kVgaPalette[i].r >> 2, kVgaPalette[i].g >> 2, kVgaPalette[i].b >> 2};
 }
-
-constexpr BlockPalette kBlockPalette = MakeBlockPalette();
 
 constexpr int kFullBlock = 219, kDarkShade = 178, kMediumShade = 177, kLightShade = 176;
 
@@ -57,9 +49,9 @@ struct MixTable {
 constexpr MixTable MakeMixTable() {
   MixTable t{};
   for (int e = 0; e < 16; ++e) {
-    const Level3& pe = kBlockPalette.colour[e];
+    const Level3 pe = BlockColour(e);
     for (int j = 0; j < 16; ++j) {
-      const Level3& pj = kBlockPalette.colour[j];
+      const Level3 pj = BlockColour(j);
       const int32_t attribute = j > e ? e * 16 + j : j * 16 + e;  // the higher colour in front
       const Level3 colours[3] = {Half(pj, pe), ThreeQuarters(pj, pe), ThreeQuarters(pe, pj)};
       const int32_t glyphs[3] = {kMediumShade, j > e ? kDarkShade : kLightShade, e > j ? kDarkShade : kLightShade};
@@ -84,7 +76,7 @@ struct SolidTable {
 constexpr SolidTable MakeSolidTable() {
   SolidTable t{};
   for (int i = 0; i < 16; ++i) {
-    const Level3& c = kBlockPalette.colour[i];
+    const Level3 c = BlockColour(i);
     t.r[i] = c.r, t.g[i] = c.g, t.b[i] = c.b;
   }
   return t;
