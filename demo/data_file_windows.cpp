@@ -5,12 +5,6 @@
 
 #include "demo/data_file_system.h"
 
-namespace {
-
-HANDLE HandleOf(const OpenedFile& file) { return reinterpret_cast<HANDLE>(file.handle); }
-
-}  // namespace
-
 // CreateFile never waits for the other end of a pipe (a busy pipe fails at once), and
 // GetFileType tells a file on disk from a pipe or a console device.
 OpenedFile OpenRegularFile(const std::string& path) {
@@ -45,7 +39,7 @@ OpenedFile OpenRegularFile(const std::string& path) {
 FILE* StreamFromFile(const OpenedFile& file) {
   const int fd = _open_osfhandle(file.handle, _O_RDONLY | _O_BINARY);
   if (fd < 0) {
-    CloseHandle(HandleOf(file));
+    CloseHandle(reinterpret_cast<HANDLE>(file.handle));
     return nullptr;
   }
   FILE* stream = _fdopen(fd, "rb");
@@ -53,4 +47,4 @@ FILE* StreamFromFile(const OpenedFile& file) {
   return stream;
 }
 
-void CloseFile(const OpenedFile& file) { CloseHandle(HandleOf(file)); }
+void CloseFile(const OpenedFile& file) { CloseHandle(reinterpret_cast<HANDLE>(file.handle)); }

@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
-void HeardPosition::Report(double positionMs, bool ended, double atMs) {
+void HeardPosition::Report(const MusicSample& sample) {
   if (ended_) return;
-  ended_ = ended;
-  if (reported_ && positionMs == anchorMs_) return;  // not moved: the wall clock runs on from the last move
-  stepMs_ = reported_ ? std::clamp(positionMs - anchorMs_, 0.0, kMaxRunOnMs) : 0.0;
+  ended_ = sample.ended;
+  if (reported_ && sample.positionMs == anchorMs_) return;  // not moved: the wall clock runs on from the last move
+  stepMs_ = reported_ ? std::clamp(sample.positionMs - anchorMs_, 0.0, kMaxRunOnMs) : 0.0;
   reported_ = true;
-  anchorMs_ = positionMs;
-  anchorAt_ = atMs;
+  anchorMs_ = sample.positionMs;
+  anchorAt_ = sample.atMs;
 }
 
 int32_t HeardPosition::At(double nowMs) {

@@ -13,11 +13,18 @@ inline double SteadyMilliseconds() {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// A raw position report: `positionMs` of music heard at the moment `atMs` (on
+// SteadyMilliseconds' clock), and whether all of it has been played.
+struct MusicSample {
+  double positionMs;
+  bool ended;
+  double atMs;
+};
+
 class HeardPosition {
  public:
-  // A raw report: `positionMs` of music heard at the moment `atMs`, and whether all of it has
-  // been played. Reports after the end change nothing.
-  void Report(double positionMs, bool ended, double atMs);
+  // Reports after the end change nothing.
+  void Report(const MusicSample& sample);
 
   // The position at `nowMs` in whole milliseconds: 0 before the first report, never less than
   // any position given before.

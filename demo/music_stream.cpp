@@ -39,14 +39,13 @@ bool MusicStream::Open(const MusicBlock& block) { return output_->Open(block); }
 // The music starts at 0 when Play returns; the output's reports carry it on from there.
 bool MusicStream::Play() {
   if (!output_->Play()) return false;
-  heard_.Report(0.0, false, SteadyMilliseconds());
+  heard_.Report({0.0, false, SteadyMilliseconds()});
   return true;
 }
 void MusicStream::Close() { output_->Close(); }
 const std::string& MusicStream::Error() const { return output_->Error(); }
 
 int32_t MusicStream::MusicTime() {
-  if (const std::optional<MusicSample> sample = output_->Sample())
-    heard_.Report(sample->positionMs, sample->ended, sample->atMs);
+  if (const std::optional<MusicSample> sample = output_->Sample()) heard_.Report(*sample);
   return heard_.At(SteadyMilliseconds());
 }

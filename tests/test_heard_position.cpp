@@ -24,7 +24,7 @@ void RunScript(const std::vector<Step>& script) {
   HeardPosition heard;
   for (size_t i = 0; i < script.size(); ++i) {
     const Step& s = script[i];
-    if (s.report) heard.Report(s.positionMs, s.ended, s.atMs);
+    if (s.report) heard.Report({s.positionMs, s.ended, s.atMs});
     EXPECT_EQ(heard.At(s.readAt), s.expected) << "step " << i << ", read at " << s.readAt;
   }
 }

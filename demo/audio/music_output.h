@@ -8,15 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "demo/heard_position.h"
 #include "demo/music_stream.h"
-
-// A raw position report: `positionMs` of music heard at the moment `atMs` (on
-// SteadyMilliseconds' clock), and whether all of it has been played.
-struct MusicSample {
-  double positionMs;
-  bool ended;
-  double atMs;
-};
 
 // MusicStream closes its output before destroying it.
 class MusicOutput {
