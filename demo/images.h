@@ -62,7 +62,6 @@ class ShowImages {
   void Release();
 
   const Pixel* operator[](ImageId id) const { return blocks_[id].get(); }
-  Pixel* Mutable(ImageId id) { return blocks_[id].get(); }
 
  private:
   std::array<std::unique_ptr<Pixel[]>, kImageCount> blocks_;
