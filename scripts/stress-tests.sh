@@ -49,8 +49,10 @@ stress() {
   for ((i = 1; i <= runs; i++)); do
     local log=$logs/$label.$i.log
     ctest --test-dir "$dir" -R "$regex" -j 2 --output-on-failure >"$log" 2>&1
-    # "  3/12 Test  #7: Suite.Name ....   Passed    0.41 sec" or "***Failed", "***Timeout"...
-    sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) \.*[ *]*\([A-Za-z]*\).*/\1 \2/p' "$log" >>"$tally"
+    # "  3/12 Test  #7: Suite.Name ....   Passed    0.41 sec", or "***Failed", "***Timeout"...
+    awk '/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
+           for (i = 1; i < NF; i++) if ($i ~ /^#[0-9]+:$/) name = $(i + 1)
+           print name, ($0 ~ / Passed /) ? "Passed" : "Failed" }' "$log" >>"$tally"
     grep -q '100% tests passed' "$log" && rm -f "$log"
   done
   echo "== $label: failures out of $runs while two processes load the CPUs =="
