@@ -5,21 +5,7 @@
 set -euo pipefail
 build=$(realpath "$1")
 linux_capture=$2
-export WINEPREFIX="$build/wine" WINEDEBUG=-all
-# No sound driver: the same silent path on every machine, and no ALSA notes on the terminal.
-export WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,wineoss.drv,winecoreaudio.drv=d;winemenubuilder.exe=d"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating the wine prefix $WINEPREFIX (the first start of wine takes a while)"
-  wineboot -i >/dev/null 2>&1 || true  # a 64-bit-only wine complains of its missing 32-bit half
-fi
-# One wine server for all the test processes: each then starts in about a second. Wine's
-# helper processes (services, the desktop) live as long as the server and keep the output of
-# the process that started them open: they are started here, on no pipe of the tests.
-wineserver -k 2>/dev/null || true  # one left by wineboot or by an interrupted run
-wineserver -p
-trap 'wineserver -k' EXIT
-wine "$build/tests/windows/qvl_tests.exe" --gtest_filter=WindowsConsole.KeysWithoutACharacterEndTheShowToo \
-  </dev/null >/dev/null 2>&1 || true
+source "$(dirname "$0")/wine-session.sh"
 
 status=0
 echo "== the programs need only DLLs that come with Windows =="
@@ -38,9 +24,7 @@ echo "== unit tests under wine =="
 # GoogleTest's regular expressions on Windows are its own simple ones, which cannot read the
 # death tests' patterns ([0-9]+): those tests run on Linux only.
 export GTEST_FILTER='-*DeathTest.*'
-# A test process that wine fails to start ends at once with no output at all; run such a
-# test again (up to three times in all) rather than fail the suite on wine's account.
-ctest --test-dir "$build" --output-on-failure -j 2 --repeat until-pass:3 || status=1
+ctest --test-dir "$build" --output-on-failure -j 2 || status=1
 
 echo "== the same frames as on Linux =="
 scripts/windows-same-frames.sh "$linux_capture" "$build/tools/capture.exe" "$build/frames" || status=1

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #include <utmp.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -26,6 +28,10 @@ extern char** environ;
 
 class PtySession {
  public:
+  // How long to wait for output or a change of state: a guard against hanging, never a
+  // measure of speed (a loaded machine and the sanitizers slow everything down).
+  static constexpr int kPatienceMs = 120000;
+
   // `env` entries ("NAME=value") replace or add to the test's environment.
   // With `separateOutput` the program's standard output is a second terminal, one that is
   // not its controlling terminal: its end can be cut off without a hangup signal.
@@ -92,19 +98,28 @@ class PtySession {
     ioctl(master_, TIOCSWINSZ, &size);
   }
 
-  // Reads what the program writes until `needle` appears after `from`; false on timeout.
-  bool ReadUntil(std::string_view needle, size_t from = 0, int timeoutMs = 5000) {
+  // Reads what the program writes until `done(output)` holds. On timeout the result says what
+  // was awaited and how the output ends.
+  template <typename Done>
+  testing::AssertionResult ReadUntilDone(Done done, std::string_view what, int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (output_.find(needle, from) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
+    while (!done(output_)) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        return testing::AssertionFailure() << "waited " << timeoutMs << " ms for " << what << "; the program wrote "
+                                           << output_.size() << " bytes, ending " << Escaped(output_, 300);
+      }
       Drain(20);
     }
-    return true;
+    return testing::AssertionSuccess();
+  }
+  testing::AssertionResult ReadUntil(std::string_view needle, size_t from = 0, int timeoutMs = kPatienceMs) {
+    return ReadUntilDone([&](const std::string& out) { return out.find(needle, from) != std::string::npos; },
+                     Escaped(needle) + " after byte " + std::to_string(from), timeoutMs);
   }
 
   // Waits for the program's end, reading its output meanwhile; the shell-style status,
   // or -1 on timeout.
-  int Wait(int timeoutMs = 5000) {
+  int Wait(int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (status_ < 0 && std::chrono::steady_clock::now() < deadline) {
       int raw = 0;
@@ -119,14 +134,29 @@ class PtySession {
     return status_;
   }
 
-  // True once the program is stopped (job control); false on timeout.
-  bool WaitStopped(int timeoutMs = 5000) {
+  // Waits until the program is stopped (job control).
+  testing::AssertionResult WaitStopped(int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (ProcessState() == 'T') return true;
+    while (ProcessState() != 'T') {
+      if (std::chrono::steady_clock::now() > deadline) {
+        return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to stop; its state is "
+                                           << ProcessState();
+      }
       Drain(10);
     }
-    return false;
+    return testing::AssertionSuccess();
+  }
+
+  // `bytes` (its last `limit` at most) with control characters written out, for messages.
+  static std::string Escaped(std::string_view bytes, size_t limit = std::string::npos) {
+    if (bytes.size() > limit) bytes.remove_prefix(bytes.size() - limit);
+    std::string text;
+    for (const char c : bytes) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
+      text += static_cast<unsigned char>(c) >= 0x20 && c != 0x7F ? std::string(1, c) : c == 0x1B ? "\\e" : code;
+    }
+    return text;
   }
 
   const std::string& Output() const { return output_; }

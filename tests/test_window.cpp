@@ -113,29 +113,31 @@ std::string WindowName(const xtest::XvfbDisplay& display, const std::string& win
   return name;
 }
 
-bool WindowStateHas(const xtest::XvfbDisplay& display, const std::string& window, const std::string& state) {
-  return xtest::Eventually([&] { return display.Run("xprop -id " + window + " _NET_WM_STATE").find(state) != std::string::npos; });
-}
-
 // Waits until the window has been given the width `width` (the screen's, when maximised or
 // full screen) and `state` is among its states, and `gone` is not.
-bool WindowBecomes(const xtest::XvfbDisplay& display, const std::string& window, int width, const std::string& state,
-                   const std::string& gone) {
-  return xtest::Eventually([&] {
-    const std::string states = display.Run("xprop -id " + window + " _NET_WM_STATE");
-    const std::string geometry = display.Run("xdotool getwindowgeometry " + window);
-    const size_t at = geometry.find("Geometry: ");
-    return states.find(state) != std::string::npos && states.find(gone) == std::string::npos &&
-           at != std::string::npos && std::atoi(geometry.c_str() + at + 10) == width;
-  });
+testing::AssertionResult WindowBecomes(const xtest::XvfbDisplay& display, const std::string& window, int width,
+                                       const std::string& state, const std::string& gone = "none") {
+  std::string states, geometry;
+  if (xtest::Eventually([&] {
+        states = display.Run("xprop -id " + window + " _NET_WM_STATE");
+        geometry = display.Run("xdotool getwindowgeometry " + window);
+        const size_t at = geometry.find("Geometry: ");
+        return states.find(state) != std::string::npos && states.find(gone) == std::string::npos &&
+               at != std::string::npos && std::atoi(geometry.c_str() + at + 10) == width;
+      })) {
+    return testing::AssertionSuccess();
+  }
+  return testing::AssertionFailure() << "waited for " << state << " without " << gone << ", " << width
+                                     << " pixels wide; the window has " << states << geometry;
 }
 
-bool Maximised(const xtest::XvfbDisplay& display, const std::string& window, int width) {
-  return WindowBecomes(display, window, width, "_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_STATE_FULLSCREEN") &&
-         WindowStateHas(display, window, "_NET_WM_STATE_MAXIMIZED_VERT");
+testing::AssertionResult Maximised(const xtest::XvfbDisplay& display, const std::string& window, int width) {
+  const testing::AssertionResult across =
+      WindowBecomes(display, window, width, "_NET_WM_STATE_MAXIMIZED_HORZ", "_NET_WM_STATE_FULLSCREEN");
+  return across ? WindowBecomes(display, window, width, "_NET_WM_STATE_MAXIMIZED_VERT") : across;
 }
 
-bool FullScreen(const xtest::XvfbDisplay& display, const std::string& window, int width) {
+testing::AssertionResult FullScreen(const xtest::XvfbDisplay& display, const std::string& window, int width) {
   return WindowBecomes(display, window, width, "_NET_WM_STATE_FULLSCREEN", "_NET_WM_STATE_MAXIMIZED");
 }
 
@@ -312,7 +314,8 @@ TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
   xtest::XProgram demo(display, {kDemo, "--window"}, kSoftware, QVL_SOURCE_DIR);
   const std::string window = WindowOf(display, demo.Pid());
   ASSERT_FALSE(window.empty());
-  EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }));
+  EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }))
+      << "the title is \"" << WindowName(display, window) << "\"";
   ASSERT_TRUE(Maximised(display, window, 1024));
   ASSERT_TRUE(demo.Running());
   // The window manager's title bar is as high as its top frame extent; the close button is

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -102,6 +103,21 @@ inline void ExpectColor(VTermColor got, int console, ColorMode mode, const char*
       EXPECT_EQ(got.indexed.idx, kAnsiOfConsole[console]) << what << " at " << x << "," << y;
       break;
   }
+}
+
+// The first cell of the screen whose glyph differs from `cells` ("glyph G at X,Y shows U"), or
+// empty when every glyph is there.
+inline std::string FirstWrongGlyph(const VtScreen& vt, const std::vector<Cell>& cells) {
+  for (int i = 0; i < kScreenCells; ++i) {
+    const uint32_t got = vt.At(i % kScreenWidth, i / kScreenWidth).chars[0];
+    if (got != kCp437ToUnicode[cells[i] & 0xFF]) {
+      char text[64];
+      std::snprintf(text, sizeof text, "glyph %d at %d,%d as U+%04X", cells[i] & 0xFF, i % kScreenWidth,
+                    i / kScreenWidth, static_cast<unsigned>(got));
+      return text;
+    }
+  }
+  return {};
 }
 
 // Every cell of the picture at (originX, originY) shows the glyph and both colours.

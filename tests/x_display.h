@@ -17,14 +17,16 @@
 #include <thread>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 extern char** environ;
 
 namespace xtest {
 
 using Clock = std::chrono::steady_clock;
 // How long to wait for a server, a window or a change before giving up: a guard against
-// hanging, never a measure of speed.
-constexpr auto kPatience = std::chrono::seconds(30);
+// hanging, never a measure of speed (a loaded machine and the sanitizers slow everything down).
+constexpr auto kPatience = std::chrono::seconds(120);
 
 inline bool Installed(const char* program) {
   return std::system((std::string("command -v ") + program + " >/dev/null 2>&1").c_str()) == 0;
@@ -132,8 +134,12 @@ class XvfbDisplay {
     if (number.empty()) return;
     name_ = ":" + number;
     if (windowManager) {
-      manager_ = Spawn({"openbox", "--sm-disable"}, Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
-      if (!Eventually([&] { return Run("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; })) {
+      // Openbox claims the screen first, then loads its theme and fonts, and only then takes
+      // the windows' map requests: until then a new window waits. Its startup command runs
+      // once it is ready, and marks the screen.
+      manager_ = Spawn({"openbox", "--sm-disable", "--startup", "xprop -root -f _QVL_WM_READY 32c -set _QVL_WM_READY 1"},
+                       Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
+      if (!Eventually([&] { return Run("xprop -root _QVL_WM_READY").find("= 1") != std::string::npos; })) {
         name_.clear();
       }
     }
@@ -187,18 +193,19 @@ class XProgram {
   pid_t Pid() const { return pid_; }
 
   // Reads standard output until `text` has appeared in it.
-  bool ReadUntil(std::string_view text) {
+  testing::AssertionResult ReadUntil(std::string_view text) {
     const auto deadline = Clock::now() + kPatience;
     while (output_.find(text) == std::string::npos) {
       pollfd pipeIn{out_, POLLIN, 0};
-      if (Clock::now() > deadline || poll(&pipeIn, 1, 100) < 0) return false;
+      const bool late = Clock::now() > deadline;
+      if (late || poll(&pipeIn, 1, 100) < 0) return Missing(text, late ? "time ran out" : "poll failed");
       if (!(pipeIn.revents & (POLLIN | POLLHUP))) continue;
       char buffer[512];
       const ssize_t n = read(out_, buffer, sizeof buffer);
-      if (n <= 0) return false;
+      if (n <= 0) return Missing(text, "the output ended");
       output_.append(buffer, static_cast<size_t>(n));
     }
-    return true;
+    return testing::AssertionSuccess();
   }
 
   void Send(std::string_view text) {
@@ -219,6 +226,11 @@ class XProgram {
   }
 
  private:
+  testing::AssertionResult Missing(std::string_view text, const char* why) const {
+    return testing::AssertionFailure() << "waited for \"" << text << "\" on the standard output until " << why
+                                       << "; it says \"" << output_ << "\"";
+  }
+
   static constexpr int kRunning = -2;
   pid_t pid_ = -1;
   int in_ = -1, out_ = -1;

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Runs the tests that start processes, pseudo-terminals, X servers or audio N times each while
+# two CPU-bound processes load the machine, and prints each test's failures out of N. A test
+# that waits for conditions passes every time; one that races the clock shows up here.
+# Not part of `make test`: it takes a while.
+#
+# Usage: scripts/stress-tests.sh [-n N] [-g GROUPS] [BUILD_DIR...]
+#   -n N       repetitions of each test (30)
+#   -g GROUPS  comma-separated among pty, window, music, wine (all four)
+#   BUILD_DIR  Linux builds to test (build/release build/sanitize); the wine group runs the
+#              tests of build/windows (WINDOWS_BUILD overrides) on a virtual X display.
+# The failed runs' output is kept under build/stress/.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+runs=30
+groups=pty,window,music,wine
+while getopts "n:g:" option; do
+  case $option in
+    n) runs=$OPTARG ;;
+    g) groups=$OPTARG ;;
+    *) sed -n '7,11p' "$0" >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+builds=("$@")
+[ ${#builds[@]} -gt 0 ] || builds=(build/release build/sanitize)
+windows_build=${WINDOWS_BUILD:-build/windows}
+logs=build/stress
+mkdir -p "$logs"
+
+declare -A pattern=([pty]='TerminalSession' [window]='WindowShow|WindowBackend|DemoOptions' [music]='MusicStream')
+wanted() { [[ ",$groups," == *",$1,"* ]]; }
+
+# Two processes that keep both cores busy for as long as the tests run.
+hogs=()
+for _ in 1 2; do
+  (while :; do :; done) &
+  hogs+=($!)
+done
+trap 'kill "${hogs[@]}" 2>/dev/null' EXIT
+
+# Runs the tests of `dir` matching `regex` N times, two at a time as `make test` does, and
+# prints one line per test: its failures out of N.
+stress() {
+  local label=$1 dir=$2 regex=$3 i
+  local tally=$logs/$label.tally
+  : >"$tally"
+  for ((i = 1; i <= runs; i++)); do
+    local log=$logs/$label.$i.log
+    ctest --test-dir "$dir" -R "$regex" -j 2 --output-on-failure >"$log" 2>&1
+    # "  3/12 Test  #7: Suite.Name ....   Passed    0.41 sec", or "***Failed", "***Timeout"...
+    awk '/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
+           for (i = 1; i < NF; i++) if ($i ~ /^#[0-9]+:$/) name = $(i + 1)
+           print name, ($0 ~ / Passed /) ? "Passed" : "Failed" }' "$log" >>"$tally"
+    grep -q '100% tests passed' "$log" && rm -f "$log"
+  done
+  echo "== $label: failures out of $runs while two processes load the CPUs =="
+  awk -v runs="$runs" '{ seen[$1]++; if ($2 != "Passed") failed[$1]++ }
+       END { for (t in seen) printf "%3d/%d  %s%s\n", failed[t], runs, t, seen[t] == runs ? "" : "  (ran " seen[t] " times)" }' \
+    "$tally" | sort -k2
+  ls "$logs/$label".*.log 2>/dev/null | sed 's/^/   failed run: /'
+}
+
+for build in "${builds[@]}"; do
+  for group in pty window music; do
+    wanted "$group" && stress "$(basename "$build")-$group" "$build" "${pattern[$group]}"
+  done
+done
+
+if wanted wine; then
+  if [ -f "$windows_build/tests/windows/qvl_tests.exe" ]; then
+    build=$(realpath "$windows_build")
+    export GTEST_FILTER='-*DeathTest.*'
+    export -f stress
+    export runs logs
+    # A display and one wine server for all the runs, as scripts/windows-test.sh has them.
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'build=$0; source scripts/wine-session.sh >/dev/null; stress wine "$0" .' "$build"
+  else
+    echo "== wine: skipped, no Windows build in $windows_build (make windows builds it) =="
+  fi
+fi
