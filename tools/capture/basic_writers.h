@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "frame_writer.h"
 #include "quorvel4/terminal_encoder.h"
@@ -22,6 +23,7 @@ class PngWriter : public FrameWriter {
 
  private:
   std::filesystem::path directory_;
+  std::vector<uint8_t> file_;  // the PNG file of the frame
 };
 
 // The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
