@@ -32,7 +32,7 @@ class AnsiWriter : public FileFrameWriter {
   using FileFrameWriter::FileFrameWriter;
   bool Write(int32_t time, const Cell* cells) override;
   // Plain colours again for whatever the terminal shows after the replay.
-  bool Finish() override { return Close("\x1b[0m\n"); }
+  bool Finish() override { return Close(std::string(TerminalEncoder::PlainColors()) + "\n"); }
 
  private:
   TerminalEncoder encoder_{ColorMode::kTrueColor};
