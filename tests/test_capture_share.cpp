@@ -111,8 +111,8 @@ TEST(CaptureMp4, IsH264AndAacInStepWithTheShow) {
   const std::string video = scratch.File("show.mp4");
   const ToolRun run = Capture(range + " --format mp4 --out " + video, scratch);
   ASSERT_EQ(run.status, 0) << run.errors;
-  EXPECT_EQ(run.errors, "");  // no terminal, no progress bar
-  EXPECT_TRUE(Has(ReadAll(scratch.File("stdout.txt")), "91 frames"));
+  EXPECT_EQ(run.errors.rfind("capture: 91 frames", 0), 0u) << run.errors;  // no terminal, no progress bar
+  EXPECT_EQ(ReadAll(scratch.File("stdout.txt")), "");
 
   const std::vector<std::string> streams = Lines(CommandOutput(
       "ffprobe -v error -show_entries stream=codec_name,width,height,pix_fmt,r_frame_rate,nb_frames,start_time "
@@ -158,6 +158,26 @@ TEST(CaptureMp4, IsH264AndAacInStepWithTheShow) {
   for (size_t i = 4410; i < 13230; ++i) energy += double(sound[i]) * sound[i];
   ASSERT_GT(energy / 8820, 100.0 * 100.0) << "the window holds music";
   EXPECT_LE(std::abs(BestLag(sound, 4410, 8820, music, 30 * 44100 + 4410, 882)), 44);  // within 1 ms
+}
+
+// Frames that go on after the music's end (or start after it): all of them, over silence.
+TEST(CaptureMp4, FramesOutlastingTheMusicGoOnInSilence) {
+  if (!HaveProgram("ffmpeg") || !HaveProgram("ffprobe")) GTEST_SKIP() << "needs ffmpeg and ffprobe (Debian ffmpeg)";
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 40);  // about one second of music
+  for (const std::string times : {"0:3000", "2000:5000"}) {
+    const std::string video = scratch.File("short.mp4");
+    const ToolRun run = Capture("--seed 1 --data " + (scratch.path() / "data").string() + " --times " + times +
+                                    " --fps 10 --scale 1 --format mp4 --out " + video,
+                                scratch);
+    ASSERT_EQ(run.status, 0) << times << ": " << run.errors;
+    const std::vector<std::string> streams = Lines(CommandOutput(
+        "ffprobe -v error -show_entries stream=codec_type,nb_frames,duration -of compact " + video));
+    ASSERT_EQ(streams.size(), 2u) << times;
+    EXPECT_TRUE(Has(streams[0], "nb_frames=31")) << times << ": " << streams[0];
+    const double sound = std::atof(streams[1].substr(streams[1].find("duration=") + 9).c_str());
+    EXPECT_NEAR(sound, 3.1, 0.05) << times << ": " << streams[1];
+  }
 }
 
 // The end of scene 47 and the still closing caption, 25 frames a second.
@@ -265,7 +285,10 @@ TEST(CaptureExport, FormatRulesAreUsageErrors) {
                         Case{"--format mp4 --times 0:100 --scale 9", "--scale"},
                         Case{"--format cast --times 500,400", "increasing"},
                         Case{"--format mp4 --times -100:1000", "T0 >= 0"},
-                        Case{"--format cells --times 0:100 --fps 0", "--fps"}}) {
+                        Case{"--format cells --times 0:100 --fps 0", "--fps"},
+                        // A list or a step sets the times itself: --fps would be silently ignored.
+                        Case{"--format cells --times 0:100:10 --fps 30", "--fps applies to --times T0:T1 only"},
+                        Case{"--format cast --times 0,40 --fps 30", "--fps applies to --times T0:T1 only"}}) {
     const ToolRun run = Capture("--seed 1 " + c.arguments + data, scratch);
     EXPECT_EQ(run.status, 2) << c.arguments;
     EXPECT_TRUE(Has(run.errors, c.says)) << c.arguments << "\n" << run.errors;
@@ -311,6 +334,25 @@ TEST(CaptureExport, MissingOrFailingEncoderLeavesNoFile) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Has(run.errors, "ffmpeg failed (exit status 3): fake encoder broke")) << run.errors;
   EXPECT_TRUE(FilesIn(out).empty());
+
+  // One that stops reading and ends well, then one that reads everything and writes nothing:
+  // the message says what the encoder said, and the file there before stays as it was.
+  const std::string encoders = "#!/bin/sh\nif [ \"$2\" = -encoders ]; then\n"
+                               "  echo ' V....D libx264  H.264'; echo ' A..... aac   AAC'; exit 0\nfi\n";
+  std::ofstream(script) << encoders << "echo 'fake encoder had enough' >&2\nexit 0\n";
+  run = Capture(arguments, scratch, "PATH=" + bin.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "ffmpeg stopped taking the frames (")) << run.errors;
+  EXPECT_TRUE(Has(run.errors, "): fake encoder had enough")) << run.errors;
+  EXPECT_TRUE(FilesIn(out).empty());
+
+  std::ofstream(out / "show.mp4") << "the video before";
+  std::ofstream(script) << encoders << "/bin/cat >/dev/null\nexit 0\n";
+  run = Capture(arguments, scratch, "PATH=" + bin.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "ffmpeg wrote no video")) << run.errors;
+  EXPECT_EQ(ReadAll((out / "show.mp4").string()), "the video before");
+  EXPECT_EQ(FilesIn(out).size(), 1u);
 }
 
 // Ctrl+C on the terminal during a long export: the bar was showing, and no file is left.
@@ -351,4 +393,66 @@ TEST(CaptureExport, WritesThroughLinksAndIntoPipes) {
   EXPECT_TRUE(std::filesystem::is_fifo(scratch.File("pipe")));
   EXPECT_EQ(ReadAll(scratch.File("copy")), ReadAll(scratch.File("target.cells")));
   EXPECT_EQ(FilesIn(scratch.path()).size(), 6u) << "no temporary file left beside them";
+}
+
+// Standard output may be the export itself: progress and the summary go to standard error.
+TEST(CaptureExport, PipedOutputIsTheFramesAlone) {
+  ScratchDirectory scratch;
+  const std::string errors = scratch.File("errors.txt");
+  for (const std::string format : {"cells", "cast"}) {
+    const std::string bytes =
+        CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --seed 1 --data " + RealData() +
+                      " --times 300,900 --format " + format + " --out /dev/stdout 2>" + errors + " | od -c");
+    EXPECT_FALSE(Has(bytes, "c   a   p   t   u   r   e   :")) << format;
+    EXPECT_TRUE(Has(ReadAll(errors), "capture: 2 frames")) << format << ": " << ReadAll(errors);
+  }
+  const std::string count = CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --seed 1 --data " + RealData() +
+                                          " --times 300,900 --format cells --out /dev/stdout 2>/dev/null | wc -c");
+  EXPECT_EQ(std::atoi(count.c_str()), 16000);
+}
+
+// A replaced file keeps its permissions (through a link: the file it names); a name as long
+// as a file name may be still has room for its temporary name.
+TEST(CaptureExport, ReplacedFilesKeepTheirModeAndLongNamesFit) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1 --data " + RealData() + " --times 300,900 --format cells --out ";
+  std::ofstream(scratch.File("private.cells")) << "old";
+  chmod(scratch.File("private.cells").c_str(), 0600);
+  std::ofstream(scratch.File("target.cells")) << "old";
+  chmod(scratch.File("target.cells").c_str(), 0640);
+  std::filesystem::create_symlink("target.cells", scratch.path() / "link.cells");
+  for (const char* name : {"private.cells", "link.cells"}) {
+    const ToolRun run = Capture(common + scratch.File(name), scratch);
+    ASSERT_EQ(run.status, 0) << name << ": " << run.errors;
+  }
+  struct stat status{};
+  ASSERT_EQ(stat(scratch.File("private.cells").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+  EXPECT_EQ(status.st_size, 16000);
+  ASSERT_EQ(stat(scratch.File("target.cells").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(status.st_size, 16000);
+  EXPECT_TRUE(std::filesystem::is_symlink(scratch.path() / "link.cells"));
+
+  const std::string longName = std::string(244, 'n') + "\xc3\xa9.cells";  // 252 bytes, the last letter two
+  const ToolRun run = Capture(common + "'" + scratch.File(longName) + "'", scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(std::filesystem::file_size(scratch.File(longName)), 16000u);
+  EXPECT_EQ(FilesIn(scratch.path()).size(), 6u) << "no temporary file left beside them";
+}
+
+// A full disk is reported with the name of the file that did not fit.
+TEST(CaptureExport, FullDiskNamesTheFile) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "needs /dev/full";
+  ScratchDirectory scratch;
+  std::filesystem::create_directories(scratch.path() / "frames");
+  std::filesystem::create_symlink("/dev/full", scratch.path() / "frames" / "t000300.png");
+  const std::string common = "--seed 1 --data " + RealData() + " --times 300 --format ";
+  ToolRun run = Capture(common + "png --out " + scratch.File("frames"), scratch);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "cannot write " + scratch.File("frames/t000300.png") + ": No space left on device"))
+      << run.errors;
+  run = Capture(common + "cells --out /dev/full", scratch);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Has(run.errors, "cannot write /dev/full: No space left on device")) << run.errors;
 }

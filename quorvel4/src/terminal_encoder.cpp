@@ -168,6 +168,24 @@ void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
   mCursorY = y;
 }
 
+std::string_view TerminalEncoder::ReplayStart() {
+  static const std::string start = std::string(seq::kHideCursor) + std::string(seq::kClearScreen);
+  return start;
+}
+
+std::string_view TerminalEncoder::PlainColors() { return seq::kResetGraphics; }
+
+std::string TerminalEncoder::ReplayEnd() const {
+  std::string bytes(seq::kResetGraphics);
+  bytes += seq::kCsi;
+  bytes += std::to_string(mOriginY + kScreenHeight + 1);
+  bytes += seq::kParamSeparator;
+  bytes += std::to_string(mOriginX + 1);
+  bytes += seq::kCursorPositionFinal;
+  bytes += seq::kShowCursor;
+  return bytes;
+}
+
 void TerminalEncoder::SetPen(uint8_t attribute) {
   if (mPenKnown && attribute == mPen) return;
   const int fg = attribute & 15;

@@ -23,13 +23,14 @@ PngWriter::PngWriter(const std::string& directory) : directory_(directory) {
 bool PngWriter::Write(int32_t time, const Cell* cells) {
   char name[32];
   std::snprintf(name, sizeof name, "t%06d.png", time);
-  OutputFile output((directory_ / name).string());
-  if (!output.error.empty()) {
-    error = output.error;
+  const std::string path = (directory_ / name).string();
+  std::string why;
+  if (!EncodePng(kRasterWidth, kRasterHeight, RasterizeCells(cells), &file_, &why)) {
+    error = "cannot write " + path + ": " + why;
     return false;
   }
-  if (!WritePng(output.TempPath(), kRasterWidth, kRasterHeight, RasterizeCells(cells), &error)) return false;
-  if (output.Commit()) return true;
+  OutputFile output(path);
+  if (output.error.empty() && output.Write(file_.data(), file_.size()) && output.Commit()) return true;
   error = output.error;
   return false;
 }

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "frame_writer.h"
 #include "quorvel4/terminal_encoder.h"
@@ -22,6 +23,7 @@ class PngWriter : public FrameWriter {
 
  private:
   std::filesystem::path directory_;
+  std::vector<uint8_t> file_;  // the PNG file of the frame
 };
 
 // The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
@@ -30,7 +32,7 @@ class AnsiWriter : public FileFrameWriter {
   using FileFrameWriter::FileFrameWriter;
   bool Write(int32_t time, const Cell* cells) override;
   // Plain colours again for whatever the terminal shows after the replay.
-  bool Finish() override { return Close("\x1b[0m\n"); }
+  bool Finish() override { return Close(std::string(TerminalEncoder::PlainColors()) + "\n"); }
 
  private:
   TerminalEncoder encoder_{ColorMode::kTrueColor};

@@ -3,15 +3,6 @@
 #include <cinttypes>
 #include <cstdio>
 
-namespace {
-
-// The player's terminal before the first frame and after the last: no cursor over the
-// picture while it plays; plain colours and the cursor back below it at the end.
-constexpr std::string_view kBeforeFirstFrame = "\x1b[?25l\x1b[2J";
-constexpr std::string_view kAfterLastFrame = "\x1b[0m\x1b[51;1H\x1b[?25h";
-
-}  // namespace
-
 std::string JsonEscaped(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
@@ -50,13 +41,15 @@ bool CastWriter::PutEvent(int32_t time, std::string_view bytes) {
 
 bool CastWriter::Write(int32_t time, const Cell* cells) {
   if (first_) start_ = time;
-  const std::string_view bytes = encoder_.EncodeFrame(cells, first_ ? kBeforeFirstFrame : std::string_view{});
+  // The player's terminal: no cursor over the picture while it plays.
+  const std::string_view bytes = encoder_.EncodeFrame(cells, first_ ? TerminalEncoder::ReplayStart() : std::string_view{});
   first_ = false;
   last_ = time;
   return bytes.empty() || PutEvent(time, bytes);
 }
 
 bool CastWriter::Finish() {
-  if (!first_ && !PutEvent(last_, kAfterLastFrame)) return false;
+  // Plain colours and the cursor back below the picture at the end.
+  if (!first_ && !PutEvent(last_, encoder_.ReplayEnd())) return false;
   return Close({});
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -24,7 +23,6 @@ class FrameWriter {
 class FileFrameWriter : public FrameWriter {
  public:
   explicit FileFrameWriter(const std::string& path);
-  ~FileFrameWriter() override;
   bool Finish() override { return Close({}); }
 
  protected:
@@ -35,5 +33,4 @@ class FileFrameWriter : public FrameWriter {
 
  private:
   OutputFile output_;
-  FILE* file_ = nullptr;
 };

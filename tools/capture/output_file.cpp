@@ -1,125 +1,122 @@
 #include "output_file.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <chrono>
 #include <filesystem>
+
+#include "file_primitives.h"
 
 namespace {
 
-// What the signal handler cleans up. Written by the main thread only while `gTempArmed` is
-// clear, so the handler never sees a half-written path.
-char gTempPath[4096];
-volatile sig_atomic_t gTempArmed = 0;
-volatile pid_t gChild = 0;
+// The longest file name the usual file systems take (ext4, NTFS), in bytes.
+constexpr size_t kMaxNameLength = 255;
+constexpr int kNameAttempts = 100;
 
-void ArmTemp(const std::string& path) {
-  gTempArmed = 0;
-  if (path.size() >= sizeof gTempPath) return;
-  std::memcpy(gTempPath, path.c_str(), path.size() + 1);
-  gTempArmed = 1;
+// Six letters and digits from `value`.
+std::string Tag(uint64_t value) {
+  constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string tag;
+  for (int i = 0; i < 6; ++i, value /= 36) tag += kDigits[value % 36];
+  return tag;
 }
 
-void OnInterrupt(int signal) {
-  const pid_t child = gChild;
-  if (child > 0) {
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
-  }
-  if (gTempArmed) unlink(gTempPath);
-  ::signal(signal, SIG_DFL);
-  raise(signal);
-}
-
-mode_t CreationMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
-
-OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+// The file a link names, however many links lead there; the link itself stays.
+std::string LinkTarget(const std::string& path) {
   std::error_code code;
-  const std::filesystem::file_status status = std::filesystem::status(finalPath_, code);
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    // A pipe, a terminal or a device (/dev/stdout): written in place, never replaced.
-    fd_ = open(finalPath_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd_ < 0) error = "cannot write " + finalPath_ + ": " + std::strerror(errno);
-    tempPath_ = finalPath_;
-    inPlace_ = true;
-    return;
-  }
-  // A link (to a file or to nothing yet): the file it names is the one written, the link stays.
-  std::filesystem::path named(finalPath_);
+  std::filesystem::path named(path);
   for (int hops = 0; hops < 40 && std::filesystem::is_symlink(std::filesystem::symlink_status(named, code)); ++hops) {
     const std::filesystem::path target = std::filesystem::read_symlink(named, code);
     named = target.is_absolute() ? target : named.parent_path() / target;
   }
-  finalPath_ = named.lexically_normal().string();
-  const std::filesystem::path target(finalPath_);
-  const std::filesystem::path directory = target.has_parent_path() ? target.parent_path() : ".";
+  return named.lexically_normal().string();
+}
+
+}  // namespace
+
+std::string TemporaryName(const std::string& finalPath, const std::string& tag) {
+  const std::filesystem::path target(finalPath);
+  std::string name = target.filename().string();
+  const size_t room = kMaxNameLength - 2 - tag.size();  // the leading dot, the dot before the tag
+  if (name.size() > room) {
+    name.resize(room);
+    // Not in the middle of a UTF-8 sequence: drop its continuation bytes and its lead byte.
+    while (!name.empty() && (static_cast<unsigned char>(name.back()) & 0xC0) == 0x80) name.pop_back();
+    if (!name.empty() && static_cast<unsigned char>(name.back()) >= 0xC0) name.pop_back();
+  }
   std::string hidden = ".";  // (appending, not "." + name: GCC 12 warns wrongly on that)
-  hidden += target.filename().string();
-  hidden += ".XXXXXX";
-  std::string pattern = (directory / hidden).string();
-  fd_ = mkstemp(pattern.data());
-  if (fd_ < 0) {
-    error = "cannot write " + finalPath_ + ": " + std::strerror(errno);
+  hidden += name;
+  hidden += '.';
+  hidden += tag;
+  return ((target.has_parent_path() ? target.parent_path() : ".") / hidden).string();
+}
+
+OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  if (IsWrittenInPlace(finalPath_)) {
+    // A pipe, a terminal or a device (/dev/stdout, NUL): written in place, never replaced.
+    fd_ = OpenInPlace(finalPath_, &error);
+    if (fd_ < 0) error = CannotWrite(error);
+    tempPath_ = finalPath_;
+    inPlace_ = true;
     return;
   }
-  tempPath_ = pattern;
-  ArmTemp(tempPath_);
-  // mkstemp makes the file private; the finished file gets the usual permissions.
-  fchmod(fd_, CreationMode());
+  finalPath_ = LinkTarget(finalPath_);
+  uint64_t seed = ProcessNumber() * 1000003ull +
+                  static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  bool taken = true;
+  for (int attempt = 0; attempt < kNameAttempts && taken; ++attempt) {
+    tempPath_ = TemporaryName(finalPath_, Tag(seed));
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    taken = false;
+    fd_ = CreateNewFile(tempPath_, finalPath_, &taken, &error);
+  }
+  if (fd_ < 0) {
+    error = CannotWrite(taken ? "no free temporary name beside it" : error);
+    tempPath_.clear();
+    return;
+  }
+  SetInterruptTemp(tempPath_);
 }
 
 OutputFile::~OutputFile() {
   if (!committed_) Discard();
 }
 
-int OutputFile::TakeDescriptor() {
-  const int fd = fd_;
+bool OutputFile::Write(const void* bytes, size_t size) {
+  std::string why;
+  if (size == 0 || WriteAll(fd_, bytes, size, &why)) return true;
+  error = CannotWrite(why);
+  return false;
+}
+
+void OutputFile::Release() {
+  std::string ignored;
+  if (fd_ >= 0) CloseFile(fd_, &ignored);
   fd_ = -1;
-  return fd;
 }
 
 bool OutputFile::Commit() {
-  if (fd_ >= 0) close(fd_);
+  std::string why;
+  const bool closed = fd_ < 0 || CloseFile(fd_, &why);
   fd_ = -1;
+  if (!closed) {
+    error = CannotWrite(why);
+    Discard();
+    return false;
+  }
   committed_ = true;
   if (inPlace_) return true;
-  if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
-    error = "cannot rename " + tempPath_ + " to " + finalPath_ + ": " + std::strerror(errno);
+  if (!MoveIntoPlace(tempPath_, finalPath_, &why)) {
+    error = "cannot rename " + tempPath_ + " to " + finalPath_ + ": " + why;
     committed_ = false;
     Discard();
     return false;
   }
-  gTempArmed = 0;
+  SetInterruptTemp({});
   return true;
 }
 
 void OutputFile::Discard() {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  Release();
   if (inPlace_) return;
-  if (!tempPath_.empty()) unlink(tempPath_.c_str());
-  gTempArmed = 0;
+  if (!tempPath_.empty()) RemoveFile(tempPath_);
+  SetInterruptTemp({});
 }
-
-void InstallInterruptCleanup() {
-  struct sigaction action{};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
-  // A failed encoder shows as a failed write and its exit status, not as a silent death.
-  ::signal(SIGPIPE, SIG_IGN);
-}
-
-void SetInterruptChild(pid_t child) { gChild = child; }

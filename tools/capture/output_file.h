@@ -3,9 +3,9 @@
 // A path that names a pipe, terminal or device is written in place instead.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 class OutputFile {
  public:
@@ -18,16 +18,23 @@ class OutputFile {
 
   const std::string& TempPath() const { return tempPath_; }
   const std::string& FinalPath() const { return finalPath_; }
-  // The open temporary file, until TakeDescriptor hands it over.
-  int TakeDescriptor();
+  // A pipe, terminal or device: written directly, TempPath() is FinalPath().
+  bool InPlace() const { return inPlace_; }
 
-  // Renames the temporary file to the final name.
+  // Appends to the file; false, with `error` naming the file and the reason, on failure.
+  bool Write(const void* bytes, size_t size);
+  bool Write(std::string_view bytes) { return Write(bytes.data(), bytes.size()); }
+  // Closes the file for another program to write it by its temporary name.
+  void Release();
+
+  // Closes the file and renames it to the final name.
   bool Commit();
 
   std::string error;
 
  private:
   void Discard();
+  std::string CannotWrite(const std::string& why) const { return "cannot write " + finalPath_ + ": " + why; }
 
   std::string finalPath_;
   std::string tempPath_;
@@ -36,8 +43,13 @@ class OutputFile {
   bool inPlace_ = false;
 };
 
-// On SIGINT, SIGTERM and SIGHUP: end the registered child process, remove the temporary
-// file being written, then die of the signal as if no handler were there.
+// The name of the temporary file beside `finalPath`: hidden, unique by `tag`, and no longer
+// than a file name may be (a long final name is shortened in it).
+std::string TemporaryName(const std::string& finalPath, const std::string& tag);
+
+// On an interrupt (SIGINT, SIGTERM and SIGHUP; Ctrl+C and Ctrl+Break on Windows): end the
+// registered child process, remove the temporary file being written, then end as the
+// interrupt would have.
 void InstallInterruptCleanup();
 // The encoder process to end on an interrupt (0 for none).
-void SetInterruptChild(pid_t child);
+void SetInterruptChild(long child);

@@ -1,10 +1,10 @@
 #include "progress.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "file_primitives.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ std::string MinutesSeconds(double seconds) {
 
 bool ProgressBarWanted() {
   const char* term = std::getenv("TERM");
-  return isatty(STDERR_FILENO) && !(term != nullptr && std::strcmp(term, "dumb") == 0);
+  return StandardErrorIsTerminal() && !(term != nullptr && std::strcmp(term, "dumb") == 0);
 }
 
 Progress::Progress(size_t frames, bool bar) : frames_(frames), bar_(bar) {}
@@ -63,7 +63,7 @@ void Progress::Clear() {
 void Progress::Done(const std::string& what, double showSeconds) {
   Clear();
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-  std::printf("capture: %zu frames, %.2f s of show, to %s in %.2f s (%.2fx real time)\n", done_, showSeconds,
+  std::fprintf(stderr, "capture: %zu frames, %.2f s of show, to %s in %.2f s (%.2fx real time)\n", done_, showSeconds,
               what.c_str(), elapsed, elapsed > 0 ? showSeconds / elapsed : 0.0);
-  std::fflush(stdout);
+  std::fflush(stderr);
 }

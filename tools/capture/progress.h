@@ -1,5 +1,6 @@
 // The progress of a capture: a bar on standard error while that is a terminal (frames
-// done, share, time left), and one line on standard output at the end.
+// done, share, time left), and one line at the end, also on standard error: standard output
+// may be the export itself (--out /dev/stdout).
 #pragma once
 
 #include <chrono>

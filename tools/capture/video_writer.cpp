@@ -1,10 +1,7 @@
 #include "video_writer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "quorvel4/raster.h"
@@ -42,6 +39,12 @@ std::string Tail(const std::string& text) {
   return tail;
 }
 
+// ": " and what the program said last, if it said anything.
+std::string Saying(const ChildProcess& program) {
+  const std::string said = Tail(program.Output());
+  return said.empty() ? "" : ": " + said;
+}
+
 std::vector<std::string> EncoderArguments(const VideoSettings& settings, const std::string& out) {
   const int width = kRasterWidth * settings.scale, height = kRasterHeight * settings.scale;
   const double duration = static_cast<double>(settings.frames) / settings.fps;
@@ -55,16 +58,17 @@ std::vector<std::string> EncoderArguments(const VideoSettings& settings, const s
           "-c:v", "libx264", "-preset", kPreset, "-crf", kQuality, "-maxrate", kMaxRate,
           "-bufsize", kRateBuffer, "-pix_fmt", "yuv420p",
           "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
-          "-c:a", "aac", "-b:a", "192k",
-          // If the show ends before the range does, the music stops with the pictures.
-          "-shortest", "-movflags", "+faststart", "-f", "mp4", out};
+          // Silence after the music's end, if the frames outlast it; if the show ends before
+          // the range does, the music stops with the pictures.
+          "-af", "apad=whole_dur=" + Seconds(duration), "-c:a", "aac", "-b:a", "192k", "-shortest", "-movflags", "+faststart", "-f", "mp4", out};
 }
 
 }  // namespace
 
 std::optional<std::string> FindVideoEncoder(std::string* ffmpeg) {
   const auto found = FindOnPath("ffmpeg");
-  if (!found) return "--format mp4 needs the ffmpeg program (Debian package ffmpeg); there is none on PATH";
+  if (!found)
+    return std::string("--format mp4 needs the ffmpeg program (") + WhereToGetPrograms() + "); there is none on PATH";
   ChildProcess probe;
   std::string error;
   if (!probe.Start(*found, {"-hide_banner", "-encoders"}, false, &error)) return error;
@@ -72,7 +76,7 @@ std::optional<std::string> FindVideoEncoder(std::string* ffmpeg) {
   const std::string encoders = probe.Output();
   if (failed) return *found + " -encoders failed (" + *failed + "): " + Tail(encoders);
   if (encoders.find(" libx264 ") == std::string::npos)
-    return *found + " has no H.264 encoder (libx264); Debian's ffmpeg package has one";
+    return *found + " has no H.264 encoder (libx264); one with it: " + WhereToGetPrograms();
   if (encoders.find(" aac ") == std::string::npos) return *found + " has no AAC encoder";
   *ffmpeg = *found;
   return std::nullopt;
@@ -84,7 +88,7 @@ VideoWriter::VideoWriter(const std::string& path, const std::string& ffmpeg, con
     error = output_.error;
     return;
   }
-  close(output_.TakeDescriptor());  // ffmpeg opens the temporary file itself
+  output_.Release();  // ffmpeg opens the temporary file itself
   if (!ffmpeg_.Start(ffmpeg, EncoderArguments(settings, output_.TempPath()), true, &error)) return;
   SetInterruptChild(ffmpeg_.Pid());
   feeder_ = std::thread([this] { FeedEncoder(); });
@@ -103,16 +107,12 @@ void VideoWriter::FeedEncoder() {
   std::vector<uint8_t> yuv;
   while (std::optional<IndexedPicture> picture = queue_.Pop()) {
     ToYuv420(*picture, settings_.scale, &yuv);
-    for (size_t done = 0; done < yuv.size();) {
-      const ssize_t wrote = write(ffmpeg_.InputFd(), yuv.data() + done, yuv.size() - done);
-      if (wrote < 0 && errno == EINTR) continue;
-      if (wrote <= 0) {
-        feedError_ = std::string("writing to ffmpeg: ") + std::strerror(errno);
-        feedFailed_ = true;
-        queue_.Abandon();
-        return;
-      }
-      done += static_cast<size_t>(wrote);
+    std::string why;
+    if (!ffmpeg_.WriteInput(yuv.data(), yuv.size(), &why)) {
+      feedError_ = why;
+      feedFailed_ = true;
+      queue_.Abandon();
+      return;
     }
   }
 }
@@ -133,17 +133,22 @@ bool VideoWriter::Complete() {
   ffmpeg_.CloseInput();
   const auto failed = ffmpeg_.Wait();
   SetInterruptChild(0);
-  if (failed) {
-    const std::string said = Tail(ffmpeg_.Output());
-    error = "ffmpeg failed (" + *failed + ")" + (said.empty() ? "" : ": " + said);
-  } else if (feedFailed_) {
-    error = feedError_;
-  }
+  if (failed)
+    error = "ffmpeg failed (" + *failed + ")" + Saying(ffmpeg_);
+  else if (feedFailed_)
+    error = "ffmpeg stopped taking the frames (" + feedError_ + ")" + Saying(ffmpeg_);
   return error.empty();
 }
 
 bool VideoWriter::Finish() {
   if (!Complete()) return false;
+  // An encoder that ends well but writes nothing must not replace a good file with nothing.
+  std::error_code code;
+  const auto size = std::filesystem::file_size(output_.TempPath(), code);
+  if (!output_.InPlace() && (code || size == 0)) {
+    error = "ffmpeg wrote no video (" + output_.FinalPath() + " is left as it was)" + Saying(ffmpeg_);
+    return false;
+  }
   if (output_.Commit()) return true;
   error = output_.error;
   return false;

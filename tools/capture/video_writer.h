@@ -44,6 +44,6 @@ class VideoWriter : public FrameWriter {
   FrameQueue<IndexedPicture> queue_{8};
   std::thread feeder_;
   std::atomic<bool> feedFailed_{false};
-  std::string feedError_;  // written by the feeder before feedFailed_
+  std::string feedError_;  // why the pipe took no more, written by the feeder before feedFailed_
   bool completed_ = false;
 };

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// The PNG file of `rgb` (width * height triples), in memory, for the caller to write; on
+// failure returns false and sets `error`. (Also in builds without libpng, through zlib.)
+bool EncodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vector<uint8_t>* file, std::string* error);
+
 // Writes `rgb` (width * height triples) to `path`; on failure returns false and sets `error`.
 bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb, std::string* error);
 

@@ -1,9 +1,7 @@
 // Writing 8-bit RGB PNG files with zlib alone, for builds without libpng (the Windows cross
-// build): the chunks are few and fixed, the picture data is one zlib stream.
+// build): the chunks are few and fixed, the picture data is one zlib stream. Only in memory:
+// the capture writes the file itself.
 #include <zlib.h>
-
-#include <cstdio>
-#include <memory>
 
 #include "png_io.h"
 
@@ -25,7 +23,7 @@ void PutChunk(std::vector<uint8_t>& out, const char (&type)[5], const uint8_t* d
 
 }  // namespace
 
-bool WritePng(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb, std::string* error) {
+bool EncodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vector<uint8_t>* file, std::string* error) {
   if (width <= 0 || height <= 0 || rgb.size() != static_cast<size_t>(width) * height * 3) {
     if (error) *error = "pixel buffer does not match the picture size";
     return false;
@@ -45,20 +43,13 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
     return false;
   }
 
-  std::vector<uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  *file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<uint8_t> header;
   PutBigEndian(header, static_cast<uint32_t>(width));
   PutBigEndian(header, static_cast<uint32_t>(height));
   header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, no filter set, no interlace
-  PutChunk(file, "IHDR", header.data(), header.size());
-  PutChunk(file, "IDAT", packed.data(), packedSize);
-  PutChunk(file, "IEND", nullptr, 0);
-
-  std::unique_ptr<FILE, int (*)(FILE*)> out(std::fopen(path.c_str(), "wb"), std::fclose);
-  const bool written = out && std::fwrite(file.data(), file.size(), 1, out.get()) == 1;
-  if (!written || std::fclose(out.release()) != 0) {
-    if (error) *error = "cannot write " + path;
-    return false;
-  }
+  PutChunk(*file, "IHDR", header.data(), header.size());
+  PutChunk(*file, "IDAT", packed.data(), packedSize);
+  PutChunk(*file, "IEND", nullptr, 0);
   return true;
 }

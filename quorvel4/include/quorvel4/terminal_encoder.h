@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,14 @@ class TerminalEncoder {
   // `prefix`, all inside synchronized-output markers. Empty when nothing changed and
   // there is no prefix. The view lives until the next call.
   std::string_view EncodeFrame(const Cell* cells, std::string_view prefix = {});
+
+  // For recordings of the frames that a terminal replays (a cast, a file for `cat`): what
+  // comes before the first frame (no cursor over the picture, a clear screen), plain colours
+  // again for what follows the frames, and the end of a replay: plain colours and the
+  // cursor back, on the line below the picture.
+  static std::string_view ReplayStart();
+  static std::string_view PlainColors();
+  std::string ReplayEnd() const;
 
   // The frame the terminal shows after the last EncodeFrame (zero before the first).
   const Cell* Shown() const { return mShown.data(); }

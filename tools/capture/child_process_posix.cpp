@@ -1,3 +1,5 @@
+// Helper programs on POSIX systems: posix_spawn with a pipe to the standard input and an
+// unlinked temporary file for what they print.
 #include "child_process.h"
 
 #include <fcntl.h>
@@ -28,6 +30,8 @@ std::optional<std::string> FindOnPath(const std::string& name) {
   }
   return std::nullopt;
 }
+
+const char* WhereToGetPrograms() { return "Debian package ffmpeg"; }
 
 ChildProcess::~ChildProcess() {
   CloseInput();
@@ -91,11 +95,6 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   }
   input_ = feedInput ? pipeFds[1] : -1;
   return true;
-}
-
-void ChildProcess::CloseInput() {
-  if (input_ >= 0) close(input_);
-  input_ = -1;
 }
 
 std::optional<std::string> ChildProcess::Wait() {

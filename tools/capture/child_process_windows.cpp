@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "child_process.h"
+#include "windows_error.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ std::string Quoted(const std::string& arg) {
   return quoted + "\"";
 }
 
-std::string WindowsError(const char* what) { return std::string(what) + " (Windows error " + std::to_string(GetLastError()) + ")"; }
+std::string Failed(const char* what) { return std::string(what) + ": " + WindowsError(GetLastError()); }
 
 }  // namespace
 
@@ -39,6 +40,8 @@ std::optional<std::string> FindOnPath(const std::string& name) {
   if (length == 0 || length >= sizeof found) return std::nullopt;
   return std::string(found, length);
 }
+
+const char* WhereToGetPrograms() { return "a Windows build linked from https://ffmpeg.org/download.html"; }
 
 ChildProcess::~ChildProcess() {
   CloseInput();
@@ -57,7 +60,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   char directory[MAX_PATH];
   char path[MAX_PATH];
   if (GetTempPathA(sizeof directory, directory) == 0 || GetTempFileNameA(directory, "qvl", 0, path) == 0) {
-    *error = WindowsError("cannot create a temporary file");
+    *error = Failed("cannot create a temporary file");
     return false;
   }
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -65,7 +68,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   const HANDLE output = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (output == INVALID_HANDLE_VALUE) {
-    *error = WindowsError("cannot create a temporary file");
+    *error = Failed("cannot create a temporary file");
     return false;
   }
   output_ = _open_osfhandle(reinterpret_cast<intptr_t>(output), _O_RDONLY | _O_BINARY);
@@ -75,7 +78,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   if (feedInput) {
     // A video frame is megabytes: a larger pipe means fewer switches between writer and reader.
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 20)) {
-      *error = WindowsError("cannot create a pipe");
+      *error = Failed("cannot create a pipe");
       return false;
     }
     SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0);
@@ -98,7 +101,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   if (readEnd != nullptr && readEnd != INVALID_HANDLE_VALUE) CloseHandle(readEnd);
   if (!started) {
     if (writeEnd != nullptr) CloseHandle(writeEnd);
-    *error = "cannot start " + program + WindowsError("");
+    *error = Failed(("cannot start " + program).c_str());
     return false;
   }
   CloseHandle(process.hThread);
@@ -108,16 +111,11 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   return true;
 }
 
-void ChildProcess::CloseInput() {
-  if (input_ >= 0) _close(input_);
-  input_ = -1;
-}
-
 std::optional<std::string> ChildProcess::Wait() {
   CloseInput();
   const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid_));
   pid_ = -1;
-  if (process == nullptr) return WindowsError("lost track of the process");
+  if (process == nullptr) return Failed("lost track of the process");
   WaitForSingleObject(process, INFINITE);
   DWORD status = 1;
   GetExitCodeProcess(process, &status);

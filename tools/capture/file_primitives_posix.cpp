@@ -1,0 +1,119 @@
+// The output files' primitives on POSIX systems, and the cleanup on SIGINT, SIGTERM and SIGHUP.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "file_primitives.h"
+#include "output_file.h"
+
+namespace {
+
+// What the signal handler cleans up. Written by the main thread only while `gTempArmed` is
+// clear, so the handler never sees a half-written path.
+char gTempPath[4096];
+volatile sig_atomic_t gTempArmed = 0;
+volatile pid_t gChild = 0;
+
+void OnInterrupt(int signal) {
+  const pid_t child = gChild;
+  if (child > 0) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+  if (gTempArmed) unlink(gTempPath);
+  ::signal(signal, SIG_DFL);
+  raise(signal);
+}
+
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+std::string Reason() { return std::strerror(errno); }
+
+}  // namespace
+
+bool IsWrittenInPlace(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
+
+int OpenInPlace(const std::string& path, std::string* error) {
+  const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) *error = Reason();
+  return fd;
+}
+
+int CreateNewFile(const std::string& path, const std::string& replaced, bool* taken, std::string* error) {
+  // Private while it is empty; then the permissions of the file it replaces (a private file
+  // stays private), or the usual ones of a new file.
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    *taken = errno == EEXIST;
+    *error = Reason();
+    return -1;
+  }
+  struct stat status;
+  const bool replacing = stat(replaced.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+  fchmod(fd, replacing ? status.st_mode & 07777 : NewFileMode());
+  return fd;
+}
+
+bool WriteAll(int fd, const void* bytes, size_t size, std::string* error) {
+  const auto* at = static_cast<const char*>(bytes);
+  while (size > 0) {
+    const ssize_t wrote = write(fd, at, size);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      *error = wrote < 0 ? Reason() : "nothing written";
+      return false;
+    }
+    at += wrote;
+    size -= static_cast<size_t>(wrote);
+  }
+  return true;
+}
+
+bool CloseFile(int fd, std::string* error) {
+  if (close(fd) == 0) return true;
+  *error = Reason();
+  return false;
+}
+
+bool MoveIntoPlace(const std::string& from, const std::string& to, std::string* error) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  *error = Reason();
+  return false;
+}
+
+void RemoveFile(const std::string& path) { unlink(path.c_str()); }
+
+unsigned ProcessNumber() { return static_cast<unsigned>(getpid()); }
+
+void SetInterruptTemp(const std::string& path) {
+  gTempArmed = 0;
+  if (path.empty() || path.size() >= sizeof gTempPath) return;
+  std::memcpy(gTempPath, path.c_str(), path.size() + 1);
+  gTempArmed = 1;
+}
+
+bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO); }
+
+void InstallInterruptCleanup() {
+  struct sigaction action{};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A failed encoder shows as a failed write and its exit status, not as a silent death.
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+void SetInterruptChild(long child) { gChild = static_cast<pid_t>(child); }
