@@ -32,5 +32,6 @@ bool PlayMusic(MusicStream& stream, const std::string& dataDir);
 // The scrolling speeds from the lengths of the two texts.
 void SetScrollSpeeds(Show& show);
 
-// Runs the whole show; 0 after a normal end or a key, 1 after a start-up failure.
-int DemoMain();
+// Runs the whole show; 0 after a normal end or a key, 1 after a start-up failure. With
+// `reduceFlashes` the frame loop keeps the flashes at three a second or fewer.
+int DemoMain(bool reduceFlashes = false);

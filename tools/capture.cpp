@@ -1,8 +1,8 @@
 // The offline renderer: runs the show's start-up and frames on a scripted clock and the
 // headless console, and writes the presented frames to a file or a directory.
 //
-//   capture --seed N [--data DIR] --times TIMES --format cells|png|ansi|mp4|gif|cast --out PATH
-//           [--fps F] [--scale S]
+//   capture --seed N [--data DIR] --times TIMES --format cells|png|ansi|mp4|gif|cast|flashes
+//           --out PATH [--fps F] [--scale S] [--reduce-flashes]
 //
 // The writers live in tools/capture/; `capture --help` lists the forms of TIMES.
 #include <cstdio>
@@ -13,6 +13,7 @@
 
 #include "basic_writers.h"
 #include "cast_writer.h"
+#include "flash_report.h"
 #include "demo/demo_main.h"
 #include "demo/frame.h"
 #include "gif_writer.h"
@@ -36,6 +37,7 @@ std::unique_ptr<FrameWriter> MakeWriter(const Options& options) {
     case Format::kCast:
       return std::make_unique<CastWriter>(options.out, "seed " + std::to_string(options.seed) + ", show time " +
                                                            std::to_string(options.times.front()) + " ms on");
+    case Format::kFlashes: return std::make_unique<FlashReportWriter>(options.out, stdout);
     case Format::kMp4: break;
   }
   struct Failed : FrameWriter {
@@ -108,6 +110,7 @@ int main(int argc, char** argv) {
   InitConsoleWithSeed(options.seed);
 
   Show show;
+  if (options.reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
   PrepareShow(show, options.dataDir);
   if (!show.unreadablePictures.empty()) {
     ShutdownConsole();
@@ -133,6 +136,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "capture: %s\n", writer->error.c_str());
     return 1;
   }
-  progress.Done(options.out, ShowSeconds(options, clock.current, progress.FramesDone()));
+  progress.Done(options.out.empty() ? "the report" : options.out, ShowSeconds(options, clock.current, progress.FramesDone()));
   return 0;
 }

@@ -13,11 +13,15 @@ constexpr size_t kMaxFrames = 1000000;
 
 constexpr const char* kUsage =
     "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
-    "  FORMAT  cells | png | ansi | mp4 | gif | cast\n"
+    "               [--reduce-flashes]\n"
+    "  FORMAT  cells | png | ansi | mp4 | gif | cast | flashes\n"
+    "          flashes counts the flashes of the frames and prints the seconds with more than\n"
+    "          three; its --out (a PNG plot of flashes per second) may be left out\n"
     "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1);\n"
     "          mp4 and gif take T0:T1 only, cast needs increasing times\n"
     "  --fps   frames a second for T0:T1 (mp4 60, gif 25 and dividing 100, cast 30, others 60)\n"
-    "  --scale whole-number enlargement for mp4 (default 2) and gif (default 1), 1 to 8\n";
+    "  --scale whole-number enlargement for mp4 (default 2) and gif (default 1), 1 to 8\n"
+    "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n";
 
 [[noreturn]] void UsageError(const std::string& problem) {
   std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), kUsage);
@@ -84,6 +88,7 @@ std::optional<Format> FormatNamed(const std::string& name) {
   if (name == "mp4") return Format::kMp4;
   if (name == "gif") return Format::kGif;
   if (name == "cast") return Format::kCast;
+  if (name == "flashes") return Format::kFlashes;
   return std::nullopt;
 }
 
@@ -123,6 +128,10 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
       std::fputs(kUsage, stdout);
       std::exit(0);
     }
+    if (name == "--reduce-flashes") {
+      options.reduceFlashes = true;
+      continue;
+    }
     if (i + 1 >= argc) UsageError("missing value after " + name);
     const std::string value = argv[++i];
     if (name == "--seed") {
@@ -154,7 +163,7 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
   if (!haveSeed) UsageError("--seed is required");
   if (!haveTimes) UsageError("--times is required");
   if (options.formatName.empty()) UsageError("--format is required");
-  if (options.out.empty()) UsageError("--out is required");
+  if (options.out.empty() && options.format != Format::kFlashes) UsageError("--out is required");
   if (options.fps == 0) options.fps = DefaultFps(options.format);
   options.times = ParseTimes(timesText, options);
   CheckFormatRules(options, haveScale);

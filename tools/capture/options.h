@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class Format { kCells, kPng, kAnsi, kMp4, kGif, kCast };
+enum class Format { kCells, kPng, kAnsi, kMp4, kGif, kCast, kFlashes };
 
 struct Options {
   uint32_t seed = 0;
@@ -16,6 +16,7 @@ struct Options {
   std::string out;
   int fps = 0;    // frames per second of the video formats and of --times T0:T1
   int scale = 1;  // whole-number enlargement of the pictures of mp4 and gif
+  bool reduceFlashes = false;  // the show's gentle mode
 };
 
 // Parses the arguments; prints the usage and exits with status 0 for --help and with
