@@ -10,6 +10,10 @@
 inline constexpr const char* kDataDirectory = "data";
 inline constexpr const char* kWindowTitle = "[quenby] // [dralsk] | alt+enter for fullscreen ";
 inline constexpr const char* kMusicFile = "8920.mp3";
+// Said wherever the show is started from a command line (its --help).
+inline constexpr const char* kFlashWarning =
+    "Warning: the show contains flashing images. It may trigger seizures in people with\n"
+    "photosensitive epilepsy; --reduce-flashes keeps it to three flashes a second or fewer.\n";
 
 // Everything before the music: the converter's table, the ripple fields, the title, the
 // pictures and the effects' tables, with the two loading lines. A picture that cannot be read

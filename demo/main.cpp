@@ -16,9 +16,7 @@ constexpr const char* kUsage =
     "  --help            show this help\n"
     "Without an option the show plays in the terminal when standard output is one, and\n"
     "otherwise in a window when there is a display. Any other key ends the show.\n"
-    "\n"
-    "Warning: the show contains flashing images. It may trigger seizures in people with\n"
-    "photosensitive epilepsy; --reduce-flashes keeps it to three flashes a second or fewer.\n";
+    "\n";
 
 enum class Parsed { kRun, kHelp, kBad };
 
@@ -57,6 +55,7 @@ int main(int argc, char** argv) {
   switch (ParseArguments(argc, argv, &backend, &reduceFlashes)) {
     case Parsed::kHelp:
       std::fputs(kUsage, stdout);
+      std::fputs(kFlashWarning, stdout);
       return 0;
     case Parsed::kBad:
       std::fputs(kUsage, stderr);

@@ -136,6 +136,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "capture: %s\n", writer->error.c_str());
     return 1;
   }
+  if (show.flashGuard)
+    std::printf("capture: %d of %zu frames held back by --reduce-flashes\n", show.flashGuard->HeldFrames(),
+                progress.FramesDone());
   progress.Done(options.out.empty() ? "the report" : options.out, ShowSeconds(options, clock.current, progress.FramesDone()));
   return 0;
 }
