@@ -85,7 +85,8 @@ TEST(Capture, BadArgumentsAreUsageErrors) {
                         Case{"--seed 1 --times 1 --format cells --reduce-flashes" + data, "--out is required"},
                         Case{"--seed 1 --times 0:2000000000:1 --format cells" + data + out, "too many"},
                         Case{"--seed 1 --bogus 1", "unknown option"},
-                        Case{"--seed", "missing value"}}) {
+                        Case{"--seed 1 --verbose", "unknown option --verbose"},
+                        Case{"--seed", "missing value after --seed"}}) {
     const ToolRun run = Capture(c.arguments, scratch);
     EXPECT_EQ(run.status, 2) << c.arguments;
     EXPECT_NE(run.errors.find(c.says), std::string::npos) << c.arguments << "\n" << run.errors;

@@ -265,7 +265,10 @@ TEST(CaptureExport, FormatRulesAreUsageErrors) {
                         Case{"--format mp4 --times 0:100 --scale 9", "--scale"},
                         Case{"--format cast --times 500,400", "increasing"},
                         Case{"--format mp4 --times -100:1000", "T0 >= 0"},
-                        Case{"--format cells --times 0:100 --fps 0", "--fps"}}) {
+                        Case{"--format cells --times 0:100 --fps 0", "--fps"},
+                        // A list or a step sets the times itself: --fps would be silently ignored.
+                        Case{"--format cells --times 0:100:10 --fps 30", "--fps applies to --times T0:T1 only"},
+                        Case{"--format cast --times 0,40 --fps 30", "--fps applies to --times T0:T1 only"}}) {
     const ToolRun run = Capture("--seed 1 " + c.arguments + data, scratch);
     EXPECT_EQ(run.status, 2) << c.arguments;
     EXPECT_TRUE(Has(run.errors, c.says)) << c.arguments << "\n" << run.errors;

@@ -1,63 +1,25 @@
 // The offline renderer: runs the show's start-up and frames on a scripted clock and the
 // headless console, and writes the presented frames to a file or a directory.
 //
-//   capture --seed N [--data DIR] --times TIMES --format cells|png|ansi|mp4|gif|cast|flashes
-//           --out PATH [--fps F] [--scale S] [--reduce-flashes]
+//   capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]
+//           [--reduce-flashes]
 //
-// The writers live in tools/capture/; `capture --help` lists the forms of TIMES.
+// The formats and their writers live in tools/capture/ (export_formats.cpp has their table);
+// `capture --help` lists them and the forms of TIMES.
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "basic_writers.h"
-#include "cast_writer.h"
-#include "flash_report.h"
 #include "demo/demo_main.h"
 #include "demo/frame.h"
-#include "gif_writer.h"
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"
 #include "quorvel4/console.h"
-#include "video_writer.h"
 
 namespace {
-
-constexpr const char* kMusicFile = "8920.mp3";
-
-// The writer for the chosen format; its `error` says why it cannot start.
-std::unique_ptr<FrameWriter> MakeWriter(const Options& options) {
-  switch (options.format) {
-    case Format::kCells: return std::make_unique<CellsWriter>(options.out);
-    case Format::kPng: return std::make_unique<PngWriter>(options.out);
-    case Format::kAnsi: return std::make_unique<AnsiWriter>(options.out);
-    case Format::kGif: return std::make_unique<GifWriter>(options.out, options.scale, options.fps);
-    case Format::kCast:
-      return std::make_unique<CastWriter>(options.out, "seed " + std::to_string(options.seed) + ", show time " +
-                                                           std::to_string(options.times.front()) + " ms on");
-    case Format::kFlashes: return std::make_unique<FlashReportWriter>(options.out, stdout);
-    case Format::kMp4: break;
-  }
-  struct Failed : FrameWriter {
-    bool Write(int32_t, const Cell*) override { return false; }
-  };
-  auto failed = std::make_unique<Failed>();
-  std::string ffmpeg;
-  if (const auto missing = FindVideoEncoder(&ffmpeg)) {
-    failed->error = *missing;
-    return failed;
-  }
-  const std::string music = (std::filesystem::path(options.dataDir) / kMusicFile).string();
-  std::error_code code;
-  if (!std::filesystem::is_regular_file(music, code)) {
-    failed->error = "no music file " + music + " for the video's sound";
-    return failed;
-  }
-  return std::make_unique<VideoWriter>(
-      options.out, ffmpeg, VideoSettings{music, options.times.front(), options.times.size(), options.fps, options.scale});
-}
 
 // The headless console, handing each frame of the loop to the writer.
 class RecordingBackend : public HeadlessBackend {
@@ -83,8 +45,7 @@ class RecordingClock : public ScriptedClock {
 // The show time the frames cover: up to the last frame, plus one frame's time for the
 // video formats, whose last picture stays up that long.
 double ShowSeconds(const Options& options, int32_t lastTime, size_t frames) {
-  if (options.format == Format::kMp4 || options.format == Format::kGif)
-    return static_cast<double>(frames) / options.fps;
+  if (options.format->rangeOnly) return static_cast<double>(frames) / options.fps;
   return (static_cast<double>(lastTime) - options.times.front()) / 1000.0;
 }
 
@@ -98,7 +59,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   InstallInterruptCleanup();
-  std::unique_ptr<FrameWriter> writer = MakeWriter(options);
+  std::unique_ptr<FrameWriter> writer = options.format->open(options);
   if (!writer->error.empty()) {
     std::fprintf(stderr, "capture: %s\n", writer->error.c_str());
     return 1;

@@ -11,20 +11,32 @@ namespace {
 
 constexpr size_t kMaxFrames = 1000000;
 
-constexpr const char* kUsage =
-    "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
-    "               [--reduce-flashes]\n"
-    "  FORMAT  cells | png | ansi | mp4 | gif | cast | flashes\n"
-    "          flashes counts the flashes of the frames and prints the seconds with more than\n"
-    "          three; its --out (a PNG plot of flashes per second) may be left out\n"
-    "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1);\n"
-    "          mp4 and gif take T0:T1 only, cast needs increasing times\n"
-    "  --fps   frames a second for T0:T1 (mp4 60, gif 25 and dividing 100, cast 30, others 60)\n"
-    "  --scale whole-number enlargement for mp4 (default 2) and gif (default 1), 1 to 8\n"
-    "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n";
+constexpr int kMaxScale = 8;
+
+// The usage text, its list of formats made from their table.
+std::string Usage() {
+  std::string text =
+      "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
+      "               [--reduce-flashes]\n";
+  const char* lead = "  FORMAT  ";
+  for (const ExportFormat& format : ExportFormats()) {
+    std::string facts = std::to_string(format.defaultFps) + " fps";
+    if (format.rangeOnly) facts = "T0:T1 only, " + facts;
+    if (format.defaultScale > 0) facts += ", scale " + std::to_string(format.defaultScale);
+    char line[200];
+    std::snprintf(line, sizeof line, "%s%-6s %s (%s)\n", lead, format.name, format.about, facts.c_str());
+    text += line;
+    lead = "          ";
+  }
+  return text +
+         "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)\n"
+         "  --fps   frames a second of T0:T1, if not the format's own\n"
+         "  --scale whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale\n"
+         "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n";
+}
 
 [[noreturn]] void UsageError(const std::string& problem) {
-  std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), kUsage);
+  std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), Usage().c_str());
   std::exit(2);
 }
 
@@ -40,8 +52,6 @@ int ParseSmallNumber(const std::string& name, const std::string& text, int lowes
     UsageError(name + " needs a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest));
   return static_cast<int>(*value);
 }
-
-bool IsVideo(Format format) { return format == Format::kMp4 || format == Format::kGif; }
 
 std::vector<int32_t> StepTimes(int64_t first, int64_t last, int64_t step) {
   if (step <= 0) UsageError("the step of --times must be positive");
@@ -67,12 +77,14 @@ std::vector<int32_t> RateTimes(int32_t first, int32_t last, int fps) {
   return times;
 }
 
-std::vector<int32_t> ParseTimes(const std::string& text, const Options& options) {
+std::vector<int32_t> ParseTimes(const std::string& text, const Options& options, bool haveFps) {
   const std::vector<std::string> range = SplitText(text, ':');
-  const bool rangeOnly = IsVideo(options.format);
   if (range.size() == 2) return RateTimes(ParseTime(range[0]), ParseTime(range[1]), options.fps);
-  if (rangeOnly)
-    UsageError("--format " + options.formatName + " takes --times T0:T1 (the frame rate --fps sets the step)");
+  if (options.format->rangeOnly)
+    UsageError(std::string("--format ") + options.format->name +
+               " takes --times T0:T1 (the frame rate --fps sets the step)");
+  // A list or a step sets the times itself: a frame rate would be silently ignored.
+  if (haveFps) UsageError("--fps applies to --times T0:T1 only");
   if (range.size() == 3) return StepTimes(ParseTime(range[0]), ParseTime(range[1]), ParseTime(range[2]));
   if (range.size() != 1) UsageError("--times is T0:T1:STEP, T0:T1 or a comma-separated list");
   std::vector<int32_t> times;
@@ -81,37 +93,19 @@ std::vector<int32_t> ParseTimes(const std::string& text, const Options& options)
   return times;
 }
 
-std::optional<Format> FormatNamed(const std::string& name) {
-  if (name == "cells") return Format::kCells;
-  if (name == "png") return Format::kPng;
-  if (name == "ansi") return Format::kAnsi;
-  if (name == "mp4") return Format::kMp4;
-  if (name == "gif") return Format::kGif;
-  if (name == "cast") return Format::kCast;
-  if (name == "flashes") return Format::kFlashes;
-  return std::nullopt;
-}
-
-int DefaultFps(Format format) {
-  switch (format) {
-    case Format::kGif: return 25;
-    case Format::kCast: return 30;
-    default: return 60;
-  }
-}
-
 // Checks what depends on the format once every option is known.
 void CheckFormatRules(Options& options, bool haveScale) {
-  if (options.format == Format::kGif && (100 % options.fps != 0 || options.fps > 50))
-    UsageError("--format gif needs an --fps that divides 100 (1, 2, 4, 5, 10, 20, 25 or 50): its frame delays are "
-               "whole hundredths of a second");
-  if (haveScale && !IsVideo(options.format)) UsageError("--scale applies to mp4 and gif only");
-  if (!haveScale) options.scale = options.format == Format::kMp4 ? 2 : 1;
-  if (options.format == Format::kMp4 && !options.times.empty() && options.times.front() < 0)
-    UsageError("--format mp4 needs T0 >= 0: the music starts at 0");
-  if (options.format == Format::kCast)
-    for (size_t i = 1; i < options.times.size(); ++i)
-      if (options.times[i] <= options.times[i - 1]) UsageError("--format cast needs increasing --times");
+  const ExportFormat& format = *options.format;
+  if (haveScale && format.defaultScale == 0) UsageError(std::string("--format ") + format.name + " takes no --scale");
+  if (!haveScale) options.scale = format.defaultScale > 0 ? format.defaultScale : 1;
+  if (format.check == nullptr) return;
+  if (const std::string problem = format.check(options); !problem.empty()) UsageError(problem);
+}
+
+bool IsOption(const std::string& name) {
+  for (const char* option : {"--seed", "--data", "--times", "--format", "--out", "--fps", "--scale"})
+    if (name == option) return true;
+  return false;
 }
 
 }  // namespace
@@ -119,19 +113,20 @@ void CheckFormatRules(Options& options, bool haveScale) {
 Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
   Options options;
   options.dataDir = defaultDataDir;
-  bool haveSeed = false, haveScale = false;
+  bool haveSeed = false, haveScale = false, haveFps = false;
   std::string timesText;
   bool haveTimes = false;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
     if (name == "--help" || name == "-h") {
-      std::fputs(kUsage, stdout);
+      std::fputs(Usage().c_str(), stdout);
       std::exit(0);
     }
     if (name == "--reduce-flashes") {
       options.reduceFlashes = true;
       continue;
     }
+    if (!IsOption(name)) UsageError("unknown option " + name);
     if (i + 1 >= argc) UsageError("missing value after " + name);
     const std::string value = argv[++i];
     if (name == "--seed") {
@@ -145,27 +140,24 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
       timesText = value;
       haveTimes = true;
     } else if (name == "--format") {
-      const auto format = FormatNamed(value);
-      if (!format) UsageError("unknown format \"" + value + "\"");
-      options.format = *format;
-      options.formatName = value;
+      options.format = FindExportFormat(value);
+      if (options.format == nullptr) UsageError("unknown format \"" + value + "\"");
     } else if (name == "--out") {
       options.out = value;
     } else if (name == "--fps") {
       options.fps = ParseSmallNumber("--fps", value, 1, 1000);
+      haveFps = true;
     } else if (name == "--scale") {
-      options.scale = ParseSmallNumber("--scale", value, 1, 8);
+      options.scale = ParseSmallNumber("--scale", value, 1, kMaxScale);
       haveScale = true;
-    } else {
-      UsageError("unknown option " + name);
     }
   }
   if (!haveSeed) UsageError("--seed is required");
   if (!haveTimes) UsageError("--times is required");
-  if (options.formatName.empty()) UsageError("--format is required");
-  if (options.out.empty() && options.format != Format::kFlashes) UsageError("--out is required");
-  if (options.fps == 0) options.fps = DefaultFps(options.format);
-  options.times = ParseTimes(timesText, options);
+  if (options.format == nullptr) UsageError("--format is required");
+  if (options.out.empty() && !options.format->outOptional) UsageError("--out is required");
+  if (!haveFps) options.fps = options.format->defaultFps;
+  options.times = ParseTimes(timesText, options, haveFps);
   CheckFormatRules(options, haveScale);
   return options;
 }

@@ -5,17 +5,16 @@
 #include <string>
 #include <vector>
 
-enum class Format { kCells, kPng, kAnsi, kMp4, kGif, kCast, kFlashes };
+#include "export_formats.h"
 
 struct Options {
   uint32_t seed = 0;
   std::string dataDir;
   std::vector<int32_t> times;  // the frame times, in the order they are run
-  Format format = Format::kCells;
-  std::string formatName;
+  const ExportFormat* format = nullptr;
   std::string out;
   int fps = 0;    // frames per second of the video formats and of --times T0:T1
-  int scale = 1;  // whole-number enlargement of the pictures of mp4 and gif
+  int scale = 1;  // whole-number enlargement of the pictures of the formats that take --scale
   bool reduceFlashes = false;  // the show's gentle mode
 };
 
