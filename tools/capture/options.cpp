@@ -24,7 +24,7 @@ std::string Usage() {
     if (format.rangeOnly) facts = "T0:T1 only, " + facts;
     if (format.defaultScale > 0) facts += ", scale " + std::to_string(format.defaultScale);
     char line[200];
-    std::snprintf(line, sizeof line, "%s%-6s %s (%s)\n", lead, format.name, format.about, facts.c_str());
+    std::snprintf(line, sizeof line, "%s%-7s %s (%s)\n", lead, format.name, format.about, facts.c_str());
     text += line;
     lead = "          ";
   }
