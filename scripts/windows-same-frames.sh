@@ -15,11 +15,11 @@ for run in "1 0:123700:10" "2 0:123700:17" "3 0:123700:17 --reduce-flashes"; do
   wine "$windows_capture" --seed "$seed" --times "$times" --format cells --out "$out/windows-$seed.cells" $mode
   frames=$(($(stat -c %s "$out/linux-$seed.cells") / 8000))
   if cmp -s "$out/linux-$seed.cells" "$out/windows-$seed.cells"; then
-    echo "seed $seed, times $times $mode: $frames frames, the same on Linux and Windows"
+    echo "seed $seed, times $times${mode:+ $mode}: $frames frames, the same on Linux and Windows"
   else
     first=$(cmp "$out/linux-$seed.cells" "$out/windows-$seed.cells" | awk '{print $5}' | tr -d ,)
     differing=$(cmp -l "$out/linux-$seed.cells" "$out/windows-$seed.cells" 2>/dev/null | awk '{print int(($1-1)/8000)}' | uniq | wc -l)
-    echo "seed $seed, times $times $mode: $differing of $frames frames differ, the first at byte $first (frame $(((first - 1) / 8000)))" >&2
+    echo "seed $seed, times $times${mode:+ $mode}: $differing of $frames frames differ, the first at byte $first (frame $(((first - 1) / 8000)))" >&2
     status=1
   fi
 done
