@@ -130,8 +130,9 @@ void SetScrollSpeeds(Show& show) {
   show.greetingsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(GreetingsText)));
 }
 
-int DemoMain() {
+int DemoMain(bool reduceFlashes) {
   Show show;
+  if (reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
   PrepareShow(show, kDataDirectory);
   if (!show.converter.HasMap()) {
     Report("Error!\nNot enough memory for the colour table\n");

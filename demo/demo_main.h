@@ -10,6 +10,10 @@
 inline constexpr const char* kDataDirectory = "data";
 inline constexpr const char* kWindowTitle = "[quenby] // [dralsk] | alt+enter for fullscreen ";
 inline constexpr const char* kMusicFile = "8920.mp3";
+// Said wherever the show is started from a command line (its --help).
+inline constexpr const char* kFlashWarning =
+    "Warning: the show contains flashing images. It may trigger seizures in people with\n"
+    "photosensitive epilepsy; --reduce-flashes keeps it to three flashes a second or fewer.\n";
 
 // Everything before the music: the converter's table, the ripple fields, the title, the
 // pictures and the effects' tables, with the two loading lines. A picture that cannot be read
@@ -33,5 +37,6 @@ bool PlayMusic(MusicStream& stream, const std::string& dataDir);
 // The scrolling speeds from the lengths of the two texts.
 void SetScrollSpeeds(Show& show);
 
-// Runs the whole show; 0 after a normal end or a key, 1 after a start-up failure.
-int DemoMain();
+// Runs the whole show; 0 after a normal end or a key, 1 after a start-up failure. With
+// `reduceFlashes` the frame loop keeps the flashes at three a second or fewer.
+int DemoMain(bool reduceFlashes = false);

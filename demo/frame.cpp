@@ -18,6 +18,7 @@ void ClearBuffers() {
 
 void RunFrame(int32_t t, Show& show) {
   if (!RunScene(t, show)) ConvertCanvas(show);
+  if (show.flashGuard) show.flashGuard->Filter(t, CellScreen);
   PresentScreen();
   ClearBuffers();
 }

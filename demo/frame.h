@@ -9,7 +9,8 @@
 #include "demo/show.h"
 
 // Draws the scene of time t, converts the Canvas unless the scene filled the cells itself,
-// presents the CellScreen and clears both buffers.
+// presents the CellScreen (or, in the gentle mode, the last presented frame where this one
+// would flash too often) and clears both buffers.
 void RunFrame(int32_t t, Show& show);
 
 // One pass of the loop: draws the frame of the clock's next time and returns true, or

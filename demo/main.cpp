@@ -9,21 +9,27 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: quorvel_demo [--window | --terminal]\n"
-    "  --window    play the show in a window of its own (Alt+Enter or F11: full screen)\n"
-    "  --terminal  play the show in this terminal (at least 80 x 50 cells)\n"
-    "  --help      show this help\n"
+    "usage: quorvel_demo [--window | --terminal] [--reduce-flashes]\n"
+    "  --window          play the show in a window of its own (Alt+Enter or F11: full screen)\n"
+    "  --terminal        play the show in this terminal (at least 80 x 50 cells)\n"
+    "  --reduce-flashes  hold back frames so that nothing flashes more than three times a second\n"
+    "  --help            show this help\n"
     "Without an option the show plays in the terminal when standard output is one, and\n"
-    "otherwise in a window when there is a display. Any other key ends the show.\n";
+    "otherwise in a window when there is a display. Any other key ends the show.\n"
+    "\n";
 
 enum class Parsed { kRun, kHelp, kBad };
 
-// The display back end the options name (empty: the first usable one).
-Parsed ParseArguments(int argc, char** argv, std::string* backend) {
+// The display back end the options name (empty: the first usable one), and the gentle mode.
+Parsed ParseArguments(int argc, char** argv, std::string* backend, bool* reduceFlashes) {
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     std::string chosen;
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return Parsed::kHelp;
+    if (std::strcmp(arg, "--reduce-flashes") == 0) {
+      *reduceFlashes = true;
+      continue;
+    }
     if (std::strcmp(arg, "--window") == 0) {
       chosen = "window";
     } else if (std::strcmp(arg, "--terminal") == 0) {
@@ -45,9 +51,11 @@ Parsed ParseArguments(int argc, char** argv, std::string* backend) {
 
 int main(int argc, char** argv) {
   std::string backend;
-  switch (ParseArguments(argc, argv, &backend)) {
+  bool reduceFlashes = false;
+  switch (ParseArguments(argc, argv, &backend, &reduceFlashes)) {
     case Parsed::kHelp:
       std::fputs(kUsage, stdout);
+      std::fputs(kFlashWarning, stdout);
       return 0;
     case Parsed::kBad:
       std::fputs(kUsage, stderr);
@@ -61,7 +69,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   InitConsole();
-  const int result = DemoMain();
+  const int result = DemoMain(reduceFlashes);
   ShutdownConsole();
   return result;
 }

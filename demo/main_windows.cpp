@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "demo/demo_main.h"
@@ -54,6 +56,23 @@ void WaitForKeyToClose() {
   CloseHandle(in);
 }
 
+constexpr const char* kUsage =
+    "usage: quorvel_demo [--reduce-flashes]\n"
+    "  --reduce-flashes  hold back frames so that nothing flashes more than three times a second\n"
+    "\n";
+
+// The command line's options (the C runtime has split it into __argv); the first one it does
+// not know, or null.
+const char* ReadOptions(bool* reduceFlashes) {
+  for (int i = 1; i < __argc; ++i) {
+    if (std::strcmp(__argv[i], "--reduce-flashes") == 0)
+      *reduceFlashes = true;
+    else
+      return __argv[i];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -67,11 +86,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   SetDebugSink([](const char* text) { OutputDebugStringA(text); });
 
+  bool reduceFlashes = false;
   std::string error;
   int result = 1;
-  if (ChooseConsoleBackend("windows-console", error)) {
+  if (const char* unknown = ReadOptions(&reduceFlashes)) {
+    const bool help = std::strcmp(unknown, "--help") == 0 || std::strcmp(unknown, "-h") == 0;
+    if (!help) std::fprintf(stderr, "quorvel_demo: unknown option %s\n", unknown);
+    std::fputs(kUsage, help ? stdout : stderr);
+    if (help) std::fputs(kFlashWarning, stdout);
+    result = help ? 0 : 2;
+  } else if (ChooseConsoleBackend("windows-console", error)) {
     InitConsoleWithSeed(GetTickCount());
-    result = DemoMain();
+    result = DemoMain(reduceFlashes);
     ShutdownConsole();
   } else {
     std::fprintf(stderr, "%s\n", error.c_str());

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "demo/flash_guard.h"
 #include "demo/images.h"
 #include "quorvel4/converter.h"
 
@@ -24,6 +26,8 @@ struct Show {
   float greetingsSpeed = 0.0f;
   int32_t sceneIndex = 0;
   bool ended = false;
+  // Set in the gentle mode: holds back frames that would flash too often.
+  std::unique_ptr<FlashGuard> flashGuard;
 };
 
 // The frames' copy of a finished Canvas, drawn back with a shake.

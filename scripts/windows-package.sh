@@ -12,6 +12,10 @@ sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
 Quorvel4 and the KVRT6 show - Windows
 =====================================
 
+WARNING: contains flashing images. The show may trigger seizures in people with
+photosensitive epilepsy; start it as "quorvel_demo.exe --reduce-flashes" (from a command
+prompt or a shortcut) to keep it to three flashes a second or fewer.
+
 Double-click quorvel_demo.exe, or start it from this folder: it reads the pictures and the
 music from the data folder next to it. The show opens a console window of 80 x 50 cells,
 maximised, and plays for about two minutes. Any key ends it (Shift, Ctrl, Alt or the Windows
@@ -30,7 +34,8 @@ Nothing needs installing: the programs use only what every Windows has.
 
 capture.exe renders frames offline, e.g.
   capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
-(formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH).
+(formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH; flashes counts the
+flashes per second). --reduce-flashes captures the gentle mode.
 TEXT
 (cd "$dist" && zip -qr quorvel4-windows.zip windows)
 echo "dist/windows/ and $dist/quorvel4-windows.zip ($(du -h "$dist/quorvel4-windows.zip" | cut -f1))"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows show itself under wine, on a virtual X display (run through xvfb-run): it opens
 # its console and draws the picture, a key ends it with status 0, and without a sound device
-# it says once that it played silently. Started where there is no data/, it says so and
-# fails. Usage (from the repository root): scripts/windows-show-test.sh SHOW_EXE OUT_DIR
+# it says once that it played silently; the same in the gentle mode (--reduce-flashes). An
+# unknown option is named. Started where there is no data/, it says so and fails.
+# Usage (from the repository root): scripts/windows-show-test.sh SHOW_EXE OUT_DIR
 set -uo pipefail
 show=$(realpath "$1")
 out=$2
@@ -10,42 +11,56 @@ mkdir -p "$out"
 failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
-wine "$show" >"$out/show.out" 2>"$out/show.err" &
-pid=$!
-window=""
-for _ in $(seq 90); do
-  window=$(xdotool search --name "dralsk" 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 1
-done
-[ -n "$window" ] || fail "no console window titled with the show's title appeared"
-# The show draws its first scenes within seconds; a loaded machine gets a minute.
-colours=0
-for _ in $(seq 60); do
-  import -window root "$out/show.png"
-  colours=$(convert "$out/show.png" -format %k info:)
-  [ "$colours" -ge 4 ] && break
-  sleep 1
-done
-[ "$colours" -ge 4 ] || fail "after a minute the screen shows $colours colours, not a picture"
-if [ -n "$window" ]; then
-  xdotool windowfocus "$window" 2>/dev/null
-  xdotool key x
-fi
-for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 1; done
-if kill -0 "$pid" 2>/dev/null; then
-  fail "a key did not end the show"
-  kill "$pid"
-fi
-wait "$pid"
+# Plays the show with the options given, ends it with a key, and checks what it drew and said.
+play() {
+  local name=$1
+  shift
+  wine "$show" "$@" >"$out/$name.out" 2>"$out/$name.err" &
+  pid=$!
+  window=""
+  for _ in $(seq 90); do
+    window=$(xdotool search --name "dralsk" 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 1
+  done
+  [ -n "$window" ] || fail "no console window titled with the show's title appeared"
+  # The show draws its first scenes within seconds; a loaded machine gets a minute.
+  colours=0
+  for _ in $(seq 60); do
+    import -window root "$out/$name.png"
+    colours=$(convert "$out/$name.png" -format %k info:)
+    [ "$colours" -ge 4 ] && break
+    sleep 1
+  done
+  [ "$colours" -ge 4 ] || fail "after a minute the screen shows $colours colours, not a picture"
+  if [ -n "$window" ]; then
+    xdotool windowfocus "$window" 2>/dev/null
+    xdotool key x
+  fi
+  for _ in $(seq 30); do kill -0 "$pid" 2>/dev/null || break; sleep 1; done
+  if kill -0 "$pid" 2>/dev/null; then
+    fail "a key did not end the show"
+    kill "$pid"
+  fi
+  wait "$pid"
+  status=$?
+  [ "$status" -eq 0 ] || fail "the show ended with status $status"
+  grep -q "^Error" "$out/$name.out" && fail "the show reported a start-up error: $(cat "$out/$name.out")"
+  if [ "$(grep -c "played without sound" "$out/$name.out")" -ne 1 ]; then
+    # Only a machine without any sound device (as wine here) plays silently.
+    grep -q . "$out/$name.out" && fail "unexpected output: $(cat "$out/$name.out")"
+  fi
+  echo "$name: the show drew $colours colours, ended by a key with status $status: $(tr '\n' ' ' <"$out/$name.out")"
+}
+
+play show
+play gentle --reduce-flashes
+
+# An option it does not know: named, with the usage, status 2.
+wine "$show" --bogus >"$out/bogus.out" 2>"$out/bogus.err"
 status=$?
-[ "$status" -eq 0 ] || fail "the show ended with status $status"
-grep -q "^Error" "$out/show.out" && fail "the show reported a start-up error: $(cat "$out/show.out")"
-if [ "$(grep -c "played without sound" "$out/show.out")" -ne 1 ]; then
-  # Only a machine without any sound device (as wine here) plays silently.
-  grep -q . "$out/show.out" && fail "unexpected output: $(cat "$out/show.out")"
-fi
-echo "the show drew $colours colours, ended by a key with status $status: $(tr '\n' ' ' <"$out/show.out")"
+[ "$status" -eq 2 ] || fail "with --bogus the show ended with status $status, not 2"
+grep -q "unknown option --bogus" "$out/bogus.err" || fail "with --bogus the show said: $(cat "$out/bogus.err")"
 
 # Started away from data/: the messages of a missing music file, and a failing status.
 empty=$(mktemp -d)

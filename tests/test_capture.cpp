@@ -82,6 +82,7 @@ TEST(Capture, BadArgumentsAreUsageErrors) {
                         Case{"--seed -1 --times 1 --format cells" + data + out, "--seed"},
                         Case{"--seed 1 --times 1 --format webm" + data + out, "unknown format"},
                         Case{"--seed 1 --times 1 --format cells" + data, "--out is required"},
+                        Case{"--seed 1 --times 1 --format cells --reduce-flashes" + data, "--out is required"},
                         Case{"--seed 1 --times 0:2000000000:1 --format cells" + data + out, "too many"},
                         Case{"--seed 1 --bogus 1", "unknown option"},
                         Case{"--seed 1 --verbose", "unknown option --verbose"},
@@ -139,4 +140,48 @@ TEST(Capture, AnsiStreamIsTheSameForTheSameRun) {
   // Three frames of escape sequences, the first one whole: far more than 4000 bytes.
   EXPECT_GT(bytes.size(), 4000u);
   EXPECT_NE(bytes.find("\x1b["), std::string::npos);
+}
+
+// The show's most flashing stretch, counted as shown and in the gentle mode.
+TEST(Capture, FlashesFormatReportsAndTheGentleModePasses) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1 --data " + std::string(QVL_SOURCE_DIR) + "/data --times 80000:84000 --format flashes";
+  ToolRun run = Capture(common + " --out " + scratch.File("plot.png"), scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  std::string report = ReadAll(scratch.File("stdout.txt"));
+  EXPECT_NE(report.find("seconds have more than three flashes"), std::string::npos) << report;
+  EXPECT_NE(report.find("\n    81 "), std::string::npos) << report;
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  ASSERT_TRUE(ReadPng(scratch.File("plot.png"), &width, &height, &rgb, &error)) << error;
+  EXPECT_GT(width, 5 * 6);
+
+  run = Capture(common + " --reduce-flashes", scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  report = ReadAll(scratch.File("stdout.txt"));
+  EXPECT_NE(report.find("no second has more than three flashes"), std::string::npos) << report;
+  EXPECT_EQ(report.find("second  flashes"), std::string::npos) << report;
+}
+
+// The gentle mode shows the same frames where nothing flashes, and only frames of its own run.
+TEST(Capture, GentleModeChangesOnlyFlashingFrames) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1 --data " + std::string(QVL_SOURCE_DIR) + "/data --format cells --times ";
+  ASSERT_EQ(Capture(common + "30000:31000 --out " + scratch.File("a"), scratch).status, 0);
+  ASSERT_EQ(Capture(common + "30000:31000 --reduce-flashes --out " + scratch.File("b"), scratch).status, 0);
+  EXPECT_EQ(ReadAll(scratch.File("a")), ReadAll(scratch.File("b")));
+
+  ASSERT_EQ(Capture(common + "81000:82000 --out " + scratch.File("c"), scratch).status, 0);
+  ASSERT_EQ(Capture(common + "81000:82000 --reduce-flashes --out " + scratch.File("d"), scratch).status, 0);
+  const std::string shown = ReadAll(scratch.File("c")), gentle = ReadAll(scratch.File("d"));
+  ASSERT_EQ(shown.size(), gentle.size());
+  EXPECT_NE(shown, gentle);
+  for (size_t frame = 0; frame < gentle.size(); frame += 8000) {
+    const std::string g = gentle.substr(frame, 8000);
+    // Each gentle frame is the show's frame of its time or the frame shown before it.
+    const bool own = g == shown.substr(frame, 8000);
+    const bool heldOver = frame > 0 && g == gentle.substr(frame - 8000, 8000);
+    EXPECT_TRUE(own || heldOver) << "frame " << frame / 8000;
+  }
 }

@@ -2,6 +2,7 @@
 // headless console, and writes the presented frames to a file or a directory.
 //
 //   capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]
+//           [--reduce-flashes]
 //
 // The formats and their writers live in tools/capture/ (export_formats.cpp has their table);
 // `capture --help` lists them and the forms of TIMES.
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
   InitConsoleWithSeed(options.seed);
 
   Show show;
+  if (options.reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
   PrepareShow(show, options.dataDir);
   if (!show.unreadablePictures.empty()) {
     ShutdownConsole();
@@ -95,6 +97,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "capture: %s\n", writer->error.c_str());
     return 1;
   }
-  progress.Done(options.out, ShowSeconds(options, clock.current, progress.FramesDone()));
+  if (show.flashGuard)
+    std::printf("capture: %d of %zu frames held back by --reduce-flashes\n", show.flashGuard->HeldFrames(),
+                progress.FramesDone());
+  progress.Done(options.out.empty() ? "the report" : options.out, ShowSeconds(options, clock.current, progress.FramesDone()));
   return 0;
 }

@@ -2,13 +2,15 @@
 // everywhere, then a click or a key starts the music, and the frames follow the music's
 // clock, one per displayed frame. With ?seed=N&times=T0:T1:STEP (or T,T,...) it runs those
 // times on a scripted clock without music, as the offline renderer does, and leaves the last
-// frame on the canvas.
+// frame on the canvas. With reduce-flashes=1 (or the start overlay's box ticked) the frame loop
+// holds back frames that would flash more than three times a second.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,8 +28,9 @@ namespace {
 // and a status record that tests and the curious can read.
 EM_JS(void, qvl_page_state, (const char* state), { Module.qvlSetState(UTF8ToString(state)); });
 EM_JS(void, qvl_page_notice, (const char* text), { Module.qvlNotice(UTF8ToString(text)); });
-EM_JS(void, qvl_page_status, (int32_t time, int32_t scene, int frames, double scriptMs, double maxScriptMs), {
-  Module.qvlStatus = {time: time, scene: scene, frames: frames, scriptMs: scriptMs, maxScriptMs: maxScriptMs};
+EM_JS(void, qvl_page_status, (int32_t time, int32_t scene, int frames, double scriptMs, double maxScriptMs, int held), {
+  Module.qvlStatus = {time: time, scene: scene, frames: frames, scriptMs: scriptMs, maxScriptMs: maxScriptMs,
+                      held: held < 0 ? null : held};
 });
 EM_JS(void, qvl_page_debug, (const char* text), { console.debug(UTF8ToString(text)); });
 
@@ -68,7 +71,9 @@ struct LiveShow {
 LiveShow* live = nullptr;
 
 void Publish(const ObservedClock& clock, const Show& show, const FrameTimes& times) {
-  qvl_page_status(clock.current, show.sceneIndex, times.frames, times.totalMs, times.maxMs);
+  // Frames held back in the gentle mode (-1: the mode is off).
+  const int held = show.flashGuard ? show.flashGuard->HeldFrames() : -1;
+  qvl_page_status(clock.current, show.sceneIndex, times.frames, times.totalMs, times.maxMs, held);
 }
 
 void EndLiveShow() {
@@ -97,18 +102,23 @@ void NoticeUnreadablePictures(const Show& show) {
 struct Still {
   uint32_t seed = 0;
   std::vector<int32_t> times;
+  bool reduceFlashes = false;
 };
 
-// Reads --seed N --times T (the page passes the address's seed and times so).
+// Reads --seed N --times T [--reduce-flashes] (the page passes the address's options so).
 std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
   std::optional<std::string> seed, times;
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool reduceFlashes = false;
+  for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
-    if (name == "--seed") seed = argv[i + 1];
-    if (name == "--times") times = argv[i + 1];
+    if (name == "--reduce-flashes") reduceFlashes = true;
+    if (i + 1 >= argc) continue;
+    if (name == "--seed") seed = argv[++i];
+    if (name == "--times") times = argv[++i];
   }
   if (!seed && !times) return std::nullopt;
   Still still;
+  still.reduceFlashes = reduceFlashes;
   const auto number = seed ? ParseWholeNumber(*seed) : std::nullopt;
   if (!number || *number < 0 || *number > UINT32_MAX) {
     error = "seed needs a number from 0 to 4294967295";
@@ -128,6 +138,7 @@ std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
 int RunStill(const Still& still) {
   InitConsoleWithSeed(still.seed);
   static Show show;
+  if (still.reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
   PrepareShow(show, kDataDirectory);
   NoticeUnreadablePictures(show);
   SetScrollSpeeds(show);
@@ -162,9 +173,11 @@ int PrepareLiveShow() {
 }  // namespace
 
 // The page calls this from the first click or key press: browsers let sound start only then.
-extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start() {
+// `reduceFlashes`: the start overlay's box for the gentle mode is ticked.
+extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start(int reduceFlashes) {
   if (live == nullptr || live->started) return;
   live->started = true;
+  if (reduceFlashes) live->show.flashGuard = std::make_unique<FlashGuard>();
   if (!PlayMusic(live->stream, kDataDirectory)) {
     qvl_page_state("failed");
     return;

@@ -1,7 +1,9 @@
 // The page around the show (runs before the program starts): the address's options, the data
 // files fetched into the program's file system, the canvas fitted to the window, and the
 // clicks and keys: the first one starts the show, any later key ends it, Alt+Enter, F11 and
-// a double-click toggle fullscreen.
+// a double-click toggle fullscreen. The start overlay warns of the flashes and offers the gentle
+// mode, ticked from the start by reduce-flashes=1 in the address or when the browser says its
+// user prefers reduced motion.
 (function () {
   // Filled in by the build: the pictures and the music, served beside the page in data/.
   const dataFiles = [@QVL_WEB_DATA_FILES@];
@@ -13,7 +15,21 @@
   for (const name of ["seed", "times"]) {
     if (params.has(name)) args.push("--" + name, params.get(name));
   }
+  // Stills follow the address alone, so that they equal the offline renderer's pictures.
+  if (params.get("reduce-flashes") === "1") args.push("--reduce-flashes");
   Module.arguments = args;
+
+  function gentleBox() {
+    return document.getElementById("reduce-flashes");
+  }
+  function tickGentleBox() {
+    const box = gentleBox();
+    if (!box) return;
+    const asked = params.get("reduce-flashes");
+    box.checked = asked !== null ? asked === "1" : window.matchMedia("(prefers-reduced-motion: reduce)").matches;
+    // Ticking the box is not the click that starts the show.
+    box.parentElement.addEventListener("click", (event) => event.stopPropagation());
+  }
 
   let state = "loading";
   Module.qvlKeyPressed = false;
@@ -67,7 +83,7 @@
   }
 
   function start() {
-    if (state === "ready") Module._qvl_start();
+    if (state === "ready") Module._qvl_start(gentleBox().checked ? 1 : 0);
   }
 
   window.addEventListener("keydown", (event) => {
@@ -85,6 +101,12 @@
   window.addEventListener("click", start);
   window.addEventListener("dblclick", toggleFullscreen);
   window.addEventListener("resize", fitCanvas);
-  document.addEventListener("DOMContentLoaded", fitCanvas);
-  if (document.readyState !== "loading") fitCanvas();
+  document.addEventListener("DOMContentLoaded", () => {
+    fitCanvas();
+    tickGentleBox();
+  });
+  if (document.readyState !== "loading") {
+    fitCanvas();
+    tickGentleBox();
+  }
 })();

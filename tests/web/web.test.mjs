@@ -84,10 +84,11 @@ function readPng(file) {
 }
 
 // The offline renderer's last picture for a seed and a time list.
-async function capturedPicture(seed, times) {
+async function capturedPicture(seed, times, extra = []) {
   const out = fs.mkdtempSync(path.join(os.tmpdir(), "qvl-capture-"));
   try {
-    await promisify(execFile)(capture, ["--seed", String(seed), "--data", dataDir, "--times", times, "--format", "png", "--out", out]);
+    await promisify(execFile)(capture, ["--seed", String(seed), "--data", dataDir, "--times", times, "--format", "png", "--out", out,
+                                        ...extra]);
     const last = fs.readdirSync(out).sort().at(-1);
     return readPng(path.join(out, last));
   } finally {
@@ -124,8 +125,9 @@ let browser, server, base;
 const replaced = new Map();
 
 // Every page of the test, with what went wrong on it.
-async function openPage(address, { autoplay = true } = {}) {
+async function openPage(address, { reducedMotion = false } = {}) {
   const page = await browser.newPage();
+  if (reducedMotion) await page.emulateMediaFeatures([{ name: "prefers-reduced-motion", value: "reduce" }]);
   await page.setViewport({ width: 800, height: 700 });
   const problems = [];
   page.on("console", (message) => {
@@ -183,6 +185,26 @@ describe("the page", () => {
     await page.close();
   });
 
+  test("warns of flashing images and offers the gentle mode", async () => {
+    const gentle = (page) => page.$eval("#reduce-flashes", (box) => box.checked);
+    let { page, problems, state } = await openPage("index.html");
+    assert.match(await page.$eval("#warning", (e) => e.textContent), /contains flashing images/);
+    assert.equal(await gentle(page), false);
+    // Ticking the box does not start the show.
+    await page.click("#gentle");
+    assert.equal(await gentle(page), true);
+    assert.equal(await state(), "ready");
+    assert.deepEqual(problems, []);
+    await page.close();
+    for (const [address, options, ticked] of [["index.html?reduce-flashes=1", {}, true],
+                                               ["index.html", { reducedMotion: true }, true],
+                                               ["index.html?reduce-flashes=0", { reducedMotion: true }, false]]) {
+      ({ page } = await openPage(address, options));
+      assert.equal(await gentle(page), ticked, `${address} ${JSON.stringify(options)}`);
+      await page.close();
+    }
+  });
+
   test("says what is wrong with an address it does not understand", async () => {
     for (const [address, word] of [["?seed=abc&times=0:10:10", "seed"], ["?seed=1&times=20:10:5", "T0 <= T1"], ["?seed=1", "times"]]) {
       const { page, state } = await openPage("index.html" + address);
@@ -221,12 +243,38 @@ describe("stills equal the offline renderer's pictures", () => {
   }
 });
 
+describe("the gentle mode", () => {
+  test("a still equals the offline renderer's in the gentle mode, frames held and all", async () => {
+    const times = "81000:82000:17";
+    const captured = capturedPicture(1, times, ["--reduce-flashes"]);
+    const { page, problems, state } = await openPage(`index.html?seed=1&times=${times}&reduce-flashes=1`);
+    assert.equal(await state(), "done");
+    assert.deepEqual(problems, []);
+    const { count, first } = firstDifference(await captured, await canvasPixels(page));
+    assert.equal(count, 0, `${count} pixels differ, the first at ${JSON.stringify(first)}`);
+    assert.ok((await status(page)).held > 0, "no frame was held in the show's most flashing second");
+    await page.close();
+  });
+
+  test("the live show starts in the gentle mode when the box is ticked", async () => {
+    const { page, problems } = await openPage("index.html", { reducedMotion: true });
+    await page.mouse.click(400, 350);
+    await page.waitForFunction(() => document.body.dataset.state === "running" && Module.qvlStatus?.time > 0, { timeout: 30000 });
+    assert.equal(typeof (await status(page)).held, "number");
+    await page.keyboard.press("x");
+    await page.waitForFunction(() => document.body.dataset.state === "ended", { timeout: 5000 });
+    assert.deepEqual(problems, []);
+    await page.close();
+  });
+});
+
 describe("the live show", () => {
   test("follows the music's clock, survives fullscreen and ends on a key", async (t) => {
     const { page, problems, state } = await openPage("index.html");
     await page.mouse.click(400, 350);
     await page.waitForFunction(() => document.body.dataset.state === "running" && Module.qvlStatus?.time > 0, { timeout: 30000 });
     assert.equal(await page.evaluate(() => Module.qvlMusic.decoded), "ready");
+    assert.equal((await status(page)).held, null, "the gentle mode is on without being asked for");
 
     // The clock advances, never back, and the scenes change with it.
     const seen = [];

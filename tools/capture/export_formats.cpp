@@ -4,6 +4,7 @@
 
 #include "basic_writers.h"
 #include "cast_writer.h"
+#include "flash_report.h"
 #include "demo/demo_main.h"
 #include "gif_writer.h"
 #include "options.h"
@@ -72,6 +73,11 @@ const std::vector<ExportFormat>& ExportFormats() {
        [](const Options& o) -> std::unique_ptr<FrameWriter> {
          return std::make_unique<CastWriter>(o.out, CastTitle(o));
        }},
+      {"flashes", "flashes per second on standard output; PATH, if given, a PNG plot", 60, false, 0, nullptr,
+       [](const Options& o) -> std::unique_ptr<FrameWriter> {
+         return std::make_unique<FlashReportWriter>(o.out, stdout);
+       },
+       true},
   };
   return formats;
 }

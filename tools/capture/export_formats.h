@@ -24,6 +24,8 @@ struct ExportFormat {
   std::string (*check)(const Options& options);
   // The writer of the frames; its `error` says why it cannot start.
   std::unique_ptr<FrameWriter> (*open)(const Options& options);
+  // Runs without --out (the writer then leaves out what it would have written there).
+  bool outOptional = false;
 };
 
 // The formats, in the order the usage text lists them.

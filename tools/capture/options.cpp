@@ -14,21 +14,23 @@ constexpr int kMaxScale = 8;
 // The usage text, its list of formats made from their table.
 std::string Usage() {
   std::string text =
-      "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n";
+      "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
+      "               [--reduce-flashes]\n";
   const char* lead = "  FORMAT  ";
   for (const ExportFormat& format : ExportFormats()) {
     std::string facts = std::to_string(format.defaultFps) + " fps";
     if (format.rangeOnly) facts = "T0:T1 only, " + facts;
     if (format.defaultScale > 0) facts += ", scale " + std::to_string(format.defaultScale);
     char line[200];
-    std::snprintf(line, sizeof line, "%s%-6s %s (%s)\n", lead, format.name, format.about, facts.c_str());
+    std::snprintf(line, sizeof line, "%s%-7s %s (%s)\n", lead, format.name, format.about, facts.c_str());
     text += line;
     lead = "          ";
   }
   return text +
          "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)\n"
          "  --fps   frames a second of T0:T1, if not the format's own\n"
-         "  --scale whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale\n";
+         "  --scale whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale\n"
+         "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n";
 }
 
 [[noreturn]] void UsageError(const std::string& problem) {
@@ -108,6 +110,10 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
       std::fputs(Usage().c_str(), stdout);
       std::exit(0);
     }
+    if (name == "--reduce-flashes") {
+      options.reduceFlashes = true;
+      continue;
+    }
     if (!IsOption(name)) UsageError("unknown option " + name);
     if (i + 1 >= argc) UsageError("missing value after " + name);
     const std::string value = argv[++i];
@@ -137,7 +143,7 @@ Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
   if (!haveSeed) UsageError("--seed is required");
   if (!haveTimes) UsageError("--times is required");
   if (options.format == nullptr) UsageError("--format is required");
-  if (options.out.empty()) UsageError("--out is required");
+  if (options.out.empty() && !options.format->outOptional) UsageError("--out is required");
   if (!haveFps) options.fps = options.format->defaultFps;
   options.times = ParseTimes(timesText, options, haveFps);
   CheckFormatRules(options, haveScale);

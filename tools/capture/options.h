@@ -15,6 +15,7 @@ struct Options {
   std::string out;
   int fps = 0;    // frames per second of the video formats and of --times T0:T1
   int scale = 1;  // whole-number enlargement of the pictures of the formats that take --scale
+  bool reduceFlashes = false;  // the show's gentle mode
 };
 
 // Parses the arguments; prints the usage and exits with status 0 for --help and with

@@ -1,0 +1,37 @@
+// The flash analyser as a capture format: counts the flashes of the frames, prints one line
+// per second with more than three and a summary, and draws a plot of flashes per second with
+// the scene bounds marked (when given a path for it).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "demo/flash_rule.h"
+#include "frame_writer.h"
+
+class FlashReportWriter : public FrameWriter {
+ public:
+  // `plotPath` empty: no plot. `report` receives the printed lines.
+  FlashReportWriter(std::string plotPath, FILE* report);
+  bool Write(int32_t time, const Cell* cells) override;
+  bool Finish() override;
+
+  // The most transitions in a second ending within each whole second of show time.
+  const std::map<int32_t, FlashCount>& Seconds() const { return seconds_; }
+
+ private:
+  void PrintReport() const;
+  std::string plotPath_;
+  FILE* report_;
+  FlashCounter counter_;
+  std::map<int32_t, FlashCount> seconds_;
+  int32_t firstTime_ = 0, lastTime_ = 0;
+  size_t frames_ = 0;
+};
+
+// The plot as 8-bit RGB: flashes per second as bars, the limit of three as a line, the
+// scene bounds (`bounds`, in ms) as thin lines. Sets the size.
+std::vector<uint8_t> DrawFlashPlot(const std::map<int32_t, FlashCount>& seconds, const std::vector<int32_t>& bounds,
+                                   int* width, int* height);
