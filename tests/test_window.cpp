@@ -247,6 +247,28 @@ TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples)
   EXPECT_EQ(program.Wait(), 0);
 }
 
+// Alt+Enter pressed as fast as keys can come: each one switches, none ends the show, not even
+// when the window loses the keyboard while switching; nor does an Enter right after a switch.
+TEST(WindowShow, RapidAltEnterOnlySwitchesFullScreen) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
+  REQUIRE_X_SERVER(display);
+  xtest::XProgram program(display, {kWindowShow}, kSoftware);
+  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+  const std::string window = WindowOf(display, program.Pid());
+  ASSERT_TRUE(Maximised(display, window, 1024));
+  std::string presses;
+  for (int i = 0; i < 50; ++i) presses += " alt+Return";
+  display.Run("xdotool key --delay 0" + presses);
+  int frame = 0;
+  ASSERT_TRUE(NextFrame(program, &frame)) << "50 times Alt+Enter ended the show";
+  ASSERT_TRUE(Maximised(display, window, 1024)) << "an even number of switches ends where it began";
+  display.Run("xdotool key --delay 0 alt+Return Return");
+  ASSERT_TRUE(FullScreen(display, window, 1024));
+  ASSERT_TRUE(NextFrame(program, &frame)) << "the Enter right after a switch ended the show";
+  display.Run("xdotool key q");
+  EXPECT_EQ(program.Wait(), 0);
+}
+
 // Checks that a 1920 x 1080 screen shows frame `frame` at 1.8 times, 1152 x 1080 in the
 // middle with black bars at the sides, drawn from a nearest-neighbour enlargement: where the
 // picture has one colour all around, the pixel has it exactly, and each edge is at most one

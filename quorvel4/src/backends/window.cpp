@@ -28,10 +28,16 @@ bool IsModifierOnly(SDL_Keycode key) {
   }
 }
 
+bool IsEnter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENTER; }
+
+// The modifiers as SDL had them when this key went down, not as they are now or were at an
+// earlier event.
 bool TogglesFullscreen(const SDL_Keysym& key) {
-  const bool enter = key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER;
-  return (enter && (key.mod & KMOD_ALT) != 0) || key.sym == SDLK_F11;
+  return (IsEnter(key.sym) && (key.mod & KMOD_ALT) != 0) || key.sym == SDLK_F11;
 }
+
+// How long after a switch to or from the full screen a lone Enter still belongs to it.
+constexpr Uint32 kSwitchMilliseconds = 1000;
 
 std::string CannotOpen(const char* what, const char* why = SDL_GetError()) {
   std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + why + ")";
@@ -179,11 +185,22 @@ class WindowBackend final : public ConsoleBackend {
 
  private:
   void OnKey(const SDL_KeyboardEvent& key) {
+    // A held key repeats: that is no new press, whatever the key.
+    if (key.repeat != 0) return;
     if (TogglesFullscreen(key.keysym)) {
-      if (key.repeat == 0) ToggleFullscreen();
-    } else if (!IsModifierOnly(key.keysym.sym)) {
+      ToggleFullscreen();
+      switched_ = true;
+      switchedAt_ = key.timestamp;
+    } else if (!IsModifierOnly(key.keysym.sym) && !EnterOfASwitch(key)) {
       ended_ = true;
     }
+  }
+
+  // Switching, the window may lose the keyboard for a moment; given it back, SDL reports the
+  // keys then down as new presses, without the Alt that was pressed before the switch. An
+  // Enter so soon after a switch is the rest of an Alt+Enter, not a key to end the show.
+  bool EnterOfASwitch(const SDL_KeyboardEvent& key) const {
+    return switched_ && IsEnter(key.keysym.sym) && key.timestamp - switchedAt_ < kSwitchMilliseconds;
   }
 
   // The picture enlarged `multiple` times with nearest-neighbour sampling, in a texture that
@@ -232,6 +249,8 @@ class WindowBackend final : public ConsoleBackend {
   bool videoStarted_ = false;
   bool ended_ = false;
   bool maximisedBeforeFullscreen_ = false;
+  bool switched_ = false;
+  Uint32 switchedAt_ = 0;
   bool signalsInstalled_ = false;
 };
 
