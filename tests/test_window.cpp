@@ -351,11 +351,9 @@ TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
 // Runs a program without a display (or with `display`, where no X server answers), standard
 // output into a pipe; returns what it wrote. SDL picks its video driver itself, as it does for
 // a user, and a program that would wait for a key is stopped after a while (status 124).
-std::string RunWithoutDisplay(const std::string& program, const std::string& arguments, int* status,
-                              const std::string& display = "") {
-  const std::string setDisplay = display.empty() ? "" : " DISPLAY=" + display;
-  FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0" + setDisplay +
-                      " timeout 20 " + program + " " + arguments + " 2>&1 </dev/null")
+std::string RunWithoutDisplay(const std::string& command, int* status, const std::string& environment = "") {
+  FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER -u QVL_BACKEND SDL_AUDIODRIVER=dummy "
+                      "ASAN_OPTIONS=detect_leaks=0 " + environment + " timeout 20 " + command + " 2>&1 </dev/null")
                          .c_str(),
                      "r");
   std::string output;
@@ -367,8 +365,8 @@ std::string RunWithoutDisplay(const std::string& program, const std::string& arg
   return output;
 }
 
-std::string DemoWithoutDisplay(const std::string& arguments, int* status) {
-  return RunWithoutDisplay(kDemo, arguments, status);
+std::string DemoWithoutDisplay(const std::string& arguments, int* status, const std::string& environment = "") {
+  return RunWithoutDisplay(kDemo + " " + arguments, status, environment);
 }
 
 // No window that nobody sees: without a reachable display the window is refused at once, by
@@ -376,11 +374,11 @@ std::string DemoWithoutDisplay(const std::string& arguments, int* status) {
 TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
   const std::string tools = QVL_TOOLS_DIR;
   const std::string picture = std::string(QVL_SOURCE_DIR) + "/docs/preview.png";
-  for (const std::string display : {"", ":4093"}) {
+  for (const std::string environment : {"", "DISPLAY=:4093"}) {
     for (const std::string& command : {kDemo + " --window", tools + "/testcard --window", tools + "/view --window " + picture}) {
       int status = 0;
-      const std::string output = RunWithoutDisplay(command, "", &status, display);
-      EXPECT_EQ(status, 1) << command << " with DISPLAY=" << display << ": " << output;
+      const std::string output = RunWithoutDisplay(command, &status, environment);
+      EXPECT_EQ(status, 1) << command << " with " << environment << ": " << output;
       EXPECT_NE(output.find("cannot open a window"), std::string::npos) << command << ": " << output;
     }
   }
@@ -421,12 +419,36 @@ TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
 
   const std::string help = DemoWithoutDisplay("--help", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(help.find("--window"), std::string::npos);
-  EXPECT_NE(help.find("--terminal"), std::string::npos);
-  for (const char* bad : {"--windows", "--window --terminal", "extra"}) {
+  for (const char* listed : {"--backend NAME", "--window", "--terminal", "    terminal ", "    window ", "    headless "})
+    EXPECT_NE(help.find(listed), std::string::npos) << listed << " is not in the help:\n" << help;
+  for (const char* bad : {"--windows", "--window --terminal", "--backend window --backend=terminal", "--backend", "extra"}) {
     const std::string output = DemoWithoutDisplay(bad, &status);
     EXPECT_EQ(status, 2) << bad;
     EXPECT_NE(output.find("usage: quorvel_demo"), std::string::npos) << bad;
+  }
+}
+
+// Any back end of the table by name, on the command line or in QVL_BACKEND; the command line
+// wins; a name the build does not have is refused with the names it has.
+TEST(DemoOptions, ABackEndIsChosenByNameFromTheOptionsOrTheEnvironment) {
+  int status = 0;
+  const std::string kNotATerminal = "standard output is not a terminal";
+  EXPECT_NE(DemoWithoutDisplay("--backend terminal", &status, "QVL_BACKEND=window").find(kNotATerminal), std::string::npos);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(DemoWithoutDisplay("--backend=window", &status).find("cannot open a window"), std::string::npos);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(DemoWithoutDisplay("", &status, "QVL_BACKEND=window").find("cannot open a window"), std::string::npos);
+  EXPECT_EQ(status, 1);
+  const std::string tools = QVL_TOOLS_DIR;
+  for (const auto& [command, environment] : {std::pair<std::string, std::string>{kDemo + " --backend vga", ""},
+                                             {kDemo, "QVL_BACKEND=vga"},
+                                             {tools + "/testcard --backend vga", ""},
+                                             {tools + "/view --backend vga picture.png", ""}}) {
+    const std::string output = RunWithoutDisplay(command, &status, environment);
+    EXPECT_EQ(status, 2) << command << " " << environment;
+    EXPECT_NE(output.find("no back end \"vga\" in this build; choose one of: terminal, window, headless"),
+              std::string::npos)
+        << command << " " << environment << ":\n" << output;
   }
 }
 

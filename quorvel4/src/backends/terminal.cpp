@@ -177,6 +177,8 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, mode);
 }
 
-const bool kRegistered = RegisterConsoleBackend({"terminal", 10, TerminalUsable, OpenTerminal});
+const bool kRegistered = RegisterConsoleBackend(
+    {"terminal", 10, TerminalUsable, OpenTerminal,
+     "this terminal, at least 80 x 50 cells"});
 
 }  // namespace

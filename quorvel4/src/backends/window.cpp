@@ -267,6 +267,8 @@ std::unique_ptr<ConsoleBackend> OpenWindow(std::string& error) {
   return backend;
 }
 
-const bool kRegistered = RegisterConsoleBackend({"window", 20, DisplayThere, OpenWindow});
+const bool kRegistered = RegisterConsoleBackend(
+    {"window", 20, DisplayThere, OpenWindow,
+     "a window of its own (Alt+Enter or F11: full screen)"});
 
 }  // namespace
