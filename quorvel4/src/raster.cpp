@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "quorvel4/font.h"
 #include "quorvel4/palette.h"
@@ -53,6 +54,22 @@ void StoreRow(uint8_t* out, const PixelRow& row, std::integral_constant<int, 3>)
   std::memcpy(out + 3 * (kGlyphWidth - 1), &row.pixel[kGlyphWidth - 1], 3);
 }
 
+template <int kBytes>
+void PaintRow(uint8_t bits, uint32_t background, uint32_t difference, uint8_t* line) {
+  const RowMask& mask = kRowMasks[bits];
+  PixelRow row;
+  for (int j = 0; j < kGlyphWidth; ++j) row.pixel[j] = background ^ (difference & mask.pixel[j]);
+  StoreRow(line, row, std::integral_constant<int, kBytes>{});
+}
+
+// A cell's twelve rows, written out one by one rather than in a loop: the compiler then keeps
+// the row addresses in registers.
+template <int kBytes, std::size_t... kRow>
+void PaintRows(const uint8_t* glyph, uint32_t background, uint32_t difference, uint8_t* top, std::size_t pitch,
+               std::index_sequence<kRow...>) {
+  (PaintRow<kBytes>(glyph[kRow], background, difference, top + kRow * pitch), ...);
+}
+
 // Cell by cell, each cell's twelve rows with its colours at hand; a band of cells spans a
 // few kilobytes of the picture, which stay in the cache until the band is complete.
 template <int kBytes>
@@ -63,14 +80,8 @@ void Paint(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t
       const Cell cell = cells[cy * columns + cx];
       const uint32_t background = PixelWord(kVgaPalette[CellBackground(cell)], layout);
       const uint32_t difference = background ^ PixelWord(kVgaPalette[CellForeground(cell)], layout);
-      const uint8_t* glyph = Glyph(CellCharacter(cell));
-      uint8_t* line = cellTop;
-      for (int k = 0; k < kGlyphHeight; ++k, line += pitch) {
-        const RowMask& mask = kRowMasks[glyph[k]];
-        PixelRow row;
-        for (int j = 0; j < kGlyphWidth; ++j) row.pixel[j] = background ^ (difference & mask.pixel[j]);
-        StoreRow(line, row, std::integral_constant<int, kBytes>{});
-      }
+      PaintRows<kBytes>(Glyph(CellCharacter(cell)), background, difference, cellTop, pitch,
+                        std::make_index_sequence<kGlyphHeight>{});
     }
   }
 }
