@@ -4,47 +4,52 @@
 #include <string>
 
 #include "demo/demo_main.h"
+#include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: quorvel_demo [--window | --terminal] [--reduce-flashes]\n"
-    "  --window          play the show in a window of its own (Alt+Enter or F11: full screen)\n"
-    "  --terminal        play the show in this terminal (at least 80 x 50 cells)\n"
-    "  --reduce-flashes  hold back frames so that nothing flashes more than three times a second\n"
-    "  --help            show this help\n"
-    "Without an option the show plays in the terminal when standard output is one, and\n"
-    "otherwise in a window when there is a display. Any other key ends the show.\n"
-    "\n";
+constexpr const char* kProgram = "quorvel_demo";
+
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: %s [--backend NAME | --terminal | --window] [--reduce-flashes]\n"
+               "Plays the show; any key ends it.\n"
+               "%s"
+               "  --reduce-flashes hold back frames so that nothing flashes more than three times a second\n"
+               "  --help           show this help\n",
+               kProgram, BackendOptionsHelp().c_str());
+}
 
 enum class Parsed { kRun, kHelp, kBad };
 
-// The display back end the options name (empty: the first usable one), and the gentle mode.
+// The display back end the options name (empty: QVL_BACKEND's, or the first usable one), and
+// the gentle mode.
 Parsed ParseArguments(int argc, char** argv, std::string* backend, bool* reduceFlashes) {
   for (int i = 1; i < argc; ++i) {
+    std::string error;
+    switch (TakeBackendOption(argc, argv, &i, backend, &error)) {
+      case BackendOption::kTaken:
+        continue;
+      case BackendOption::kBad:
+        std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        return Parsed::kBad;
+      case BackendOption::kNotMine:
+        break;
+    }
     const char* arg = argv[i];
-    std::string chosen;
     if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) return Parsed::kHelp;
     if (std::strcmp(arg, "--reduce-flashes") == 0) {
       *reduceFlashes = true;
       continue;
     }
-    if (std::strcmp(arg, "--window") == 0) {
-      chosen = "window";
-    } else if (std::strcmp(arg, "--terminal") == 0) {
-      chosen = "terminal";
-    } else {
-      std::fprintf(stderr, "quorvel_demo: %s %s\n", arg[0] == '-' ? "unknown option" : "unexpected argument", arg);
-      return Parsed::kBad;
-    }
-    if (!backend->empty() && *backend != chosen) {
-      std::fprintf(stderr, "quorvel_demo: choose either --window or --terminal\n");
-      return Parsed::kBad;
-    }
-    *backend = chosen;
+    std::fprintf(stderr, "%s: %s %s\n", kProgram, arg[0] == '-' ? "unknown option" : "unexpected argument", arg);
+    return Parsed::kBad;
   }
-  return Parsed::kRun;
+  std::string error;
+  if (ResolveBackendName(backend, &error)) return Parsed::kRun;
+  std::fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+  return Parsed::kBad;
 }
 
 }  // namespace
@@ -54,11 +59,11 @@ int main(int argc, char** argv) {
   bool reduceFlashes = false;
   switch (ParseArguments(argc, argv, &backend, &reduceFlashes)) {
     case Parsed::kHelp:
-      std::fputs(kUsage, stdout);
+      PrintUsage(stdout);
       std::fputs(kFlashWarning, stdout);
       return 0;
     case Parsed::kBad:
-      std::fputs(kUsage, stderr);
+      PrintUsage(stderr);
       return 2;
     case Parsed::kRun:
       break;

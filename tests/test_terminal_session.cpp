@@ -116,6 +116,15 @@ INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionEndedBySignal,
                                            Ending{"Segfault", nullptr, SIGSEGV}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The handlers run on a stack of their own: the one that overflowed has no room left.
+TEST(TerminalSession, StackOverflowStillRestoresTheTerminal) {
+  PtySession session(kProgram, {"overflow"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  EXPECT_EQ(session.Wait(), 128 + SIGSEGV);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+}
+
 TEST(TerminalSession, FailedAssertionRestoresBeforeItsReport) {
   PtySession session(kProgram, {"assert"}, 80, 50, kTrueColorEnv);
   ASSERT_TRUE(session.Started());

@@ -87,7 +87,7 @@ TEST_F(ViewTool, BadArgumentsGiveUsageAndStatusTwo) {
   for (const char* args : {"", "--ascii", "--sepia pic.png", "a.png b.png"}) {
     const ToolRun run = RunView(args);
     EXPECT_EQ(run.status, 2) << args;
-    EXPECT_NE(run.err.find("usage: view [--ascii] PICTURE.png"), std::string::npos) << args;
+    EXPECT_NE(run.err.find("usage: view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png"), std::string::npos) << args;
     EXPECT_EQ(run.out, "") << args;
   }
   const ToolRun help = RunView("--help");

@@ -249,6 +249,28 @@ TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples)
   EXPECT_EQ(program.Wait(), 0);
 }
 
+// Alt+Enter pressed as fast as keys can come: each one switches, none ends the show, not even
+// when the window loses the keyboard while switching; nor does an Enter right after a switch.
+TEST(WindowShow, RapidAltEnterOnlySwitchesFullScreen) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/true);
+  REQUIRE_X_SERVER(display);
+  xtest::XProgram program(display, {kWindowShow}, kSoftware);
+  ASSERT_TRUE(program.ReadUntil("frame 0\n"));
+  const std::string window = WindowOf(display, program.Pid());
+  ASSERT_TRUE(Maximised(display, window, 1024));
+  std::string presses;
+  for (int i = 0; i < 50; ++i) presses += " alt+Return";
+  display.Run("xdotool key --delay 0" + presses);
+  int frame = 0;
+  ASSERT_TRUE(NextFrame(program, &frame)) << "50 times Alt+Enter ended the show";
+  ASSERT_TRUE(Maximised(display, window, 1024)) << "an even number of switches ends where it began";
+  display.Run("xdotool key --delay 0 alt+Return Return");
+  ASSERT_TRUE(FullScreen(display, window, 1024));
+  ASSERT_TRUE(NextFrame(program, &frame)) << "the Enter right after a switch ended the show";
+  display.Run("xdotool key q");
+  EXPECT_EQ(program.Wait(), 0);
+}
+
 // Checks that a 1920 x 1080 screen shows frame `frame` at 1.8 times, 1152 x 1080 in the
 // middle with black bars at the sides, drawn from a nearest-neighbour enlargement: where the
 // picture has one colour all around, the pixel has it exactly, and each edge is at most one
@@ -329,9 +351,14 @@ TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
   EXPECT_EQ(demo.Wait(), 0);
 }
 
-// Runs the demo without a display, standard output into a pipe; returns what it wrote.
-std::string DemoWithoutDisplay(const std::string& arguments, int* status) {
-  FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY SDL_VIDEODRIVER=x11 " + kDemo + " " + arguments + " 2>&1 </dev/null").c_str(), "r");
+// Runs a program without a display (or with `display`, where no X server answers), standard
+// output into a pipe; returns what it wrote. SDL picks its video driver itself, as it does for
+// a user, and a program that would wait for a key is stopped after a while (status 124).
+std::string RunWithoutDisplay(const std::string& command, int* status, const std::string& environment = "") {
+  FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER -u QVL_BACKEND SDL_AUDIODRIVER=dummy "
+                      "ASAN_OPTIONS=detect_leaks=0 " + environment + " timeout 20 " + command + " 2>&1 </dev/null")
+                         .c_str(),
+                     "r");
   std::string output;
   if (!pipe) return output;
   char buffer[512];
@@ -339,6 +366,48 @@ std::string DemoWithoutDisplay(const std::string& arguments, int* status) {
   const int raw = pclose(pipe);
   *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return output;
+}
+
+std::string DemoWithoutDisplay(const std::string& arguments, int* status, const std::string& environment = "") {
+  return RunWithoutDisplay(kDemo + " " + arguments, status, environment);
+}
+
+// No window that nobody sees: without a reachable display the window is refused at once, by
+// the show and by the tools, whatever SDL would fall back on.
+TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
+  const std::string tools = QVL_TOOLS_DIR;
+  const std::string picture = std::string(QVL_SOURCE_DIR) + "/docs/preview.png";
+  for (const std::string environment : {"", "DISPLAY=:4093"}) {
+    for (const std::string& command : {kDemo + " --window", tools + "/testcard --window", tools + "/view --window " + picture}) {
+      int status = 0;
+      const std::string output = RunWithoutDisplay(command, &status, environment);
+      EXPECT_EQ(status, 1) << command << " with " << environment << ": " << output;
+      EXPECT_NE(output.find("cannot open a window"), std::string::npos) << command << ": " << output;
+    }
+  }
+}
+
+// Asked for by name, a driver that draws into memory is taken (a test or a recording might).
+TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
+  int out = -1;
+  const pid_t pid = xtest::Spawn({kWindowShow}, xtest::Environment({"SDL_VIDEODRIVER=offscreen", "SDL_RENDER_DRIVER=software", "ASAN_OPTIONS=detect_leaks=0"}),
+                                 nullptr, &out, false);
+  ASSERT_GT(pid, 0);
+  std::string output;
+  const bool shown = xtest::Eventually([&] {
+    char buffer[256];
+    pollfd in{out, POLLIN, 0};
+    if (poll(&in, 1, 0) > 0) {
+      const ssize_t n = read(out, buffer, sizeof buffer);
+      if (n > 0) output.append(buffer, static_cast<size_t>(n));
+      if (n == 0) return true;  // ended: the expectation below says how
+    }
+    return output.find("frame 0\n") != std::string::npos;
+  });
+  kill(pid, SIGTERM);
+  EXPECT_EQ(xtest::WaitForExit(pid), 128 + SIGTERM);
+  close(out);
+  EXPECT_TRUE(shown && output.find("frame 0\n") != std::string::npos) << "the first frame was not shown: " << output;
 }
 
 TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
@@ -353,12 +422,36 @@ TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
 
   const std::string help = DemoWithoutDisplay("--help", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(help.find("--window"), std::string::npos);
-  EXPECT_NE(help.find("--terminal"), std::string::npos);
-  for (const char* bad : {"--windows", "--window --terminal", "extra"}) {
+  for (const char* listed : {"--backend NAME", "--window", "--terminal", "    terminal ", "    window ", "    headless "})
+    EXPECT_NE(help.find(listed), std::string::npos) << listed << " is not in the help:\n" << help;
+  for (const char* bad : {"--windows", "--window --terminal", "--backend window --backend=terminal", "--backend", "extra"}) {
     const std::string output = DemoWithoutDisplay(bad, &status);
     EXPECT_EQ(status, 2) << bad;
     EXPECT_NE(output.find("usage: quorvel_demo"), std::string::npos) << bad;
+  }
+}
+
+// Any back end of the table by name, on the command line or in QVL_BACKEND; the command line
+// wins; a name the build does not have is refused with the names it has.
+TEST(DemoOptions, ABackEndIsChosenByNameFromTheOptionsOrTheEnvironment) {
+  int status = 0;
+  const std::string kNotATerminal = "standard output is not a terminal";
+  EXPECT_NE(DemoWithoutDisplay("--backend terminal", &status, "QVL_BACKEND=window").find(kNotATerminal), std::string::npos);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(DemoWithoutDisplay("--backend=window", &status).find("cannot open a window"), std::string::npos);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(DemoWithoutDisplay("", &status, "QVL_BACKEND=window").find("cannot open a window"), std::string::npos);
+  EXPECT_EQ(status, 1);
+  const std::string tools = QVL_TOOLS_DIR;
+  for (const auto& [command, environment] : {std::pair<std::string, std::string>{kDemo + " --backend vga", ""},
+                                             {kDemo, "QVL_BACKEND=vga"},
+                                             {tools + "/testcard --backend vga", ""},
+                                             {tools + "/view --backend vga picture.png", ""}}) {
+    const std::string output = RunWithoutDisplay(command, &status, environment);
+    EXPECT_EQ(status, 2) << command << " " << environment;
+    EXPECT_NE(output.find("no back end \"vga\" in this build; choose one of: terminal, window, headless"),
+              std::string::npos)
+        << command << " " << environment << ":\n" << output;
   }
 }
 

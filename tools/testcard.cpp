@@ -4,7 +4,7 @@
 // pairs; below them the 16 palette colours and a colour gradient converted to cells by
 // the block-colour converter, as the show converts its pictures. Any key quits.
 //
-//   testcard [--window | --terminal]
+//   testcard [--backend NAME | --terminal | --window]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
@@ -112,23 +113,46 @@ void DrawGlyphGrid(Cell* screen, int step) {
   PutText(screen, 36, 0, 0x08, status);
 }
 
-constexpr const char* kUsage = "usage: testcard [--window | --terminal]\n";
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: testcard [--backend NAME | --terminal | --window]\n"
+               "Shows whether a display presents the show's cells correctly; any key quits.\n"
+               "%s"
+               "  --help          show this help\n",
+               BackendOptionsHelp().c_str());
+}
+
+enum class Parsed { kRun, kHelp, kBad };
+
+// The display back end to check (empty: QVL_BACKEND's, or the first usable one).
+Parsed ParseArguments(int argc, char** argv, std::string* backend) {
+  for (int i = 1; i < argc; ++i) {
+    std::string error;
+    const BackendOption option = TakeBackendOption(argc, argv, &i, backend, &error);
+    if (option == BackendOption::kTaken) continue;
+    if (option == BackendOption::kBad) {
+      std::fprintf(stderr, "testcard: %s\n", error.c_str());
+      return Parsed::kBad;
+    }
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return Parsed::kHelp;
+    std::fprintf(stderr, "testcard: unknown option %s\n", argv[i]);
+    return Parsed::kBad;
+  }
+  std::string error;
+  if (ResolveBackendName(backend, &error)) return Parsed::kRun;
+  std::fprintf(stderr, "testcard: %s\n", error.c_str());
+  return Parsed::kBad;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The display back end to check; without an option, the first usable one.
   std::string backend;
-  if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "--window") != 0 &&
-                   std::strcmp(argv[1], "--terminal") != 0)) {
-    std::fputs(kUsage, stderr);
-    return 2;
+  const Parsed parsed = ParseArguments(argc, argv, &backend);
+  if (parsed != Parsed::kRun) {
+    PrintUsage(parsed == Parsed::kHelp ? stdout : stderr);
+    return parsed == Parsed::kHelp ? 0 : 2;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (argc == 2) backend = argv[1] + 2;
   std::string error;
   if (!ChooseConsoleBackend(backend, error)) {
     std::fprintf(stderr, "%s\n", error.c_str());

@@ -1,11 +1,11 @@
 // view: shows a PNG picture on the terminal through one of the library's converters.
 //
-//   view [--ascii] [--window] PICTURE.png
+//   view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png
 //
 // The picture is scaled to fit the 80 x 50 cell screen, keeping its proportions, and centred on
 // black. Without --ascii the block-colour converter draws it in the 16 console colours; with
-// --ascii the ASCII-art converter draws its brightness as character shapes. With --window it
-// is shown in a window of its own instead of the terminal. Any key ends.
+// --ascii the ASCII-art converter draws its brightness as character shapes. The back end
+// chooses where it is shown (the terminal, a window of its own, ...). Any key ends.
 // Exit status: 0 shown, 1 no display or the picture cannot be read, 2 bad arguments.
 #include <algorithm>
 #include <chrono>
@@ -18,15 +18,21 @@
 
 #include "png_io.h"
 #include "quorvel4/asciiart.h"
+#include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: view [--ascii] PICTURE.png\n"
-    "       view --window [--ascii] PICTURE.png   (in a window of its own)\n";
+void PrintUsage(std::FILE* to) {
+  std::fprintf(to,
+               "usage: view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png\n"
+               "  --ascii         draw the picture's brightness as character shapes\n"
+               "%s"
+               "  --help          show this help\n",
+               BackendOptionsHelp().c_str());
+}
 
 // Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
 // so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
@@ -48,11 +54,16 @@ struct Picture {
 // Returns false (after printing why) when the arguments make no sense.
 bool ParseArguments(int argc, char** argv, Options* options, bool* help) {
   for (int i = 1; i < argc; ++i) {
+    std::string error;
+    const BackendOption backend = TakeBackendOption(argc, argv, &i, &options->backend, &error);
+    if (backend == BackendOption::kBad) {
+      std::fprintf(stderr, "view: %s\n", error.c_str());
+      return false;
+    }
+    if (backend == BackendOption::kTaken) continue;
     const char* arg = argv[i];
     if (std::strcmp(arg, "--ascii") == 0) {
       options->ascii = true;
-    } else if (std::strcmp(arg, "--window") == 0) {
-      options->backend = "window";
     } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
       *help = true;
     } else if (arg[0] == '-' && arg[1] != '\0') {
@@ -65,11 +76,15 @@ bool ParseArguments(int argc, char** argv, Options* options, bool* help) {
       options->path = arg;
     }
   }
-  if (options->path.empty() && !*help) {
+  if (*help) return true;
+  if (options->path.empty()) {
     std::fprintf(stderr, "view: no picture given\n");
     return false;
   }
-  return true;
+  std::string error;
+  if (ResolveBackendName(&options->backend, &error)) return true;
+  std::fprintf(stderr, "view: %s\n", error.c_str());
+  return false;
 }
 
 // The mean of the picture's pixels in [x0, x1) x [y0, y1) (at least one pixel), as a Canvas
@@ -143,11 +158,11 @@ int main(int argc, char** argv) {
   Options options;
   bool help = false;
   if (!ParseArguments(argc, argv, &options, &help)) {
-    std::fputs(kUsage, stderr);
+    PrintUsage(stderr);
     return 2;
   }
   if (help) {
-    std::fputs(kUsage, stdout);
+    PrintUsage(stdout);
     return 0;
   }
 

@@ -41,6 +41,48 @@
     const notice = document.getElementById("notice");
     notice.textContent += (notice.textContent ? "\n" : "") + text;
   };
+  // The program itself, beside this script: without it the page would stay black and silent.
+  const program = (document.currentScript && document.currentScript.src || "index.js").replace(/\.js$/, ".wasm");
+  const programName = program.slice(program.lastIndexOf("/") + 1);
+  let started = false;
+  Module.onRuntimeInitialized = () => { started = true; };
+
+  async function whyItDidNotLoad(what) {
+    if (location.protocol === "file:") {
+      return "The show cannot start from a file opened in the browser: browsers do not let such a page " +
+        "load its WebAssembly (" + programName + "). Serve this folder over HTTP instead, for example " +
+        "with \"python3 -m http.server\" run in it, and open http://localhost:8000/.";
+    }
+    try {
+      const response = await fetch(program, { method: "HEAD", cache: "no-store" });
+      if (!response.ok) {
+        return "The show cannot start: " + programName + " is missing beside this page (HTTP " + response.status +
+          "). Put the whole folder on the server: index.html, index.js, " + programName + " and data/.";
+      }
+    } catch (error) {
+      return "The show cannot start: " + programName + " could not be fetched (" + error.message +
+        "). Check the connection to the server and reload the page.";
+    }
+    return "The show cannot start: its WebAssembly (" + programName + ") did not load: " + what;
+  }
+
+  // Called once for each way the loader tried: only the first says why.
+  Module.onAbort = (what) => {
+    if (state === "failed") return;
+    Module.qvlSetState("failed");
+    if (started) {
+      Module.qvlNotice("The show stopped: " + what);
+      return;
+    }
+    whyItDidNotLoad(String(what)).then((text) => Module.qvlNotice(text));
+  };
+
+  // Opened from a file, the browser refuses to fetch the program, and the loader fails without
+  // a word: ask for it once more, to hear the refusal.
+  if (location.protocol === "file:") {
+    fetch(program).then((response) => response.arrayBuffer()).catch((error) => Module.onAbort(error.message));
+  }
+
   // What the program prints is for the person watching: its start-up failures.
   Module.print = (text) => {
     console.log(text);

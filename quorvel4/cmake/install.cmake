@@ -43,6 +43,14 @@ function(qvl_install_backend name)
   target_link_libraries(quorvel4_backend_${name}_whole INTERFACE
     "$<BUILD_INTERFACE:$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel4_backend_${name}>>"
     "$<INSTALL_INTERFACE:$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel4::backend_${name}_archive>>")
+  # A back end that uses another one's objects (the terminal the shared signal handlers)
+  # brings that one's archive along.
+  get_target_property(links qvl_backend_${name} LINK_LIBRARIES)
+  list(FILTER links INCLUDE REGEX "^qvl_backend_")
+  foreach(link ${links})
+    string(REGEX REPLACE "^qvl_backend_" "" other ${link})
+    target_link_libraries(quorvel4_backend_${name}_whole INTERFACE quorvel4_backend_${other}_whole)
+  endforeach()
   target_link_libraries(quorvel4_backends INTERFACE quorvel4_backend_${name}_whole)
   set_property(TARGET quorvel4_backends APPEND PROPERTY QVL_PKG_LIBS -lquorvel4-backend-${name})
   install(TARGETS quorvel4_backend_${name} quorvel4_backend_${name}_whole EXPORT quorvel4Targets
@@ -59,6 +67,7 @@ function(qvl_install_backends)
     string(REGEX REPLACE "^qvl_backend_" "" name ${target})
     get_target_property(links ${target} LINK_LIBRARIES)
     list(REMOVE_ITEM links quorvel4)
+    list(FILTER links EXCLUDE REGEX "^qvl_backend_")
     if(links)
       message(STATUS "The ${name} back end links ${links}: it is not installed")
     else()

@@ -17,17 +17,17 @@ const BackendEntry* Find(std::string_view name) {
   return nullptr;
 }
 
-std::string KnownNames() {
-  std::string names;
-  for (const BackendEntry& entry : ConsoleBackends()) names += (names.empty() ? "" : ", ") + std::string(entry.name);
-  return names.empty() ? "none" : names;
-}
-
 }  // namespace
 
 bool RegisterConsoleBackend(const BackendEntry& entry) {
   if (Find(entry.name) == nullptr) Table().push_back(entry);
   return true;
+}
+
+std::string ConsoleBackendNames() {
+  std::string names;
+  for (const BackendEntry& entry : ConsoleBackends()) names += (names.empty() ? "" : ", ") + std::string(entry.name);
+  return names.empty() ? "none" : names;
 }
 
 std::vector<BackendEntry> ConsoleBackends() {
@@ -43,7 +43,7 @@ const BackendEntry* Choose(std::string_view name, std::string& error) {
   if (!name.empty()) {
     const BackendEntry* entry = Find(name);
     if (entry == nullptr)
-      error = "there is no display back end \"" + std::string(name) + "\" (known: " + KnownNames() + ")";
+      error = "there is no display back end \"" + std::string(name) + "\" (known: " + ConsoleBackendNames() + ")";
     return entry;
   }
   const std::vector<BackendEntry> entries = ConsoleBackends();

@@ -2,6 +2,7 @@
 //   terminal_show          presents a fixed frame every 10 ms until a key is waiting
 //   terminal_show assert   presents the frame once, then fails an assertion
 //   terminal_show animate  as the first, with the top-left cell changing every frame
+//   terminal_show overflow presents the frame once, then overflows its stack
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,19 @@
 #include "quorvel4/assert.h"
 #include "quorvel4/console.h"
 #include "terminal_show_frame.h"
+
+namespace {
+
+// Recurses until the stack runs out (long before the depth limit); the use of `frame` after
+// the call keeps it from becoming a loop.
+int Overflow(int depth) {
+  if (depth > (1 << 30)) return 0;
+  volatile char frame[4096];
+  frame[depth % sizeof frame] = static_cast<char>(depth);
+  return Overflow(depth + 1) + frame[(depth + 1) % sizeof frame];
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const bool failAssertion = argc > 1 && std::strcmp(argv[1], "assert") == 0;
@@ -24,6 +38,7 @@ int main(int argc, char** argv) {
   SetTitle("terminal test");
   FillTestFrame(CellScreen);
   PresentScreen();
+  if (argc > 1 && std::strcmp(argv[1], "overflow") == 0) return Overflow(0);
   if (failAssertion) {
     const char* missing = nullptr;
     QVL_ASSERT("terminal_show", missing != nullptr);

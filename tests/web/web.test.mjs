@@ -21,8 +21,9 @@ const dataDir = process.env.QVL_DATA;
 const chromium = process.env.QVL_CHROMIUM || "/usr/bin/chromium";
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Serves the page; `replaced` maps a path to the bytes served instead of the file's.
-function startServer(root, replaced) {
+// Serves the page; `replaced` maps a path to the bytes served instead of the file's, and the
+// paths in `missing` are not found.
+function startServer(root, replaced, missing) {
   const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, "http://localhost").pathname);
@@ -30,6 +31,7 @@ function startServer(root, replaced) {
       response.writeHead(status, { "Content-Type": type || "application/octet-stream" });
       response.end(body);
     };
+    if (missing.has(name)) return send(404, "");
     if (replaced.has(name)) return send(200, replaced.get(name));
     const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
     if (!file.startsWith(root)) return send(403, "");
@@ -123,6 +125,7 @@ function firstDifference(expected, rgba) {
 
 let browser, server, base;
 const replaced = new Map();
+const missing = new Set();
 
 // Every page of the test, with what went wrong on it.
 async function openPage(address, { reducedMotion = false } = {}) {
@@ -150,7 +153,7 @@ const status = (page) => page.evaluate(() => ({ ...Module.qvlStatus }));
 
 before(async () => {
   assert.ok(dist && capture && dataDir, "QVL_WEB_DIST, QVL_CAPTURE and QVL_DATA must be set");
-  server = await startServer(path.resolve(dist), replaced);
+  server = await startServer(path.resolve(dist), replaced, missing);
   base = `http://127.0.0.1:${server.address().port}/`;
   browser = await puppeteer.launch({
     executablePath: chromium,
@@ -212,6 +215,29 @@ describe("the page", () => {
       assert.match(await page.$eval("#notice", (e) => e.textContent), new RegExp(word), address);
       await page.close();
     }
+  });
+  test("says what failed and what to do when its WebAssembly cannot load", async () => {
+    const noticeSays = async (page) => {
+      await page.waitForFunction(() => document.body.dataset.state === "failed" &&
+                                       document.getElementById("notice").textContent !== "", { timeout: 30000 });
+      return page.$eval("#notice", (e) => e.textContent);
+    };
+    missing.add("/index.wasm");
+    try {
+      const { page } = await openPage("index.html");
+      const notice = await noticeSays(page);
+      assert.match(notice, /index\.wasm is missing beside this page \(HTTP 404\)/);
+      assert.match(notice, /the whole folder/);
+      await page.close();
+    } finally {
+      missing.clear();
+    }
+    const page = await browser.newPage();
+    await page.goto("file://" + path.resolve(dist, "index.html"));
+    const notice = await noticeSays(page);
+    assert.match(notice, /Serve this folder over HTTP/);
+    assert.match(notice, /index\.wasm/);
+    await page.close();
   });
 });
 

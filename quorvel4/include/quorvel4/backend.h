@@ -44,15 +44,20 @@ struct BackendEntry {
   bool (*usable)();
   // Opens the back end. On failure returns null and puts a one-line reason into `error`.
   std::unique_ptr<ConsoleBackend> (*open)(std::string& error);
+  // A few words on where it shows the cells, for a program's help.
+  const char* summary = nullptr;
 };
 
 // Adds a back end to the table; each back end's file registers itself once:
-//   const bool kRegistered = RegisterConsoleBackend({"name", 10, Usable, Open});
+//   const bool kRegistered = RegisterConsoleBackend({"name", 10, Usable, Open, "where it shows"});
 // Returns true, so the registration can initialise a constant.
 bool RegisterConsoleBackend(const BackendEntry& entry);
 
 // The registered back ends, by preference.
 std::vector<BackendEntry> ConsoleBackends();
+
+// Their names, by preference, separated by ", " ("none" when there is none).
+std::string ConsoleBackendNames();
 
 // Opens the back end called `name`, or, with an empty name, the usable back end with the
 // lowest preference (the most preferred one's own reason when none is usable). On failure

@@ -14,6 +14,8 @@ bool NeverByItself() { return false; }
 
 std::unique_ptr<ConsoleBackend> OpenHeadless(std::string&) { return std::make_unique<HeadlessBackend>(); }
 
-const bool kRegistered = RegisterConsoleBackend({"headless", 1000, NeverByItself, OpenHeadless});
+const bool kRegistered = RegisterConsoleBackend(
+    {"headless", 1000, NeverByItself, OpenHeadless,
+     "nowhere: the cells are kept in memory (tests, only when named)"});
 
 }  // namespace

@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "display_signals.h"
 #include "quorvel4/terminal_encoder.h"
 #include "terminal_screen.h"
 #include "terminal_sequences.h"
 #include "terminal_tty.h"
+#include "title_text.h"
 
 namespace {
 
@@ -58,14 +60,7 @@ class TerminalBackend final : public ConsoleBackend {
 
   void SetTitle(const char* title) override {
     if (mRestored) return;
-    std::string bytes(seq::kTitleBegin);
-    // Control characters could end the title early and smuggle in escape sequences.
-    for (const char* p = title; *p; ++p) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (c >= 0x20 && c != 0x7F) bytes += static_cast<char>(c);
-    }
-    bytes += seq::kTitleEnd;
-    Write(bytes);
+    Write(std::string(seq::kTitleBegin) + PrintableTitle(title) + std::string(seq::kTitleEnd));
   }
 
   bool KeyWaiting() override {
@@ -80,7 +75,7 @@ class TerminalBackend final : public ConsoleBackend {
   // Signals only raise flags; the work happens here, between frames.
   void Poll() override {
     if (mRestored) return;
-    const bool resized = tty::TakeResized();
+    const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
     if (resized || redraw) Relayout();
   }
@@ -89,7 +84,7 @@ class TerminalBackend final : public ConsoleBackend {
     if (mRestored) return;
     mRestored = true;
     tty::RestoreTerminal();
-    tty::RemoveSignalHandlers();
+    display_signals::Remove();
   }
 
  private:
@@ -101,7 +96,10 @@ class TerminalBackend final : public ConsoleBackend {
     tty::SetRestoreBytes(LeaveBytes(std::string(seq::kNewLine)));
     tty::SetReenterBytes(std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff));
     tty::EnterRawMode(mOutFd);
-    tty::InstallSignalHandlers();
+    display_signals::Plan plan;
+    plan.giveBack = tty::GiveBack;
+    plan.takeBack = tty::TakeBack;
+    display_signals::Install(plan);
     // Terminals that honour it grow (or shrink) to the show's size; the others ignore it.
     if (!Fits(QuerySize(mOutFd))) enter += seq::kRequestSize80x50;
     Write(enter);
@@ -179,6 +177,8 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, mode);
 }
 
-const bool kRegistered = RegisterConsoleBackend({"terminal", 10, TerminalUsable, OpenTerminal});
+const bool kRegistered = RegisterConsoleBackend(
+    {"terminal", 10, TerminalUsable, OpenTerminal,
+     "this terminal, at least 80 x 50 cells"});
 
 }  // namespace

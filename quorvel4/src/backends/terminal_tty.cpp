@@ -30,21 +30,9 @@ struct SavedState {
 };
 
 SavedState gState;
-volatile sig_atomic_t gRaw = 0;      // the terminal is in our modes
-volatile sig_atomic_t gStopped = 0;  // given back for a stop, to be taken again on continuing
-volatile sig_atomic_t gResized = 0;
+volatile sig_atomic_t gHeld = 0;     // the show holds the terminal: from raw mode to the last restore
+volatile sig_atomic_t gRaw = 0;      // the terminal is in our modes right now
 volatile sig_atomic_t gRedrawAll = 0;
-
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-
-struct SavedAction {
-  int signal;
-  struct sigaction action;
-};
-SavedAction gPrevious[16];
-int gPreviousCount = 0;
-bool gInstalled = false;
 
 // The handlers' write: whatever stops it, the terminal is gone or will not take more, and
 // there is nothing left to do.
@@ -60,76 +48,6 @@ void CopyBytes(Bytes& target, std::string_view bytes) {
   target.length = bytes.size() < kMaxBytes ? bytes.size() : kMaxBytes;
   std::memcpy(target.data, bytes.data(), target.length);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
-}
-
-void Reenter() {
-  if (gState.fd < 0) return;
-  gStopped = 0;
-  tcsetattr(gState.fd, TCSAFLUSH, &gState.raw);
-  WriteAll(gState.fd, gState.reenter.data, gState.reenter.length);
-  gRaw = 1;
-  gRedrawAll = 1;
-  gResized = 1;  // the size may have changed while stopped
-}
-
-void DieOf(int signal) {
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);  // delivered once the handler returns and the signal is unblocked
-}
-
-void OnEndingSignal(int signal) {
-  const int saved = errno;
-  RestoreTerminal();
-  DieOf(signal);
-  errno = saved;
-}
-
-void OnFatalSignal(int signal) {
-  RestoreTerminal();
-  DieOf(signal);
-}
-
-void OnStop(int) {
-  const int saved = errno;
-  RestoreTerminal();
-  gStopped = 1;
-  struct sigaction stop {}, ours {};
-  stop.sa_handler = SIG_DFL;
-  sigemptyset(&stop.sa_mask);
-  sigaction(SIGTSTP, &stop, &ours);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, SIGTSTP);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  // Stops here. An orphaned process group ignores the stop, and the show simply goes on.
-  raise(SIGTSTP);
-  sigaction(SIGTSTP, &ours, nullptr);
-  if (!gRaw) Reenter();  // unless SIGCONT's handler has done it
-  errno = saved;
-}
-
-// Also after a SIGSTOP from outside: the shell may have changed the modes meanwhile.
-void OnContinue(int) {
-  const int saved = errno;
-  if (gRaw || gStopped) Reenter();
-  errno = saved;
-}
-
-void OnResize(int) { gResized = 1; }
-
-void Install(int signal, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  if (gPreviousCount < static_cast<int>(sizeof gPrevious / sizeof gPrevious[0])) {
-    gPrevious[gPreviousCount].signal = signal;
-    sigaction(signal, &action, &gPrevious[gPreviousCount].action);
-    ++gPreviousCount;
-  }
 }
 
 }  // namespace
@@ -167,6 +85,7 @@ bool EnterRawMode(int fd) {
   gState.raw = raw;
   gState.stdinFlags = fcntl(STDIN_FILENO, F_GETFL);
   if (tcsetattr(fd, TCSAFLUSH, &raw) != 0) return false;
+  gHeld = 1;
   gRaw = 1;
   return true;
 }
@@ -175,26 +94,7 @@ void SetRestoreBytes(std::string_view leave) { CopyBytes(gState.leave, leave); }
 
 void SetReenterBytes(std::string_view reenter) { CopyBytes(gState.reenter, reenter); }
 
-void InstallSignalHandlers() {
-  if (gInstalled) return;
-  gInstalled = true;
-  gPreviousCount = 0;
-  for (int signal : kEndingSignals) Install(signal, OnEndingSignal);
-  for (int signal : kFatalSignals) Install(signal, OnFatalSignal);
-  Install(SIGTSTP, OnStop);
-  Install(SIGCONT, OnContinue);
-  Install(SIGWINCH, OnResize);
-  Install(SIGPIPE, SIG_IGN);
-}
-
-void RemoveSignalHandlers() {
-  if (!gInstalled) return;
-  for (int i = 0; i < gPreviousCount; ++i) sigaction(gPrevious[i].signal, &gPrevious[i].action, nullptr);
-  gInstalled = false;
-  gPreviousCount = 0;
-}
-
-void RestoreTerminal() {
+void GiveBack() {
   if (!gRaw || gState.fd < 0) return;
   gRaw = 0;
   WriteAll(gState.fd, gState.leave.data, gState.leave.length);
@@ -203,10 +103,17 @@ void RestoreTerminal() {
   if (gState.stdinFlags >= 0) fcntl(STDIN_FILENO, F_SETFL, gState.stdinFlags);
 }
 
-bool TakeResized() {
-  if (!gResized) return false;
-  gResized = 0;
-  return true;
+void TakeBack() {
+  if (!gHeld || gState.fd < 0) return;
+  tcsetattr(gState.fd, TCSAFLUSH, &gState.raw);
+  WriteAll(gState.fd, gState.reenter.data, gState.reenter.length);
+  gRaw = 1;
+  gRedrawAll = 1;
+}
+
+void RestoreTerminal() {
+  gHeld = 0;
+  GiveBack();
 }
 
 bool RedrawPending() { return gRedrawAll != 0; }

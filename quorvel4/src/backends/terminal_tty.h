@@ -1,5 +1,5 @@
-// The terminal's modes and the way back to them on every way out: a normal end, the
-// signals that end or stop a process, and the fatal ones.
+// The terminal's modes and the way back to them on every way out: a normal end, and (through
+// the display's signal handlers) the signals that end or stop a process, and the fatal ones.
 //
 // One terminal is driven at a time, so the saved state lives in this module's private
 // statics: signal handlers can reach nothing else.
@@ -27,20 +27,16 @@ bool EnterRawMode(int fd);
 void SetRestoreBytes(std::string_view leave);
 void SetReenterBytes(std::string_view reenter);
 
-// Handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT (restore, then die of the same signal),
-// SIGTSTP and SIGCONT (restore and stop; raw mode again on continuing), SIGWINCH (a
-// flag), the fatal signals SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT (restore, then die
-// of the signal); SIGPIPE is ignored.
-void InstallSignalHandlers();
-void RemoveSignalHandlers();
-
 // Sends the leave bytes, puts the saved modes and flags back and drops pending input so
 // the key that ended the show does not reach the shell. Async-signal-safe; does nothing
-// once done or before EnterRawMode.
+// once done or before EnterRawMode. For a stop: TakeBack enters the show's modes again.
+void GiveBack();
+// Async-signal-safe; does nothing after RestoreTerminal.
+void TakeBack();
+
+// GiveBack for good, at the end of the show.
 void RestoreTerminal();
 
-// Set by SIGWINCH; cleared by taking it.
-bool TakeResized();
 // Set when the show continues after a stop: everything must be drawn again.
 bool TakeRedrawAll();
 bool RedrawPending();

@@ -56,6 +56,6 @@ std::unique_ptr<ConsoleBackend> OpenWeb(std::string& error) {
   return std::make_unique<WebBackend>();
 }
 
-const bool kRegistered = RegisterConsoleBackend({"web", 10, WebUsable, OpenWeb});
+const bool kRegistered = RegisterConsoleBackend({"web", 10, WebUsable, OpenWeb, "the web page's canvas"});
 
 }  // namespace

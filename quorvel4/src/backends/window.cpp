@@ -2,72 +2,18 @@
 // shows it (8 x 12 glyphs, the VGA palette), the same picture that `capture --format png`
 // writes. Alt+Enter and F11 switch between the window and the whole screen.
 #include <SDL.h>
-#include <signal.h>
 
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "display_signals.h"
 #include "quorvel4/backend.h"
 #include "quorvel4/raster.h"
+#include "title_text.h"
 #include "window_layout.h"
 
 namespace {
-
-// SIGINT and SIGTERM end the show as a key would; the show then shuts down in order and,
-// once the window is closed, the process ends by the same signal, as it does on the
-// terminal. A second signal does not wait for that.
-volatile std::sig_atomic_t gCaughtSignal = 0;
-
-void OnEndingSignal(int number) {
-  if (gCaughtSignal != 0) {
-    std::signal(number, SIG_DFL);
-    std::raise(number);
-    return;
-  }
-  gCaughtSignal = number;
-}
-
-class EndingSignals {
- public:
-  void Install() {
-    for (int i = 0; i < kCount; ++i) {
-      struct sigaction action {};
-      action.sa_handler = OnEndingSignal;
-      sigemptyset(&action.sa_mask);
-      struct sigaction previous {};
-      sigaction(kSignals[i], nullptr, &previous);
-      // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-      if (previous.sa_handler == SIG_IGN) continue;
-      sigaction(kSignals[i], &action, &previous_[i]);
-      installed_[i] = true;
-    }
-  }
-
-  // Puts the previous handlers back; then a caught signal is delivered again, to them.
-  void Remove() {
-    for (int i = 0; i < kCount; ++i) {
-      if (installed_[i]) sigaction(kSignals[i], &previous_[i], nullptr);
-      installed_[i] = false;
-    }
-    const int caught = gCaughtSignal;
-    if (caught != 0) {
-      gCaughtSignal = 0;
-      std::fflush(nullptr);
-      std::raise(caught);
-    }
-  }
-
-  static bool Caught() { return gCaughtSignal != 0; }
-
- private:
-  static constexpr int kCount = 2;
-  static constexpr int kSignals[kCount] = {SIGINT, SIGTERM};
-  struct sigaction previous_[kCount] {};
-  bool installed_[kCount] = {};
-};
 
 // Keys that change how the show is seen, and keys that are never pressed on their own
 // account: none of them ends the show.
@@ -82,17 +28,31 @@ bool IsModifierOnly(SDL_Keycode key) {
   }
 }
 
+bool IsEnter(SDL_Keycode key) { return key == SDLK_RETURN || key == SDLK_KP_ENTER; }
+
+// The modifiers as SDL had them when this key went down, not as they are now or were at an
+// earlier event.
 bool TogglesFullscreen(const SDL_Keysym& key) {
-  const bool enter = key.sym == SDLK_RETURN || key.sym == SDLK_KP_ENTER;
-  return (enter && (key.mod & KMOD_ALT) != 0) || key.sym == SDLK_F11;
+  return (IsEnter(key.sym) && (key.mod & KMOD_ALT) != 0) || key.sym == SDLK_F11;
 }
 
-std::string CannotOpen(const char* what) {
-  std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + SDL_GetError() + ")";
+// How long after a switch to or from the full screen a lone Enter still belongs to it.
+constexpr Uint32 kSwitchMilliseconds = 1000;
+
+std::string CannotOpen(const char* what, const char* why = SDL_GetError()) {
+  std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + why + ")";
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   if ((!x11 || !*x11) && (!wayland || !*wayland)) error += "; neither DISPLAY nor WAYLAND_DISPLAY is set";
   return error;
+}
+
+// SDL's drivers that draw into memory only, taken when they are asked for by name.
+bool ShowsWindows(const char* driver) {
+  const std::string name = driver ? driver : "";
+  if (name != "offscreen" && name != "dummy") return true;
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  return asked && name == asked;
 }
 
 class WindowBackend final : public ConsoleBackend {
@@ -108,6 +68,12 @@ class WindowBackend final : public ConsoleBackend {
       return false;
     }
     videoStarted_ = true;
+    // Without a display SDL falls back on a driver that draws nowhere: the show would play
+    // unseen, and wait for a key nobody can press.
+    if (!ShowsWindows(SDL_GetCurrentVideoDriver())) {
+      error = CannotOpen("the video system did not start", "no display could be reached; SDL offers only a driver that shows nothing");
+      return false;
+    }
 
     int width = kRasterWidth, height = kRasterHeight;
     SDL_Rect usable{};
@@ -136,7 +102,13 @@ class WindowBackend final : public ConsoleBackend {
     }
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     canEnlarge_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE;
-    signals_.Install();
+    // SIGINT and SIGTERM end the show as a key would; the show then shuts down in order and,
+    // once the window is closed, the process ends by the same signal, as it does on the
+    // terminal.
+    display_signals::Plan plan;
+    plan.endInOrder = true;
+    display_signals::Install(plan);
+    signalsInstalled_ = true;
     return true;
   }
 
@@ -175,16 +147,10 @@ class WindowBackend final : public ConsoleBackend {
   }
 
   void SetTitle(const char* title) override {
-    if (!window_) return;
-    std::string text;
-    for (const char* p = title; *p; ++p) {
-      const auto c = static_cast<unsigned char>(*p);
-      if (c >= 0x20 && c != 0x7F) text += static_cast<char>(c);
-    }
-    SDL_SetWindowTitle(window_, text.c_str());
+    if (window_) SDL_SetWindowTitle(window_, PrintableTitle(title).c_str());
   }
 
-  bool KeyWaiting() override { return ended_ || EndingSignals::Caught(); }
+  bool KeyWaiting() override { return ended_ || display_signals::EndRequested(); }
 
   void Poll() override {
     if (!window_) return;
@@ -213,16 +179,28 @@ class WindowBackend final : public ConsoleBackend {
     // The music keeps SDL's audio; only the video this back end started is given back.
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
-    signals_.Remove();
+    if (signalsInstalled_) display_signals::Remove();
+    signalsInstalled_ = false;
   }
 
  private:
   void OnKey(const SDL_KeyboardEvent& key) {
+    // A held key repeats: that is no new press, whatever the key.
+    if (key.repeat != 0) return;
     if (TogglesFullscreen(key.keysym)) {
-      if (key.repeat == 0) ToggleFullscreen();
-    } else if (!IsModifierOnly(key.keysym.sym)) {
+      ToggleFullscreen();
+      switched_ = true;
+      switchedAt_ = key.timestamp;
+    } else if (!IsModifierOnly(key.keysym.sym) && !EnterOfASwitch(key)) {
       ended_ = true;
     }
+  }
+
+  // Switching, the window may lose the keyboard for a moment; given it back, SDL reports the
+  // keys then down as new presses, without the Alt that was pressed before the switch. An
+  // Enter so soon after a switch is the rest of an Alt+Enter, not a key to end the show.
+  bool EnterOfASwitch(const SDL_KeyboardEvent& key) const {
+    return switched_ && IsEnter(key.keysym.sym) && key.timestamp - switchedAt_ < kSwitchMilliseconds;
   }
 
   // The picture enlarged `multiple` times with nearest-neighbour sampling, in a texture that
@@ -271,7 +249,9 @@ class WindowBackend final : public ConsoleBackend {
   bool videoStarted_ = false;
   bool ended_ = false;
   bool maximisedBeforeFullscreen_ = false;
-  EndingSignals signals_;
+  bool switched_ = false;
+  Uint32 switchedAt_ = 0;
+  bool signalsInstalled_ = false;
 };
 
 // Cheap and without side effects: SDL is only started when the window is opened.
@@ -287,6 +267,8 @@ std::unique_ptr<ConsoleBackend> OpenWindow(std::string& error) {
   return backend;
 }
 
-const bool kRegistered = RegisterConsoleBackend({"window", 20, DisplayThere, OpenWindow});
+const bool kRegistered = RegisterConsoleBackend(
+    {"window", 20, DisplayThere, OpenWindow,
+     "a window of its own (Alt+Enter or F11: full screen)"});
 
 }  // namespace

@@ -418,6 +418,8 @@ std::unique_ptr<ConsoleBackend> OpenWindowsConsole(std::string& error) {
   return ChooseRoute() == Route::kTerminal ? OpenTerminal(error) : OpenClassic(error);
 }
 
-const bool kRegistered = RegisterConsoleBackend({"windows-console", 10, WindowsConsoleUsable, OpenWindowsConsole});
+const bool kRegistered = RegisterConsoleBackend(
+    {"windows-console", 10, WindowsConsoleUsable, OpenWindowsConsole,
+     "this console window, 80 x 50 cells"});
 
 }  // namespace
