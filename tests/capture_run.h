@@ -33,14 +33,15 @@ inline std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The standard output of a shell command.
-inline std::string CommandOutput(const std::string& command) {
+// The standard output of a shell command, and its exit status (-1 when it did not exit).
+inline std::string CommandOutput(const std::string& command, int* status = nullptr) {
   std::string output;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return output;
   char buffer[65536];
   size_t got;
   while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-  pclose(pipe);
+  const int raw = pclose(pipe);
+  if (status) *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
   return output;
 }

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -24,12 +25,26 @@
 #include <string_view>
 #include <vector>
 
+
 extern char** environ;
+
+// The test's environment without the variables `dropped` names, `extra` ("NAME=value") added.
+inline std::vector<std::string> ChildEnvironment(const std::vector<std::string>& extra,
+                                                 std::vector<std::string> dropped = {}) {
+  for (const std::string& x : extra) dropped.push_back(x.substr(0, x.find('=')));
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    bool drop = false;
+    for (const std::string& name : dropped) drop |= std::string_view(*e).starts_with(name + "=");
+    if (!drop) env.emplace_back(*e);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
 
 class PtySession {
  public:
-  // How long to wait for output or a change of state: a guard against hanging, never a
-  // measure of speed (a loaded machine and the sanitizers slow everything down).
+  // A guard against hanging, never a measure of speed: load and sanitizers slow things down.
   static constexpr int kPatienceMs = 120000;
 
   // `env` entries ("NAME=value") replace or add to the test's environment.
@@ -46,7 +61,7 @@ class PtySession {
     int pidPipe[2];
     if (pipe(pidPipe) != 0) return;
 
-    std::vector<std::string> environment = MergedEnvironment(env);
+    std::vector<std::string> environment = ChildEnvironment(env);
     std::vector<char*> envp, argv;
     for (auto& e : environment) envp.push_back(e.data());
     envp.push_back(nullptr);
@@ -98,15 +113,15 @@ class PtySession {
     ioctl(master_, TIOCSWINSZ, &size);
   }
 
-  // Reads what the program writes until `done(output)` holds. On timeout the result says what
-  // was awaited and how the output ends.
+  // Reads what the program writes until `done(output)` holds; a failure says what it saw.
   template <typename Done>
   testing::AssertionResult ReadUntilDone(Done done, std::string_view what, int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!done(output_)) {
       if (std::chrono::steady_clock::now() > deadline) {
         return testing::AssertionFailure() << "waited " << timeoutMs << " ms for " << what << "; the program wrote "
-                                           << output_.size() << " bytes, ending " << Escaped(output_, 300);
+                                           << output_.size() << " bytes, ending "
+                                           << testing::PrintToString(output_.substr(output_.size() - std::min<size_t>(output_.size(), 300)));
       }
       Drain(20);
     }
@@ -114,7 +129,7 @@ class PtySession {
   }
   testing::AssertionResult ReadUntil(std::string_view needle, size_t from = 0, int timeoutMs = kPatienceMs) {
     return ReadUntilDone([&](const std::string& out) { return out.find(needle, from) != std::string::npos; },
-                     Escaped(needle) + " after byte " + std::to_string(from), timeoutMs);
+                         testing::PrintToString(std::string(needle)) + " after byte " + std::to_string(from), timeoutMs);
   }
 
   // Waits for the program's end, reading its output meanwhile; the shell-style status,
@@ -136,27 +151,7 @@ class PtySession {
 
   // Waits until the program is stopped (job control).
   testing::AssertionResult WaitStopped(int timeoutMs = kPatienceMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (ProcessState() != 'T') {
-      if (std::chrono::steady_clock::now() > deadline) {
-        return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to stop; its state is "
-                                           << ProcessState();
-      }
-      Drain(10);
-    }
-    return testing::AssertionSuccess();
-  }
-
-  // `bytes` (its last `limit` at most) with control characters written out, for messages.
-  static std::string Escaped(std::string_view bytes, size_t limit = std::string::npos) {
-    if (bytes.size() > limit) bytes.remove_prefix(bytes.size() - limit);
-    std::string text;
-    for (const char c : bytes) {
-      char code[8];
-      std::snprintf(code, sizeof code, "\\x%02x", static_cast<unsigned char>(c));
-      text += static_cast<unsigned char>(c) >= 0x20 && c != 0x7F ? std::string(1, c) : c == 0x1B ? "\\e" : code;
-    }
-    return text;
+    return ReadUntilDone([&](const std::string&) { return ProcessState() == 'T'; }, "the program to stop", timeoutMs);
   }
 
   const std::string& Output() const { return output_; }
@@ -169,20 +164,6 @@ class PtySession {
   }
 
  private:
-  static std::vector<std::string> MergedEnvironment(const std::vector<std::string>& overrides) {
-    std::vector<std::string> merged;
-    for (char** e = environ; *e; ++e) {
-      const std::string entry = *e;
-      bool replaced = false;
-      for (const auto& o : overrides) {
-        if (entry.compare(0, o.find('=') + 1, o, 0, o.find('=') + 1) == 0) replaced = true;
-      }
-      if (!replaced) merged.push_back(entry);
-    }
-    merged.insert(merged.end(), overrides.begin(), overrides.end());
-    return merged;
-  }
-
   // The session leader: owns the terminal, starts the program in the foreground and
   // reports its end. Runs in the forked child; never returns.
   [[noreturn]] void RunLeader(int pidPipe[2], char** argv, char** envp) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "capture_run.h"
 #include "programs/terminal_show_frame.h"
 #include "pty_session.h"
 
@@ -46,24 +47,29 @@ std::vector<Cell> TestFrame() {
   return cells;
 }
 
+// Reads until the output from byte `from` on shows the whole test frame on an emulated
+// terminal (without libvterm: until a frame has ended).
+void ReadUntilTestFrameShown(PtySession& session, size_t from, bool cursorHidden = false) {
 #ifdef QVL_HAVE_VTERM
-// Reads until the terminal, fed what the program wrote from byte `from` on, shows the test
-// frame's glyphs; then checks its colours too. A frame may come in several writes.
-void ReadUntilScreenShowsTestFrame(PtySession& session, VtScreen& vt, size_t from) {
+  VtScreen vt(80, 50);
   const std::vector<Cell> frame = TestFrame();
   std::string seen;
   ASSERT_TRUE(session.ReadUntilDone(
       [&](const std::string& output) {
         vt.Feed(std::string_view(output).substr(from));
         from = output.size();
-        seen = FirstWrongGlyph(vt, frame);
-        return seen.empty();
+        return (seen = FirstWrongGlyph(vt, frame)).empty();
       },
       "the test frame on the screen"))
       << "the screen shows " << seen;
   ExpectScreenShows(vt, frame, ColorMode::kTrueColor);
-}
+  if (cursorHidden) {
+    EXPECT_FALSE(vt.CursorVisible());
+  }
+#else
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, from));
 #endif
+}
 
 TEST(TerminalSession, KeyEndsTheShowLeavingTheTerminalAsFoundAndTheFrameOnScreen) {
   PtySession session(kProgram, {}, 100, 60, kTrueColorEnv);
@@ -139,13 +145,7 @@ TEST(TerminalSession, FailedAssertionRestoresBeforeItsReport) {
 TEST(TerminalSession, CtrlZStopsWithTheTerminalRestoredAndContinuesWithAFullRedraw) {
   PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
   ASSERT_TRUE(session.Started());
-#ifdef QVL_HAVE_VTERM
-  VtScreen started(80, 50);
-  ReadUntilScreenShowsTestFrame(session, started, 0);  // not just the blank frame of the start
-#else
-  ASSERT_TRUE(session.ReadUntil("terminal test"));
-  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().find("terminal test")));
-#endif
+  ReadUntilTestFrameShown(session, 0);  // not just the blank frame of the start
   const size_t stoppedAt = session.Output().size();
   session.Type("\x1a");
   ASSERT_TRUE(session.WaitStopped());
@@ -156,15 +156,8 @@ TEST(TerminalSession, CtrlZStopsWithTheTerminalRestoredAndContinuesWithAFullRedr
   const size_t resumedAt = session.Output().size();
   kill(session.ProgramPid(), SIGCONT);
   ASSERT_TRUE(session.ReadUntil("\x1b[2J", resumedAt));
-#ifdef QVL_HAVE_VTERM
-  // Only what came after the continue: the frame does not change, so only a full redraw on a
-  // cleared screen shows it again, whatever a frame cut short by the stop left behind.
-  VtScreen vt(80, 50);
-  ReadUntilScreenShowsTestFrame(session, vt, resumedAt);
-  EXPECT_FALSE(vt.CursorVisible());
-#else
-  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().find("\x1b[2J", resumedAt)));
-#endif
+  // The frame does not change: only a full redraw on the cleared screen shows it again.
+  ReadUntilTestFrameShown(session, resumedAt, /*cursorHidden=*/true);
   EXPECT_EQ(session.CurrentModes().c_lflag & (ICANON | ECHO), 0u) << "raw mode not taken again";
   session.Type("q");
   EXPECT_EQ(session.Wait(), 0);
@@ -193,12 +186,7 @@ TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough)
 
   const size_t resizedAt = session.Output().size();
   session.Resize(80, 50);
-#ifdef QVL_HAVE_VTERM
-  VtScreen vt(80, 50);
-  ReadUntilScreenShowsTestFrame(session, vt, resizedAt);
-#else
-  ASSERT_TRUE(session.ReadUntil(kFrameEnd, resizedAt));
-#endif
+  ReadUntilTestFrameShown(session, resizedAt);
   session.Type("x");
   EXPECT_EQ(session.Wait(), 0);
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
@@ -221,14 +209,9 @@ TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {
 }
 
 TEST(TerminalSession, OutputIntoAPipeIsRefusedInOneLine) {
-  FILE* pipe = popen((kProgram + " 2>&1 </dev/null").c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[512];
-  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  const int status = pclose(pipe);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
+  int status = 0;
+  const std::string output = CommandOutput(kProgram + " 2>&1 </dev/null", &status);
+  EXPECT_EQ(status, 1);
   EXPECT_EQ(output,
             "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
 }

@@ -105,19 +105,15 @@ inline void ExpectColor(VTermColor got, int console, ColorMode mode, const char*
   }
 }
 
-// The first cell of the screen whose glyph differs from `cells` ("glyph G at X,Y shows U"), or
-// empty when every glyph is there.
+// "glyph G at X,Y shows U" for the first cell whose glyph differs from `cells`, else empty.
 inline std::string FirstWrongGlyph(const VtScreen& vt, const std::vector<Cell>& cells) {
-  for (int i = 0; i < kScreenCells; ++i) {
+  char text[64] = "";
+  for (int i = kScreenCells - 1; i >= 0; --i) {
     const uint32_t got = vt.At(i % kScreenWidth, i / kScreenWidth).chars[0];
-    if (got != kCp437ToUnicode[cells[i] & 0xFF]) {
-      char text[64];
-      std::snprintf(text, sizeof text, "glyph %d at %d,%d as U+%04X", cells[i] & 0xFF, i % kScreenWidth,
-                    i / kScreenWidth, static_cast<unsigned>(got));
-      return text;
-    }
+    if (got != kCp437ToUnicode[cells[i] & 0xFF])
+      std::snprintf(text, sizeof text, "glyph %d at %d,%d shows U+%04X", cells[i] & 0xFF, i % 80, i / 80, unsigned(got));
   }
-  return {};
+  return text;
 }
 
 // Every cell of the picture at (originX, originY) shows the glyph and both colours.

@@ -19,13 +19,15 @@
 
 #include <gtest/gtest.h>
 
-extern char** environ;
+#include "capture_run.h"
+#include "pty_session.h"
+
 
 namespace xtest {
 
 using Clock = std::chrono::steady_clock;
 // How long to wait for a server, a window or a change before giving up: a guard against
-// hanging, never a measure of speed (a loaded machine and the sanitizers slow everything down).
+// hanging, never a measure of speed.
 constexpr auto kPatience = std::chrono::seconds(120);
 
 inline bool Installed(const char* program) {
@@ -34,16 +36,7 @@ inline bool Installed(const char* program) {
 
 // The environment with DISPLAY and WAYLAND_DISPLAY taken out and `extra` ("NAME=value") added.
 inline std::vector<std::string> Environment(const std::vector<std::string>& extra) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string_view entry(*e);
-    const bool display = entry.starts_with("DISPLAY=") || entry.starts_with("WAYLAND_DISPLAY=");
-    bool replaced = false;
-    for (const std::string& x : extra) replaced |= entry.substr(0, x.find('=') + 1) == x.substr(0, x.find('=') + 1);
-    if (!display && !replaced) env.emplace_back(entry);
-  }
-  env.insert(env.end(), extra.begin(), extra.end());
-  return env;
+  return ChildEnvironment(extra, {"DISPLAY", "WAYLAND_DISPLAY"});
 }
 
 // Starts `argv` with the given environment; its standard input and output become pipes
@@ -134,9 +127,7 @@ class XvfbDisplay {
     if (number.empty()) return;
     name_ = ":" + number;
     if (windowManager) {
-      // Openbox claims the screen first, then loads its theme and fonts, and only then takes
-      // the windows' map requests: until then a new window waits. Its startup command runs
-      // once it is ready, and marks the screen.
+      // Openbox takes map requests only after its theme and fonts; then it runs the startup command.
       manager_ = Spawn({"openbox", "--sm-disable", "--startup", "xprop -root -f _QVL_WM_READY 32c -set _QVL_WM_READY 1"},
                        Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
       if (!Eventually([&] { return Run("xprop -root _QVL_WM_READY").find("= 1") != std::string::npos; })) {
@@ -158,13 +149,7 @@ class XvfbDisplay {
 
   // Runs a shell command on this display; returns what it wrote to standard output.
   std::string Run(const std::string& command) const {
-    std::string output;
-    FILE* pipe = popen(("DISPLAY=" + name_ + " " + command + " 2>/dev/null").c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    while (size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-    pclose(pipe);
-    return output;
+    return CommandOutput("DISPLAY=" + name_ + " " + command + " 2>/dev/null");
   }
 
  private:
@@ -227,8 +212,7 @@ class XProgram {
 
  private:
   testing::AssertionResult Missing(std::string_view text, const char* why) const {
-    return testing::AssertionFailure() << "waited for \"" << text << "\" on the standard output until " << why
-                                       << "; it says \"" << output_ << "\"";
+    return testing::AssertionFailure() << "waited for \"" << text << "\" until " << why << "; got \"" << output_ << '"';
   }
 
   static constexpr int kRunning = -2;
