@@ -4,6 +4,7 @@
 #include <string>
 
 #include "demo/demo_main.h"
+#include "demo/program_info.h"
 #include "quorvel4/console.h"
 
 namespace {
@@ -13,8 +14,11 @@ constexpr const char* kUsage =
     "  --window    play the show in a window of its own (Alt+Enter or F11: full screen)\n"
     "  --terminal  play the show in this terminal (at least 80 x 50 cells)\n"
     "  --help      show this help\n"
+    "  --version   show the version and the back ends built in\n"
     "Without an option the show plays in the terminal when standard output is one, and\n"
-    "otherwise in a window when there is a display. Any other key ends the show.\n";
+    "otherwise in a window when there is a display. Any other key ends the show.\n"
+    "The pictures and the music are read from data/ in the working directory, else data/\n"
+    "beside the program, else the installed share directory; QVL_DATA_DIR overrides them.\n";
 
 enum class Parsed { kRun, kHelp, kBad };
 
@@ -44,6 +48,7 @@ Parsed ParseArguments(int argc, char** argv, std::string* backend) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersionOption(argc, argv, "quorvel_demo")) return 0;
   std::string backend;
   switch (ParseArguments(argc, argv, &backend)) {
     case Parsed::kHelp:

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "demo/program_info.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
@@ -112,13 +113,20 @@ void DrawGlyphGrid(Cell* screen, int step) {
   PutText(screen, 36, 0, 0x08, status);
 }
 
-constexpr const char* kUsage = "usage: testcard [--window | --terminal]\n";
+constexpr const char* kUsage =
+    "usage: testcard [--window | --terminal]\n"
+    "  --window    draw the card in a window of its own\n"
+    "  --terminal  draw the card in this terminal\n"
+    "  --help      show this help\n"
+    "  --version   show the version and the back ends built in\n"
+    "Every glyph in every colour pair, and a colour gradient as the show draws it; any key ends it.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
   // The display back end to check; without an option, the first usable one.
   std::string backend;
+  if (AnswerVersionOption(argc, argv, "testcard")) return 0;
   if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--help") != 0 && std::strcmp(argv[1], "--window") != 0 &&
                    std::strcmp(argv[1], "--terminal") != 0)) {
     std::fputs(kUsage, stderr);

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo/program_info.h"
 #include "png_io.h"
 #include "quorvel4/asciiart.h"
 #include "quorvel4/console.h"
@@ -26,7 +27,11 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: view [--ascii] PICTURE.png\n"
-    "       view --window [--ascii] PICTURE.png   (in a window of its own)\n";
+    "       view --window [--ascii] PICTURE.png   (in a window of its own)\n"
+    "  --ascii    draw with the ASCII-art converter instead of coloured blocks\n"
+    "  --window   show the picture in a window of its own\n"
+    "  --help     show this help\n"
+    "  --version  show the version and the back ends built in\n";
 
 // Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
 // so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
@@ -140,6 +145,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersionOption(argc, argv, "view")) return 0;
   Options options;
   bool help = false;
   if (!ParseArguments(argc, argv, &options, &help)) {

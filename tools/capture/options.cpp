@@ -17,7 +17,11 @@ constexpr const char* kUsage =
     "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1);\n"
     "          mp4 and gif take T0:T1 only, cast needs increasing times\n"
     "  --fps   frames a second for T0:T1 (mp4 60, gif 25 and dividing 100, cast 30, others 60)\n"
-    "  --scale whole-number enlargement for mp4 (default 2) and gif (default 1), 1 to 8\n";
+    "  --scale whole-number enlargement for mp4 (default 2) and gif (default 1), 1 to 8\n"
+    "  --data  the folder of the pictures and the music; without it data/ in the working\n"
+    "          directory, else beside the program, else the installed one (QVL_DATA_DIR overrides)\n"
+    "  --help     show this help\n"
+    "  --version  show the version and the back ends built in\n";
 
 [[noreturn]] void UsageError(const std::string& problem) {
   std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), kUsage);
