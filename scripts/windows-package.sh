@@ -12,8 +12,9 @@ sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
 Quorvel4 and the KVRT6 show - Windows
 =====================================
 
-Double-click quorvel_demo.exe, or start it from this folder: it reads the pictures and the
-music from the data folder next to it. The show opens a console window of 80 x 50 cells,
+Double-click quorvel_demo.exe, or start it from any folder: it reads the pictures and the
+music from a data folder in the folder it is started from when there is one, else from the
+data folder next to it (QVL_DATA_DIR names another). The show opens a console window of 80 x 50 cells,
 maximised, and plays for about two minutes. Any key ends it (Shift, Ctrl, Alt or the Windows
 key alone do not); Ctrl-C and closing the window end it too. The console's colours are set
 to the classic VGA colours while the show runs and given back afterwards.
