@@ -70,7 +70,7 @@ package: release
 	@rm -rf $(RELEASE)/packages && mkdir -p dist && rm -f dist/*.deb
 	@cd $(RELEASE) && cpack -G DEB >/dev/null
 	@cp $(RELEASE)/packages/*.deb dist/
-	@lintian --fail-on error --suppress-tags running-with-root-privileges dist/*.deb
+	@lintian --fail-on error dist/*.deb
 	@ls -l dist/*.deb
 
 # Every release artifact with versioned names, and SHA256SUMS (docs/packaging.md).

@@ -8,7 +8,9 @@
 # The root is a minimal one (debootstrap --variant=minbase): from the tarball QVL_FRESH_ROOT
 # (.tar.zst) when set, else /var/cache/fresh-bookworm/bookworm-minbase.tar.zst when present,
 # else one made by debootstrap once and kept in /var/cache/quorvel4-install-test/. Packages
-# come from the host's Debian mirror. The root runs in private mount and PID namespaces, so
+# come from the host's Debian mirror; the .deb files apt fetches are kept in
+# /var/cache/quorvel4-install-test/archives for the next run (they are the mirror's own files,
+# checked by apt as ever). The root runs in private mount and PID namespaces, so
 # nothing it mounts or starts outlives the test; it is deleted afterwards.
 set -euo pipefail
 
@@ -82,6 +84,8 @@ cp "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-d
 cp "$here"/examples/sync_scenes.cpp "$here"/examples/scenes.sync "$root/tmp/examples/"
 cp "$here/tests/install/in-root.sh" "$root/tmp/in-root.sh"
 
+archives=$cache/archives
+mkdir -p "$archives/partial"
 echo "== in the root (from /)"
 # PID 1 of the new namespace is this shell: when it ends, every process left in it ends too.
 unshare --mount --propagation private --pid --fork --kill-child -- /bin/sh -c '
@@ -89,5 +93,6 @@ unshare --mount --propagation private --pid --fork --kill-child -- /bin/sh -c '
   mount -t proc proc "$root/proc"
   mount --bind /dev "$root/dev"
   mount --bind /dev/pts "$root/dev/pts"
+  mount --bind "$2" "$root/var/cache/apt/archives"
   exec env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
-    chroot "$root" /bin/bash /tmp/in-root.sh' sh "$root" </dev/null
+    chroot "$root" /bin/bash /tmp/in-root.sh' sh "$root" "$archives" </dev/null
