@@ -4,7 +4,8 @@ SANITIZE := build/sanitize
 WINDOWS  := build/windows
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows
+.PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows \
+        package dist install-test
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -41,6 +42,14 @@ test: release sanitize
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
 	@$(CTEST) --test-dir $(SANITIZE)
 	@$(MAKE) --no-print-directory test-web
+	@$(MAKE) --no-print-directory test-install
+
+# The packages in a fresh Debian 12 root, where that can be done here: as root, with a cached
+# root or debootstrap at hand. Elsewhere it says why it is skipped.
+test-install:
+	@echo "== tests (the packages installed into a fresh Debian 12 root) =="
+	@if reason=$$(scripts/install-test.sh --can-run); then $(MAKE) --no-print-directory install-test; \
+	 else echo "skipped: $$reason"; fi
 
 bench: release
 	@$(RELEASE)/bench/qvl_bench
@@ -48,11 +57,31 @@ bench: release
 testcard: release
 	@$(RELEASE)/tools/testcard
 
-# The library for programs of your own: headers, static and shared library, CMake package and
-# pkg-config file under PREFIX (docs/library.md).
+# The show's programs, data and manuals, and the library for programs of your own (headers,
+# static and shared library, CMake package, pkg-config file) under PREFIX (docs/library.md).
 PREFIX ?= /usr/local
 install: release
 	@cmake --install $(RELEASE) --prefix $(PREFIX)
+
+# The Debian packages in dist/: quorvel4-demo, libquorvel4-1 and libquorvel4-dev, checked by
+# lintian (the warnings left are explained in docs/packaging.md).
+package: release
+	@scripts/ensure-deps.sh package
+	@rm -rf $(RELEASE)/packages && mkdir -p dist && rm -f dist/*.deb
+	@cd $(RELEASE) && cpack -G DEB >/dev/null
+	@cp $(RELEASE)/packages/*.deb dist/
+	@lintian --fail-on error dist/*.deb
+	@ls -l dist/*.deb
+
+# Every release artifact with versioned names, and SHA256SUMS (docs/packaging.md).
+dist: package windows web
+	@scripts/dist.sh $(RELEASE) dist
+
+# Installs the packages into a fresh Debian 12 root and tries them as a newcomer would
+# (needs root and debootstrap, or a cached root; docs/packaging.md).
+install-test: package
+	@scripts/ensure-deps.sh install-test
+	@scripts/install-test.sh dist
 
 clean:
 	rm -rf build dist
@@ -65,7 +94,7 @@ WEB_DIST := dist/web
 WEB_PORT ?= 8000
 WEB_ENV  := NODE_PATH=/usr/share/nodejs $(if $(wildcard /usr/bin/node),EM_NODE_JS=/usr/bin/node)
 
-.PHONY: web web-serve test-web
+.PHONY: web web-serve test-web test-install
 
 web:
 	@scripts/ensure-deps.sh web

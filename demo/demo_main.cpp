@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "demo/data_directory.h"
 #include "demo/frame.h"
 #include "demo/music_stream.h"
 #include "demo/scroll_texts.h"
@@ -40,13 +41,19 @@ bool DataDirectoryExists(const std::string& dataDir) {
   return std::filesystem::is_directory(dataDir, error);
 }
 
-// Started outside the folder that holds data/, every file is missing: say where we looked.
+// With no data directory anywhere every file is missing: say where we looked.
 void ReportMissingDataDirectory(const std::string& dataDir) {
   if (DataDirectoryExists(dataDir)) return;
-  std::error_code error;
-  const auto here = std::filesystem::current_path(error);
-  Report("There is no directory \"%s\" in %s: start the demo from the folder that holds data/.\n",
-         dataDir.c_str(), here.string().c_str());
+  Report("%s\n", NoDataDirectoryMessage(FindDataDirectory(DataDirectoryPlacesHere())).c_str());
+}
+
+// The first data directory of the lookup; without one, the first place looked at (QVL_DATA_DIR
+// when set, else the working directory's data/), whose files are then all missing and
+// reported as the show always did.
+std::string ChooseDataDirectory() {
+  const DataDirectoryPlaces places = DataDirectoryPlacesHere();
+  const FoundDataDirectory found = FindDataDirectory(places);
+  return found.directory.empty() ? places.places.front() : found.directory;
 }
 
 // Named once the console is given back, so the picture stays clean while the show runs.
@@ -131,9 +138,10 @@ void SetScrollSpeeds(Show& show) {
 }
 
 int DemoMain(bool reduceFlashes) {
+  const std::string dataDir = ChooseDataDirectory();
   Show show;
   if (reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
-  PrepareShow(show, kDataDirectory);
+  PrepareShow(show, dataDir);
   if (!show.converter.HasMap()) {
     Report("Error!\nNot enough memory for the colour table\n");
     return 1;
@@ -141,8 +149,8 @@ int DemoMain(bool reduceFlashes) {
 
   MusicBlock block;
   MusicStream stream;
-  if (!OpenMusic(stream, block, kDataDirectory) || !PlayMusic(stream, kDataDirectory)) {
-    ReportUnreadablePicturesBeforeTheShow(show, kDataDirectory);
+  if (!OpenMusic(stream, block, dataDir) || !PlayMusic(stream, dataDir)) {
+    ReportUnreadablePicturesBeforeTheShow(show, dataDir);
     return 1;
   }
   SetScrollSpeeds(show);

@@ -5,6 +5,7 @@
 
 #include "demo/demo_main.h"
 #include "quorvel4/backend_options.h"
+#include "demo/program_info.h"
 #include "quorvel4/console.h"
 
 namespace {
@@ -17,7 +18,10 @@ void PrintUsage(std::FILE* to) {
                "Plays the show; any key ends it.\n"
                "%s"
                "  --reduce-flashes hold back frames so that nothing flashes more than three times a second\n"
-               "  --help           show this help\n",
+               "  --help           show this help\n"
+               "  --version        show the version and the back ends built in\n"
+               "The pictures and the music are read from data/ in the working directory, else data/\n"
+               "beside the program, else the installed share directory; QVL_DATA_DIR overrides them.\n",
                kProgram, BackendOptionsHelp().c_str());
 }
 
@@ -55,6 +59,7 @@ Parsed ParseArguments(int argc, char** argv, std::string* backend, bool* reduceF
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersionOption(argc, argv, "quorvel_demo")) return 0;
   std::string backend;
   bool reduceFlashes = false;
   switch (ParseArguments(argc, argv, &backend, &reduceFlashes)) {

@@ -47,6 +47,11 @@ bool ReadPicture(const char* path, Pixel* pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    std::printf("usage: ascii_picture [PICTURE.raw]\n"
+                "Prints a headerless 160 x 100 RGB picture (a shaded ball without one) as ASCII art.\n");
+    return 0;
+  }
   std::vector<Pixel> pixels(kCanvasPixels);
   if (argc > 1 && !ReadPicture(argv[1], pixels.data())) {
     std::fprintf(stderr, "ascii_picture: cannot read a 160 x 100 RGB picture from %s\n", argv[1]);

@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
       frames = std::strtol(argv[++i], nullptr, 10);
     } else {
-      std::fprintf(stderr, "usage: plasma_terminal [--backend NAME] [--frames N]\n");
-      return 2;
+      const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+      std::fprintf(help ? stdout : stderr, "usage: plasma_terminal [--backend NAME] [--frames N]\n");
+      return help ? 0 : 2;
     }
   }
 

@@ -51,11 +51,20 @@ int main(int argc, char** argv) {
   std::string backend, syncFile = EXAMPLES_DIR "/scenes.sync";
   long frames = -1;
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("usage: sync_scenes [--backend NAME] [--frames N] [SYNC_FILE]\n"
+                  "Scenes that start at the points of SYNC_FILE (default %s).\n",
+                  syncFile.c_str());
+      return 0;
+    }
     if (std::strcmp(argv[i], "--backend") == 0 && i + 1 < argc)
       backend = argv[++i];
     else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
       frames = std::strtol(argv[++i], nullptr, 10);
-    else
+    else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+      std::fprintf(stderr, "sync_scenes: unknown option %s (--help lists them)\n", argv[i]);
+      return 2;
+    } else
       syncFile = argv[i];
   }
   if (LoadSyncPoints(syncFile.c_str()) < 1) {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows|package|install-test
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
 #   clang   everything, and Clang to build it with
 #   web     the web page's compiler, and the browser and Node.js its tests run in
 #   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
+#   package everything, and what makes and checks the Debian packages
+#   install-test  what builds a fresh Debian 12 root to install the packages into
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -18,7 +20,12 @@ build_packages=(
   # capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
   # and the cast's JSON with the python3 that asciinema (the player) brings.
   ffmpeg asciinema
+  # the manuals (scdoc source, roff at build time); the menu entry's and AppStream's checkers
+  scdoc desktop-file-utils appstream
 )
+# CPack's DEB generator: dpkg-shlibdeps (dpkg-dev) and file find the dependencies; lintian checks.
+package_packages=(dpkg-dev file binutils lintian)
+install_test_packages=(debootstrap zstd)
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 web_packages=(cmake make python3 emscripten chromium nodejs)
 # Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
@@ -35,7 +42,9 @@ case "${1:-build}" in
   clang) wanted=("${build_packages[@]}" clang) ;;
   web) wanted=("${web_packages[@]}") ;;
   windows) wanted=("${windows_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|clang|web|windows" >&2; exit 2 ;;
+  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
+  install-test) wanted=("${install_test_packages[@]}") ;;
+  *) echo "usage: $0 run|build|assets|clang|web|windows|package|install-test" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -16,8 +16,9 @@ WARNING: contains flashing images. The show may trigger seizures in people with
 photosensitive epilepsy; start it as "quorvel_demo.exe --reduce-flashes" (from a command
 prompt or a shortcut) to keep it to three flashes a second or fewer.
 
-Double-click quorvel_demo.exe, or start it from this folder: it reads the pictures and the
-music from the data folder next to it. The show opens a console window of 80 x 50 cells,
+Double-click quorvel_demo.exe, or start it from any folder: it reads the pictures and the
+music from a data folder in the folder it is started from when there is one, else from the
+data folder next to it (QVL_DATA_DIR names another). The show opens a console window of 80 x 50 cells,
 maximised, and plays for about two minutes. Any key ends it (Shift, Ctrl, Alt or the Windows
 key alone do not); Ctrl-C and closing the window end it too. The console's colours are set
 to the classic VGA colours while the show runs and given back afterwards.

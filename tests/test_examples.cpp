@@ -51,3 +51,17 @@ TEST(Examples, TheConsoleExamplesRunOnTheHeadlessBackEnd) {
     EXPECT_EQ(status, 1) << program << " with a back end that does not exist";
   }
 }
+
+namespace {
+
+TEST(Examples, EveryExampleAnswersHelpInsteadOfTakingItForAFile) {
+  for (const char* program : {"/plasma_terminal", "/sync_scenes", "/ascii_picture"}) {
+    int status = -1;
+    const std::vector<std::string> lines = RunProgram(kExamples + program + " --help", &status);
+    EXPECT_EQ(status, 0) << program;
+    ASSERT_FALSE(lines.empty()) << program;
+    EXPECT_EQ(lines[0].rfind("usage: ", 0), 0u) << program << ": " << lines[0];
+  }
+}
+
+}  // namespace

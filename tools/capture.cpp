@@ -12,8 +12,10 @@
 #include <memory>
 #include <string>
 
+#include "demo/data_directory.h"
 #include "demo/demo_main.h"
 #include "demo/frame.h"
+#include "demo/program_info.h"
 #include "options.h"
 #include "output_file.h"
 #include "progress.h"
@@ -52,7 +54,16 @@ double ShowSeconds(const Options& options, int32_t lastTime, size_t frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Options options = ParseOptions(argc, argv, kDataDirectory);
+  if (AnswerVersionOption(argc, argv, "capture")) return 0;
+  Options options = ParseOptions(argc, argv, "");
+  if (options.dataDir.empty()) {
+    const FoundDataDirectory found = FindDataDirectory(DataDirectoryPlacesHere());
+    if (found.directory.empty()) {
+      std::fprintf(stderr, "capture: %s\n", NoDataDirectoryMessage(found).c_str());
+      return 1;
+    }
+    options.dataDir = found.directory;
+  }
   std::error_code code;
   if (!std::filesystem::is_directory(options.dataDir, code)) {
     std::fprintf(stderr, "capture: no data directory \"%s\"\n", options.dataDir.c_str());

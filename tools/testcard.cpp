@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "quorvel4/backend_options.h"
+#include "demo/program_info.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
@@ -118,7 +119,8 @@ void PrintUsage(std::FILE* to) {
                "usage: testcard [--backend NAME | --terminal | --window]\n"
                "Shows whether a display presents the show's cells correctly; any key quits.\n"
                "%s"
-               "  --help          show this help\n",
+               "  --help          show this help\n"
+               "  --version       show the version and the back ends built in\n",
                BackendOptionsHelp().c_str());
 }
 
@@ -148,6 +150,7 @@ Parsed ParseArguments(int argc, char** argv, std::string* backend) {
 
 int main(int argc, char** argv) {
   std::string backend;
+  if (AnswerVersionOption(argc, argv, "testcard")) return 0;
   const Parsed parsed = ParseArguments(argc, argv, &backend);
   if (parsed != Parsed::kRun) {
     PrintUsage(parsed == Parsed::kHelp ? stdout : stderr);

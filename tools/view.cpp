@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "demo/program_info.h"
 #include "png_io.h"
 #include "quorvel4/asciiart.h"
 #include "quorvel4/backend_options.h"
@@ -30,7 +31,8 @@ void PrintUsage(std::FILE* to) {
                "usage: view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png\n"
                "  --ascii         draw the picture's brightness as character shapes\n"
                "%s"
-               "  --help          show this help\n",
+               "  --help          show this help\n"
+               "  --version       show the version and the back ends built in\n",
                BackendOptionsHelp().c_str());
 }
 
@@ -155,6 +157,7 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswerVersionOption(argc, argv, "view")) return 0;
   Options options;
   bool help = false;
   if (!ParseArguments(argc, argv, &options, &help)) {

@@ -12,6 +12,9 @@
 # name: a linker that takes only the referenced members of an archive would drop it. So the
 # back-end archives are always linked whole (--whole-archive), by the CMake targets and by
 # the pkg-config flags alike.
+#
+# Install components: the shared library is "runtime" (libquorvel4-1), everything else here is
+# "dev" (libquorvel4-dev).
 include(CMakePackageConfigHelpers)
 
 add_library(quorvel4_shared SHARED ${QVL_CORE_SOURCES})
@@ -27,9 +30,9 @@ add_library(quorvel4_backends INTERFACE)
 set_target_properties(quorvel4_backends PROPERTIES EXPORT_NAME backends)
 
 install(TARGETS quorvel4 quorvel4_shared quorvel4_backends EXPORT quorvel4Targets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
-        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(DIRECTORY include/quorvel4 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev)
+install(DIRECTORY include/quorvel4 DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 
 # The back end's objects as an installed archive, and the target that links it whole.
 function(qvl_install_backend name)
@@ -37,6 +40,19 @@ function(qvl_install_backend name)
   set_target_properties(quorvel4_backend_${name} PROPERTIES
     OUTPUT_NAME quorvel4-backend-${name} EXPORT_NAME backend_${name}_archive)
   target_link_libraries(quorvel4_backend_${name} INTERFACE quorvel4_shared)
+  # What the back end links besides the core comes along: pkg-config modules, found again by
+  # the installed CMake package and required by quorvel4.pc.
+  get_target_property(modules qvl_backend_${name} QVL_PKG_MODULES)
+  if(modules)
+    foreach(module ${modules})
+      string(REPLACE ":" ";" parts ${module})
+      list(GET parts 0 prefix)
+      list(GET parts 1 pc_name)
+      target_link_libraries(quorvel4_backend_${name} INTERFACE PkgConfig::${prefix})
+      set_property(GLOBAL APPEND PROPERTY QVL_PKG_REQUIRES ${pc_name})
+      set_property(GLOBAL APPEND PROPERTY QVL_PKG_DEPENDENCIES ${prefix}:${pc_name})
+    endforeach()
+  endif()
   add_library(quorvel4_backend_${name}_whole INTERFACE)
   set_target_properties(quorvel4_backend_${name}_whole PROPERTIES EXPORT_NAME backend_${name})
   # The export does not rename targets inside $<LINK_LIBRARY>: name the installed one.
@@ -54,53 +70,89 @@ function(qvl_install_backend name)
   target_link_libraries(quorvel4_backends INTERFACE quorvel4_backend_${name}_whole)
   set_property(TARGET quorvel4_backends APPEND PROPERTY QVL_PKG_LIBS -lquorvel4-backend-${name})
   install(TARGETS quorvel4_backend_${name} quorvel4_backend_${name}_whole EXPORT quorvel4Targets
-          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+          ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
 endfunction()
 
-# Once the whole tree is configured, every back end that needs nothing but the core is
-# installed. One that links libraries of its own (a window back end on SDL, say) stays in
-# this tree until its installed form says what to link: the installed package would
-# otherwise leave its programs with symbols nobody provides.
+# Once the whole tree is configured, every back end is installed. One that links libraries of
+# its own (the window back end on SDL2) names them as pkg-config modules in its property
+# QVL_PKG_MODULES ("PREFIX:module", PkgConfig::PREFIX being the target it links), so that its
+# installed form links them too; one that links anything else stays in this tree, since its
+# programs would be left with symbols nobody provides.
 function(qvl_install_backends)
   get_property(backends GLOBAL PROPERTY QVL_BACKENDS)
   foreach(target ${backends})
     string(REGEX REPLACE "^qvl_backend_" "" name ${target})
     get_target_property(links ${target} LINK_LIBRARIES)
+    get_target_property(modules ${target} QVL_PKG_MODULES)
     list(REMOVE_ITEM links quorvel4)
     list(FILTER links EXCLUDE REGEX "^qvl_backend_")
+    if(modules)
+      foreach(module ${modules})
+        string(REGEX REPLACE ":.*$" "" prefix ${module})
+        list(REMOVE_ITEM links PkgConfig::${prefix})
+      endforeach()
+    endif()
     if(links)
       message(STATUS "The ${name} back end links ${links}: it is not installed")
     else()
       qvl_install_backend(${name})
     endif()
   endforeach()
+  qvl_write_package_files()
 endfunction()
 cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL qvl_install_backends)
 
 set(QVL_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/quorvel4)
-install(EXPORT quorvel4Targets NAMESPACE quorvel4:: DESTINATION ${QVL_CMAKE_DIR})
-file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/quorvel4Config.cmake
-     "# The back-end targets link their archives whole, which needs CMake 3.24.\n"
-     "cmake_minimum_required(VERSION 3.24)\n"
-     "include(\"\${CMAKE_CURRENT_LIST_DIR}/quorvel4Targets.cmake\")\n")
+install(EXPORT quorvel4Targets NAMESPACE quorvel4:: DESTINATION ${QVL_CMAKE_DIR} COMPONENT dev)
 write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/quorvel4ConfigVersion.cmake
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4Config.cmake ${CMAKE_CURRENT_BINARY_DIR}/quorvel4ConfigVersion.cmake
-        DESTINATION ${QVL_CMAKE_DIR})
+        DESTINATION ${QVL_CMAKE_DIR} COMPONENT dev)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
-# The prefix is found from the file's own place, so `cmake --install --prefix` may move it.
-file(RELATIVE_PATH QVL_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
-string(REGEX REPLACE "/$" "" QVL_PC_TO_PREFIX "${QVL_PC_TO_PREFIX}")
-set(QVL_PC_LIBS "$<JOIN:$<TARGET_PROPERTY:quorvel4_backends,QVL_PKG_LIBS>, >")
-file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc CONTENT
-"prefix=\${pcfiledir}/${QVL_PC_TO_PREFIX}
-libdir=\${prefix}/${CMAKE_INSTALL_LIBDIR}
-includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
+# The CMake package and the pkg-config file, written once every back end has said what it
+# links (pkg-config modules, found again by the CMake package and required by quorvel4.pc).
+function(qvl_write_package_files)
+  get_property(dependencies GLOBAL PROPERTY QVL_PKG_DEPENDENCIES)
+  get_property(requires GLOBAL PROPERTY QVL_PKG_REQUIRES)
+  set(find "")
+  if(dependencies)
+    string(APPEND find "include(CMakeFindDependencyMacro)\nfind_dependency(PkgConfig)\n")
+    foreach(dependency ${dependencies})
+      string(REPLACE ":" ";" parts ${dependency})
+      list(GET parts 0 prefix)
+      list(GET parts 1 pc_name)
+      string(APPEND find "if(NOT TARGET PkgConfig::${prefix})\n"
+                         "  pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET ${pc_name})\n"
+                         "endif()\n")
+    endforeach()
+  endif()
+  file(WRITE ${QVL_INSTALL_BINARY_DIR}/quorvel4Config.cmake
+       "# The back-end targets link their archives whole, which needs CMake 3.24.\n"
+       "cmake_minimum_required(VERSION 3.24)\n"
+       "# What the back ends link besides the core.\n"
+       "${find}"
+       "include(\"\${CMAKE_CURRENT_LIST_DIR}/quorvel4Targets.cmake\")\n")
+
+  # The prefix is found from the file's own place, so `cmake --install --prefix` may move it.
+  file(RELATIVE_PATH to_prefix /${QVL_INSTALL_LIBDIR}/pkgconfig /)
+  string(REGEX REPLACE "/$" "" to_prefix "${to_prefix}")
+  list(JOIN requires ", " requires)
+  set(libs "$<JOIN:$<TARGET_PROPERTY:quorvel4_backends,QVL_PKG_LIBS>, >")
+  file(GENERATE OUTPUT ${QVL_INSTALL_BINARY_DIR}/quorvel4.pc CONTENT
+"prefix=\${pcfiledir}/${to_prefix}
+libdir=\${prefix}/${QVL_INSTALL_LIBDIR}
+includedir=\${prefix}/${QVL_INSTALL_INCLUDEDIR}
 
 Name: quorvel4
 Description: Console graphics in coloured character cells: converters, primitives, back ends
 Version: ${PROJECT_VERSION}
+Requires: ${requires}
 Cflags: -I\${includedir} -ffp-contract=off
-Libs: -L\${libdir} -Wl,--whole-archive ${QVL_PC_LIBS} -Wl,--no-whole-archive -lquorvel4
+Libs: -L\${libdir} -Wl,--whole-archive ${libs} -Wl,--no-whole-archive -lquorvel4
 ")
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endfunction()
+# The function runs deferred, in the top directory's scope: it reads these from the cache.
+set(QVL_INSTALL_BINARY_DIR ${CMAKE_CURRENT_BINARY_DIR} CACHE INTERNAL "")
+set(QVL_INSTALL_LIBDIR ${CMAKE_INSTALL_LIBDIR} CACHE INTERNAL "")
+set(QVL_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR} CACHE INTERNAL "")

@@ -30,7 +30,11 @@ std::string Usage() {
          "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)\n"
          "  --fps   frames a second of T0:T1, if not the format's own\n"
          "  --scale whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale\n"
-         "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n";
+         "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n"
+         "  --data  the folder of the pictures and the music; without it data/ in the working\n"
+         "          directory, else beside the program, else the installed one (QVL_DATA_DIR overrides)\n"
+         "  --help     show this help\n"
+         "  --version  show the version and the back ends built in\n";
 }
 
 [[noreturn]] void UsageError(const std::string& problem) {

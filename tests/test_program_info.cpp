@@ -1,0 +1,86 @@
+// Every program answers --version and --help, and its manual lists the options its --help
+// lists: the options are read from both texts, so an option added to one and not the other
+// fails here.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+
+
+namespace {
+
+struct Program {
+  const char* name;
+  std::string path;
+  const char* manual;  // under docs/man/
+};
+
+const Program kPrograms[] = {
+    {"quorvel_demo", QVL_DEMO_PROGRAM, "quorvel_demo.6.scd"},
+    {"capture", std::string(QVL_TOOLS_DIR) + "/capture", "capture.1.scd"},
+    {"view", std::string(QVL_TOOLS_DIR) + "/view", "view.1.scd"},
+    {"testcard", std::string(QVL_TOOLS_DIR) + "/testcard", "testcard.1.scd"},
+};
+
+struct Answer {
+  int status;
+  std::string out;
+};
+
+Answer RunCommand(const std::string& command) {
+  std::string out;
+  FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+  if (pipe == nullptr) return {-1, ""};
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
+  const int raw = pclose(pipe);
+  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+}
+
+// Every long option named in the text (scdoc's bold marks and all).
+std::set<std::string> LongOptions(const std::string& text) {
+  static const std::regex option("--[a-z][a-z0-9-]*");
+  std::set<std::string> options;
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
+    options.insert(it->str());
+  return options;
+}
+
+std::string Join(const std::set<std::string>& options) {
+  std::string text;
+  for (const std::string& option : options) text += option + " ";
+  return text;
+}
+
+TEST(ProgramInfo, EveryProgramAnswersVersionWithItsNameReleaseAndBackEnds) {
+  for (const Program& program : kPrograms) {
+    const Answer answer = RunCommand(program.path + " --version");
+    EXPECT_EQ(answer.status, 0) << program.name;
+    EXPECT_EQ(answer.out.rfind(std::string(program.name) + " " + QVL_VERSION + "\n", 0), 0u) << answer.out;
+    // The back ends come from the table: the terminal, the window and the headless one here.
+    for (const char* backend : {"terminal", "window", "headless"})
+      EXPECT_NE(answer.out.find(backend), std::string::npos) << program.name << ": " << answer.out;
+  }
+}
+
+TEST(ProgramInfo, EveryProgramAnswersHelpAndItsManualListsTheSameOptions) {
+  for (const Program& program : kPrograms) {
+    const Answer help = RunCommand(program.path + " --help");
+    EXPECT_EQ(help.status, 0) << program.name;
+    const std::set<std::string> helpOptions = LongOptions(help.out);
+    EXPECT_TRUE(helpOptions.count("--help") && helpOptions.count("--version")) << program.name << ": " << help.out;
+
+    const std::string manualPath = std::string(QVL_SOURCE_DIR) + "/docs/man/" + program.manual;
+    std::ifstream in(manualPath);
+    ASSERT_TRUE(in) << manualPath;
+    const std::set<std::string> manualOptions = LongOptions(std::string(std::istreambuf_iterator<char>(in), {}));
+    EXPECT_EQ(helpOptions, manualOptions) << program.name << ": --help lists " << Join(helpOptions)
+                                          << "; " << program.manual << " lists " << Join(manualOptions);
+  }
+}
+
+}  // namespace
