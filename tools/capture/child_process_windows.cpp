@@ -87,7 +87,10 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   }
 
   std::string commandLine = Quoted(program);
-  for (const std::string& arg : args) commandLine += " " + Quoted(arg);
+  for (const std::string& arg : args) {
+    commandLine += ' ';
+    commandLine += Quoted(arg);
+  }
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;

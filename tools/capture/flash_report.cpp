@@ -101,13 +101,14 @@ bool FlashReportWriter::Finish() {
   for (const SceneWindow& window : SceneWindows()) bounds.push_back(window.lower);
   int width = 0, height = 0;
   const std::vector<uint8_t> rgb = DrawFlashPlot(seconds_, bounds, &width, &height);
-  OutputFile output(plotPath_);
-  if (!output.error.empty()) {
-    error = output.error;
+  std::vector<uint8_t> file;
+  std::string why;
+  if (!EncodePng(width, height, rgb, &file, &why)) {
+    error = "cannot write " + plotPath_ + ": " + why;
     return false;
   }
-  if (!WritePng(output.TempPath(), width, height, rgb, &error)) return false;
-  if (output.Commit()) return true;
+  OutputFile output(plotPath_);
+  if (output.error.empty() && output.Write(file.data(), file.size()) && output.Commit()) return true;
   error = output.error;
   return false;
 }
