@@ -6,7 +6,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 
@@ -43,10 +42,16 @@ Answer RunCommand(const std::string& command) {
 
 // Every long option named in the text (scdoc's bold marks and all).
 std::set<std::string> LongOptions(const std::string& text) {
-  static const std::regex option("--[a-z][a-z0-9-]*");
+  auto lower = [&](size_t i) { return i < text.size() && text[i] >= 'a' && text[i] <= 'z'; };
+  auto word = [&](size_t i) { return lower(i) || (i < text.size() && (text[i] == '-' || (text[i] >= '0' && text[i] <= '9'))); };
   std::set<std::string> options;
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it)
-    options.insert(it->str());
+  for (size_t i = 0; i + 2 < text.size(); ++i) {
+    if (text[i] != '-' || text[i + 1] != '-' || !lower(i + 2)) continue;
+    size_t end = i + 2;
+    while (word(end)) ++end;
+    options.insert(text.substr(i, end - i));
+    i = end - 1;
+  }
   return options;
 }
 
