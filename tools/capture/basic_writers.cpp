@@ -14,6 +14,19 @@ bool CellsWriter::Write(int32_t, const Cell* cells) {
   return Put(bytes, sizeof bytes);
 }
 
+bool WritePngFile(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                  std::vector<uint8_t>* buffer, std::string* error) {
+  std::string why;
+  if (!EncodePng(width, height, rgb, buffer, &why)) {
+    *error = "cannot write " + path + ": " + why;
+    return false;
+  }
+  OutputFile output(path);
+  if (output.error.empty() && output.Write(buffer->data(), buffer->size()) && output.Commit()) return true;
+  *error = output.error;
+  return false;
+}
+
 PngWriter::PngWriter(const std::string& directory) : directory_(directory) {
   std::error_code code;
   std::filesystem::create_directories(directory_, code);
@@ -23,16 +36,7 @@ PngWriter::PngWriter(const std::string& directory) : directory_(directory) {
 bool PngWriter::Write(int32_t time, const Cell* cells) {
   char name[32];
   std::snprintf(name, sizeof name, "t%06d.png", time);
-  const std::string path = (directory_ / name).string();
-  std::string why;
-  if (!EncodePng(kRasterWidth, kRasterHeight, RasterizeCells(cells), &file_, &why)) {
-    error = "cannot write " + path + ": " + why;
-    return false;
-  }
-  OutputFile output(path);
-  if (output.error.empty() && output.Write(file_.data(), file_.size()) && output.Commit()) return true;
-  error = output.error;
-  return false;
+  return WritePngFile((directory_ / name).string(), kRasterWidth, kRasterHeight, RasterizeCells(cells), &file_, &error);
 }
 
 bool AnsiWriter::Write(int32_t, const Cell* cells) { return Put(encoder_.EncodeFrame(cells)); }

@@ -15,6 +15,12 @@ class CellsWriter : public FileFrameWriter {
   bool Write(int32_t time, const Cell* cells) override;
 };
 
+// Encodes an RGB picture as PNG into `buffer` (kept by the caller, so a run of frames reuses its
+// memory) and puts it at `path` through an OutputFile: a failure leaves any old file as it was
+// and says why in `error`, naming the file.
+bool WritePngFile(const std::string& path, int width, int height, const std::vector<uint8_t>& rgb,
+                  std::vector<uint8_t>* buffer, std::string* error);
+
 // One PNG per frame, named by its time.
 class PngWriter : public FrameWriter {
  public:

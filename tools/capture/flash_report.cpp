@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "basic_writers.h"
 #include "demo/timeline.h"
-#include "output_file.h"
-#include "png_io.h"
 #include "quorvel4/font.h"
 
 namespace {
@@ -102,15 +101,7 @@ bool FlashReportWriter::Finish() {
   int width = 0, height = 0;
   const std::vector<uint8_t> rgb = DrawFlashPlot(seconds_, bounds, &width, &height);
   std::vector<uint8_t> file;
-  std::string why;
-  if (!EncodePng(width, height, rgb, &file, &why)) {
-    error = "cannot write " + plotPath_ + ": " + why;
-    return false;
-  }
-  OutputFile output(plotPath_);
-  if (output.error.empty() && output.Write(file.data(), file.size()) && output.Commit()) return true;
-  error = output.error;
-  return false;
+  return WritePngFile(plotPath_, width, height, rgb, &file, &error);
 }
 
 std::vector<uint8_t> DrawFlashPlot(const std::map<int32_t, FlashCount>& seconds, const std::vector<int32_t>& bounds,
