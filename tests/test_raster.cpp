@@ -5,6 +5,7 @@
 #include "quorvel4/font.h"
 #include "quorvel4/palette.h"
 #include "quorvel4/raster.h"
+#include "raster_paint.h"
 
 namespace {
 
@@ -49,29 +50,32 @@ TEST(Raster, LayoutsAndPitchHoldTheSamePicture) {
 }
 
 // Every character in every colour pair, seven cells to a row (so cells start at odd
-// places) with padding after each row: each pixel is its glyph bit's colour, in each layout.
+// places) with padding after each row: each pixel is its glyph bit's colour, in each layout,
+// from the loops this processor runs and from the portable ones.
 TEST(Raster, EveryCellValueInEveryLayoutShowsItsGlyphInItsColours) {
   constexpr int kColumns = 7, kRows = 65536 / kColumns + 1;
   std::vector<Cell> cells(kColumns * kRows);
   for (size_t i = 0; i < cells.size(); ++i) cells[i] = static_cast<Cell>(i * 40503u);  // odd: all values
-  for (PixelLayout layout : {PixelLayout::kRgb, PixelLayout::kRgba, PixelLayout::kBgra}) {
-    const int bytes = BytesPerPixel(layout);
-    const size_t pitch = kColumns * 8 * bytes + 3;
-    std::vector<uint8_t> out(pitch * kRows * 12, 0x33);
-    RasterizeCellsInto(cells.data(), kColumns, kRows, layout, out.data(), pitch);
-    int wrong = 0;
-    for (int row = 0; row < kRows * 12; ++row) {
-      for (int x = 0; x < kColumns * 8; ++x) {
-        const Cell cell = cells[row / 12 * kColumns + x / 8];
-        const bool ink = (Glyph(CellCharacter(cell))[row % 12] >> (x % 8)) & 1;
-        const Rgb& want = kVgaPalette[ink ? CellForeground(cell) : CellBackground(cell)];
-        const uint8_t* got = &out[row * pitch + x * bytes];
-        const uint8_t red = got[layout == PixelLayout::kBgra ? 2 : 0], blue = got[layout == PixelLayout::kBgra ? 0 : 2];
-        wrong += red != want.r || got[1] != want.g || blue != want.b || (bytes == 4 && got[3] != 0xFF);
+  for (auto paint : {&RasterizeCellsInto, &PaintCellsPortable}) {
+    for (PixelLayout layout : {PixelLayout::kRgb, PixelLayout::kRgba, PixelLayout::kBgra}) {
+      const int bytes = BytesPerPixel(layout);
+      const size_t pitch = kColumns * 8 * bytes + 3;
+      std::vector<uint8_t> out(pitch * kRows * 12, 0x33);
+      paint(cells.data(), kColumns, kRows, layout, out.data(), pitch);
+      int wrong = 0;
+      for (int row = 0; row < kRows * 12; ++row) {
+        for (int x = 0; x < kColumns * 8; ++x) {
+          const Cell cell = cells[row / 12 * kColumns + x / 8];
+          const bool ink = (Glyph(CellCharacter(cell))[row % 12] >> (x % 8)) & 1;
+          const Rgb& want = kVgaPalette[ink ? CellForeground(cell) : CellBackground(cell)];
+          const uint8_t* got = &out[row * pitch + x * bytes];
+          const uint8_t red = got[layout == PixelLayout::kBgra ? 2 : 0], blue = got[layout == PixelLayout::kBgra ? 0 : 2];
+          wrong += red != want.r || got[1] != want.g || blue != want.b || (bytes == 4 && got[3] != 0xFF);
+        }
+        for (size_t pad = kColumns * 8 * bytes; pad < pitch; ++pad) wrong += out[row * pitch + pad] != 0x33;
       }
-      for (size_t pad = kColumns * 8 * bytes; pad < pitch; ++pad) wrong += out[row * pitch + pad] != 0x33;
+      EXPECT_EQ(wrong, 0) << "layout " << static_cast<int>(layout) << (paint == &PaintCellsPortable ? ", portable" : "");
     }
-    EXPECT_EQ(wrong, 0) << "layout " << static_cast<int>(layout);
   }
 }
 
