@@ -4,7 +4,7 @@
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
-#   clang   everything, and Clang to build it with
+#   clang   everything, and Clang with its sanitizers to build it with
 #   web     the web page's compiler, and the browser and Node.js its tests run in
 #   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
 #   package everything, and what makes and checks the Debian packages
@@ -39,7 +39,8 @@ case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  clang) wanted=("${build_packages[@]}" clang) ;;
+  # Clang's sanitizer run-time libraries come apart from it.
+  clang) wanted=("${build_packages[@]}" clang libclang-rt-14-dev) ;;
   web) wanted=("${web_packages[@]}") ;;
   windows) wanted=("${windows_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;

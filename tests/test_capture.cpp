@@ -112,7 +112,7 @@ TEST(Capture, MissingDataOrPictureFails) {
 
 // The whole show at 10 ms steps, the way CI checks it under the sanitizers.
 TEST(Capture, WholeShowRunsClean) {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef QVL_SANITIZED
   const char* times = "0:124000:10";
 #else
   const char* times = "0:124000:100";

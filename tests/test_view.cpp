@@ -129,7 +129,7 @@ TEST_F(ViewTool, HugePicturesAreRefusedWithTheirSize) {
     EXPECT_NE(run.err.find(std::to_string(width) + " x " + std::to_string(height) + " pixels"), std::string::npos)
         << run.err;
   }
-#if !defined(__SANITIZE_ADDRESS__)  // the sanitizer's shadow memory needs more than the limit
+#ifndef QVL_SANITIZED  // the sanitizer's shadow memory needs more than the limit
   WriteClaimingPng(png, 8192, 8192);  // within the bounds: 192 MiB of pixels
   const ToolRun run = RunViewInTerminal(png, "ulimit -d 100000");
   EXPECT_EQ(run.status, 1);

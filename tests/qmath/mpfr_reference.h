@@ -52,7 +52,7 @@ inline double EstimateError(double x, int quarterTurns, double hi, double lo) {
 // How many random arguments a test draws: `count`, scaled down in the sanitizer build and
 // overridden by QVL_QMATH_SAMPLES (a percentage) when set.
 inline int SampleCount(int count) {
-#ifdef QVL_QMATH_SANITIZE
+#ifdef QVL_SANITIZED
   int percent = 2;
 #else
   int percent = 100;
