@@ -5,6 +5,7 @@
 #include "effects/starfield.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
+#include "random_draws.h"
 
 namespace {
 
@@ -16,12 +17,6 @@ constexpr uint32_t kSeedWithStarsAtDepthZero = 3;  // two moved stars at depth 0
 constexpr int kStarsAtDepthZero = 2;
 constexpr uint32_t kSeedWithoutStarsAtDepthZero = 1;  // none at depth 0...
 constexpr int kStarsWithinDepthEight = 14;            // ...and 14 at a depth of 8 or less
-
-uint32_t StateAfter(uint32_t seed, int draws) {
-  SeedRandom(seed);
-  for (int i = 0; i < draws; ++i) Random();
-  return RandomState();
-}
 
 int CountWhite() {
   int count = 0;
@@ -36,11 +31,10 @@ int CountWhite() {
 
 TEST(Starfield, FirstCallFillsAllFiveHundredStarsAndReplacesThoseAtDepthZero) {
   const uint32_t seed = kSeedWithStarsAtDepthZero;
-  const uint32_t expected = StateAfter(seed, 1500 + 3 * kStarsAtDepthZero);
   for (Pixel& pixel : Canvas) pixel = 0x123456;
   SeedRandom(seed);
   DrawStarfield(97707);
-  EXPECT_EQ(RandomState(), expected);
+  EXPECT_EQ(DrawsBetween(seed, RandomState()), 1500 + 3 * kStarsAtDepthZero);
   const int white = CountWhite();  // also checks the Canvas was cleared
   EXPECT_GT(white, 0);
   EXPECT_LE(white, 100);
@@ -52,7 +46,7 @@ TEST(Starfield, SameTimeAgainChangesNothing) {
   DrawStarfield(5000);
   const std::vector<Pixel> first(Canvas, Canvas + kCanvasPixels);
   const uint32_t state = RandomState();
-  EXPECT_EQ(state, StateAfter(seed, 1500));
+  EXPECT_EQ(DrawsBetween(seed, state), 1500);
   SeedRandom(state);
   DrawStarfield(5000);
   EXPECT_EQ(RandomState(), state);
@@ -63,11 +57,10 @@ TEST(Starfield, SecondWindowSeesTheWholeGapAsElapsedTime) {
   // 1260 ms bring every star 8.4 units closer: those at depth 8 or less are placed anew,
   // three draws each; the others carry over.
   const uint32_t seed = kSeedWithoutStarsAtDepthZero;
-  const uint32_t expected = StateAfter(seed, 1500 + 3 * kStarsWithinDepthEight);
   SeedRandom(seed);
   DrawStarfield(3 * 33618);
   DrawStarfield(3 * 33618 + 1260);
-  EXPECT_EQ(RandomState(), expected);
+  EXPECT_EQ(DrawsBetween(seed, RandomState()), 1500 + 3 * kStarsWithinDepthEight);
 }
 
 TEST(Starfield, TimeRunningBackwardsMovesStarsAwayWithoutReplacingAny) {

@@ -11,6 +11,7 @@
 #include "demo/frame.h"
 #include "demo/timeline.h"
 #include "demo_test_support.h"
+#include "random_draws.h"
 #include "quorvel4/console.h"
 #include "quorvel4/random.h"
 
@@ -41,18 +42,6 @@ Show* MakeShow(int32_t sceneIndex = 0) {
 bool CanvasHolds(const Pixel* picture) { return std::equal(Canvas, Canvas + kCanvasPixels, picture); }
 
 bool CanvasIsBlack() { return std::all_of(Canvas, Canvas + kCanvasPixels, [](Pixel p) { return p == 0; }); }
-
-uint32_t StateAfterDraws(uint32_t state, int draws) {
-  // The generator is left as it was: compared with RandomState() in one expression, this may
-  // be evaluated first, and GCC does evaluate it first.
-  const uint32_t saved = RandomState();
-  SeedRandom(state);
-  for (int i = 0; i < draws; ++i) Random();
-  const uint32_t after = RandomState();
-  SeedRandom(saved);
-  return after;
-}
-
 }  // namespace
 
 TEST(Timeline, TimesOnOrOutsideTheBoundsDrawNothing) {
@@ -101,7 +90,7 @@ TEST(Timeline, TheSecondPictureShakesForTheLastTwentyMillisecondsOfEach160) {
     auto show = MakeShow();
     SeedRandom(5);
     RunScene(c.t, *show);
-    EXPECT_EQ(RandomState(), StateAfterDraws(5, c.shakes ? 100 : 0)) << c.t;
+    EXPECT_EQ(DrawsBetween(5, RandomState()), c.shakes ? 100 : 0) << c.t;
     if (!c.shakes) {
       EXPECT_TRUE(CanvasHolds(show->images[kTrelbo])) << c.t;
     }
@@ -114,13 +103,13 @@ TEST(Timeline, ShakingScenesDrawOncePerRow) {
     auto show = MakeShow();
     SeedRandom(11);
     RunScene(t, *show);
-    EXPECT_EQ(RandomState(), StateAfterDraws(11, 100)) << t;
+    EXPECT_EQ(DrawsBetween(11, RandomState()), 100) << t;
   }
   // The shaken ripples let three drops fall first (2^(2000 / 1500) = 2.5), two draws each.
   auto ripples = MakeShow();
   SeedRandom(11);
   RunScene(77000, *ripples);
-  EXPECT_EQ(RandomState(), StateAfterDraws(11, 3 * 2 + 100));
+  EXPECT_EQ(DrawsBetween(11, RandomState()), 3 * 2 + 100);
   // Their plain frames draw nothing.
   for (int32_t t : {300, 2000, 73008, 75448, 81824}) {
     auto show = MakeShow();
@@ -137,7 +126,7 @@ TEST(Timeline, RandomFillTakesThreeDrawsForOneColour) {
   RandomFill();
   const Pixel expected = (first % 256) * 65536u + (second % 256) * 256u + (third % 256);
   EXPECT_TRUE(std::all_of(Canvas, Canvas + kCanvasPixels, [&](Pixel p) { return p == expected; }));
-  EXPECT_EQ(RandomState(), StateAfterDraws(1234, 3));
+  EXPECT_EQ(DrawsBetween(1234, RandomState()), 3);
 }
 
 TEST(Timeline, ScrollPositionsAndSpeeds) {

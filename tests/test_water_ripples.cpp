@@ -7,6 +7,7 @@
 #include "effects/water_ripples.h"
 #include "quorvel4/random.h"
 #include "quorvel4/types.h"
+#include "random_draws.h"
 
 namespace {
 
@@ -16,13 +17,6 @@ struct Drop {
   int x;
   int y;
 };
-
-// The state the generator reaches after `draws` numbers from `seed`.
-uint32_t StateAfter(uint32_t seed, int draws) {
-  SeedRandom(seed);
-  for (int i = 0; i < draws; ++i) Random();
-  return RandomState();
-}
 
 // Where the drops of a call land, replaying the generator from `seed`.
 std::vector<Drop> DropsFrom(uint32_t seed, int count) {
@@ -85,11 +79,10 @@ TEST_F(WaterRipples, DropCountsHeightsAndTwoDrawsPerDrop) {
   for (size_t call = 0; call < std::size(cases); ++call) {
     const Case& c = cases[call];
     const uint32_t seed = 1000 + static_cast<uint32_t>(call);
-    const uint32_t expectedState = StateAfter(seed, 2 * c.drops);
     const std::vector<Drop> drops = DropsFrom(seed, c.drops);
     SeedRandom(seed);
     DrawWaterRipples(c.time);
-    EXPECT_EQ(RandomState(), expectedState) << "time " << c.time;
+    EXPECT_EQ(DrawsBetween(seed, RandomState()), 2 * c.drops) << "time " << c.time;
     const int current = call % 2 == 0 ? 1 : 0;  // the fields take turns
     for (const Drop& d : drops) ASSERT_EQ(At(current, d.x, d.y), c.height) << "time " << c.time;
   }
