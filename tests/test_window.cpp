@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,7 +88,7 @@ const std::vector<std::string> kSoftware = {"SDL_RENDER_DRIVER=software", "SDL_A
 
 #define REQUIRE_X_SERVER(display)                                           \
   if (!xtest::XvfbDisplay::Available()) GTEST_SKIP() << "Xvfb, openbox, xdotool, xprop or import missing"; \
-  ASSERT_TRUE((display).Started()) << "the X server did not start"
+  ASSERT_TRUE((display).Started()) << (display).Problem()
 
 struct Picture {
   int width = 0, height = 0;
@@ -96,15 +97,21 @@ struct Picture {
   bool Black(int x, int y) const { return At(x, y)[0] == 0 && At(x, y)[1] == 0 && At(x, y)[2] == 0; }
 };
 
-// The program's one window (it has a name once SDL has set one up).
+std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window);
+
+// The program's window: the one with a name. The back end names it after SDL has made its
+// renderer, and SDL may replace the window it first made while it looks for one, so a window
+// found before it has a name can be gone a moment later.
 std::string WindowOf(const xtest::XvfbDisplay& display, pid_t pid) {
-  std::string id;
+  std::string found;
   xtest::Eventually([&] {
-    id = display.Run("xdotool search --pid " + std::to_string(pid));
-    if (const size_t end = id.find('\n'); end != std::string::npos) id.resize(end);
-    return !id.empty();
+    std::istringstream ids(display.Run("xdotool search --pid " + std::to_string(pid)));
+    for (std::string id; std::getline(ids, id);) {
+      if (!WindowName(display, id).empty()) found = id;
+    }
+    return !found.empty();
   });
-  return id;
+  return found;
 }
 
 std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window) {
@@ -336,7 +343,8 @@ TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
   const std::string window = WindowOf(display, demo.Pid());
   ASSERT_FALSE(window.empty());
   EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == kShowTitle; }))
-      << "the title is \"" << WindowName(display, window) << "\"";
+      << "the title of " << window << " on " << display.Name() << " is \"" << WindowName(display, window)
+      << "\"; the show's windows now: " << display.Run("xdotool search --pid " + std::to_string(demo.Pid()));
   ASSERT_TRUE(Maximised(display, window, 1024));
   ASSERT_TRUE(demo.Running());
   // The window manager's title bar is as high as its top frame extent; the close button is

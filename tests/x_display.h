@@ -1,4 +1,4 @@
-// An X server of the tests' own (Xvfb on a free display number), with a window manager when
+// An X server of the tests' own (Xvfb on a display number of its own), with a window manager when
 // a test needs one, the X tools that drive it, and a child program that runs on it.
 #pragma once
 
@@ -110,30 +110,17 @@ class XvfbDisplay {
   // `screen` as Xvfb takes it ("1600x1400x24").
   XvfbDisplay(const std::string& screen, bool windowManager) {
     if (!Available()) return;
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    // Xvfb finds a free display number itself and writes it into the pipe.
-    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
-                    Environment({}), nullptr, nullptr, false, fds[1]);
-    close(fds[1]);
-    std::string number;
-    pollfd pipeIn{fds[0], POLLIN, 0};
-    char c = 0;
-    while (poll(&pipeIn, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) > 0 &&
-           read(fds[0], &c, 1) == 1 && c != '\n') {
-      number += c;
+    // Xvfb's own search for a free number (-displayfd alone) races with the servers that other
+    // tests start and stop at the same moment: now and then it reports a number that another
+    // server holds, and no client can connect. So each display asks for a number of its own,
+    // made from this process's id, which no other running test has; a server that finds its
+    // number taken ends at once, and the next number is asked for.
+    for (int attempt = 0; attempt < 10 && name_.empty(); ++attempt) StartServer(screen, NextDisplayNumber());
+    if (name_.empty()) {
+      problem_ = "Xvfb did not start on any of ten display numbers";
+      return;
     }
-    close(fds[0]);
-    if (number.empty()) return;
-    name_ = ":" + number;
-    if (windowManager) {
-      // Openbox takes map requests only after its theme and fonts; then it runs the startup command.
-      manager_ = Spawn({"openbox", "--sm-disable", "--startup", "xprop -root -f _QVL_WM_READY 32c -set _QVL_WM_READY 1"},
-                       Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
-      if (!Eventually([&] { return Run("xprop -root _QVL_WM_READY").find("= 1") != std::string::npos; })) {
-        name_.clear();
-      }
-    }
+    if (windowManager) StartWindowManager();
   }
 
   ~XvfbDisplay() {
@@ -145,6 +132,8 @@ class XvfbDisplay {
   }
 
   bool Started() const { return !name_.empty(); }
+  // Why the display is not there, when it is not.
+  const std::string& Problem() const { return problem_; }
   const std::string& Name() const { return name_; }
 
   // Runs a shell command on this display; returns what it wrote to standard output.
@@ -153,9 +142,56 @@ class XvfbDisplay {
   }
 
  private:
+  static int NextDisplayNumber() {
+    static int sequence = 0;
+    return 1000 + (getpid() % 5000) * 10 + sequence++ % 10;
+  }
+
+  // Xvfb writes the number into the pipe once it takes connections, or ends without a word.
+  void StartServer(const std::string& screen, int number) {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return;
+    const pid_t server = Spawn({"Xvfb", ":" + std::to_string(number), "-displayfd", std::to_string(fds[1]), "-screen",
+                                "0", screen, "-nolisten", "tcp"},
+                               Environment({}), nullptr, nullptr, false, fds[1]);
+    close(fds[1]);
+    std::string reported;
+    pollfd pipeIn{fds[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&pipeIn, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) > 0 &&
+           read(fds[0], &c, 1) == 1 && c != '\n') {
+      reported += c;
+    }
+    close(fds[0]);
+    if (server > 0 && reported == std::to_string(number)) {
+      server_ = server;
+      name_ = ":" + reported;
+    } else if (server > 0) {
+      kill(server, SIGTERM);
+      WaitForExit(server);
+    }
+  }
+
+  // Openbox takes map requests only after its theme and fonts; then it runs the startup command.
+  void StartWindowManager() {
+    manager_ = Spawn({"openbox", "--sm-disable", "--startup", "xprop -root -f _QVL_WM_READY 32c -set _QVL_WM_READY 1"},
+                     Environment({"DISPLAY=" + name_}), nullptr, nullptr, false);
+    int status = 0;
+    bool ended = false;
+    const auto ready = [&] { return Run("xprop -root _QVL_WM_READY").find("= 1") != std::string::npos; };
+    if (Eventually([&] { return ready() || (ended = waitpid(manager_, &status, WNOHANG) == manager_); }) && !ended) {
+      return;
+    }
+    problem_ = ended ? "openbox ended before it was ready, status " + std::to_string(status)
+                     : "openbox was not ready within " + std::to_string(kPatience.count()) + " s";
+    if (ended) manager_ = -1;
+    name_.clear();
+  }
+
   pid_t server_ = -1;
   pid_t manager_ = -1;
   std::string name_;
+  std::string problem_;
 };
 
 // A program running on an XvfbDisplay, its standard input and output pipes to the test.
