@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -97,21 +96,15 @@ struct Picture {
   bool Black(int x, int y) const { return At(x, y)[0] == 0 && At(x, y)[1] == 0 && At(x, y)[2] == 0; }
 };
 
-std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window);
-
-// The program's window: the one with a name. The back end names it after SDL has made its
-// renderer, and SDL may replace the window it first made while it looks for one, so a window
-// found before it has a name can be gone a moment later.
+// The program's one window (it has a name once SDL has set one up).
 std::string WindowOf(const xtest::XvfbDisplay& display, pid_t pid) {
-  std::string found;
+  std::string id;
   xtest::Eventually([&] {
-    std::istringstream ids(display.Run("xdotool search --pid " + std::to_string(pid)));
-    for (std::string id; std::getline(ids, id);) {
-      if (!WindowName(display, id).empty()) found = id;
-    }
-    return !found.empty();
+    id = display.Run("xdotool search --pid " + std::to_string(pid));
+    if (const size_t end = id.find('\n'); end != std::string::npos) id.resize(end);
+    return !id.empty();
   });
-  return found;
+  return id;
 }
 
 std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window) {

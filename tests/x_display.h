@@ -1,4 +1,4 @@
-// An X server of the tests' own (Xvfb on a display number of its own), with a window manager when
+// An X server of the tests' own (Xvfb on a free display number), with a window manager when
 // a test needs one, the X tools that drive it, and a child program that runs on it.
 #pragma once
 
@@ -110,14 +110,9 @@ class XvfbDisplay {
   // `screen` as Xvfb takes it ("1600x1400x24").
   XvfbDisplay(const std::string& screen, bool windowManager) {
     if (!Available()) return;
-    // Xvfb's own search for a free number (-displayfd alone) races with the servers that other
-    // tests start and stop at the same moment: now and then it reports a number that another
-    // server holds, and no client can connect. So each display asks for a number of its own,
-    // made from this process's id, which no other running test has; a server that finds its
-    // number taken ends at once, and the next number is asked for.
-    for (int attempt = 0; attempt < 10 && name_.empty(); ++attempt) StartServer(screen, NextDisplayNumber());
+    StartServer(screen);
     if (name_.empty()) {
-      problem_ = "Xvfb did not start on any of ten display numbers";
+      problem_ = "Xvfb did not start";
       return;
     }
     if (windowManager) StartWindowManager();
@@ -142,34 +137,25 @@ class XvfbDisplay {
   }
 
  private:
-  static int NextDisplayNumber() {
-    static int sequence = 0;
-    return 1000 + (getpid() % 5000) * 10 + sequence++ % 10;
-  }
-
-  // Xvfb writes the number into the pipe once it takes connections, or ends without a word.
-  void StartServer(const std::string& screen, int number) {
+  // Xvfb finds a free display number itself and writes it into the pipe once it takes
+  // connections. Without -noreset it would start afresh whenever its last client leaves: a
+  // client that connects in that moment (the window manager, while the test's own xprop comes
+  // and goes) is turned away, and the root window's properties are lost.
+  void StartServer(const std::string& screen) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
-    const pid_t server = Spawn({"Xvfb", ":" + std::to_string(number), "-displayfd", std::to_string(fds[1]), "-screen",
-                                "0", screen, "-nolisten", "tcp"},
-                               Environment({}), nullptr, nullptr, false, fds[1]);
+    server_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
+                    Environment({}), nullptr, nullptr, false, fds[1]);
     close(fds[1]);
-    std::string reported;
+    std::string number;
     pollfd pipeIn{fds[0], POLLIN, 0};
     char c = 0;
     while (poll(&pipeIn, 1, static_cast<int>(std::chrono::milliseconds(kPatience).count())) > 0 &&
            read(fds[0], &c, 1) == 1 && c != '\n') {
-      reported += c;
+      number += c;
     }
     close(fds[0]);
-    if (server > 0 && reported == std::to_string(number)) {
-      server_ = server;
-      name_ = ":" + reported;
-    } else if (server > 0) {
-      kill(server, SIGTERM);
-      WaitForExit(server);
-    }
+    if (!number.empty()) name_ = ":" + number;
   }
 
   // Openbox takes map requests only after its theme and fonts; then it runs the startup command.
@@ -182,7 +168,7 @@ class XvfbDisplay {
     if (Eventually([&] { return ready() || (ended = waitpid(manager_, &status, WNOHANG) == manager_); }) && !ended) {
       return;
     }
-    problem_ = ended ? "openbox ended before it was ready, status " + std::to_string(status)
+    problem_ = ended ? "openbox ended before it was ready, exit status " + std::to_string(WEXITSTATUS(status))
                      : "openbox was not ready within " + std::to_string(kPatience.count()) + " s";
     if (ended) manager_ = -1;
     name_.clear();
