@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,15 +97,21 @@ struct Picture {
   bool Black(int x, int y) const { return At(x, y)[0] == 0 && At(x, y)[1] == 0 && At(x, y)[2] == 0; }
 };
 
-// The program's one window (it has a name once SDL has set one up).
+std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window);
+
+// The program's window: the one with a name. SDL can replace the window it made first while
+// it sets up the renderer (seen under load: the first window found was gone, another had
+// taken its place); the back end names the window after that.
 std::string WindowOf(const xtest::XvfbDisplay& display, pid_t pid) {
-  std::string id;
+  std::string found;
   xtest::Eventually([&] {
-    id = display.Run("xdotool search --pid " + std::to_string(pid));
-    if (const size_t end = id.find('\n'); end != std::string::npos) id.resize(end);
-    return !id.empty();
+    std::istringstream ids(display.Run("xdotool search --pid " + std::to_string(pid)));
+    for (std::string id; std::getline(ids, id);) {
+      if (!WindowName(display, id).empty()) found = id;
+    }
+    return !found.empty();
   });
-  return id;
+  return found;
 }
 
 std::string WindowName(const xtest::XvfbDisplay& display, const std::string& window) {
