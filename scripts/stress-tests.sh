@@ -32,14 +32,6 @@ mkdir -p "$logs"
 declare -A pattern=([pty]='TerminalSession' [window]='WindowShow|WindowBackend|DemoOptions' [music]='MusicStream')
 wanted() { [[ ",$groups," == *",$1,"* ]]; }
 
-# Two processes that keep both cores busy for as long as the tests run.
-hogs=()
-for _ in 1 2; do
-  (while :; do :; done) &
-  hogs+=($!)
-done
-trap 'kill "${hogs[@]}" 2>/dev/null' EXIT
-
 # Runs the tests of `dir` matching `regex` N times, two at a time as `make test` does, and
 # prints one line per test: its failures out of N.
 stress() {
@@ -62,6 +54,26 @@ stress() {
   ls "$logs/$label".*.log 2>/dev/null | sed 's/^/   failed run: /'
 }
 
+# Inside xvfb-run (for the wine group): a display and one wine server for all the runs, as
+# scripts/windows-test.sh has them. xvfb-run is a POSIX shell script, which would drop a bash
+# function handed down to it, so the script runs itself again there.
+if [ -n "${QVL_STRESS_WINE_BUILD:-}" ]; then
+  build=$QVL_STRESS_WINE_BUILD
+  source scripts/wine-session.sh >/dev/null
+  # GoogleTest's own regular expressions on Windows cannot read the death tests' patterns.
+  export GTEST_FILTER='-*DeathTest.*'
+  stress wine "$build" .
+  exit 0
+fi
+
+# Two processes that keep both cores busy for as long as the tests run.
+hogs=()
+for _ in 1 2; do
+  (while :; do :; done) &
+  hogs+=($!)
+done
+trap 'kill "${hogs[@]}" 2>/dev/null' EXIT
+
 for build in "${builds[@]}"; do
   for group in pty window music; do
     wanted "$group" && stress "$(basename "$build")-$group" "$build" "${pattern[$group]}"
@@ -70,12 +82,7 @@ done
 
 if wanted wine; then
   if [ -f "$windows_build/tests/windows/qvl_tests.exe" ]; then
-    build=$(realpath "$windows_build")
-    export GTEST_FILTER='-*DeathTest.*'
-    export -f stress
-    export runs logs
-    # A display and one wine server for all the runs, as scripts/windows-test.sh has them.
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash -c 'build=$0; source scripts/wine-session.sh >/dev/null; stress wine "$0" .' "$build"
+    QVL_STRESS_WINE_BUILD=$(realpath "$windows_build") xvfb-run -a -s "-screen 0 1280x1024x24" "$0" -n "$runs"
   else
     echo "== wine: skipped, no Windows build in $windows_build (make windows builds it) =="
   fi
