@@ -44,12 +44,13 @@ stress() {
     # "  3/12 Test  #7: Suite.Name ....   Passed    0.41 sec", or "***Failed", "***Timeout"...
     awk '/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: / {
            for (i = 1; i < NF; i++) if ($i ~ /^#[0-9]+:$/) name = $(i + 1)
-           print name, ($0 ~ / Passed /) ? "Passed" : "Failed" }' "$log" >>"$tally"
+           print name, ($0 ~ / Passed /) ? "Passed" : ($0 ~ /\*\*\*Skipped/) ? "Skipped" : "Failed" }' "$log" >>"$tally"
     grep -q '100% tests passed' "$log" && rm -f "$log"
   done
   echo "== $label: failures out of $runs while two processes load the CPUs =="
-  awk -v runs="$runs" '{ seen[$1]++; if ($2 != "Passed") failed[$1]++ }
-       END { for (t in seen) printf "%3d/%d  %s%s\n", failed[t], runs, t, seen[t] == runs ? "" : "  (ran " seen[t] " times)" }' \
+  awk -v runs="$runs" '{ seen[$1]++; if ($2 == "Failed") failed[$1]++; if ($2 == "Skipped") skipped[$1]++ }
+       END { for (t in seen) printf "%3d/%d  %s%s%s\n", failed[t], runs, t, seen[t] == runs ? "" : "  (ran " seen[t] " times)",
+                                    skipped[t] ? "  (skipped " skipped[t] " times)" : "" }' \
     "$tally" | sort -k2
   ls "$logs/$label".*.log 2>/dev/null | sed 's/^/   failed run: /'
 }
