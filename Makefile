@@ -24,7 +24,7 @@ release: deps
 # warnings as errors: the release build is GCC's, so between them every source is built by both
 # compilers (the benchmarks too, though only the release build runs them), and the tests run
 # with both compilers' choices where C++ leaves them open, such as the order of arguments.
-sanitize: deps
+sanitize:
 	@scripts/ensure-deps.sh clang
 	@cmake -S . -B $(SANITIZE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQVL_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null

@@ -1,7 +1,8 @@
 // x86-64: the baseline has 16-byte vectors only, so a cell's row of eight four-byte pixels
 // takes two stores. Where the processor has AVX2, the same loops compiled for it write the row
-// in one, which more than halves the time of a frame. The choice is made once, at run time,
-// so the program still runs on any x86-64 processor.
+// in one, which takes about a fifth off a frame (BM_RasterizeBgra beside
+// BM_RasterizeBgraPortable). The choice is made once, at run time, so the program still runs
+// on any x86-64 processor.
 #include "../raster_paint.h"
 
 namespace {
