@@ -20,7 +20,7 @@ std::vector<Cell> MixedCells() {
 
 using Painter = void (*)(const Cell*, int, int, PixelLayout, uint8_t*, std::size_t);
 
-// Where the picture starts against a 64-byte cache line. Large blocks from malloc, a
+// Where the picture starts against a 64-byte cache line. Large blocks from glibc's malloc, a
 // std::vector and the buffer SDL's OpenGL renderer lends for a streaming texture all start 16
 // bytes past a line, so half of the cells' 32-byte rows straddle two lines. A buffer allocated
 // on a 64-byte boundary (SDL's software renderer lends one) has none that do.
