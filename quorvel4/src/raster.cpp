@@ -7,10 +7,6 @@ void PaintCellsPortable(const Cell* cells, int columns, int rows, PixelLayout la
   qvl_raster::PaintAnyLayout(cells, columns, rows, layout, out, pitch);
 }
 
-void RasterizeCellsInto(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out, std::size_t pitch) {
-  PaintCells(cells, columns, rows, layout, out, pitch);
-}
-
 std::vector<uint8_t> RasterizeCells(const Cell* cells, int columns, int rows) {
   const std::size_t pitch = static_cast<std::size_t>(columns) * kGlyphWidth * 3;
   std::vector<uint8_t> rgb(pitch * rows * kGlyphHeight);

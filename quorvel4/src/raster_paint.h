@@ -95,5 +95,3 @@ inline void PaintAnyLayout(const Cell* cells, int columns, int rows, PixelLayout
 void PaintCellsPortable(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out,
                         std::size_t pitch);
 
-// The same pixels, with the widest vector instructions this processor has (cpu/).
-void PaintCells(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out, std::size_t pitch);

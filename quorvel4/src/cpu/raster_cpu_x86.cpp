@@ -15,7 +15,9 @@ namespace {
 
 }  // namespace
 
-void PaintCells(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out, std::size_t pitch) {
+// RasterizeCellsInto is defined here, for this kind of processor.
+void RasterizeCellsInto(const Cell* cells, int columns, int rows, PixelLayout layout, uint8_t* out,
+                        std::size_t pitch) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
   if (avx2) {
     PaintCellsAvx2(cells, columns, rows, layout, out, pitch);
