@@ -9,7 +9,13 @@
 #include <string>
 #include <vector>
 
+// The folder under the working directory (and beside the program) that holds the data.
+inline constexpr const char* kDataDirectory = "data";
 inline constexpr const char* kDataDirectoryVariable = "QVL_DATA_DIR";
+
+// True when `path` names a directory (or a link to one); false for anything else, and when it
+// cannot be told.
+bool IsDirectory(const std::string& path);
 
 struct DataDirectoryPlaces {
   std::string overridden;           // the value of QVL_DATA_DIR; empty when unset

@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
-enum class DataFileError { kNone, kNotFound, kNotRegular, kTooLarge, kUnreadable };
+// kEmpty: a file that must hold something (the music) holds nothing; OpenDataFile itself opens
+// an empty file.
+enum class DataFileError { kNone, kNotFound, kNotRegular, kTooLarge, kEmpty, kUnreadable };
 
 struct DataFile {
   struct Close {

@@ -23,9 +23,15 @@ void RunFrame(int32_t t, Show& show) {
   ClearBuffers();
 }
 
+ShowEnd StopReason(const MusicClock& clock, const Show& show) {
+  if (KeyWaiting()) return ShowEnd::kKey;
+  if (show.ended) return ShowEnd::kLastScene;
+  if (clock.Exhausted()) return ShowEnd::kClockRanOut;
+  return ShowEnd::kRunning;
+}
+
 bool StepFrame(MusicClock& clock, Show& show) {
-  // The key stays in the input: the loop only looks.
-  if (KeyWaiting() || show.ended || clock.Exhausted()) return false;
+  if (StopReason(clock, show) != ShowEnd::kRunning) return false;
   RunFrame(clock.MusicTime(), show);
   return true;
 }

@@ -13,6 +13,11 @@
 // would flash too often) and clears both buffers.
 void RunFrame(int32_t t, Show& show);
 
+// Why the loop stops before drawing a frame of `clock`, or ShowEnd::kRunning to draw it: a key
+// is waiting (it stays in the input: the loop only looks), the end rule has fired or the clock
+// has run out.
+ShowEnd StopReason(const MusicClock& clock, const Show& show);
+
 // One pass of the loop: draws the frame of the clock's next time and returns true, or
 // draws nothing and returns false once a key is waiting, the end rule has fired or the clock
 // has run out. A host that cannot block (a browser) calls it once per displayed frame.

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "demo/demo_main.h"
+#include "demo/show_options.h"
+#include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
 
@@ -56,21 +58,27 @@ void WaitForKeyToClose() {
   CloseHandle(in);
 }
 
-constexpr const char* kUsage =
-    "usage: quorvel_demo [--reduce-flashes]\n"
-    "  --reduce-flashes  hold back frames so that nothing flashes more than three times a second\n"
-    "\n";
-
-// The command line's options (the C runtime has split it into __argv); the first one it does
-// not know, or null.
-const char* ReadOptions(bool* reduceFlashes) {
-  for (int i = 1; i < __argc; ++i) {
-    if (std::strcmp(__argv[i], "--reduce-flashes") == 0)
-      *reduceFlashes = true;
-    else
-      return __argv[i];
+// The options (the C runtime has split the command line into __argv), the console, the show.
+int RunShow() {
+  ShowSettings settings;
+  // Seeded from the system's millisecond tick, as the show always was on Windows.
+  settings.seed = GetTickCount();
+  std::string backend;
+  OptionTable options("quorvel_demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
+  AddBackendOptions(options, backend);
+  AddGentleModeOption(options, settings.reduceFlashes);
+  options.AddNote(kDataLookupNote);
+  options.AddNote(kFlashWarning);
+  if (const std::optional<int> status = options.Parse(__argc, __argv)) return *status;
+  std::string error;
+  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
+  if (!ChooseConsoleBackend(backend.empty() ? "windows-console" : backend, error)) {
+    options.Complain(error);
+    return 1;
   }
-  return nullptr;
+  const int result = DemoMain(settings);
+  ShutdownConsole();
+  return result;
 }
 
 }  // namespace
@@ -86,22 +94,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   SetDebugSink([](const char* text) { OutputDebugStringA(text); });
 
-  bool reduceFlashes = false;
-  std::string error;
-  int result = 1;
-  if (const char* unknown = ReadOptions(&reduceFlashes)) {
-    const bool help = std::strcmp(unknown, "--help") == 0 || std::strcmp(unknown, "-h") == 0;
-    if (!help) std::fprintf(stderr, "quorvel_demo: unknown option %s\n", unknown);
-    std::fputs(kUsage, help ? stdout : stderr);
-    if (help) std::fputs(kFlashWarning, stdout);
-    result = help ? 0 : 2;
-  } else if (ChooseConsoleBackend("windows-console", error)) {
-    InitConsoleWithSeed(GetTickCount());
-    result = DemoMain(reduceFlashes);
-    ShutdownConsole();
-  } else {
-    std::fprintf(stderr, "%s\n", error.c_str());
-  }
+  const int result = RunShow();
   std::fflush(stdout);
   std::fflush(stderr);
   if (!redirected && ConsoleHasText()) WaitForKeyToClose();

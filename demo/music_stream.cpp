@@ -3,32 +3,20 @@
 #include <cstdio>
 
 #include "demo/audio/music_output.h"
-#include "demo/data_file.h"
 
-MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize) {
+DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize) {
   const DataFile data = OpenDataFile(path, kMaxMusicFileBytes);
   if (fileSize != nullptr) *fileSize = data.size;
-  switch (data.error) {
-    case DataFileError::kNone:
-      break;
-    case DataFileError::kNotFound:
-      return MusicFileResult::kNotFound;
-    case DataFileError::kNotRegular:
-      return MusicFileResult::kNotRegular;
-    case DataFileError::kTooLarge:
-      return MusicFileResult::kTooLarge;
-    case DataFileError::kUnreadable:
-      return MusicFileResult::kUnreadable;
-  }
-  if (data.size == 0) return MusicFileResult::kEmpty;
+  if (data.error != DataFileError::kNone) return data.error;
+  if (data.size == 0) return DataFileError::kEmpty;
   const size_t length = static_cast<size_t>(data.size);
   block.data.reset(static_cast<uint8_t*>(std::malloc(length)));
   if (!block.data || std::fread(block.data.get(), length, 1, data.file.get()) != 1) {
     block.data.reset();
-    return MusicFileResult::kUnreadable;
+    return DataFileError::kUnreadable;
   }
   block.size = length;
-  return MusicFileResult::kRead;
+  return DataFileError::kNone;
 }
 
 MusicStream::MusicStream() : output_(MakeMusicOutput()) {}

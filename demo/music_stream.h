@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "demo/data_file.h"
 #include "demo/heard_position.h"
 #include "demo/music_clock.h"
 
@@ -28,10 +29,10 @@ struct MusicBlock {
 // must not be loaded into memory to find out.
 inline constexpr uint64_t kMaxMusicFileBytes = uint64_t{256} << 20;
 
-enum class MusicFileResult { kRead, kNotFound, kNotRegular, kTooLarge, kEmpty, kUnreadable };
-// Reads the music file whole into `block`. `fileSize`, when given, receives the file's size in
-// bytes whenever it is known (a file refused as too large included).
-MusicFileResult ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr);
+// Reads the music file whole into `block` (kNone); an empty file is refused (kEmpty).
+// `fileSize`, when given, receives the file's size in bytes whenever it is known (a file refused
+// as too large included).
+DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr);
 
 class MusicStream : public MusicClock {
  public:

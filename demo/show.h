@@ -17,6 +17,15 @@ constexpr int32_t kNoScene = 404;
 // The last scene: once it has run, the first frame outside every window ends the show.
 constexpr int32_t kLastScene = 47;
 
+// Why the frames stopped.
+enum class ShowEnd {
+  kRunning,      // not yet
+  kKey,          // a key, or a signal asking the show to end
+  kLastScene,    // the timeline passed its last scene
+  kClockRanOut,  // a scripted clock gave its last time
+  kStopped,      // the program stopped stepping (its output failed, say)
+};
+
 struct Show {
   BlockColorConverter converter;
   ShowImages images;

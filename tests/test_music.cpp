@@ -18,7 +18,7 @@ double MillisecondsSince(WallClock::time_point start) {
 // Opens the stream on SDL's dummy driver, which consumes the sound at the real pace.
 bool StartSilentStream(MusicStream& stream, MusicBlock& block, const std::string& path) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  return ReadMusicFile(path, block) == MusicFileResult::kRead && stream.Init() && stream.Open(block) && stream.Play();
+  return ReadMusicFile(path, block) == DataFileError::kNone && stream.Init() && stream.Open(block) && stream.Play();
 }
 
 // The same for a silent MP3 of `frames` frames (26.1 ms each) written to `scratch`.
@@ -69,23 +69,23 @@ void ExpectClockFollowsTheWall(MusicStream& stream, double duration) {
 TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
   ScratchDirectory scratch;
   MusicBlock block;
-  EXPECT_EQ(ReadMusicFile(scratch.File("absent.mp3"), block), MusicFileResult::kNotFound);
+  EXPECT_EQ(ReadMusicFile(scratch.File("absent.mp3"), block), DataFileError::kNotFound);
   WriteBytes(scratch.File("empty.mp3"), {});
-  EXPECT_EQ(ReadMusicFile(scratch.File("empty.mp3"), block), MusicFileResult::kEmpty);
-  EXPECT_EQ(ReadMusicFile(scratch.path().string(), block), MusicFileResult::kNotRegular);
+  EXPECT_EQ(ReadMusicFile(scratch.File("empty.mp3"), block), DataFileError::kEmpty);
+  EXPECT_EQ(ReadMusicFile(scratch.path().string(), block), DataFileError::kNotRegular);
   const std::string fifo = scratch.File("fifo.mp3");
-  EXPECT_EQ(ReadFifoWithoutAWriter(fifo, [&] { return ReadMusicFile(fifo, block); }), MusicFileResult::kNotRegular);
+  EXPECT_EQ(ReadFifoWithoutAWriter(fifo, [&] { return ReadMusicFile(fifo, block); }), DataFileError::kNotRegular);
   // Refused by their size before a byte is read, beyond 2 GiB and beyond 4 GiB alike.
   for (const uint64_t size : {uint64_t{2500} << 20, (uint64_t{4} << 30) + (uint64_t{2} << 20)}) {
     MakeSparseFile(scratch.File("huge.mp3"), size);
     uint64_t reported = 0;
-    EXPECT_EQ(ReadMusicFile(scratch.File("huge.mp3"), block, &reported), MusicFileResult::kTooLarge) << size;
+    EXPECT_EQ(ReadMusicFile(scratch.File("huge.mp3"), block, &reported), DataFileError::kTooLarge) << size;
     EXPECT_EQ(reported, size);
     EXPECT_EQ(block.data, nullptr);
   }
   const std::vector<uint8_t> music = SilentMp3(3);
   WriteBytes(scratch.File("m.mp3"), music);
-  ASSERT_EQ(ReadMusicFile(scratch.File("m.mp3"), block), MusicFileResult::kRead);
+  ASSERT_EQ(ReadMusicFile(scratch.File("m.mp3"), block), DataFileError::kNone);
   ASSERT_EQ(block.size, music.size());
   EXPECT_TRUE(std::equal(music.begin(), music.end(), block.data.get()));
 }
@@ -98,7 +98,7 @@ TEST(MusicStream, RefusesDataThatIsNoMp3) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
   MusicStream stream;
-  ASSERT_EQ(ReadMusicFile(scratch.File("noise.mp3"), block), MusicFileResult::kRead);
+  ASSERT_EQ(ReadMusicFile(scratch.File("noise.mp3"), block), DataFileError::kNone);
   ASSERT_TRUE(stream.Init());
   EXPECT_FALSE(stream.Open(block));
   EXPECT_FALSE(stream.Error().empty());

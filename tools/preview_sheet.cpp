@@ -11,6 +11,7 @@
 
 #include "demo/images.h"
 #include "png_io.h"
+#include "quorvel4/options.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/raster.h"
 
@@ -41,11 +42,19 @@ void PasteWindow(const std::vector<uint8_t>& window, int slot, int sheetWidth, s
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s DATA_DIR OUTPUT.png\n", argv[0]);
-    return 2;
-  }
-  const std::string dataDir = argv[1];
+  std::string dataDir, output;
+  OptionTable options("preview_sheet", "DATA_DIR OUTPUT.png", "Draws every picture of DATA_DIR as the show does.");
+  options.Add({"", "DATA_DIR OUTPUT.png", "", [&](const std::string& word, std::string& error) {
+                 std::string& slot = dataDir.empty() ? dataDir : output;
+                 if (!slot.empty()) {
+                   error = "unexpected argument " + word;
+                   return false;
+                 }
+                 slot = word;
+                 return true;
+               }});
+  if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
+  if (output.empty()) return options.Refuse("a data folder and an output file are needed");
 
   // A picture wider than a row starts on a fresh row, so that its strip stays whole.
   std::vector<int> firstSlot;
@@ -80,7 +89,7 @@ int main(int argc, char** argv) {
   }
 
   std::string error;
-  if (!WritePng(argv[2], sheetWidth, sheetHeight, sheet, &error)) {
+  if (!WritePng(output.c_str(), sheetWidth, sheetHeight, sheet, &error)) {
     std::fprintf(stderr, "preview_sheet: %s\n", error.c_str());
     return 1;
   }

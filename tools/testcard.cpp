@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "quorvel4/backend_options.h"
-#include "demo/program_info.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
@@ -114,51 +113,18 @@ void DrawGlyphGrid(Cell* screen, int step) {
   PutText(screen, 36, 0, 0x08, status);
 }
 
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "usage: testcard [--backend NAME | --terminal | --window]\n"
-               "Shows whether a display presents the show's cells correctly; any key quits.\n"
-               "%s"
-               "  --help          show this help\n"
-               "  --version       show the version and the back ends built in\n",
-               BackendOptionsHelp().c_str());
-}
-
-enum class Parsed { kRun, kHelp, kBad };
-
-// The display back end to check (empty: QVL_BACKEND's, or the first usable one).
-Parsed ParseArguments(int argc, char** argv, std::string* backend) {
-  for (int i = 1; i < argc; ++i) {
-    std::string error;
-    const BackendOption option = TakeBackendOption(argc, argv, &i, backend, &error);
-    if (option == BackendOption::kTaken) continue;
-    if (option == BackendOption::kBad) {
-      std::fprintf(stderr, "testcard: %s\n", error.c_str());
-      return Parsed::kBad;
-    }
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return Parsed::kHelp;
-    std::fprintf(stderr, "testcard: unknown option %s\n", argv[i]);
-    return Parsed::kBad;
-  }
-  std::string error;
-  if (ResolveBackendName(backend, &error)) return Parsed::kRun;
-  std::fprintf(stderr, "testcard: %s\n", error.c_str());
-  return Parsed::kBad;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string backend;
-  if (AnswerVersionOption(argc, argv, "testcard")) return 0;
-  const Parsed parsed = ParseArguments(argc, argv, &backend);
-  if (parsed != Parsed::kRun) {
-    PrintUsage(parsed == Parsed::kHelp ? stdout : stderr);
-    return parsed == Parsed::kHelp ? 0 : 2;
-  }
+  OptionTable options("testcard", "[--backend NAME | --terminal | --window]",
+                      "Shows whether a display presents the show's cells correctly; any key quits.");
+  AddBackendOptions(options, backend);
+  if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   std::string error;
+  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
   if (!ChooseConsoleBackend(backend, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    options.Complain(error);
     return 1;
   }
   InitConsole();

@@ -16,7 +16,6 @@
 #include <thread>
 #include <vector>
 
-#include "demo/program_info.h"
 #include "png_io.h"
 #include "quorvel4/asciiart.h"
 #include "quorvel4/backend_options.h"
@@ -25,16 +24,6 @@
 #include "quorvel4/types.h"
 
 namespace {
-
-void PrintUsage(std::FILE* to) {
-  std::fprintf(to,
-               "usage: view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png\n"
-               "  --ascii         draw the picture's brightness as character shapes\n"
-               "%s"
-               "  --help          show this help\n"
-               "  --version       show the version and the back ends built in\n",
-               BackendOptionsHelp().c_str());
-}
 
 // Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
 // so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
@@ -52,42 +41,6 @@ struct Picture {
   int width = 0, height = 0;
   std::vector<uint8_t> rgb;
 };
-
-// Returns false (after printing why) when the arguments make no sense.
-bool ParseArguments(int argc, char** argv, Options* options, bool* help) {
-  for (int i = 1; i < argc; ++i) {
-    std::string error;
-    const BackendOption backend = TakeBackendOption(argc, argv, &i, &options->backend, &error);
-    if (backend == BackendOption::kBad) {
-      std::fprintf(stderr, "view: %s\n", error.c_str());
-      return false;
-    }
-    if (backend == BackendOption::kTaken) continue;
-    const char* arg = argv[i];
-    if (std::strcmp(arg, "--ascii") == 0) {
-      options->ascii = true;
-    } else if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-      *help = true;
-    } else if (arg[0] == '-' && arg[1] != '\0') {
-      std::fprintf(stderr, "view: unknown option %s\n", arg);
-      return false;
-    } else if (!options->path.empty()) {
-      std::fprintf(stderr, "view: one picture at a time\n");
-      return false;
-    } else {
-      options->path = arg;
-    }
-  }
-  if (*help) return true;
-  if (options->path.empty()) {
-    std::fprintf(stderr, "view: no picture given\n");
-    return false;
-  }
-  std::string error;
-  if (ResolveBackendName(&options->backend, &error)) return true;
-  std::fprintf(stderr, "view: %s\n", error.c_str());
-  return false;
-}
 
 // The mean of the picture's pixels in [x0, x1) x [y0, y1) (at least one pixel), as a Canvas
 // pixel. With `grey`, the brightness goes into all three channels: the ASCII-art converter
@@ -157,25 +110,20 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (AnswerVersionOption(argc, argv, "view")) return 0;
   Options options;
-  bool help = false;
-  if (!ParseArguments(argc, argv, &options, &help)) {
-    PrintUsage(stderr);
-    return 2;
-  }
-  if (help) {
-    PrintUsage(stdout);
-    return 0;
-  }
+  OptionTable table("view", "[--ascii] [--backend NAME | --terminal | --window] PICTURE.png",
+                    "Shows a PNG picture through the library's converters; any key ends it.");
+  table.Add({"--ascii", "", "draw the picture's brightness as character shapes", SetFlag(options.ascii)});
+  AddBackendOptions(table, options.backend);
+  table.Add({"", "PICTURE.png", "", SetOnce(options.path, "one picture at a time")});
+  if (const std::optional<int> status = table.Parse(argc, argv)) return *status;
+  std::string error;
+  if (options.path.empty()) return table.Refuse("no picture given");
+  if (!ResolveBackendName(options.backend, error)) return table.Refuse(error);
 
   // The display before the picture: a large one takes seconds to read, wasted when it
   // cannot be shown.
-  std::string error;
-  if (!ChooseConsoleBackend(options.backend, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  if (!ChooseConsoleBackend(options.backend, error)) return Fail(error);
   Picture picture;
   if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error))
     return Fail("cannot read " + options.path + ": " + error);

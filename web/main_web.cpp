@@ -7,18 +7,12 @@
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
-#include <climits>
 #include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "demo/demo_main.h"
-#include "demo/frame.h"
-#include "demo/music_stream.h"
 #include "demo/number_text.h"
+#include "demo/show_options.h"
+#include "demo/show_session.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
 
@@ -34,139 +28,62 @@ EM_JS(void, qvl_page_status, (int32_t time, int32_t scene, int frames, double sc
 });
 EM_JS(void, qvl_page_debug, (const char* text), { console.debug(UTF8ToString(text)); });
 
-// Passes the clock's times through and remembers the last one, for the status record.
-class ObservedClock : public MusicClock {
- public:
-  explicit ObservedClock(MusicClock& clock) : clock_(clock) {}
-  int32_t MusicTime() override { return current = clock_.MusicTime(); }
-  bool Exhausted() const override { return clock_.Exhausted(); }
-  int32_t current = 0;
-
- private:
-  MusicClock& clock_;
-};
-
 // How long the frames take to compute, in milliseconds of script time.
 struct FrameTimes {
-  int frames = 0;
   double totalMs = 0.0;
   double maxMs = 0.0;
   void Add(double ms) {
-    ++frames;
     totalMs += ms;
     maxMs = ms > maxMs ? ms : maxMs;
   }
 };
 
-// Everything of the live show: it outlives main, which returns to the browser.
-struct LiveShow {
-  Show show;
-  MusicBlock block;
-  MusicStream stream;
-  ObservedClock clock{stream};
-  FrameTimes times;
-  bool started = false;
-};
+// The showing outlives main, which returns to the browser.
+ShowSession* session = nullptr;
+FrameTimes frameTimes;
 
-LiveShow* live = nullptr;
-
-void Publish(const ObservedClock& clock, const Show& show, const FrameTimes& times) {
+void Publish() {
+  ShowSession& s = *session;
   // Frames held back in the gentle mode (-1: the mode is off).
-  const int held = show.flashGuard ? show.flashGuard->HeldFrames() : -1;
-  qvl_page_status(clock.current, show.sceneIndex, times.frames, times.totalMs, times.maxMs, held);
+  const int held = s.State().flashGuard ? s.State().flashGuard->HeldFrames() : -1;
+  qvl_page_status(s.Report().lastTime, s.State().sceneIndex, s.Report().frames, frameTimes.totalMs, frameTimes.maxMs,
+                  held);
 }
 
-void EndLiveShow() {
-  live->stream.Close();
-  live->show.images.Release();
-  qvl_page_state("ended");
+void Failed(const std::string& why) {
+  qvl_page_notice(why.c_str());
+  qvl_page_state("failed");
+}
+
+// Named on the page while the show runs: the console cannot hold a message.
+void NoticeUnreadablePictures() {
+  for (const std::string& path : session->Report().unreadablePictures)
+    qvl_page_notice(UnreadablePictureLine(path, true).c_str());
 }
 
 // One frame per animation frame of the browser; returning false ends the loop.
 EM_BOOL LiveFrame(double, void*) {
   const double start = emscripten_get_now();
-  if (!StepFrame(live->clock, live->show)) {
-    EndLiveShow();
+  if (!session->Step()) {
+    session->Finish();
+    qvl_page_state("ended");
     return EM_FALSE;
   }
-  live->times.Add(emscripten_get_now() - start);
-  Publish(live->clock, live->show, live->times);
+  frameTimes.Add(emscripten_get_now() - start);
+  Publish();
   return EM_TRUE;
 }
 
-void NoticeUnreadablePictures(const Show& show) {
-  for (const std::string& path : show.unreadablePictures)
-    qvl_page_notice(("The picture file " + path + " could not be read; the show draws it black.").c_str());
-}
-
-struct Still {
-  uint32_t seed = 0;
-  std::vector<int32_t> times;
-  bool reduceFlashes = false;
-};
-
-// Reads --seed N --times T [--reduce-flashes] (the page passes the address's options so).
-std::optional<Still> ParseStill(int argc, char** argv, std::string& error) {
-  std::optional<std::string> seed, times;
-  bool reduceFlashes = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
-    if (name == "--reduce-flashes") reduceFlashes = true;
-    if (i + 1 >= argc) continue;
-    if (name == "--seed") seed = argv[++i];
-    if (name == "--times") times = argv[++i];
-  }
-  if (!seed && !times) return std::nullopt;
-  Still still;
-  still.reduceFlashes = reduceFlashes;
-  const auto number = seed ? ParseWholeNumber(*seed) : std::nullopt;
-  if (!number || *number < 0 || *number > UINT32_MAX) {
-    error = "seed needs a number from 0 to 4294967295";
-    return std::nullopt;
-  }
-  still.seed = static_cast<uint32_t>(*number);
-  if (!times) {
-    error = "a seed needs times=T0:T1:STEP or times=T,T,...";
-    return std::nullopt;
-  }
-  still.times = ParseTimeList(*times, "times", error);
-  if (!error.empty()) return std::nullopt;
-  return still;
-}
-
 // The scripted clock's frames, all at once: nothing waits for sound.
-int RunStill(const Still& still) {
-  InitConsoleWithSeed(still.seed);
-  static Show show;
-  if (still.reduceFlashes) show.flashGuard = std::make_unique<FlashGuard>();
-  PrepareShow(show, kDataDirectory);
-  NoticeUnreadablePictures(show);
-  SetScrollSpeeds(show);
-
-  ScriptedClock script(still.times);
-  ObservedClock clock(script);
-  FrameTimes times;
+int RunStill() {
   double start = emscripten_get_now();
-  RunFrameLoop(clock, show, [&] {
+  session->Run([&] {
     const double now = emscripten_get_now();
-    times.Add(now - start);
+    frameTimes.Add(now - start);
     start = now;
   });
-  Publish(clock, show, times);
+  Publish();
   qvl_page_state("done");
-  return 0;
-}
-
-// The live show's start-up, up to the music being ready to play.
-int PrepareLiveShow() {
-  live = new LiveShow;
-  InitConsole();
-  PrepareShow(live->show, kDataDirectory);
-  if (!OpenMusic(live->stream, live->block, kDataDirectory)) {
-    qvl_page_state("failed");
-    return 1;
-  }
-  qvl_page_state("ready");
   return 0;
 }
 
@@ -175,34 +92,52 @@ int PrepareLiveShow() {
 // The page calls this from the first click or key press: browsers let sound start only then.
 // `reduceFlashes`: the start overlay's box for the gentle mode is ticked.
 extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start(int reduceFlashes) {
-  if (live == nullptr || live->started) return;
-  live->started = true;
-  if (reduceFlashes) live->show.flashGuard = std::make_unique<FlashGuard>();
-  if (!PlayMusic(live->stream, kDataDirectory)) {
-    qvl_page_state("failed");
+  static bool started = false;
+  if (session == nullptr || started) return;
+  started = true;
+  session->SetGentleMode(reduceFlashes != 0);
+  std::string error;
+  if (!session->Start(error)) {
+    Failed(error);
     return;
   }
-  NoticeUnreadablePictures(live->show);
-  SetScrollSpeeds(live->show);
-  live->show.sceneIndex = 0;
-  live->show.ended = false;
+  NoticeUnreadablePictures();
   qvl_page_state("running");
   emscripten_request_animation_frame_loop(LiveFrame, nullptr);
 }
 
+// The page passes the address's options as --seed N --times T [--reduce-flashes].
 int main(int argc, char** argv) {
   SetDebugSink([](const char* text) { qvl_page_debug(text); });
-  std::string error;
-  if (!ChooseConsoleBackend("web", error)) {
-    qvl_page_notice(error.c_str());
-    qvl_page_state("failed");
-    return 1;
-  }
-  const std::optional<Still> still = ParseStill(argc, argv, error);
+  ShowSettings settings;
+  std::string times;
+  OptionTable options("the page", "?seed=N&times=TIMES[&reduce-flashes=1]");
+  AddSeedOption(options, settings.seed);
+  options.Add({"--times", "TIMES", "T0:T1:STEP or T,T,...", SetText(times)});
+  AddGentleModeOption(options, settings.reduceFlashes);
+  const OptionTable::Reading reading = options.Read(argc, argv);
+  std::string error = reading.error;
+  if (error.empty() && settings.seed && times.empty()) error = "a seed needs times=T0:T1:STEP or times=T,T,...";
+  if (error.empty() && !settings.seed && !times.empty()) error = "times need a seed=N, 0 to 4294967295";
+  if (error.empty() && !times.empty()) settings.times = ParseTimeList(times, "times", error);
   if (!error.empty()) {
-    qvl_page_notice(("The address is not understood: " + error + ".").c_str());
-    qvl_page_state("failed");
+    Failed("The address is not understood: " + error + ".");
     return 1;
   }
-  return still ? RunStill(*still) : PrepareLiveShow();
+  if (!ChooseConsoleBackend("web", error)) {
+    Failed(error);
+    return 1;
+  }
+  const bool still = settings.times.has_value();
+  session = new ShowSession(settings);
+  if (!session->Prepare(error) || (still && !session->Start(error))) {
+    Failed(error);
+    return 1;
+  }
+  if (!still) {
+    qvl_page_state("ready");
+    return 0;
+  }
+  NoticeUnreadablePictures();
+  return RunStill();
 }

@@ -149,7 +149,7 @@ TEST(Mp3Decoding, WhatIsNoMp3IsRefusedWithAReason) {
 // clock; the stream says it is silent so that the show can tell the user.
 TEST(WindowsMusicStream, PlaysSilentlyWithoutADeviceAndRefusesNoise) {
   MusicBlock block;
-  ASSERT_EQ(ReadMusicFile(QVL_SOURCE_DIR "/data/8920.mp3", block), MusicFileResult::kRead);
+  ASSERT_EQ(ReadMusicFile(QVL_SOURCE_DIR "/data/8920.mp3", block), DataFileError::kNone);
   MusicStream stream;
   ASSERT_TRUE(stream.Init());
   ASSERT_TRUE(stream.Open(block)) << stream.Error();

@@ -1,6 +1,8 @@
 #include "options.h"
 
 #include "demo/number_text.h"
+#include "demo/show_options.h"
+#include "quorvel4/options.h"
 
 #include <climits>
 #include <cstdio>
@@ -11,48 +13,31 @@ namespace {
 
 constexpr int kMaxScale = 8;
 
-// The usage text, its list of formats made from their table.
-std::string Usage() {
-  std::string text =
-      "usage: capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
-      "               [--reduce-flashes]\n";
-  const char* lead = "  FORMAT  ";
+// The formats, from their table, for the help of --format.
+std::string FormatList() {
+  std::string text = "what to write:";
   for (const ExportFormat& format : ExportFormats()) {
     std::string facts = std::to_string(format.defaultFps) + " fps";
     if (format.rangeOnly) facts = "T0:T1 only, " + facts;
     if (format.defaultScale > 0) facts += ", scale " + std::to_string(format.defaultScale);
     char line[200];
-    std::snprintf(line, sizeof line, "%s%-7s %s (%s)\n", lead, format.name, format.about, facts.c_str());
+    std::snprintf(line, sizeof line, "\n  %-7s %s (%s)", format.name, format.about, facts.c_str());
     text += line;
-    lead = "          ";
   }
-  return text +
-         "  TIMES   T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)\n"
-         "  --fps   frames a second of T0:T1, if not the format's own\n"
-         "  --scale whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale\n"
-         "  --reduce-flashes  the show's gentle mode: frames that would flash too often are held\n"
-         "  --data  the folder of the pictures and the music; without it data/ in the working\n"
-         "          directory, else beside the program, else the installed one (QVL_DATA_DIR overrides)\n"
-         "  --help     show this help\n"
-         "  --version  show the version and the back ends built in\n";
+  return text;
 }
 
-[[noreturn]] void UsageError(const std::string& problem) {
-  std::fprintf(stderr, "capture: %s\n%s", problem.c_str(), Usage().c_str());
-  std::exit(2);
-}
+// A problem with the options that shows up once they are all read.
+struct Refusal {
+  std::string problem;
+};
+
+[[noreturn]] void UsageError(const std::string& problem) { throw Refusal{problem}; }
 
 int32_t ParseTime(const std::string& text) {
   const auto value = ParseMilliseconds(text);
   if (!value) UsageError("not a time in milliseconds: \"" + text + "\"");
   return *value;
-}
-
-int ParseSmallNumber(const std::string& name, const std::string& text, int lowest, int highest) {
-  const auto value = ParseWholeNumber(text);
-  if (!value || *value < lowest || *value > highest)
-    UsageError(name + " needs a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest));
-  return static_cast<int>(*value);
 }
 
 
@@ -94,62 +79,65 @@ void CheckFormatRules(Options& options, bool haveScale) {
   if (const std::string problem = format.check(options); !problem.empty()) UsageError(problem);
 }
 
-bool IsOption(const std::string& name) {
-  for (const char* option : {"--seed", "--data", "--times", "--format", "--out", "--fps", "--scale"})
-    if (name == option) return true;
-  return false;
+OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::string& times, std::string& format,
+                      std::optional<int>& fps, std::optional<int>& scale) {
+  OptionTable table("capture",
+                    "--seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
+                    "               [--reduce-flashes]",
+                    "Renders the show's frames on a scripted clock into a file or a directory.");
+  AddSeedOption(table, seed);
+  AddDataOption(table, options.dataDir);
+  table.Add({"--times", "TIMES",
+             "T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)", SetText(times)});
+  table.Add({"--format", "FORMAT", FormatList(), SetText(format)});
+  table.Add({"--out", "PATH", "the file (or, for png, the directory) to write", SetText(options.out)});
+  auto number = [](std::optional<int>& target, std::string name, int highest) {
+    return [&target, name, highest](const std::string& value, std::string& error) {
+      const auto parsed = ParseWholeNumber(value);
+      if (!parsed || *parsed < 1 || *parsed > highest) {
+        error = name + " needs a whole number from 1 to " + std::to_string(highest);
+        return false;
+      }
+      target = static_cast<int>(*parsed);
+      return true;
+    };
+  };
+  table.Add({"--fps", "F", "frames a second of T0:T1, if not the format's own", number(fps, "--fps", 1000)});
+  table.Add({"--scale", "S", "whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale",
+             number(scale, "--scale", kMaxScale)});
+  AddGentleModeOption(table, options.reduceFlashes);
+  table.AddNote(kDataLookupNote);
+  return table;
+}
+
+// Everything that depends on more than one option.
+void Settle(Options& options, const std::optional<uint32_t>& seed, const std::string& timesText,
+            const std::string& formatName, const std::optional<int>& fps, const std::optional<int>& scale) {
+  if (!seed) UsageError("--seed is required");
+  options.seed = *seed;
+  if (timesText.empty()) UsageError("--times is required");
+  if (formatName.empty()) UsageError("--format is required");
+  options.format = FindExportFormat(formatName);
+  if (options.format == nullptr) UsageError("unknown format \"" + formatName + "\"");
+  if (options.out.empty() && !options.format->outOptional) UsageError("--out is required");
+  options.fps = fps.value_or(options.format->defaultFps);
+  options.times = ParseTimes(timesText, options, fps.has_value());
+  if (scale) options.scale = *scale;
+  CheckFormatRules(options, scale.has_value());
 }
 
 }  // namespace
 
-Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir) {
-  Options options;
-  options.dataDir = defaultDataDir;
-  bool haveSeed = false, haveScale = false, haveFps = false;
-  std::string timesText;
-  bool haveTimes = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
-    if (name == "--help" || name == "-h") {
-      std::fputs(Usage().c_str(), stdout);
-      std::exit(0);
-    }
-    if (name == "--reduce-flashes") {
-      options.reduceFlashes = true;
-      continue;
-    }
-    if (!IsOption(name)) UsageError("unknown option " + name);
-    if (i + 1 >= argc) UsageError("missing value after " + name);
-    const std::string value = argv[++i];
-    if (name == "--seed") {
-      const auto seed = ParseWholeNumber(value);
-      if (!seed || *seed < 0 || *seed > UINT32_MAX) UsageError("--seed needs a number from 0 to 4294967295");
-      options.seed = static_cast<uint32_t>(*seed);
-      haveSeed = true;
-    } else if (name == "--data") {
-      options.dataDir = value;
-    } else if (name == "--times") {
-      timesText = value;
-      haveTimes = true;
-    } else if (name == "--format") {
-      options.format = FindExportFormat(value);
-      if (options.format == nullptr) UsageError("unknown format \"" + value + "\"");
-    } else if (name == "--out") {
-      options.out = value;
-    } else if (name == "--fps") {
-      options.fps = ParseSmallNumber("--fps", value, 1, 1000);
-      haveFps = true;
-    } else if (name == "--scale") {
-      options.scale = ParseSmallNumber("--scale", value, 1, kMaxScale);
-      haveScale = true;
-    }
+std::optional<int> ReadOptions(int argc, char** argv, Options& options) {
+  std::optional<uint32_t> seed;
+  std::string times, format;
+  std::optional<int> fps, scale;
+  const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
+  if (const std::optional<int> status = table.Parse(argc, argv)) return status;
+  try {
+    Settle(options, seed, times, format, fps, scale);
+  } catch (const Refusal& refusal) {
+    return table.Refuse(refusal.problem);
   }
-  if (!haveSeed) UsageError("--seed is required");
-  if (!haveTimes) UsageError("--times is required");
-  if (options.format == nullptr) UsageError("--format is required");
-  if (options.out.empty() && !options.format->outOptional) UsageError("--out is required");
-  if (!haveFps) options.fps = options.format->defaultFps;
-  options.times = ParseTimes(timesText, options, haveFps);
-  CheckFormatRules(options, haveScale);
-  return options;
+  return std::nullopt;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,6 @@ struct Options {
   bool reduceFlashes = false;  // the show's gentle mode
 };
 
-// Parses the arguments; prints the usage and exits with status 0 for --help and with
-// status 2, naming the problem, for anything it cannot accept.
-Options ParseOptions(int argc, char** argv, const std::string& defaultDataDir);
+// Reads the arguments into `options`. Nothing when the capture is to run; otherwise the exit
+// status, after the help (0) or the problem and the usage (2) has been printed.
+std::optional<int> ReadOptions(int argc, char** argv, Options& options);

@@ -1,27 +1,20 @@
-// Choosing the display back end from a program's command line and environment:
+// Choosing the display back end from a program's command line and environment, as rows of the
+// program's option table:
 //   --backend NAME (or --backend=NAME)   any back end of the table
-//   --terminal, --window                 short forms of --backend terminal / window
+//   --terminal, --window                 short for --backend terminal / window, where built in
 //   QVL_BACKEND=NAME                     when no option names one
-// A program passes each argument to TakeBackendOption first, then resolves the name once
-// all are read, and shows BackendOptionsHelp() in its usage.
+// A program adds the rows, parses, then resolves the name once.
 #pragma once
 
 #include <string>
 
-enum class BackendOption {
-  kNotMine,  // the argument is no back-end option: the program reads it itself
-  kTaken,    // taken (with its value)
-  kBad,      // a back-end option that is wrong: `error` says why
-};
+#include "quorvel4/options.h"
 
-// Reads argv[*i] when it is a back-end option, moving *i past a separate value. A second
-// choice that differs from the first is an error.
-BackendOption TakeBackendOption(int argc, char** argv, int* i, std::string* chosen, std::string* error);
+// Adds the rows that choose a back end into `chosen`. Naming two different back ends is an
+// error; the name itself is judged by ResolveBackendName.
+void AddBackendOptions(OptionTable& table, std::string& chosen);
 
 // The back end to open: `chosen` as the options left it, else the one QVL_BACKEND names,
-// else "" (the first usable one). False, with a message that lists this build's back ends,
+// else "" (the first usable one). False, with a reason that lists this build's back ends,
 // when the name is not one of them.
-bool ResolveBackendName(std::string* chosen, std::string* error);
-
-// The lines of a usage text for the options above, listing this build's back ends.
-std::string BackendOptionsHelp();
+bool ResolveBackendName(std::string& chosen, std::string& error);

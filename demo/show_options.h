@@ -1,0 +1,24 @@
+// The rows of the option table that every program showing the show shares, each with one
+// wording, and the texts its help ends with.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "quorvel4/options.h"
+
+// --reduce-flashes: the gentle mode.
+void AddGentleModeOption(OptionTable& table, bool& reduceFlashes);
+
+// --seed N: the random generator's seed of a scripted run.
+void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed);
+
+// --data DIR: the folder of the pictures and the music.
+void AddDataOption(OptionTable& table, std::string& dataDir);
+
+// Where the pictures and the music are looked for, for the end of a help text.
+extern const char* const kDataLookupNote;
+
+// Said wherever the show is started from a command line (its --help).
+extern const char* const kFlashWarning;

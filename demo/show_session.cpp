@@ -1,0 +1,191 @@
+#include "demo/show_session.h"
+
+#include <cstring>
+
+#include "demo/data_directory.h"
+#include "demo/demo_main.h"
+#include "demo/frame.h"
+#include "demo/scroll_texts.h"
+#include "demo/timeline.h"
+#include "effects/dot_cube.h"
+#include "effects/sparkles.h"
+#include "effects/swarm.h"
+#include "effects/water_ripples.h"
+#include "quorvel4/console.h"
+#include "quorvel4/debug.h"
+
+namespace {
+
+void ShowLoadingLine(int32_t row, const char* text) {
+  PrintAt(5, row, "%s", text);
+  PresentScreen();
+}
+
+// The music file's failures, each in the one wording every program prints. The first line,
+// "Error!", is what the show has always printed before the reason.
+std::string MusicFileProblem(DataFileError problem, const std::string& path, uint64_t size) {
+  switch (problem) {
+    case DataFileError::kNone:
+      return "";
+    case DataFileError::kNotFound:
+      return "Error!\nFile Not Found\nThe music file " + path + " does not exist\n";
+    case DataFileError::kNotRegular:
+      return "Error!\nThe music file " + path + " is not a regular file\n";
+    case DataFileError::kTooLarge:
+      return "Error!\nThe music file " + path + " is " + std::to_string(size) + " bytes; a music file may have at most " +
+             std::to_string(kMaxMusicFileBytes) + " bytes\n";
+    case DataFileError::kEmpty:
+      return "Error!\nThe music file " + path + " is empty\n";
+    case DataFileError::kUnreadable:
+      return "Error!\nCannot read the music file " + path + "\n";
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string UnreadablePictureLine(const std::string& path, bool drawnBlack) {
+  return "The picture file " + path + " could not be read" + (drawnBlack ? "; the show drew it black." : ".");
+}
+
+void PrepareShow(Show& show, const std::string& dataDir) {
+  PrepareRippleFields();
+  show.converter.BuildMap(0xFFFF);
+  SetTitle(kWindowTitle);
+  show.images.Allocate();
+  ShowLoadingLine(4, "loading images\n");
+  InitSparkles();
+  show.unreadablePictures = show.images.Load(dataDir);
+  for (const std::string& path : show.unreadablePictures) DebugPrint("cannot read the picture file %s\n", path.c_str());
+  InitSwarm();
+  MoveSwarm();
+  BuildDotPalette();
+  MakeDotGrid();
+  ShowLoadingLine(5, "loading music\n");
+}
+
+void SetScrollSpeeds(Show& show) {
+  show.creditsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(CreditsText)));
+  show.greetingsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(GreetingsText)));
+}
+
+ShowSession::ShowSession(ShowSettings settings) : settings_(std::move(settings)) {}
+
+ShowSession::~ShowSession() { Finish(); }
+
+bool ShowSession::Fail(std::string& error, const std::string& why) {
+  ShutdownConsole();
+  error = why;
+  if (!error.empty() && error.back() == '\n') error.pop_back();
+  return false;
+}
+
+// The folder the settings name, else the first of the usual places; when there is none, the
+// message names every place looked at.
+bool ShowSession::ChooseDataDirectory(std::string& error) {
+  if (!settings_.dataDir.empty()) {
+    dataDir_ = settings_.dataDir;
+    if (IsDirectory(dataDir_)) return true;
+    error = "The data directory " + dataDir_ + " does not exist or is not a directory.";
+    return false;
+  }
+  const FoundDataDirectory found = FindDataDirectory(DataDirectoryPlacesHere());
+  dataDir_ = found.directory;
+  if (!dataDir_.empty()) return true;
+  error = NoDataDirectoryMessage(found);
+  // The show's own first words when its music is missing stand before the reason.
+  if (!settings_.times) error = MusicFileProblem(DataFileError::kNotFound, DataPath(kDataDirectory, kMusicFile), 0) + error;
+  return false;
+}
+
+bool ShowSession::OpenMusic(std::string& error) {
+  music_ = std::make_unique<MusicStream>();
+  if (!music_->Init()) return Fail(error, "Error!\n" + music_->Error());
+  const std::string path = DataPath(dataDir_, kMusicFile);
+  uint64_t size = 0;
+  if (const DataFileError problem = ReadMusicFile(path, block_, &size); problem != DataFileError::kNone)
+    return Fail(error, MusicFileProblem(problem, path, size));
+  if (!music_->Open(block_)) return Fail(error, "Error!\nCannot decode the music file " + path + " as MP3: " + music_->Error());
+  return true;
+}
+
+bool ShowSession::Prepare(std::string& error) {
+  if (settings_.seed)
+    InitConsoleWithSeed(*settings_.seed);
+  else
+    InitConsole();
+  std::string noData;
+  if (!ChooseDataDirectory(noData)) return Fail(error, noData);
+  PrepareShow(show_, dataDir_);
+  report_.unreadablePictures = show_.unreadablePictures;
+  if (!show_.converter.HasMap()) return Fail(error, "Error!\nNot enough memory for the colour table");
+  std::string pictures;
+  for (const std::string& path : show_.unreadablePictures) pictures += UnreadablePictureLine(path, false) + "\n";
+  if (settings_.picturesRequired && !pictures.empty()) return Fail(error, pictures);
+  if (!settings_.times && !OpenMusic(error)) {
+    // No show ran, so no picture was drawn black: they are only named.
+    error += "\n" + pictures;
+    if (error.back() == '\n') error.pop_back();
+    return false;
+  }
+  prepared_ = true;
+  return true;
+}
+
+bool ShowSession::Start(std::string& error) {
+  if (settings_.reduceFlashes) show_.flashGuard = std::make_unique<FlashGuard>();
+  if (settings_.times) {
+    script_ = std::make_unique<ScriptedClock>(*settings_.times);
+    clock_ = script_.get();
+  } else {
+    if (!music_->Play())
+      return Fail(error, "Error!\nCannot play the music file " + DataPath(dataDir_, kMusicFile) + ": " + music_->Error());
+    clock_ = music_.get();
+  }
+  SetScrollSpeeds(show_);
+  show_.sceneIndex = 0;
+  show_.ended = false;
+  return true;
+}
+
+bool ShowSession::Open(std::string& error) { return Prepare(error) && Start(error); }
+
+void ShowSession::SetGentleMode(bool on) { settings_.reduceFlashes = on; }
+
+bool ShowSession::Step() {
+  if (clock_ == nullptr || report_.end != ShowEnd::kRunning) return false;
+  report_.end = StopReason(*clock_, show_);
+  if (report_.end != ShowEnd::kRunning) return false;
+  report_.lastTime = clock_->MusicTime();
+  RunFrame(report_.lastTime, show_);
+  ++report_.frames;
+  return true;
+}
+
+void ShowSession::Run(const std::function<void()>& pause) {
+  while (Step()) pause();
+}
+
+void ShowSession::Stop() {
+  if (report_.end == ShowEnd::kRunning) report_.end = ShowEnd::kStopped;
+}
+
+void ShowSession::Finish() {
+  if (finished_) return;
+  finished_ = true;
+  if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
+  if (music_) {
+    music_->Close();
+    report_.silent = prepared_ && music_->Silent();
+  }
+  show_.images.Release();
+  block_.data.reset();
+  ShutdownConsole();
+}
+
+std::vector<std::string> ShowSession::ClosingLines() const {
+  std::vector<std::string> lines;
+  if (report_.silent) lines.push_back("No audio device could be opened, so the show played without sound.");
+  for (const std::string& path : report_.unreadablePictures) lines.push_back(UnreadablePictureLine(path, true));
+  return lines;
+}

@@ -1,0 +1,116 @@
+// One showing of the show, whatever program shows it: the live show in a terminal, a window or
+// a Windows console, the offline renderer, the web page and the benchmarks. The session owns
+// what a showing needs (the seed, the gentle mode, where the data comes from, the pictures, the
+// music, the flash guard, the scroll speeds), runs the start-up once, steps one frame at a time,
+// finishes, and reports what happened. A program only chooses its back end, reads its options
+// into ShowSettings and writes its own output.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "demo/music_clock.h"
+#include "demo/music_stream.h"
+#include "demo/show.h"
+
+struct ShowSettings {
+  // The random generator's seed; none: the millisecond tick count, as the live show does.
+  std::optional<uint32_t> seed;
+  // The frame times of a scripted run, in order; none: the music is the clock.
+  std::optional<std::vector<int32_t>> times;
+  // The gentle mode: frames that would flash more than three times a second are held back.
+  bool reduceFlashes = false;
+  // The folder of the pictures and the music; empty: data/ here, beside the program, the
+  // installed one, or QVL_DATA_DIR.
+  std::string dataDir;
+  // A picture that cannot be read stops the start-up (an export must not show a black
+  // picture in its place); otherwise the show draws it black and says so afterwards.
+  bool picturesRequired = false;
+};
+
+struct ShowReport {
+  int frames = 0;
+  int heldFrames = -1;  // frames held back by the gentle mode; -1 when it is off
+  bool silent = false;  // the music played without an audio device
+  std::vector<std::string> unreadablePictures;
+  ShowEnd end = ShowEnd::kRunning;
+  int32_t lastTime = 0;  // the clock's time of the last frame
+};
+
+class ShowSession {
+ public:
+  explicit ShowSession(ShowSettings settings);
+  ~ShowSession();
+  ShowSession(const ShowSession&) = delete;
+  ShowSession& operator=(const ShowSession&) = delete;
+
+  // Sets up the console on the back end the program chose (seeding the generator), then
+  // everything before the music: the converter's table, the pictures and the effects' tables,
+  // with the two loading lines; with music, opens the audio output and decodes the file. On a
+  // failure the console is given back and `error` holds the lines to print.
+  bool Prepare(std::string& error);
+
+  // Starts the clock: the music plays (a browser allows that only after a click).
+  bool Start(std::string& error);
+
+  // The gentle mode, until Start (the web page's box is read at the click that starts it).
+  void SetGentleMode(bool on);
+
+  // Prepare and Start.
+  bool Open(std::string& error);
+
+  // One frame of the clock's next time; false, drawing nothing, once a key is waiting, the
+  // last scene is over or the clock has run out.
+  bool Step();
+
+  // Steps until the frames stop, calling `pause` after each (the live show sleeps there).
+  void Run(const std::function<void()>& pause);
+
+  // Marks the showing as stopped by the program (ShowEnd::kStopped).
+  void Stop();
+
+  // Closes the music, releases the pictures and gives the console back; the last frame stays
+  // on it. Safe to call more than once.
+  void Finish();
+
+  const ShowReport& Report() const { return report_; }
+
+  // What to say after the show: the silent playback and the pictures drawn black.
+  std::vector<std::string> ClosingLines() const;
+
+  // The data folder in use (after Prepare).
+  const std::string& DataDirectory() const { return dataDir_; }
+
+  // The frame loop's state, for tests and the benchmarks.
+  Show& State() { return show_; }
+
+ private:
+  bool ChooseDataDirectory(std::string& error);
+  bool OpenMusic(std::string& error);
+  bool Fail(std::string& error, const std::string& why);
+
+  ShowSettings settings_;
+  std::string dataDir_;
+  Show show_;
+  MusicBlock block_;
+  std::unique_ptr<MusicStream> music_;
+  std::unique_ptr<ScriptedClock> script_;
+  MusicClock* clock_ = nullptr;
+  ShowReport report_;
+  bool prepared_ = false;
+  bool finished_ = false;
+};
+
+// The steps of the start-up before the music, in their order (Prepare runs them): exposed for
+// the tests that check the order and its loading lines.
+void PrepareShow(Show& show, const std::string& dataDir);
+
+// The scrolling speeds from the lengths of the two texts.
+void SetScrollSpeeds(Show& show);
+
+// The one wording for a picture that could not be read; `drawnBlack` when the show went on.
+std::string UnreadablePictureLine(const std::string& path, bool drawnBlack);

@@ -1,0 +1,160 @@
+#include "quorvel4/options.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "quorvel4/backend.h"
+
+namespace {
+
+// Where the help of every row starts: the longest name and value in use fit before it.
+constexpr size_t kHelpColumn = 19;
+
+// "  --name VALUE" and the help, its later lines at the same column.
+std::string HelpLines(const std::string& start, const std::string& help) {
+  std::string text = start;
+  text.resize(std::max(text.size() + 1, kHelpColumn), ' ');
+  for (size_t at = 0;;) {
+    const size_t end = help.find('\n', at);
+    text += help.substr(at, end == std::string::npos ? std::string::npos : end - at) + "\n";
+    if (end == std::string::npos) return text;
+    at = end + 1;
+    text += std::string(kHelpColumn, ' ');
+  }
+}
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+}  // namespace
+
+OptionSetter SetFlag(bool& flag) {
+  return [&flag](const std::string&, std::string&) { return flag = true; };
+}
+
+OptionSetter SetText(std::string& text) {
+  return [&text](const std::string& value, std::string&) {
+    text = value;
+    return true;
+  };
+}
+
+OptionSetter SetOnce(std::string& text, std::string twice) {
+  return [&text, twice = std::move(twice), taken = false](const std::string& value, std::string& error) mutable {
+    if (taken) {
+      error = twice;
+      return false;
+    }
+    taken = true;
+    text = value;
+    return true;
+  };
+}
+
+OptionTable::OptionTable(std::string program, std::string synopsis, std::string about)
+    : program_(std::move(program)), synopsis_(std::move(synopsis)), about_(std::move(about)) {}
+
+void OptionTable::Add(OptionRow row) { rows_.push_back(std::move(row)); }
+
+void OptionTable::AddNote(std::string lines) { notes_.push_back(std::move(lines)); }
+
+std::string OptionTable::Help() const {
+  std::string text = "usage: " + program_ + " " + synopsis_ + "\n";
+  if (!about_.empty()) text += about_ + "\n";
+  for (const OptionRow& row : rows_) {
+    if (row.help.empty()) continue;  // an operand the usage line explains
+    const std::string name = row.name.empty() ? row.value : row.name + (row.value.empty() ? "" : " " + row.value);
+    text += HelpLines("  " + name, row.help);
+  }
+  text += HelpLines("  --help", "show this help");
+  text += HelpLines("  --version", "show the version and the back ends built in");
+  for (const std::string& note : notes_) text += note;
+  return text;
+}
+
+std::string OptionTable::VersionText() const {
+  std::string text = program_ + " " + ReleaseVersion() + "\nback ends:";
+  for (const BackendEntry& entry : ConsoleBackends()) text += std::string(" ") + entry.name;
+  return text + "\n";
+}
+
+const OptionRow* OptionTable::Find(const std::string& name) const {
+  for (const OptionRow& row : rows_)
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+// --help or --version, wherever it stands among the options (not as another option's value).
+bool OptionTable::Answering(int argc, const char* const* argv, Outcome* answer) const {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (IsHelp(arg) || arg == "--version") {
+      *answer = IsHelp(arg) ? Outcome::kHelp : Outcome::kVersion;
+      return true;
+    }
+    if (const OptionRow* row = Find(arg); row && !row->value.empty()) ++i;
+  }
+  return false;
+}
+
+OptionTable::Reading OptionTable::Read(int argc, const char* const* argv) const {
+  if (Outcome answer; Answering(argc, argv, &answer)) return {answer, ""};
+  const OptionRow* operand = Find("");
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    std::string value;
+    const OptionRow* row = nullptr;
+    const bool looksLikeOption = arg.size() > 1 && arg[0] == '-';
+    if (!looksLikeOption) {
+      if (operand == nullptr) return {Outcome::kBad, "unexpected argument " + arg};
+      row = operand;
+      value = arg;
+    } else {
+      // --name=value as well as --name value.
+      const size_t equals = arg.find('=');
+      if (equals != std::string::npos && arg.starts_with("--")) {
+        row = Find(arg.substr(0, equals));
+        if (row && row->value.empty()) return {Outcome::kBad, arg.substr(0, equals) + " takes no value"};
+        if (row) value = arg.substr(equals + 1);
+      } else {
+        row = Find(arg);
+        if (row && !row->value.empty()) {
+          if (i + 1 >= argc) return {Outcome::kBad, "missing value after " + arg};
+          value = argv[++i];
+        }
+      }
+      if (row == nullptr) return {Outcome::kBad, "unknown option " + arg};
+    }
+    std::string error;
+    if (!row->set(value, error)) return {Outcome::kBad, error};
+  }
+  return {Outcome::kRun, ""};
+}
+
+std::optional<int> OptionTable::Parse(int argc, const char* const* argv) const {
+  const Reading reading = Read(argc, argv);
+  switch (reading.outcome) {
+    case Outcome::kRun:
+      return std::nullopt;
+    case Outcome::kHelp:
+      std::fputs(Help().c_str(), stdout);
+      return 0;
+    case Outcome::kVersion:
+      std::fputs(VersionText().c_str(), stdout);
+      return 0;
+    case Outcome::kBad:
+      break;
+  }
+  return Refuse(reading.error);
+}
+
+int OptionTable::Refuse(const std::string& problem) const {
+  Complain(problem);
+  std::fputs(Help().c_str(), stderr);
+  return 2;
+}
+
+void OptionTable::Complain(const std::string& text) const {
+  std::fprintf(stderr, "%s: %s\n", program_.c_str(), text.c_str());
+}
+
+const char* ReleaseVersion() { return QVL_VERSION; }
