@@ -185,3 +185,15 @@ TEST(Capture, GentleModeChangesOnlyFlashingFrames) {
     EXPECT_TRUE(own || heldOver) << "frame " << frame / 8000;
   }
 }
+
+// Standard output may be the export itself: every word of the tool, the gentle mode's count
+// included, goes to standard error.
+TEST(Capture, APipedExportHoldsTheFramesAndNothingElse) {
+  ScratchDirectory scratch;
+  const ToolRun run = Capture("--seed 1" + StandInDataArgument(scratch) +
+                                  " --times 17900:18500:10 --format cells --out /dev/stdout --reduce-flashes",
+                              scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_EQ(ReadAll(scratch.File("stdout.txt")).size(), 61u * 8000u);
+  EXPECT_NE(run.errors.find("frames held back by --reduce-flashes"), std::string::npos) << run.errors;
+}
