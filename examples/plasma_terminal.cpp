@@ -8,11 +8,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
+#include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
 #include "quorvel4/types.h"
@@ -34,22 +33,16 @@ void DrawPlasma(double t) {
 
 int main(int argc, char** argv) {
   std::string backend;
-  long frames = -1;  // until a key is pressed
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--backend") == 0 && i + 1 < argc) {
-      backend = argv[++i];
-    } else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc) {
-      frames = std::strtol(argv[++i], nullptr, 10);
-    } else {
-      const bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
-      std::fprintf(help ? stdout : stderr, "usage: plasma_terminal [--backend NAME] [--frames N]\n");
-      return help ? 0 : 2;
-    }
-  }
+  long long frames = -1;  // until a key is pressed
+  OptionTable options("plasma_terminal", "[--backend NAME] [--frames N]", "A plasma until a key is pressed.");
+  AddBackendOptions(options, backend);
+  options.Add({"--frames", "N", "stop after N frames", SetNumber(frames, "--frames", 0, 1000000000)});
+  if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
 
   std::string error;
+  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
   if (!ChooseConsoleBackend(backend, error)) {
-    std::fprintf(stderr, "plasma_terminal: %s\n", error.c_str());
+    options.Complain(error);
     return 1;
   }
   BlockColorConverter converter;
@@ -60,7 +53,7 @@ int main(int argc, char** argv) {
   }
 
   InitConsole();
-  for (long frame = 0; (frames < 0 || frame < frames) && !KeyWaiting(); ++frame) {
+  for (long long frame = 0; (frames < 0 || frame < frames) && !KeyWaiting(); ++frame) {
     DrawPlasma(frame * 0.04);
     converter.ConvertCanvas();  // the whole Canvas into the whole CellScreen
     PresentScreen();

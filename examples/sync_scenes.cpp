@@ -10,11 +10,10 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <thread>
 
+#include "quorvel4/backend_options.h"
 #include "quorvel4/cell_lines.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
@@ -48,32 +47,23 @@ void Lines(int32_t elapsed) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string backend, syncFile = EXAMPLES_DIR "/scenes.sync";
-  long frames = -1;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::printf("usage: sync_scenes [--backend NAME] [--frames N] [SYNC_FILE]\n"
-                  "Scenes that start at the points of SYNC_FILE (default %s).\n",
-                  syncFile.c_str());
-      return 0;
-    }
-    if (std::strcmp(argv[i], "--backend") == 0 && i + 1 < argc)
-      backend = argv[++i];
-    else if (std::strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
-      frames = std::strtol(argv[++i], nullptr, 10);
-    else if (argv[i][0] == '-' && argv[i][1] != '\0') {
-      std::fprintf(stderr, "sync_scenes: unknown option %s (--help lists them)\n", argv[i]);
-      return 2;
-    } else
-      syncFile = argv[i];
-  }
+  std::string backend, syncFile;
+  long long frames = -1;  // until a key is pressed, or the end
+  OptionTable options("sync_scenes", "[--backend NAME] [--frames N] [SYNC_FILE]",
+                      "Scenes that start at the points of SYNC_FILE (default " EXAMPLES_DIR "/scenes.sync).");
+  AddBackendOptions(options, backend);
+  options.Add({"--frames", "N", "stop after N frames", SetNumber(frames, "--frames", 0, 1000000000)});
+  options.Add({"", "SYNC_FILE", "", SetOnce(syncFile, "one sync file at a time")});
+  if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
+  if (syncFile.empty()) syncFile = EXAMPLES_DIR "/scenes.sync";
+  std::string error;
+  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
   if (LoadSyncPoints(syncFile.c_str()) < 1) {
     std::fprintf(stderr, "sync_scenes: no sync points in %s\n", syncFile.c_str());
     return 1;
   }
-  std::string error;
   if (!ChooseConsoleBackend(backend, error)) {
-    std::fprintf(stderr, "sync_scenes: %s\n", error.c_str());
+    options.Complain(error);
     return 1;
   }
   BlockColorConverter converter;
@@ -86,7 +76,7 @@ int main(int argc, char** argv) {
   InitConsole();
   const auto start = std::chrono::steady_clock::now();
   const int32_t end = SyncPointTimes()[SyncPointCount() - 1] + 2000;
-  for (long frame = 0; (frames < 0 || frame < frames) && !KeyWaiting(); ++frame) {
+  for (long long frame = 0; (frames < 0 || frame < frames) && !KeyWaiting(); ++frame) {
     const auto now = std::chrono::steady_clock::now() - start;
     const auto t = static_cast<int32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
     if (t >= end) break;

@@ -97,10 +97,13 @@ TEST(OptionTable, HelpListsEveryRowWithLaterLinesUnderTheFirst) {
   EXPECT_EQ(help.rfind("usage: program [--flag] [--out PATH] FILE\nDoes a thing.\n", 0), 0u) << help;
   for (const char* option : {"--flag", "--out PATH", "--backend NAME", "--help", "--version", "headless"})
     EXPECT_NE(help.find(option), std::string::npos) << option << " in\n" << help;
-  const size_t first = help.find("where it goes\n");
-  ASSERT_NE(first, std::string::npos) << help;
-  const size_t lineStart = help.rfind('\n', first) + 1;
-  EXPECT_NE(help.find("\n" + std::string(first - lineStart, ' ') + "and a second line\n"), std::string::npos) << help;
+  // The column of a text within its line.
+  auto column = [&](const char* text) {
+    const size_t at = help.find(text);
+    return at == std::string::npos ? std::string::npos : at - help.rfind('\n', at);
+  };
+  EXPECT_NE(column("where it goes\n"), std::string::npos) << help;
+  EXPECT_EQ(column("where it goes\n"), column("and a second line\n")) << help;
   EXPECT_EQ(table.VersionText().rfind(std::string("program ") + ReleaseVersion() + "\nback ends: ", 0), 0u);
 }
 

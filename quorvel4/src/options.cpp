@@ -1,7 +1,9 @@
 #include "quorvel4/options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "quorvel4/backend.h"
 
@@ -46,6 +48,21 @@ OptionSetter SetOnce(std::string& text, std::string twice) {
     }
     taken = true;
     text = value;
+    return true;
+  };
+}
+
+OptionSetter SetNumber(long long& number, std::string name, long long lowest, long long highest) {
+  return [&number, name = std::move(name), lowest, highest](const std::string& value, std::string& error) {
+    const bool digits = !value.empty() && value.find_first_not_of("0123456789", value[0] == '-' ? 1 : 0) == std::string::npos &&
+                        value != "-";
+    errno = 0;
+    const long long parsed = digits ? std::strtoll(value.c_str(), nullptr, 10) : 0;
+    if (!digits || errno == ERANGE || parsed < lowest || parsed > highest) {
+      error = name + " needs a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest);
+      return false;
+    }
+    number = parsed;
     return true;
   };
 }

@@ -79,8 +79,9 @@ void CheckFormatRules(Options& options, bool haveScale) {
   if (const std::string problem = format.check(options); !problem.empty()) UsageError(problem);
 }
 
+// A number that is 0 was not given: --fps and --scale start at 1.
 OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::string& times, std::string& format,
-                      std::optional<int>& fps, std::optional<int>& scale) {
+                      long long& fps, long long& scale) {
   OptionTable table("capture",
                     "--seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
                     "               [--reduce-flashes]",
@@ -91,20 +92,9 @@ OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::stri
              "T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)", SetText(times)});
   table.Add({"--format", "FORMAT", FormatList(), SetText(format)});
   table.Add({"--out", "PATH", "the file (or, for png, the directory) to write", SetText(options.out)});
-  auto number = [](std::optional<int>& target, std::string name, int highest) {
-    return [&target, name, highest](const std::string& value, std::string& error) {
-      const auto parsed = ParseWholeNumber(value);
-      if (!parsed || *parsed < 1 || *parsed > highest) {
-        error = name + " needs a whole number from 1 to " + std::to_string(highest);
-        return false;
-      }
-      target = static_cast<int>(*parsed);
-      return true;
-    };
-  };
-  table.Add({"--fps", "F", "frames a second of T0:T1, if not the format's own", number(fps, "--fps", 1000)});
+  table.Add({"--fps", "F", "frames a second of T0:T1, if not the format's own", SetNumber(fps, "--fps", 1, 1000)});
   table.Add({"--scale", "S", "whole-number enlargement, 1 to " + std::to_string(kMaxScale) + ", for the formats with a scale",
-             number(scale, "--scale", kMaxScale)});
+             SetNumber(scale, "--scale", 1, kMaxScale)});
   AddGentleModeOption(table, options.reduceFlashes);
   table.AddNote(kDataLookupNote);
   return table;
@@ -112,7 +102,7 @@ OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::stri
 
 // Everything that depends on more than one option.
 void Settle(Options& options, const std::optional<uint32_t>& seed, const std::string& timesText,
-            const std::string& formatName, const std::optional<int>& fps, const std::optional<int>& scale) {
+            const std::string& formatName, long long fps, long long scale) {
   if (!seed) UsageError("--seed is required");
   options.seed = *seed;
   if (timesText.empty()) UsageError("--times is required");
@@ -120,10 +110,10 @@ void Settle(Options& options, const std::optional<uint32_t>& seed, const std::st
   options.format = FindExportFormat(formatName);
   if (options.format == nullptr) UsageError("unknown format \"" + formatName + "\"");
   if (options.out.empty() && !options.format->outOptional) UsageError("--out is required");
-  options.fps = fps.value_or(options.format->defaultFps);
-  options.times = ParseTimes(timesText, options, fps.has_value());
-  if (scale) options.scale = *scale;
-  CheckFormatRules(options, scale.has_value());
+  options.fps = fps > 0 ? static_cast<int>(fps) : options.format->defaultFps;
+  options.times = ParseTimes(timesText, options, fps > 0);
+  if (scale > 0) options.scale = static_cast<int>(scale);
+  CheckFormatRules(options, scale > 0);
 }
 
 }  // namespace
@@ -131,7 +121,7 @@ void Settle(Options& options, const std::optional<uint32_t>& seed, const std::st
 std::optional<int> ReadOptions(int argc, char** argv, Options& options) {
   std::optional<uint32_t> seed;
   std::string times, format;
-  std::optional<int> fps, scale;
+  long long fps = 0, scale = 0;
   const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
   if (const std::optional<int> status = table.Parse(argc, argv)) return status;
   try {

@@ -34,6 +34,8 @@ OptionSetter SetFlag(bool& flag);
 OptionSetter SetText(std::string& text);
 // The value once; a second one is refused with `twice` ("one picture at a time").
 OptionSetter SetOnce(std::string& text, std::string twice);
+// A whole decimal number from `lowest` to `highest`; anything else is refused, naming `name`.
+OptionSetter SetNumber(long long& number, std::string name, long long lowest, long long highest);
 
 class OptionTable {
  public:
