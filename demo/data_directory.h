@@ -37,5 +37,5 @@ FoundDataDirectory FindDataDirectory(const DataDirectoryPlaces& places);
 std::string NoDataDirectoryMessage(const FoundDataDirectory& found);
 
 // The directory of the running executable; empty when the platform cannot tell. One file of
-// primitives per platform.
+// primitives per system (data_directory_posix.cpp, data_directory_windows.cpp).
 std::string ExecutableDirectory();
