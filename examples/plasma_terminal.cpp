@@ -14,7 +14,7 @@
 #include <thread>
 
 #include "quorvel4/console.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 namespace {
