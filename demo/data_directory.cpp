@@ -9,11 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool IsDirectory(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
-}
-
 // The place as a reader should see it: a relative one together with the folder it is in.
 std::string Described(const std::string& place) {
   if (fs::path(place).is_absolute()) return place;
@@ -24,6 +19,11 @@ std::string Described(const std::string& place) {
 }
 
 }  // namespace
+
+bool IsDirectory(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
 
 DataDirectoryPlaces DataDirectoryPlacesFor(const std::string& overridden, const std::string& executableDir,
                                            const std::string& installedFromExecutable) {

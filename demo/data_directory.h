@@ -22,6 +22,10 @@ struct FoundDataDirectory {
   bool overridden = false;          // QVL_DATA_DIR chose the one place
 };
 
+// Whether `path` names a directory, following symbolic links. Anything that stops the question
+// being answered (no such path, no permission, an empty path) answers false, never throws.
+bool IsDirectory(const std::string& path);
+
 // The places for this process: its environment, its working directory and its executable.
 DataDirectoryPlaces DataDirectoryPlacesHere();
 
