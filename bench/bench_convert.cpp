@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 
 #ifdef QVL_HAVE_CACA
 #include <caca.h>

@@ -1,7 +1,7 @@
 // What the effect benchmarks share: the frame's Canvas-to-cell conversion.
 #pragma once
 
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 // One converter with its table built, for the whole benchmark run.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/terminal_encoder.h"
 
 namespace {

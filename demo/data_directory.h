@@ -13,10 +13,6 @@
 inline constexpr const char* kDataDirectory = "data";
 inline constexpr const char* kDataDirectoryVariable = "QVL_DATA_DIR";
 
-// True when `path` names a directory (or a link to one); false for anything else, and when it
-// cannot be told.
-bool IsDirectory(const std::string& path);
-
 struct DataDirectoryPlaces {
   std::string overridden;           // the value of QVL_DATA_DIR; empty when unset
   std::vector<std::string> places;  // the places to try, in order
@@ -27,6 +23,10 @@ struct FoundDataDirectory {
   std::vector<std::string> looked;  // every place looked at, as a reader should see it
   bool overridden = false;          // QVL_DATA_DIR chose the one place
 };
+
+// Whether `path` names a directory, following symbolic links. Anything that stops the question
+// being answered (no such path, no permission, an empty path) answers false, never throws.
+bool IsDirectory(const std::string& path);
 
 // The places for this process: its environment, its working directory and its executable.
 DataDirectoryPlaces DataDirectoryPlacesHere();
@@ -43,5 +43,5 @@ FoundDataDirectory FindDataDirectory(const DataDirectoryPlaces& places);
 std::string NoDataDirectoryMessage(const FoundDataDirectory& found);
 
 // The directory of the running executable; empty when the platform cannot tell. One file of
-// primitives per platform.
+// primitives per system (data_directory_posix.cpp, data_directory_windows.cpp).
 std::string ExecutableDirectory();

@@ -1,5 +1,5 @@
 // What each system does to open a data file, in a file of its own chosen by the build
-// (data_file_posix.cpp, data_file_windows.cpp); demo/data_file.cpp holds the rest.
+// (data_file_system_posix.cpp, data_file_system_windows.cpp); demo/data_file.cpp holds the rest.
 #pragma once
 
 #include <cstdint>

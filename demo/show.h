@@ -9,7 +9,7 @@
 
 #include "demo/flash_guard.h"
 #include "demo/images.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 
 // SceneIndex of a frame whose time lies in no window (404: no scene found). Any value but
 // kLastScene would do; the end rule only asks whether the last scene ran.

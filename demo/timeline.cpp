@@ -43,9 +43,10 @@ constexpr int32_t kRipplesScene = 14;    // the ripples begin; they run on under
 constexpr int32_t kFirstTextScene = 39;  // the scrolling texts begin
 constexpr int32_t kLastTextScene = 45;   // the last scene under the texts
 
-// Two rows slotted in after scene 42 carry numbers of their own rather than 43 and 44, so
-// the numbers of the scenes after them stayed as they were. SceneIndex only records the
-// last scene, and the end rule looks for kLastScene alone, so these numbers change nothing.
+// Two rows after scene 42 carry numbers of their own rather than 43 and 44, so that every
+// scene after them keeps the number the rest of the show (kFirstTextScene, kLastTextScene, the
+// tests) knows it by. SceneIndex only records the last scene, and the end rule looks for
+// kLastScene alone, so these numbers change nothing.
 constexpr int32_t kRampTextsScene = 2042;
 constexpr int32_t kPatternTextsScene = 1042;
 

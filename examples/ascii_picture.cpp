@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "quorvel4/asciiart.h"
+#include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/cp437.h"
 #include "quorvel4/types.h"
 

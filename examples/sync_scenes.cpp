@@ -16,7 +16,7 @@
 #include "quorvel4/backend_options.h"
 #include "quorvel4/cell_lines.h"
 #include "quorvel4/console.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/sync_points.h"
 #include "quorvel4/triangle.h"
 

@@ -4,7 +4,7 @@
 #include <array>
 #include <vector>
 
-#include "quorvel4/asciiart.h"
+#include "quorvel4/qvl_asciiart.h"
 
 namespace {
 

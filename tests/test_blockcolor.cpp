@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "capture_run.h"
 #include "png_io.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 
 namespace {
 

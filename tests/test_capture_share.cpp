@@ -273,6 +273,26 @@ TEST(CaptureCast, ReplaysToTheCapturedCells) {
 }
 #endif
 
+// The usage text is made from the table of formats: each row's frame rate, range rule and scale
+// land in its line, in the table's order.
+TEST(CaptureExport, UsageListsEachFormatWithItsDefaults) {
+  const std::string help = CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --help");
+  const char* lines[] = {
+      "cells   every frame's 4000 cells, 16-bit little-endian, in one file (60 fps)",
+      "png     a picture per frame in the directory PATH, named by its time (60 fps)",
+      "ansi    the terminal's bytes for every frame: cat replays them (60 fps)",
+      "mp4     H.264 video with the music, made by ffmpeg; T0 >= 0 (T0:T1 only, 60 fps, scale 2)",
+      "gif     animated GIF; --fps divides 100 (T0:T1 only, 25 fps, scale 1)",
+      "cast    asciinema recording; increasing times (30 fps)",
+      "flashes flashes per second on standard output; PATH, if given, a PNG plot (60 fps)"};
+  size_t from = 0;
+  for (const char* line : lines) {
+    const size_t at = help.find(std::string(line) + "\n", from);
+    ASSERT_NE(at, std::string::npos) << line << "\n" << help;
+    from = at;
+  }
+}
+
 TEST(CaptureExport, FormatRulesAreUsageErrors) {
   ScratchDirectory scratch;
   const std::string data = " --data " + RealData() + " --out " + scratch.File("x");

@@ -1,6 +1,7 @@
 // Where the show finds its data: the order of the places, QVL_DATA_DIR, the message that names
 // every place, and the lookup of a real program started from elsewhere.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -85,6 +86,28 @@ TEST_F(DataLookup, AProgramStartedFromItsOwnFolderNamesThatFolderOnce) {
 
 // The real executable's folder: capture copied into a folder with data/ beside it (the Windows
 // zip's layout) finds the pictures from anywhere, and without them says where it looked.
+// IsDirectory answers every path, and only a directory (or a link to one) is one.
+TEST(IsDirectory, OnlyADirectoryOrALinkToOneIsADirectory) {
+  ScratchDirectory scratch;
+  const fs::path folder = scratch.path() / "folder";
+  fs::create_directories(folder);
+  WriteBytes(scratch.File("file"), {1});
+  fs::create_directory_symlink(folder, scratch.path() / "to_folder");
+  fs::create_symlink(scratch.path() / "gone", scratch.path() / "dangling");
+  ASSERT_EQ(mkfifo(scratch.File("fifo").c_str(), 0600), 0);
+
+  EXPECT_TRUE(IsDirectory(folder.string()));
+  EXPECT_TRUE(IsDirectory(folder.string() + "/"));
+  EXPECT_TRUE(IsDirectory(scratch.File("to_folder")));
+  EXPECT_FALSE(IsDirectory(scratch.File("file")));
+  EXPECT_FALSE(IsDirectory(scratch.File("fifo")));
+  EXPECT_FALSE(IsDirectory(scratch.File("dangling")));
+  EXPECT_FALSE(IsDirectory(scratch.File("missing")));
+  // A path through a file fails with "not a directory" rather than "no such file": no throw.
+  EXPECT_FALSE(IsDirectory(scratch.File("file") + "/below"));
+  EXPECT_FALSE(IsDirectory(""));
+}
+
 TEST(DataLookupProgram, CaptureFindsDataBesideItselfFromAnyFolder) {
   ScratchDirectory scratch;
   const fs::path bin = scratch.path() / "bin";

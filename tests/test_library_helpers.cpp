@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "quorvel4/asciiart.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_asciiart.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 TEST(CellHelpers, BuildAndReadEveryCell) {

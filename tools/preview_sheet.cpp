@@ -12,7 +12,7 @@
 #include "demo/images.h"
 #include "png_io.h"
 #include "quorvel4/options.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/raster.h"
 
 namespace {

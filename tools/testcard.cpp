@@ -14,7 +14,7 @@
 
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 namespace {

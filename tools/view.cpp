@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "png_io.h"
-#include "quorvel4/asciiart.h"
+#include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// What each platform's audio does for the music stream (music_stream_sdl.cpp,
-// music_stream_winmm.cpp or music_stream_web.cpp, chosen by the build): decode, play, and
+// What each platform's audio does for the music stream (music_output_posix.cpp on SDL2_mixer,
+// music_output_windows.cpp or music_output_web.cpp, chosen by the build): decode, play, and
 // say where the playback is. The smoothing of that position into the show's clock is
 // portable (demo/heard_position.h).
 #pragma once

@@ -16,8 +16,8 @@ std::unique_ptr<ConsoleBackend>& Backend() {
   return backend;
 }
 
-// The random title only ever served to find the console's window; the draws still have to
-// happen, since every later random stream of the show follows from them.
+// A title of 80 random letters that no one is shown: the draws have to happen, since every
+// later random stream of the show follows from the generator's state after them.
 void DrawRandomTitle(char (&title)[81]) {
   for (int i = 0; i < 80; ++i) title[i] = static_cast<char>((Random() & 0x31) + 65);
   title[80] = '\0';

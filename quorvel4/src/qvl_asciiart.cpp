@@ -1,4 +1,4 @@
-#include "quorvel4/asciiart.h"
+#include "quorvel4/qvl_asciiart.h"
 
 #include <array>
 #include <bit>

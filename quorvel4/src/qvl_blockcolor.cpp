@@ -2,7 +2,7 @@
 
 #include "cell_table.h"
 #include "quorvel4/assert.h"
-#include "quorvel4/converter.h"
+#include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/palette.h"
 
 namespace {

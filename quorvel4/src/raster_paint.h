@@ -1,5 +1,6 @@
 // The rasteriser's inner loops, shared by the portable build of them and by the builds for
-// particular processors (cpu/), which compile the same loops with wider vector instructions.
+// particular processors (raster_x86_64.cpp), which compile the same loops with wider vector
+// instructions.
 #pragma once
 
 #include <array>

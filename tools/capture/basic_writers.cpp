@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "demo/data_directory.h"
 #include "png_io.h"
 #include "quorvel4/raster.h"
 
@@ -30,7 +31,7 @@ bool WritePngFile(const std::string& path, int width, int height, const std::vec
 PngWriter::PngWriter(const std::string& directory) : directory_(directory) {
   std::error_code code;
   std::filesystem::create_directories(directory_, code);
-  if (!std::filesystem::is_directory(directory_, code)) error = "cannot create the directory " + directory;
+  if (!IsDirectory(directory_.string())) error = "cannot create the directory " + directory;
 }
 
 bool PngWriter::Write(int32_t time, const Cell* cells) {

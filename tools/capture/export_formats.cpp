@@ -58,26 +58,48 @@ std::string CastTitle(const Options& options) {
 
 const std::vector<ExportFormat>& ExportFormats() {
   static const std::vector<ExportFormat> formats = {
-      {"cells", "every frame's 4000 cells, 16-bit little-endian, in one file", 60, false, 0, nullptr,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<CellsWriter>(o.out); }},
-      {"png", "a picture per frame in the directory PATH, named by its time", 60, false, 0, nullptr,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<PngWriter>(o.out); }},
-      {"ansi", "the terminal's bytes for every frame: cat replays them", 60, false, 0, nullptr,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<AnsiWriter>(o.out); }},
-      {"mp4", "H.264 video with the music, made by ffmpeg; T0 >= 0", 60, true, 2, CheckVideo, OpenVideo},
-      {"gif", "animated GIF; --fps divides 100", 25, true, 1, CheckGif,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> {
+      {.name = "cells",
+       .about = "every frame's 4000 cells, 16-bit little-endian, in one file",
+       .defaultFps = 60,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<CellsWriter>(o.out); }},
+      {.name = "png",
+       .about = "a picture per frame in the directory PATH, named by its time",
+       .defaultFps = 60,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<PngWriter>(o.out); }},
+      {.name = "ansi",
+       .about = "the terminal's bytes for every frame: cat replays them",
+       .defaultFps = 60,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<AnsiWriter>(o.out); }},
+      {.name = "mp4",
+       .about = "H.264 video with the music, made by ffmpeg; T0 >= 0",
+       .defaultFps = 60,
+       .rangeOnly = true,
+       .defaultScale = 2,
+       .check = CheckVideo,
+       .open = OpenVideo},
+      {.name = "gif",
+       .about = "animated GIF; --fps divides 100",
+       .defaultFps = 25,
+       .rangeOnly = true,
+       .defaultScale = 1,
+       .check = CheckGif,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> {
          return std::make_unique<GifWriter>(o.out, o.scale, o.fps);
        }},
-      {"cast", "asciinema recording; increasing times", 30, false, 0, CheckCast,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> {
+      {.name = "cast",
+       .about = "asciinema recording; increasing times",
+       .defaultFps = 30,
+       .check = CheckCast,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> {
          return std::make_unique<CastWriter>(o.out, CastTitle(o));
        }},
-      {"flashes", "flashes per second on standard output; PATH, if given, a PNG plot", 60, false, 0, nullptr,
-       [](const Options& o) -> std::unique_ptr<FrameWriter> {
+      {.name = "flashes",
+       .about = "flashes per second on standard output; PATH, if given, a PNG plot",
+       .defaultFps = 60,
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> {
          return std::make_unique<FlashReportWriter>(o.out, stdout);
        },
-       true},
+       .outOptional = true},
   };
   return formats;
 }

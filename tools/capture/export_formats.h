@@ -12,16 +12,17 @@
 
 struct Options;
 
+// A row names its fields (designated initialisers) and leaves out those that keep the default.
 struct ExportFormat {
   const char* name;   // the value of --format
   const char* about;  // its line in the usage text
   int defaultFps;     // frames a second of --times T0:T1 when --fps is not given
   // Takes --times T0:T1 only: a video, whose frames are 1/fps s apart and whose last one
   // stays up for that long.
-  bool rangeOnly;
-  int defaultScale;  // the enlargement without --scale; 0 when the format takes no --scale
+  bool rangeOnly = false;
+  int defaultScale = 0;  // the enlargement without --scale; 0 when the format takes no --scale
   // A rule of the format's own on the parsed options: what is wrong, or empty. May be null.
-  std::string (*check)(const Options& options);
+  std::string (*check)(const Options& options) = nullptr;
   // The writer of the frames; its `error` says why it cannot start.
   std::unique_ptr<FrameWriter> (*open)(const Options& options);
   // Runs without --out (the writer then leaves out what it would have written there).

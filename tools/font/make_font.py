@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Writes quorvel4/src/font8x12.cpp from the ASCII-art glyphs in glyphs.txt.
+"""Writes quorvel4/src/font.cpp from the ASCII-art glyphs in glyphs.txt.
 
-Usage: tools/font/make_font.py [glyphs.txt [font8x12.cpp]]
+Usage: tools/font/make_font.py [glyphs.txt [font.cpp]]
 
 glyphs.txt holds 256 glyphs in code order. Each starts with a line "glyph N" (an optional
 label may follow) and has 12 rows of 8 characters, '#' a set pixel and '.' a clear one,
@@ -59,7 +59,7 @@ def render(glyphs):
 
 def main():
     source = pathlib.Path(sys.argv[1]) if len(sys.argv) > 1 else HERE / 'glyphs.txt'
-    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else ROOT / 'quorvel4/src/font8x12.cpp'
+    target = pathlib.Path(sys.argv[2]) if len(sys.argv) > 2 else ROOT / 'quorvel4/src/font.cpp'
     target.write_text(render(parse(source.read_text())))
 
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "quorvel4/converter.h"
+#include "quorvel4/cell_converter.h"
 #include "quorvel4/font.h"
 
 // The glyphs whose coverage the converter matches: the library's 8 x 12 code page 437 font.

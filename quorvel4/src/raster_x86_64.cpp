@@ -3,7 +3,7 @@
 // in one, which takes about a fifth off a frame (BM_RasterizeBgra beside
 // BM_RasterizeBgraPortable). The choice is made once, at run time, so the program still runs
 // on any x86-64 processor.
-#include "../raster_paint.h"
+#include "raster_paint.h"
 
 namespace {
 
