@@ -40,7 +40,6 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
 
   std::string error;
-  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
   if (!ChooseConsoleBackend(backend, error)) {
     options.Complain(error);
     return 1;

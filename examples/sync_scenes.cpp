@@ -57,7 +57,6 @@ int main(int argc, char** argv) {
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (syncFile.empty()) syncFile = EXAMPLES_DIR "/scenes.sync";
   std::string error;
-  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
   if (LoadSyncPoints(syncFile.c_str()) < 1) {
     std::fprintf(stderr, "sync_scenes: no sync points in %s\n", syncFile.c_str());
     return 1;
