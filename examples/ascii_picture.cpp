@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/cp437.h"
+#include "quorvel4/options.h"
+#include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -47,17 +48,17 @@ bool ReadPicture(const char* path, Pixel* pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::printf("usage: ascii_picture [PICTURE.raw]\n"
-                "Prints a headerless 160 x 100 RGB picture (a shaded ball without one) as ASCII art.\n");
-    return 0;
-  }
+  std::string path;
+  OptionTable options("ascii_picture", "[PICTURE.raw]",
+                      "Prints a headerless 160 x 100 RGB picture (a shaded ball without one) as ASCII art.");
+  options.Add({"", "PICTURE.raw", "", SetOnce(path, "one picture at a time")});
+  if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   std::vector<Pixel> pixels(kCanvasPixels);
-  if (argc > 1 && !ReadPicture(argv[1], pixels.data())) {
-    std::fprintf(stderr, "ascii_picture: cannot read a 160 x 100 RGB picture from %s\n", argv[1]);
+  if (!path.empty() && !ReadPicture(path.c_str(), pixels.data())) {
+    options.Complain("cannot read a 160 x 100 RGB picture from " + path);
     return 1;
   }
-  if (argc <= 1) DrawBall(pixels.data());
+  if (path.empty()) DrawBall(pixels.data());
 
   AsciiArtConverter converter;
   converter.BuildMap(AsciiArtConverter::kPrintableAscii);
