@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_main.h"
+#include "demo/show_session.h"
 #include "demo/frame.h"
 #include "demo/timeline.h"
 #include "quorvel4/console.h"
@@ -45,18 +45,22 @@ class EncodingBackend : public HeadlessBackend {
   TerminalEncoder encoder_{ColorMode::kTrueColor};
 };
 
+// The session every program runs, started once on a scripted clock; the benchmarks then draw
+// single frames of its show.
 Show& PreparedShow() {
-  static std::unique_ptr<Show> show;
-  if (show) return *show;
+  static std::unique_ptr<ShowSession> session;
+  if (session) return session->State();
   UseConsoleBackend(std::make_unique<EncodingBackend>());
-  InitConsoleWithSeed(2003);
-  show = std::make_unique<Show>();
   const std::string dir = WritePictures();
-  PrepareShow(*show, dir);
-  if (!show->unreadablePictures.empty()) std::abort();
+  session = std::make_unique<ShowSession>(
+      ShowSettings{.seed = 2003, .times = std::vector<int32_t>{}, .dataDir = dir, .picturesRequired = true});
+  std::string error;
+  if (!session->Open(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
   std::filesystem::remove_all(dir);
-  SetScrollSpeeds(*show);
-  return *show;
+  return session->State();
 }
 
 void BM_Frame(benchmark::State& state, int32_t t) {
