@@ -7,6 +7,7 @@
 #include "quorvel4/backend_options.h"
 #include "demo/program_info.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -81,5 +82,6 @@ int main(int argc, char** argv) {
   InitConsole();
   const int result = DemoMain(reduceFlashes);
   ShutdownConsole();
+  display_signals::RaiseDeferredSignal();  // after the show's closing lines
   return result;
 }

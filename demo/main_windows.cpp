@@ -10,6 +10,7 @@
 #include "demo/demo_main.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -105,5 +106,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::fflush(stdout);
   std::fflush(stderr);
   if (!redirected && ConsoleHasText()) WaitForKeyToClose();
+  display_signals::RaiseDeferredSignal();  // Ctrl-C or Ctrl-Break ended the show
   return result;
 }

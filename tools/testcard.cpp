@@ -16,6 +16,7 @@
 #include "demo/program_info.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -174,5 +175,6 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ShutdownConsole();
+  display_signals::RaiseDeferredSignal();
   return 0;
 }

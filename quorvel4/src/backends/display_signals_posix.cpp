@@ -1,35 +1,59 @@
+// The display's signals on POSIX systems: sigaction handlers on a stack of their own.
 #include <signal.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
-#include "display_signals.h"
+#include "quorvel4/display_signals.h"
 
 namespace display_signals {
 namespace {
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int kMaxSteps = 4;
 
+// Written only with every signal blocked, so a handler never sees half of them.
 Plan gPlan;
+bool gInstalled = false;
+Step gSteps[kMaxSteps] = {};
+int gStepCount = 0;
+
 volatile sig_atomic_t gEndSignal = 0;  // the signal that asked the show to end in order
 volatile sig_atomic_t gStopped = 0;    // given back for a stop, to be taken again on continuing
 volatile sig_atomic_t gResized = 0;
 
-struct SavedAction {
-  int signal;
-  struct sigaction action;
+// Each signal's handler as it was before this module took it, while it holds it.
+struct Held {
+  bool ours = false;
+  struct sigaction previous {};
 };
-SavedAction gPrevious[16];
-int gPreviousCount = 0;
-bool gInstalled = false;
+Held gHeld[NSIG];
 
 // Room for the handlers when the stack they would run on is the one that overflowed.
 alignas(16) char gHandlerStack[64 * 1024];
 stack_t gPreviousStack{};
+bool gOnOwnStack = false;
+
+class SignalsHeldOff {
+ public:
+  SignalsHeldOff() {
+    sigset_t all;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &previous_);
+  }
+  ~SignalsHeldOff() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeldOff(const SignalsHeldOff&) = delete;
+  SignalsHeldOff& operator=(const SignalsHeldOff&) = delete;
+
+ private:
+  sigset_t previous_;
+};
 
 void GiveBack() {
-  if (gPlan.giveBack) gPlan.giveBack();
+  if (gInstalled && gPlan.giveBack) gPlan.giveBack();
+  for (int i = 0; i < gStepCount; ++i) gSteps[i]();
 }
 
 void DieOf(int signal) {
@@ -42,7 +66,7 @@ void DieOf(int signal) {
 
 void OnEnding(int signal) {
   const int saved = errno;
-  if (gPlan.endInOrder && (signal == SIGINT || signal == SIGTERM) && gEndSignal == 0) {
+  if (gInstalled && gPlan.endInOrder && (signal == SIGINT || signal == SIGTERM) && gEndSignal == 0) {
     gEndSignal = signal;
   } else {
     GiveBack();
@@ -58,7 +82,7 @@ void OnFatal(int signal) {
 
 void TakeBack() {
   gStopped = 0;
-  gPlan.takeBack();
+  if (gInstalled && gPlan.takeBack) gPlan.takeBack();
 }
 
 void OnStop(int) {
@@ -89,8 +113,10 @@ void OnContinue(int) {
 
 void OnResize(int) { gResized = 1; }
 
-void Handle(int signal, void (*handler)(int)) {
-  if (gPreviousCount >= static_cast<int>(sizeof gPrevious / sizeof gPrevious[0])) return;
+// Takes `signal` for `handler`, unless the program chose to ignore it.
+void Take(int signal, void (*handler)(int)) {
+  Held& held = gHeld[signal];
+  if (held.ours) return;
   struct sigaction previous {};
   sigaction(signal, nullptr, &previous);
   if (previous.sa_handler == SIG_IGN && handler != SIG_IGN) return;
@@ -98,56 +124,111 @@ void Handle(int signal, void (*handler)(int)) {
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART | SA_ONSTACK;
-  gPrevious[gPreviousCount].signal = signal;
-  sigaction(signal, &action, &gPrevious[gPreviousCount].action);
-  ++gPreviousCount;
+  sigaction(signal, &action, &held.previous);
+  held.ours = true;
+}
+
+void Release(int signal) {
+  Held& held = gHeld[signal];
+  if (!held.ours) return;
+  sigaction(signal, &held.previous, nullptr);
+  held.ours = false;
+}
+
+void TakeOrRelease(int signal, void (*handler)(int), bool wanted) {
+  if (wanted)
+    Take(signal, handler);
+  else
+    Release(signal);
+}
+
+// Holds exactly the signals that the plan and the give-back steps need; called with every
+// signal blocked.
+void Arrange() {
+  const bool steps = gStepCount > 0;
+  const bool anything = gInstalled || steps;
+  if (anything && !gOnOwnStack) {
+    stack_t handlerStack{};
+    handlerStack.ss_sp = gHandlerStack;
+    handlerStack.ss_size = sizeof gHandlerStack;
+    sigaltstack(&handlerStack, &gPreviousStack);
+    gOnOwnStack = true;
+  }
+  for (int signal : kEndingSignals) TakeOrRelease(signal, OnEnding, anything);
+  for (int signal : kFatalSignals) TakeOrRelease(signal, OnFatal, (gInstalled && gPlan.giveBack) || steps);
+  const bool stops = gInstalled && gPlan.takeBack;
+  TakeOrRelease(SIGTSTP, OnStop, stops);
+  TakeOrRelease(SIGCONT, OnContinue, stops);
+  TakeOrRelease(SIGWINCH, OnResize, gInstalled);
+  TakeOrRelease(SIGPIPE, SIG_IGN, gInstalled);
+  if (!anything && gOnOwnStack) {
+    sigaltstack(&gPreviousStack, nullptr);
+    gOnOwnStack = false;
+  }
 }
 
 }  // namespace
 
 void Install(const Plan& plan) {
+  // A program that never makes the call still ends by the signal, once its main returns.
+  static const bool kAtExit = std::atexit(RaiseDeferredSignal) == 0;
+  (void)kAtExit;
+  SignalsHeldOff heldOff;
   if (gInstalled) return;
-  gInstalled = true;
   gPlan = plan;
+  gInstalled = true;
   gEndSignal = 0;
   gStopped = 0;
   gResized = 0;
-  gPreviousCount = 0;
-  stack_t handlerStack{};
-  handlerStack.ss_sp = gHandlerStack;
-  handlerStack.ss_size = sizeof gHandlerStack;
-  sigaltstack(&handlerStack, &gPreviousStack);
-  for (int signal : kEndingSignals) Handle(signal, OnEnding);
-  if (plan.giveBack)
-    for (int signal : kFatalSignals) Handle(signal, OnFatal);
-  if (plan.takeBack) {
-    Handle(SIGTSTP, OnStop);
-    Handle(SIGCONT, OnContinue);
-  }
-  Handle(SIGWINCH, OnResize);
-  Handle(SIGPIPE, SIG_IGN);
+  Arrange();
 }
 
 void Remove() {
+  SignalsHeldOff heldOff;
   if (!gInstalled) return;
-  for (int i = 0; i < gPreviousCount; ++i) sigaction(gPrevious[i].signal, &gPrevious[i].action, nullptr);
-  gPreviousCount = 0;
-  sigaltstack(&gPreviousStack, nullptr);
   gInstalled = false;
-  const int caught = gEndSignal;
-  if (caught != 0) {
-    gEndSignal = 0;
-    std::fflush(nullptr);
-    raise(caught);
-  }
+  gPlan = Plan{};
+  Arrange();
 }
 
 bool EndRequested() { return gEndSignal != 0; }
+
+void RaiseDeferredSignal() {
+  const int caught = gEndSignal;
+  if (caught == 0) return;
+  std::fflush(nullptr);
+  // To the handler the program had before the show, or to the give-back steps' (which end
+  // the process), or to the default action. Still marked as asked meanwhile, so that a
+  // display not yet given back is given back first, not asked again.
+  raise(caught);
+  gEndSignal = 0;
+}
 
 bool TakeResized() {
   if (!gResized) return false;
   gResized = 0;
   return true;
+}
+
+bool AddGiveBackStep(Step step) {
+  SignalsHeldOff heldOff;
+  for (int i = 0; i < gStepCount; ++i)
+    if (gSteps[i] == step) return true;
+  if (gStepCount >= kMaxSteps) return false;
+  gSteps[gStepCount++] = step;
+  Arrange();
+  return true;
+}
+
+void RemoveGiveBackStep(Step step) {
+  SignalsHeldOff heldOff;
+  for (int i = 0; i < gStepCount; ++i) {
+    if (gSteps[i] != step) continue;
+    for (int j = i + 1; j < gStepCount; ++j) gSteps[j - 1] = gSteps[j];
+    --gStepCount;
+    break;
+  }
+  Arrange();
 }
 
 }  // namespace display_signals
