@@ -22,6 +22,7 @@
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/converter.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -35,12 +36,6 @@ void PrintUsage(std::FILE* to) {
                "  --version       show the version and the back ends built in\n",
                BackendOptionsHelp().c_str());
 }
-
-// Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
-// so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
-// where it is one and a half times as tall.
-constexpr double kTerminalPixelHeightToWidth = 2.0;
-constexpr double kWindowPixelHeightToWidth = 1.5;
 
 struct Options {
   bool ascii = false;
@@ -181,9 +176,9 @@ int main(int argc, char** argv) {
     return Fail("cannot read " + options.path + ": " + error);
   if (picture.width <= 0 || picture.height <= 0) return Fail(options.path + " holds no pixels");
 
-  const bool window = ChosenConsoleBackendName() == "window";
-  FitToCanvas(picture, options.ascii, window ? kWindowPixelHeightToWidth : kTerminalPixelHeightToWidth);
+  FitToCanvas(picture, options.ascii, ActiveConsoleBackend()->PixelHeightToWidth());
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
   ShowUntilKey(*converter, options.path);
+  display_signals::RaiseDeferredSignal();
   return 0;
 }
