@@ -386,6 +386,39 @@ TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
   }
 }
 
+// SIGTERM ends the show in order: the program's closing line is written after the display is
+// given back, and only then does the process end by the signal.
+TEST(WindowBackend, ASignalEndsTheProcessOnlyAfterTheClosingLines) {
+  int out = -1;
+  const pid_t pid = xtest::Spawn({kWindowShow}, xtest::Environment({"SDL_VIDEODRIVER=offscreen", "SDL_RENDER_DRIVER=software", "ASAN_OPTIONS=detect_leaks=0"}),
+                                 nullptr, &out, false);
+  ASSERT_GT(pid, 0);
+  std::string output;
+  bool ended = false;
+  auto readSome = [&] {
+    char buffer[256];
+    pollfd in{out, POLLIN, 0};
+    if (poll(&in, 1, 0) > 0) {
+      const ssize_t n = read(out, buffer, sizeof buffer);
+      if (n > 0) output.append(buffer, static_cast<size_t>(n));
+      if (n <= 0) ended = true;
+    }
+  };
+  const bool shown = xtest::Eventually([&] {
+    readSome();
+    return ended || output.find("frame 0\n") != std::string::npos;
+  });
+  kill(pid, SIGTERM);
+  xtest::Eventually([&] {
+    readSome();
+    return ended;
+  });
+  EXPECT_EQ(xtest::WaitForExit(pid), 128 + SIGTERM);
+  close(out);
+  ASSERT_TRUE(shown) << output;
+  EXPECT_NE(output.find("show over\ngiven back\n"), std::string::npos) << "died before its closing line: " << output;
+}
+
 // Asked for by name, a driver that draws into memory is taken (a test or a recording might).
 TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
   int out = -1;
