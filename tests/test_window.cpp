@@ -386,6 +386,17 @@ TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
   }
 }
 
+// Appends what has arrived on `fd` to `output` without waiting; true once the writer has
+// closed it.
+bool ReadWhatArrived(int fd, std::string* output) {
+  char buffer[256];
+  pollfd in{fd, POLLIN, 0};
+  if (poll(&in, 1, 0) <= 0) return false;
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n > 0) output->append(buffer, static_cast<size_t>(n));
+  return n <= 0;
+}
+
 // SIGTERM ends the show in order: the program's closing line is written after the display is
 // given back, and only then does the process end by the signal.
 TEST(WindowBackend, ASignalEndsTheProcessOnlyAfterTheClosingLines) {
@@ -395,24 +406,12 @@ TEST(WindowBackend, ASignalEndsTheProcessOnlyAfterTheClosingLines) {
   ASSERT_GT(pid, 0);
   std::string output;
   bool ended = false;
-  auto readSome = [&] {
-    char buffer[256];
-    pollfd in{out, POLLIN, 0};
-    if (poll(&in, 1, 0) > 0) {
-      const ssize_t n = read(out, buffer, sizeof buffer);
-      if (n > 0) output.append(buffer, static_cast<size_t>(n));
-      if (n <= 0) ended = true;
-    }
-  };
   const bool shown = xtest::Eventually([&] {
-    readSome();
+    ended = ReadWhatArrived(out, &output);
     return ended || output.find("frame 0\n") != std::string::npos;
   });
   kill(pid, SIGTERM);
-  xtest::Eventually([&] {
-    readSome();
-    return ended;
-  });
+  xtest::Eventually([&] { return ended || (ended = ReadWhatArrived(out, &output)); });
   EXPECT_EQ(xtest::WaitForExit(pid), 128 + SIGTERM);
   close(out);
   ASSERT_TRUE(shown) << output;
@@ -427,13 +426,7 @@ TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
   ASSERT_GT(pid, 0);
   std::string output;
   const bool shown = xtest::Eventually([&] {
-    char buffer[256];
-    pollfd in{out, POLLIN, 0};
-    if (poll(&in, 1, 0) > 0) {
-      const ssize_t n = read(out, buffer, sizeof buffer);
-      if (n > 0) output.append(buffer, static_cast<size_t>(n));
-      if (n == 0) return true;  // ended: the expectation below says how
-    }
+    if (ReadWhatArrived(out, &output)) return true;  // ended: the expectation below says how
     return output.find("frame 0\n") != std::string::npos;
   });
   kill(pid, SIGTERM);

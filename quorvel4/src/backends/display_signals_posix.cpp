@@ -5,20 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "quorvel4/display_signals.h"
+#include "give_back_steps.h"
 
 namespace display_signals {
 namespace {
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-constexpr int kMaxSteps = 4;
 
 // Written only with every signal blocked, so a handler never sees half of them.
 Plan gPlan;
 bool gInstalled = false;
-Step gSteps[kMaxSteps] = {};
-int gStepCount = 0;
+StepList gSteps;
 
 volatile sig_atomic_t gEndSignal = 0;  // the signal that asked the show to end in order
 volatile sig_atomic_t gStopped = 0;    // given back for a stop, to be taken again on continuing
@@ -53,7 +51,7 @@ class SignalsHeldOff {
 
 void GiveBack() {
   if (gInstalled && gPlan.giveBack) gPlan.giveBack();
-  for (int i = 0; i < gStepCount; ++i) gSteps[i]();
+  gSteps.RunAll();
 }
 
 void DieOf(int signal) {
@@ -145,7 +143,7 @@ void TakeOrRelease(int signal, void (*handler)(int), bool wanted) {
 // Holds exactly the signals that the plan and the give-back steps need; called with every
 // signal blocked.
 void Arrange() {
-  const bool steps = gStepCount > 0;
+  const bool steps = !gSteps.Empty();
   const bool anything = gInstalled || steps;
   if (anything && !gOnOwnStack) {
     stack_t handlerStack{};
@@ -212,22 +210,14 @@ bool TakeResized() {
 
 bool AddGiveBackStep(Step step) {
   SignalsHeldOff heldOff;
-  for (int i = 0; i < gStepCount; ++i)
-    if (gSteps[i] == step) return true;
-  if (gStepCount >= kMaxSteps) return false;
-  gSteps[gStepCount++] = step;
+  const bool added = gSteps.Add(step);
   Arrange();
-  return true;
+  return added;
 }
 
 void RemoveGiveBackStep(Step step) {
   SignalsHeldOff heldOff;
-  for (int i = 0; i < gStepCount; ++i) {
-    if (gSteps[i] != step) continue;
-    for (int j = i + 1; j < gStepCount; ++j) gSteps[j - 1] = gSteps[j];
-    --gStepCount;
-    break;
-  }
+  gSteps.Remove(step);
   Arrange();
 }
 

@@ -14,34 +14,29 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "quorvel4/display_signals.h"
+#include "give_back_steps.h"
 
 namespace display_signals {
 namespace {
 
-constexpr int kMaxSteps = 4;
-
 std::mutex gLock;  // the plan and the steps, against the handler's thread
 Plan gPlan;
 bool gInstalled = false;
-Step gSteps[kMaxSteps] = {};
-int gStepCount = 0;
+StepList gSteps;
 bool gHandlerSet = false;
 
 std::atomic<bool> gEndAsked{false};
 
 void GiveBack() {
-  Step steps[kMaxSteps];
-  int count = 0;
+  StepList steps;
   void (*giveBack)() = nullptr;
   {
     std::lock_guard<std::mutex> lock(gLock);
     if (gInstalled) giveBack = gPlan.giveBack;
-    count = gStepCount;
-    for (int i = 0; i < count; ++i) steps[i] = gSteps[i];
+    steps = gSteps;
   }
   if (giveBack) giveBack();
-  for (int i = 0; i < count; ++i) steps[i]();
+  steps.RunAll();
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {
@@ -60,7 +55,7 @@ BOOL WINAPI OnControlEvent(DWORD event) {
 
 // Holds the handler while the plan or a step needs it; called with gLock held.
 void Arrange() {
-  const bool wanted = gInstalled || gStepCount > 0;
+  const bool wanted = gInstalled || !gSteps.Empty();
   if (wanted != gHandlerSet) {
     SetConsoleCtrlHandler(OnControlEvent, wanted ? TRUE : FALSE);
     gHandlerSet = wanted;
@@ -102,22 +97,14 @@ bool TakeResized() { return false; }
 
 bool AddGiveBackStep(Step step) {
   std::lock_guard<std::mutex> lock(gLock);
-  for (int i = 0; i < gStepCount; ++i)
-    if (gSteps[i] == step) return true;
-  if (gStepCount >= kMaxSteps) return false;
-  gSteps[gStepCount++] = step;
+  const bool added = gSteps.Add(step);
   Arrange();
-  return true;
+  return added;
 }
 
 void RemoveGiveBackStep(Step step) {
   std::lock_guard<std::mutex> lock(gLock);
-  for (int i = 0; i < gStepCount; ++i) {
-    if (gSteps[i] != step) continue;
-    for (int j = i + 1; j < gStepCount; ++j) gSteps[j - 1] = gSteps[j];
-    --gStepCount;
-    break;
-  }
+  gSteps.Remove(step);
   Arrange();
 }
 
