@@ -5,6 +5,7 @@
 #include "demo/show_options.h"
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 
 int main(int argc, char** argv) {
   ShowSettings settings;
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
   }
   const int result = DemoMain(settings);
   ShutdownConsole();
+  display_signals::RaiseDeferredSignal();  // after the show's closing lines
   return result;
 }

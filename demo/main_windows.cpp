@@ -12,6 +12,7 @@
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -98,5 +99,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   std::fflush(stdout);
   std::fflush(stderr);
   if (!redirected && ConsoleHasText()) WaitForKeyToClose();
+  display_signals::RaiseDeferredSignal();  // Ctrl-C or Ctrl-Break ended the show
   return result;
 }

@@ -2,13 +2,20 @@
 // and how an export fails, is interrupted and shows its progress.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture_run.h"
@@ -392,6 +399,63 @@ TEST(CaptureExport, InterruptedExportLeavesNoFile) {
   session.Type("\x03");
   EXPECT_EQ(session.Wait(20000), 128 + SIGINT);
   EXPECT_TRUE(FilesIn(out).empty());
+}
+
+// SIGTERM in the middle of an export: the encoder is ended and the unfinished file removed
+// before the tool dies of the signal. Started the way nohup starts it, with SIGHUP ignored, a
+// hangup does not end it: the hangup goes first, yet the tool dies of the SIGTERM after it.
+TEST(CaptureExport, EndingSignalCleansUpAndAHangupIgnoredAtStartStaysIgnored) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 4);
+  const std::filesystem::path out = scratch.path() / "out";
+  const std::filesystem::path bin = scratch.path() / "bin";
+  std::filesystem::create_directories(out);
+  std::filesystem::create_directories(bin);
+  // An encoder that takes no frames, so the export waits on it with its file half made.
+  const std::string pidFile = scratch.File("encoder.pid");
+  const std::string script = (bin / "ffmpeg").string();
+  std::ofstream(script) << "#!/bin/sh\nif [ \"$2\" = -encoders ]; then\n"
+                           "  echo ' V....D libx264  H.264'; echo ' A..... aac   AAC'; exit 0\nfi\n"
+                           "echo $$ > " << pidFile << ".new && mv " << pidFile << ".new " << pidFile << "\n"
+                           "exec sleep 600\n";
+  std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+
+  const std::string capture = std::string(QVL_TOOLS_DIR) + "/capture";
+  const std::string dataDir = (scratch.path() / "data").string();
+  const std::string output = (out / "show.mp4").string();
+  const std::string path = "PATH=" + bin.string() + ":/usr/bin:/bin";
+  const pid_t tool = fork();
+  ASSERT_GE(tool, 0);
+  if (tool == 0) {
+    signal(SIGHUP, SIG_IGN);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+    const char* argv[] = {capture.c_str(), "--seed", "1", "--data", dataDir.c_str(), "--times", "0:2000",
+                          "--format", "mp4", "--out", output.c_str(), nullptr};
+    const char* envp[] = {path.c_str(), nullptr};
+    execve(capture.c_str(), const_cast<char* const*>(argv), const_cast<char* const*>(envp));
+    _exit(127);
+  }
+  pid_t encoder = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline && waitpid(tool, nullptr, WNOHANG) == 0) {
+    std::ifstream(pidFile) >> encoder;
+    if (encoder > 0 && !FilesIn(out).empty()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_GT(encoder, 0) << "the encoder never started";
+  ASSERT_FALSE(FilesIn(out).empty()) << "the export is under way in a temporary file";
+
+  kill(tool, SIGHUP);
+  kill(tool, SIGTERM);
+  int status = 0;
+  ASSERT_EQ(waitpid(tool, &status, 0), tool);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "status " << status;
+  EXPECT_TRUE(FilesIn(out).empty()) << FilesIn(out).front();
+  const bool encoderGone = kill(encoder, 0) != 0 && errno == ESRCH;
+  EXPECT_TRUE(encoderGone) << "the encoder outlived the tool";
+  if (!encoderGone) kill(encoder, SIGKILL);
 }
 
 // The output is written beside its final name and renamed into place, except where that

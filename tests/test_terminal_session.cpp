@@ -204,7 +204,7 @@ TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {
   PtySession session(kProgram, {}, 80, 50, {"TERM=dumb"});
   ASSERT_TRUE(session.Started());
   EXPECT_EQ(session.Wait(), 1);
-  EXPECT_EQ(session.Output(), "quorvel4: TERM is \"dumb\"; the show needs a terminal that understands ANSI escape "
+  EXPECT_EQ(session.Output(), "terminal_show: TERM is \"dumb\"; the show needs a terminal that understands ANSI escape "
                               "sequences.\r\n");
 }
 
@@ -213,7 +213,7 @@ TEST(TerminalSession, OutputIntoAPipeIsRefusedInOneLine) {
   const std::string output = CommandOutput(kProgram + " 2>&1 </dev/null", &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(output,
-            "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
+            "terminal_show: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
 }
 
 }  // namespace

@@ -386,6 +386,38 @@ TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
   }
 }
 
+// Appends what has arrived on `fd` to `output` without waiting; true once the writer has
+// closed it.
+bool ReadWhatArrived(int fd, std::string* output) {
+  char buffer[256];
+  pollfd in{fd, POLLIN, 0};
+  if (poll(&in, 1, 0) <= 0) return false;
+  const ssize_t n = read(fd, buffer, sizeof buffer);
+  if (n > 0) output->append(buffer, static_cast<size_t>(n));
+  return n <= 0;
+}
+
+// SIGTERM ends the show in order: the program's closing line is written after the display is
+// given back, and only then does the process end by the signal.
+TEST(WindowBackend, ASignalEndsTheProcessOnlyAfterTheClosingLines) {
+  int out = -1;
+  const pid_t pid = xtest::Spawn({kWindowShow}, xtest::Environment({"SDL_VIDEODRIVER=offscreen", "SDL_RENDER_DRIVER=software", "ASAN_OPTIONS=detect_leaks=0"}),
+                                 nullptr, &out, false);
+  ASSERT_GT(pid, 0);
+  std::string output;
+  bool ended = false;
+  const bool shown = xtest::Eventually([&] {
+    ended = ReadWhatArrived(out, &output);
+    return ended || output.find("frame 0\n") != std::string::npos;
+  });
+  kill(pid, SIGTERM);
+  xtest::Eventually([&] { return ended || (ended = ReadWhatArrived(out, &output)); });
+  EXPECT_EQ(xtest::WaitForExit(pid), 128 + SIGTERM);
+  close(out);
+  ASSERT_TRUE(shown) << output;
+  EXPECT_NE(output.find("show over\ngiven back\n"), std::string::npos) << "died before its closing line: " << output;
+}
+
 // Asked for by name, a driver that draws into memory is taken (a test or a recording might).
 TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
   int out = -1;
@@ -394,13 +426,7 @@ TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
   ASSERT_GT(pid, 0);
   std::string output;
   const bool shown = xtest::Eventually([&] {
-    char buffer[256];
-    pollfd in{out, POLLIN, 0};
-    if (poll(&in, 1, 0) > 0) {
-      const ssize_t n = read(out, buffer, sizeof buffer);
-      if (n > 0) output.append(buffer, static_cast<size_t>(n));
-      if (n == 0) return true;  // ended: the expectation below says how
-    }
+    if (ReadWhatArrived(out, &output)) return true;  // ended: the expectation below says how
     return output.find("frame 0\n") != std::string::npos;
   });
   kill(pid, SIGTERM);
@@ -412,7 +438,7 @@ TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
 TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
   int status = 0;
   EXPECT_EQ(DemoWithoutDisplay("", &status),
-            "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
+            "quorvel_demo: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
   EXPECT_EQ(status, 1);
   const std::string window = DemoWithoutDisplay("--window", &status);
   EXPECT_EQ(status, 1);

@@ -14,6 +14,7 @@
 
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
@@ -140,5 +141,6 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ShutdownConsole();
+  display_signals::RaiseDeferredSignal();
   return 0;
 }

@@ -20,16 +20,12 @@
 #include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 
 namespace {
 
-// Each cell shows 2 x 2 Canvas pixels. A terminal cell is about twice as tall as it is wide,
-// so there one Canvas pixel is twice as tall as it is wide; the window draws 8 x 12 cells,
-// where it is one and a half times as tall.
-constexpr double kTerminalPixelHeightToWidth = 2.0;
-constexpr double kWindowPixelHeightToWidth = 1.5;
 
 struct Options {
   bool ascii = false;
@@ -129,9 +125,9 @@ int main(int argc, char** argv) {
     return Fail("cannot read " + options.path + ": " + error);
   if (picture.width <= 0 || picture.height <= 0) return Fail(options.path + " holds no pixels");
 
-  const bool window = ChosenConsoleBackendName() == "window";
-  FitToCanvas(picture, options.ascii, window ? kWindowPixelHeightToWidth : kTerminalPixelHeightToWidth);
+  FitToCanvas(picture, options.ascii, ActiveConsoleBackend()->PixelHeightToWidth());
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
   ShowUntilKey(*converter, options.path);
+  display_signals::RaiseDeferredSignal();
   return 0;
 }

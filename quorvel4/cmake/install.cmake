@@ -59,8 +59,7 @@ function(qvl_install_backend name)
   target_link_libraries(quorvel4_backend_${name}_whole INTERFACE
     "$<BUILD_INTERFACE:$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel4_backend_${name}>>"
     "$<INSTALL_INTERFACE:$<LINK_LIBRARY:WHOLE_ARCHIVE,quorvel4::backend_${name}_archive>>")
-  # A back end that uses another one's objects (the terminal the shared signal handlers)
-  # brings that one's archive along.
+  # A back end that uses another one's objects brings that one's archive along.
   get_target_property(links qvl_backend_${name} LINK_LIBRARIES)
   list(FILTER links INCLUDE REGEX "^qvl_backend_")
   foreach(link ${links})

@@ -43,7 +43,7 @@ const BackendEntry* Choose(std::string_view name, std::string& error) {
   if (!name.empty()) {
     const BackendEntry* entry = Find(name);
     if (entry == nullptr)
-      error = "there is no display back end \"" + std::string(name) + "\" (known: " + ConsoleBackendNames() + ")";
+      error = "there is no back end \"" + std::string(name) + "\" in this build; choose one of: " + ConsoleBackendNames();
     return entry;
   }
   const std::vector<BackendEntry> entries = ConsoleBackends();

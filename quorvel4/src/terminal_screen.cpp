@@ -1,9 +1,9 @@
 #include "terminal_screen.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string_view>
 
-#include "quorvel4/types.h"
 #include "terminal_sequences.h"
 
 bool Fits(const TerminalSize& size) { return size.columns >= kScreenWidth && size.rows >= kScreenHeight; }
@@ -34,4 +34,63 @@ std::string TooSmallMessage(const TerminalSize& size) {
   bytes += text;
   bytes += seq::kAutoWrapOff;
   return bytes;
+}
+
+TerminalScreen::TerminalScreen(TerminalLink& link, ColorMode mode)
+    : mLink(link), mEncoder(mode), mLeave(LeaveBytesEndingWith(seq::kNewLine)) {}
+
+void TerminalScreen::Enter() {
+  std::string enter;
+  for (std::string_view part : {seq::kPushTitle, seq::kHideCursor, seq::kAutoWrapOff, seq::kResetGraphics}) {
+    enter += part;
+  }
+  // Terminals that honour it grow (or shrink) to the show's size; the others ignore it.
+  if (!Fits(mLink.Size())) enter += seq::kRequestSize80x50;
+  mLink.Write(enter);
+  Relayout();
+}
+
+void TerminalScreen::Present(const Cell* cells) {
+  // The newest frame first, so that a redraw after a resize or a stop already shows it.
+  std::copy(cells, cells + kScreenCells, mLatest.begin());
+  if (!mTooSmall) mLink.Write(mEncoder.EncodeFrame(mLatest.data()));
+}
+
+void TerminalScreen::Relayout() {
+  mSize = mLink.Size();
+  mTooSmall = !Fits(mSize);
+  if (mTooSmall) {
+    mEncoder.Invalidate();
+    SetLeave(seq::kNewLine);
+    mLink.Write(TooSmallMessage(mSize));
+    return;
+  }
+  const int originColumn = (mSize.columns - kScreenWidth) / 2;
+  const int originRow = (mSize.rows - kScreenHeight) / 2;
+  mEncoder.SetOrigin(originColumn, originRow);
+  SetLeave(BelowPicture(mSize, originRow));
+  const std::string clear = std::string(seq::kResetGraphics) + std::string(seq::kClearScreen);
+  mLink.Write(mEncoder.EncodeFrame(mLatest.data(), clear));
+}
+
+void TerminalScreen::RelayoutIfResized() {
+  if (!(mLink.Size() == mSize)) Relayout();
+}
+
+std::string TerminalScreen::ReenterBytes() { return std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff); }
+
+std::string TerminalScreen::LeaveBytesEndingWith(std::string_view below) {
+  std::string leave;
+  // CAN first: a frame cut short by a signal may have left a sequence half sent, and the
+  // terminal would swallow the next bytes into it.
+  for (std::string_view part : {seq::kCancel, seq::kSyncEnd, seq::kResetGraphics, seq::kAutoWrapOn}) leave += part;
+  leave += below;
+  leave += seq::kShowCursor;
+  leave += seq::kPopTitle;
+  return leave;
+}
+
+void TerminalScreen::SetLeave(std::string_view below) {
+  mLeave = LeaveBytesEndingWith(below);
+  mLink.LeaveBytesChanged(mLeave);
 }

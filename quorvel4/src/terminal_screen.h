@@ -1,8 +1,16 @@
-// What every back end that draws through terminal escape sequences lays out the same way: the
-// size it needs, where the cursor goes, and the notice shown instead of a garbled picture.
+// The show on a terminal that speaks escape sequences, whoever carries the bytes: what it is
+// sent on the way in and on the way out, where the picture sits, the newest frame kept for a
+// redraw, and the notice shown instead of a garbled picture when the terminal is too small.
+// The Linux terminal and the Windows console's virtual-terminal route differ only in how they
+// write bytes and read the size (a TerminalLink), so they cannot drift apart.
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "quorvel4/terminal_encoder.h"
+#include "quorvel4/types.h"
 
 struct TerminalSize {
   int columns;
@@ -22,3 +30,53 @@ std::string BelowPicture(const TerminalSize& size, int originRow);
 
 // Clears the screen and asks for a larger terminal, naming both sizes.
 std::string TooSmallMessage(const TerminalSize& size);
+
+// How a terminal screen reaches its terminal.
+class TerminalLink {
+ public:
+  virtual ~TerminalLink() = default;
+  virtual void Write(std::string_view bytes) = 0;
+  // The visible size in cells; when it cannot be known, one that fits.
+  virtual TerminalSize Size() = 0;
+  // The leave bytes changed (the picture moved, or no longer fits). Called before the bytes
+  // of the new layout are written, so that a signal handler holding a copy restores the
+  // cursor to the right place even when it cuts that write short.
+  virtual void LeaveBytesChanged(const std::string& /*leave*/) {}
+};
+
+class TerminalScreen {
+ public:
+  TerminalScreen(TerminalLink& link, ColorMode mode);
+
+  // Takes the terminal: title saved, cursor hidden, no auto-wrap, plain colours (a size
+  // request where the picture does not fit), then the first layout.
+  void Enter();
+  // Keeps `cells` as the newest frame and sends what changed, unless the terminal is too small.
+  void Present(const Cell* cells);
+  // Clears the terminal and shows the newest frame centred, or says plainly that the terminal
+  // is too small: never a garbled picture.
+  void Relayout();
+  // Relayout when the size is not the one of the last layout.
+  void RelayoutIfResized();
+
+  // What gives the terminal back: an unfinished sequence cancelled, synchronised output
+  // ended, plain colours, auto-wrap on, the cursor under the picture and shown, the title
+  // restored. Before the first layout, and while too small, the cursor goes to a new line.
+  const std::string& LeaveBytes() const { return mLeave; }
+  // What the terminal is sent when the show goes on after a stop (the shell may have shown
+  // the cursor and turned auto-wrap on); a full redraw follows.
+  static std::string ReenterBytes();
+
+  bool TooSmall() const { return mTooSmall; }
+
+ private:
+  static std::string LeaveBytesEndingWith(std::string_view below);
+  void SetLeave(std::string_view below);
+
+  TerminalLink& mLink;
+  TerminalEncoder mEncoder;
+  std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
+  TerminalSize mSize{0, 0};
+  bool mTooSmall = false;
+  std::string mLeave;
+};

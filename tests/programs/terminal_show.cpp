@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
   const bool animate = argc > 1 && std::strcmp(argv[1], "animate") == 0;
   std::string error;
   if (!ChooseConsoleBackend("terminal", error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "terminal_show: %s\n", error.c_str());
     return 1;
   }
   InitConsole();

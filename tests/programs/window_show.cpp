@@ -1,7 +1,8 @@
 // Runs the console on the window back end for the window tests: presents test frame 0
 // every 10 ms, moves on to the next frame for each line read from standard input, and
 // writes "frame K" to standard output once frame K is on the screen. When a key is waiting
-// it writes "show over", gives the console back and ends with status 0.
+// it writes "show over", gives the console back, writes "given back" (a program's closing
+// line) and ends with status 0, or by the signal that asked the show to end.
 #include <poll.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 #include "window_show_frame.h"
 
 namespace {
@@ -34,7 +36,7 @@ int LinesArrived(int ms, bool* open) {
 int main() {
   std::string error;
   if (!ChooseConsoleBackend("window", error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+    std::fprintf(stderr, "window_show: %s\n", error.c_str());
     return 1;
   }
   InitConsole();
@@ -54,5 +56,7 @@ int main() {
   std::printf("show over\n");
   std::fflush(stdout);
   ShutdownConsole();
+  std::printf("given back\n");
+  display_signals::RaiseDeferredSignal();
   return 0;
 }

@@ -1,4 +1,5 @@
-// The output files' primitives on POSIX systems, and the cleanup on SIGINT, SIGTERM and SIGHUP.
+// The output files' primitives on POSIX systems, and the clean-up on the signals that end the
+// process (a give-back step of the library's signal handlers).
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 
 #include "file_primitives.h"
 #include "output_file.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -20,15 +22,14 @@ char gTempPath[4096];
 volatile sig_atomic_t gTempArmed = 0;
 volatile pid_t gChild = 0;
 
-void OnInterrupt(int signal) {
+// Async-signal-safe: the process dies of the signal right after.
+void CleanUpOnInterrupt() {
   const pid_t child = gChild;
   if (child > 0) {
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
   }
   if (gTempArmed) unlink(gTempPath);
-  ::signal(signal, SIG_DFL);
-  raise(signal);
 }
 
 mode_t NewFileMode() {
@@ -108,10 +109,7 @@ void SetInterruptTemp(const std::string& path) {
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO); }
 
 void InstallInterruptCleanup() {
-  struct sigaction action{};
-  action.sa_handler = OnInterrupt;
-  sigemptyset(&action.sa_mask);
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  display_signals::AddGiveBackStep(CleanUpOnInterrupt);
   // A failed encoder shows as a failed write and its exit status, not as a silent death.
   ::signal(SIGPIPE, SIG_IGN);
 }

@@ -1,5 +1,6 @@
 // The output files' primitives on Windows, through the Win32 calls themselves (so a failure
-// is reported in Windows' own words), and the cleanup on Ctrl+C and Ctrl+Break.
+// is reported in Windows' own words), and the clean-up on Ctrl+C, Ctrl+Break and closing the
+// console (a give-back step of the library's console-event handler).
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include "file_primitives.h"
 #include "output_file.h"
+#include "quorvel4/display_signals.h"
 #include "windows_error.h"
 
 namespace {
@@ -21,7 +23,8 @@ std::mutex gLock;  // the control handler runs on a thread of its own
 std::string gTempPath;
 std::atomic<long> gChild{0};
 
-BOOL WINAPI OnInterrupt(DWORD) {
+// On the control handler's thread; the process ends right after.
+void CleanUpOnInterrupt() {
   if (const long child = gChild.exchange(0); child > 0) {
     if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(child))) {
       TerminateProcess(process, 1);
@@ -31,7 +34,6 @@ BOOL WINAPI OnInterrupt(DWORD) {
   }
   std::lock_guard<std::mutex> lock(gLock);
   if (!gTempPath.empty()) DeleteFileA(gTempPath.c_str());
-  return FALSE;  // the default handler ends the process
 }
 
 HANDLE HandleOf(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
@@ -143,6 +145,6 @@ bool StandardErrorIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void InstallInterruptCleanup() { SetConsoleCtrlHandler(OnInterrupt, TRUE); }
+void InstallInterruptCleanup() { display_signals::AddGiveBackStep(CleanUpOnInterrupt); }
 
 void SetInterruptChild(long child) { gChild = child; }

@@ -47,9 +47,10 @@ class OutputFile {
 // than a file name may be (a long final name is shortened in it).
 std::string TemporaryName(const std::string& finalPath, const std::string& tag);
 
-// On an interrupt (SIGINT, SIGTERM and SIGHUP; Ctrl+C and Ctrl+Break on Windows): end the
-// registered child process, remove the temporary file being written, then end as the
-// interrupt would have.
+// On a signal that ends the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT and the fatal ones;
+// Ctrl+C, Ctrl+Break and closing the console on Windows): end the registered child process and
+// remove the temporary file being written, then end as the signal would have. A signal ignored
+// at start (nohup) stays ignored.
 void InstallInterruptCleanup();
 // The encoder process to end on an interrupt (0 for none).
 void SetInterruptChild(long child);

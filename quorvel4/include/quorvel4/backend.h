@@ -30,6 +30,11 @@ class ConsoleBackend {
 
   // Gives the display back as it was found. Safe to call more than once.
   virtual void Restore() = 0;
+
+  // How much taller than wide one Canvas pixel (half a cell each way) appears, for a program
+  // that fits a picture of square pixels: a terminal's cell is about twice as tall as wide; a
+  // back end that draws cells of its own says its own shape.
+  virtual double PixelHeightToWidth() const { return 2.0; }
 };
 
 // One row of the back-end table.

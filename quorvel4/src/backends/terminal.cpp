@@ -6,15 +6,13 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <vector>
 
-#include "display_signals.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/terminal_encoder.h"
 #include "terminal_screen.h"
 #include "terminal_sequences.h"
@@ -24,9 +22,9 @@
 namespace {
 
 constexpr const char* kNotATerminal =
-    "quorvel4: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.";
+    "standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.";
 constexpr const char* kDumbTerminal =
-    "quorvel4: TERM is \"dumb\"; the show needs a terminal that understands ANSI escape sequences.";
+    "TERM is \"dumb\"; the show needs a terminal that understands ANSI escape sequences.";
 
 TerminalSize QuerySize(int fd) {
   winsize size{};
@@ -36,26 +34,16 @@ TerminalSize QuerySize(int fd) {
   return {size.ws_col, size.ws_row};
 }
 
-// What the terminal gets on the way out, ending with the cursor at `below`.
-std::string LeaveBytes(const std::string& below) {
-  std::string bytes;
-  for (std::string_view part : {seq::kCancel, seq::kSyncEnd, seq::kResetGraphics, seq::kAutoWrapOn}) bytes += part;
-  bytes += below;
-  bytes += seq::kShowCursor;
-  bytes += seq::kPopTitle;
-  return bytes;
-}
-
-class TerminalBackend final : public ConsoleBackend {
+class TerminalBackend final : public ConsoleBackend, private TerminalLink {
  public:
-  TerminalBackend(int outFd, int keyFd, ColorMode mode) : mOutFd(outFd), mKeyFd(keyFd), mEncoder(mode) { Start(); }
+  TerminalBackend(int outFd, int keyFd, ColorMode mode) : mOutFd(outFd), mKeyFd(keyFd), mScreen(*this, mode) {
+    Start();
+  }
   ~TerminalBackend() override { Restore(); }
 
   void Present(const Cell* cells) override {
     if (mRestored) return;
-    // The newest frame first, so that a redraw after a resize or a stop already shows it.
-    std::copy(cells, cells + kScreenCells, mLatest.begin());
-    if (!mTooSmall) Write(mEncoder.EncodeFrame(mLatest.data()));
+    mScreen.Present(cells);
   }
 
   void SetTitle(const char* title) override {
@@ -77,7 +65,7 @@ class TerminalBackend final : public ConsoleBackend {
     if (mRestored) return;
     const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
-    if (resized || redraw) Relayout();
+    if (resized || redraw) mScreen.Relayout();
   }
 
   void Restore() override {
@@ -89,43 +77,22 @@ class TerminalBackend final : public ConsoleBackend {
 
  private:
   void Start() {
-    std::string enter;
-    for (std::string_view part : {seq::kPushTitle, seq::kHideCursor, seq::kAutoWrapOff, seq::kResetGraphics}) {
-      enter += part;
-    }
-    tty::SetRestoreBytes(LeaveBytes(std::string(seq::kNewLine)));
-    tty::SetReenterBytes(std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff));
+    tty::SetRestoreBytes(mScreen.LeaveBytes());
+    tty::SetReenterBytes(TerminalScreen::ReenterBytes());
     tty::EnterRawMode(mOutFd);
     display_signals::Plan plan;
     plan.giveBack = tty::GiveBack;
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
-    // Terminals that honour it grow (or shrink) to the show's size; the others ignore it.
-    if (!Fits(QuerySize(mOutFd))) enter += seq::kRequestSize80x50;
-    Write(enter);
-    Relayout();
+    mScreen.Enter();
   }
 
-  // Clears the terminal and shows the last frame centred, or says plainly that the
-  // terminal is too small: never a garbled picture.
-  void Relayout() {
-    const TerminalSize size = QuerySize(mOutFd);
-    mTooSmall = !Fits(size);
-    if (mTooSmall) {
-      mEncoder.Invalidate();
-      tty::SetRestoreBytes(LeaveBytes(std::string(seq::kNewLine)));
-      Write(TooSmallMessage(size));
-      return;
-    }
-    const int originColumn = (size.columns - kScreenWidth) / 2;
-    const int originRow = (size.rows - kScreenHeight) / 2;
-    mEncoder.SetOrigin(originColumn, originRow);
-    tty::SetRestoreBytes(LeaveBytes(BelowPicture(size, originRow)));
-    const std::string clear = std::string(seq::kResetGraphics) + std::string(seq::kClearScreen);
-    Write(mEncoder.EncodeFrame(mLatest.data(), clear));
-  }
+  // The signal handlers send the screen's leave bytes from their own copy.
+  void LeaveBytesChanged(const std::string& leave) override { tty::SetRestoreBytes(leave); }
 
-  void Write(std::string_view bytes) {
+  TerminalSize Size() override { return QuerySize(mOutFd); }
+
+  void Write(std::string_view bytes) override {
     while (!mLost && !bytes.empty()) {
       // A stop that cuts the frame short sends the restore bytes: the rest would start in the
       // middle of a sequence, so it is dropped. Everything is drawn again anyway.
@@ -147,9 +114,7 @@ class TerminalBackend final : public ConsoleBackend {
 
   int mOutFd;
   int mKeyFd;
-  TerminalEncoder mEncoder;
-  std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
-  bool mTooSmall = false;
+  TerminalScreen mScreen;
   bool mLost = false;
   bool mRestored = false;
 };

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "display_signals.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/backend.h"
 #include "quorvel4/raster.h"
 #include "title_text.h"
@@ -39,11 +39,16 @@ bool TogglesFullscreen(const SDL_Keysym& key) {
 // How long after a switch to or from the full screen a lone Enter still belongs to it.
 constexpr Uint32 kSwitchMilliseconds = 1000;
 
-std::string CannotOpen(const char* what, const char* why = SDL_GetError()) {
-  std::string error = std::string("quorvel4: cannot open a window: ") + what + " (" + why + ")";
+// Cheap and without side effects: SDL is only started when the window is opened.
+bool DisplayThere() {
   const char* x11 = std::getenv("DISPLAY");
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((!x11 || !*x11) && (!wayland || !*wayland)) error += "; neither DISPLAY nor WAYLAND_DISPLAY is set";
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::string CannotOpen(const char* what, const char* why = SDL_GetError()) {
+  std::string error = std::string("cannot open a window: ") + what + " (" + why + ")";
+  if (!DisplayThere()) error += "; neither DISPLAY nor WAYLAND_DISPLAY is set";
   return error;
 }
 
@@ -152,6 +157,9 @@ class WindowBackend final : public ConsoleBackend {
 
   bool KeyWaiting() override { return ended_ || display_signals::EndRequested(); }
 
+  // Cells of 8 x 12 pixels.
+  double PixelHeightToWidth() const override { return 1.5; }
+
   void Poll() override {
     if (!window_) return;
     SDL_Event event;
@@ -253,13 +261,6 @@ class WindowBackend final : public ConsoleBackend {
   Uint32 switchedAt_ = 0;
   bool signalsInstalled_ = false;
 };
-
-// Cheap and without side effects: SDL is only started when the window is opened.
-bool DisplayThere() {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return (x11 && *x11) || (wayland && *wayland);
-}
 
 std::unique_ptr<ConsoleBackend> OpenWindow(std::string& error) {
   auto backend = std::make_unique<WindowBackend>();

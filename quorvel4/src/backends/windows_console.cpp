@@ -4,7 +4,8 @@
 //             set to the VGA colours while the show runs;
 //   terminal  Windows Terminal (the default console of Windows 11): it ignores the colour table
 //             and cannot be resized by the program, so the cells go out as virtual-terminal
-//             sequences in 24-bit colour, through the same encoder as on a Unix terminal.
+//             sequences in 24-bit colour (unless QVL_COLORS says otherwise), through the same
+//             terminal screen as on a Unix terminal (terminal_screen.h).
 // The route is chosen by itself (docs/windows.md); QVL_WINDOWS_CONSOLE=classic|terminal forces it.
 #include <conio.h>
 #include <windows.h>
@@ -13,11 +14,13 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "quorvel4/backend.h"
 #include "quorvel4/cp437.h"
+#include "quorvel4/display_signals.h"
 #include "quorvel4/palette.h"
 #include "quorvel4/terminal_encoder.h"
 #include "terminal_screen.h"
@@ -98,24 +101,79 @@ class KeyWatch {
   bool keySeen_ = false;
 };
 
-// Ctrl-C, Ctrl-Break, closing the window, logging off: the console is given back before
-// the default handler ends the process.
-std::atomic<ConsoleBackend*> activeBackend{nullptr};
+// What both routes share: the key test, and a lock between presenting and giving back. The
+// console's control handler runs on a thread of its own; on closing, logging off or shutting
+// down it gives the console back itself (the system ends the process right after), and must
+// neither write into the middle of a frame nor wait for ever on a main thread that hangs: it
+// waits for the frame in progress, a bounded time. Ctrl-C and Ctrl-Break only ask the show to
+// end; the main thread then gives back between frames (display_signals.h).
+class ConsoleShow : public ConsoleBackend {
+ public:
+  void Present(const Cell* cells) final {
+    std::lock_guard<std::mutex> lock(frame_);
+    if (!restored_) Draw(cells);
+  }
+  bool KeyWaiting() final { return !restored_ && (keys_.KeyWaiting() || display_signals::EndRequested()); }
+  void Poll() final {
+    keys_.Poll();
+    std::lock_guard<std::mutex> lock(frame_);
+    if (!restored_) Follow();
+  }
+  void Restore() final;
+  // From the control handler's thread.
+  void RestoreFromHandler() {
+    for (int waited = 0; !frame_.try_lock(); waited += 10) {
+      if (waited >= kHandlerWaitMs) return;  // the main thread hangs in a write: leave it be
+      Sleep(10);
+    }
+    std::lock_guard<std::mutex> lock(frame_, std::adopt_lock);
+    if (!restored_.exchange(true)) GiveBack();
+  }
 
-BOOL WINAPI RestoreOnControlEvent(DWORD) {
-  if (ConsoleBackend* backend = activeBackend.exchange(nullptr)) backend->Restore();
-  return FALSE;
+ protected:
+  void WatchControlEvents();
+  virtual void Draw(const Cell* cells) = 0;
+  // Whatever changed since the last frame (a resize); with the lock held.
+  virtual void Follow() {}
+  virtual void GiveBack() = 0;
+
+ private:
+  static constexpr int kHandlerWaitMs = 2000;  // well within the five seconds the system grants
+  KeyWatch keys_;
+  std::mutex frame_;
+  std::atomic<bool> restored_{false};
+};
+
+// The show whose console the control handler gives back; the lock keeps the show alive while
+// the handler uses it.
+std::mutex activeLock;
+ConsoleShow* activeShow = nullptr;
+
+void GiveBackActiveShow() {
+  std::lock_guard<std::mutex> lock(activeLock);
+  if (activeShow) activeShow->RestoreFromHandler();
 }
 
-void WatchControlEvents(ConsoleBackend* backend) {
-  activeBackend = backend;
-  SetConsoleCtrlHandler(RestoreOnControlEvent, TRUE);
+void ConsoleShow::WatchControlEvents() {
+  {
+    std::lock_guard<std::mutex> lock(activeLock);
+    activeShow = this;
+  }
+  display_signals::Plan plan;
+  plan.giveBack = GiveBackActiveShow;
+  plan.endInOrder = true;
+  display_signals::Install(plan);
 }
 
-void StopWatchingControlEvents(ConsoleBackend* backend) {
-  ConsoleBackend* expected = backend;
-  activeBackend.compare_exchange_strong(expected, nullptr);
-  SetConsoleCtrlHandler(RestoreOnControlEvent, FALSE);
+void ConsoleShow::Restore() {
+  {
+    std::lock_guard<std::mutex> lock(activeLock);  // waits for a handler giving back now
+    if (activeShow != this) return;                // given back here already
+    activeShow = nullptr;
+  }
+  display_signals::Remove();
+  std::lock_guard<std::mutex> lock(frame_);
+  if (!restored_.exchange(true)) GiveBack();
 }
 
 void HideCursor(HANDLE screen) {
@@ -183,7 +241,7 @@ void ShapeTo80x50(HANDLE screen) {
   SetConsoleWindowInfo(screen, TRUE, &whole);
 }
 
-class ClassicConsole final : public ConsoleBackend {
+class ClassicConsole final : public ConsoleShow {
  public:
   // `previous` is the screen buffer that was active; `screen` the show's own.
   ClassicConsole(HANDLE previous, HANDLE screen) : previous_(previous), screen_(screen) {
@@ -198,15 +256,14 @@ class ClassicConsole final : public ConsoleBackend {
     if (HWND window = ConsoleWindow()) ShowWindow(window, SW_SHOWMAXIMIZED);
     // A console that wraps text on resizing grows its buffer with the maximised window.
     ShapeTo80x50(screen_.Get());
-    WatchControlEvents(this);
+    WatchControlEvents();
   }
-  ~ClassicConsole() override {
-    Restore();
-    StopWatchingControlEvents(this);
-  }
+  ~ClassicConsole() override { Restore(); }
 
-  void Present(const Cell* cells) override {
-    if (restored_) return;
+  void SetTitle(const char* title) override { SetConsoleTitleA(title); }
+
+ private:
+  void Draw(const Cell* cells) override {
     for (int i = 0; i < kScreenCells; ++i) {
       records_[i].Char.UnicodeChar = static_cast<WCHAR>(kCp437ToUnicode[cells[i] & 0xFF]);
       records_[i].Attributes = static_cast<WORD>(cells[i] >> 8);
@@ -216,24 +273,18 @@ class ClassicConsole final : public ConsoleBackend {
     HideCursor(screen_.Get());
   }
 
-  void SetTitle(const char* title) override { SetConsoleTitleA(title); }
-  bool KeyWaiting() override { return !restored_ && keys_.KeyWaiting(); }
-
   // The buffer is 80 x 50 again after the user (or the window's maximising, which some
   // consoles finish late) resized it.
-  void Poll() override {
-    keys_.Poll();
+  void Follow() override {
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!restored_ && GetConsoleScreenBufferInfo(screen_.Get(), &info) &&
-        (info.dwSize.X != kWidth || info.dwSize.Y != kHeight)) {
+    if (GetConsoleScreenBufferInfo(screen_.Get(), &info) && (info.dwSize.X != kWidth || info.dwSize.Y != kHeight)) {
       ShapeTo80x50(screen_.Get());
     }
   }
 
   // The user's colours back, and the screen that was there before: whatever is printed
   // after the show (the start-up messages) is seen there.
-  void Restore() override {
-    if (restored_.exchange(true)) return;
+  void GiveBack() override {
     if (haveSavedColors_) {
       WriteColorTable(screen_.Get(), savedColors_);
       ShapeTo80x50(screen_.Get());
@@ -241,88 +292,43 @@ class ClassicConsole final : public ConsoleBackend {
     if (previous_.Valid()) SetConsoleActiveScreenBuffer(previous_.Get());
   }
 
- private:
   OwnedHandle previous_;
   OwnedHandle screen_;
-  KeyWatch keys_;
   ColorTable savedColors_{};
   bool haveSavedColors_ = false;
-  std::atomic<bool> restored_{false};
   CHAR_INFO records_[kScreenCells]{};
 };
 
 // ---- terminal: Windows Terminal through virtual-terminal sequences ---------------------
 
-TerminalSize VisibleSize(HANDLE out) {
-  CONSOLE_SCREEN_BUFFER_INFO info{};
-  if (!GetConsoleScreenBufferInfo(out, &info)) return {kScreenWidth, kScreenHeight};  // unknown: assume it fits
-  return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
-}
-
-class TerminalConsole final : public ConsoleBackend {
+// The picture, the layout and the bytes in and out are the terminal screen's, as on a Unix
+// terminal; this route only carries the bytes to the console and reads its visible size.
+class TerminalConsole final : public ConsoleShow, private TerminalLink {
  public:
-  TerminalConsole(HANDLE out, DWORD savedMode) : out_(out), savedMode_(savedMode) {
-    std::string enter;
-    for (std::string_view part : {seq::kPushTitle, seq::kHideCursor, seq::kAutoWrapOff, seq::kResetGraphics}) {
-      enter += part;
-    }
-    Write(enter);
-    Relayout();
-    WatchControlEvents(this);
+  TerminalConsole(HANDLE out, DWORD savedMode, ColorMode mode) : out_(out), savedMode_(savedMode), screen_(*this, mode) {
+    screen_.Enter();
+    WatchControlEvents();
   }
-  ~TerminalConsole() override {
-    Restore();
-    StopWatchingControlEvents(this);
-  }
-
-  void Present(const Cell* cells) override {
-    if (restored_) return;
-    std::copy(cells, cells + kScreenCells, latest_.begin());
-    if (!tooSmall_) Write(encoder_.EncodeFrame(latest_.data()));
-  }
+  ~TerminalConsole() override { Restore(); }
 
   void SetTitle(const char* title) override { SetConsoleTitleA(title); }
-  bool KeyWaiting() override { return !restored_ && keys_.KeyWaiting(); }
 
-  void Poll() override {
-    keys_.Poll();
-    if (!restored_ && !(VisibleSize(out_.Get()) == size_)) Relayout();
-  }
-
-  void Restore() override {
-    if (restored_.exchange(true)) return;
-    std::string leave;
-    for (std::string_view part : {seq::kSyncEnd, seq::kResetGraphics, seq::kAutoWrapOn}) leave += part;
-    leave += tooSmall_ ? std::string(seq::kNewLine) : BelowPicture();
-    leave += seq::kShowCursor;
-    leave += seq::kPopTitle;
-    Write(leave);
+ private:
+  void Draw(const Cell* cells) override { screen_.Present(cells); }
+  void Follow() override { screen_.RelayoutIfResized(); }
+  void GiveBack() override {
+    Write(screen_.LeaveBytes());
     SetConsoleMode(out_.Get(), savedMode_);
   }
 
- private:
-  // The picture centred, or a plain notice when the view is too small: never a garbled picture.
-  void Relayout() {
-    size_ = VisibleSize(out_.Get());
-    tooSmall_ = !Fits(size_);
-    if (tooSmall_) {
-      encoder_.Invalidate();
-      Write(TooSmallMessage(size_));
-      return;
-    }
-    originRow_ = (size_.rows - kScreenHeight) / 2;
-    encoder_.SetOrigin((size_.columns - kScreenWidth) / 2, originRow_);
-    const std::string clear = std::string(seq::kResetGraphics) + std::string(seq::kClearScreen);
-    Write(encoder_.EncodeFrame(latest_.data(), clear));
-  }
-
-  // The first line under the picture, for whatever is printed after the show.
-  std::string BelowPicture() const {
-    return ::BelowPicture(size_, originRow_);
+  TerminalSize Size() override {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (!GetConsoleScreenBufferInfo(out_.Get(), &info)) return {kScreenWidth, kScreenHeight};  // unknown: assume it fits
+    return {info.srWindow.Right - info.srWindow.Left + 1, info.srWindow.Bottom - info.srWindow.Top + 1};
   }
 
   // The encoder speaks UTF-8; the console takes UTF-16 whatever its code page.
-  void Write(std::string_view bytes) {
+  void Write(std::string_view bytes) override {
     if (bytes.empty()) return;
     const int length = static_cast<int>(bytes.size());
     const int needed = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), length, nullptr, 0);
@@ -341,14 +347,8 @@ class TerminalConsole final : public ConsoleBackend {
 
   OwnedHandle out_;
   DWORD savedMode_;
-  KeyWatch keys_;
-  TerminalEncoder encoder_{ColorMode::kTrueColor};
-  std::vector<Cell> latest_ = std::vector<Cell>(kScreenCells, 0);
   std::vector<wchar_t> wide_;
-  TerminalSize size_{0, 0};
-  int originRow_ = 0;
-  bool tooSmall_ = false;
-  std::atomic<bool> restored_{false};
+  TerminalScreen screen_;
 };
 
 // ---- choosing the route -----------------------------------------------------------------
@@ -372,7 +372,7 @@ Route ChooseRoute() {
   return Route::kClassic;
 }
 
-constexpr const char* kNoConsole = "quorvel4: this process has no console to show the picture on.";
+constexpr const char* kNoConsole = "this process has no console to show the picture on.";
 
 bool WindowsConsoleUsable() {
   OwnedHandle out(OpenConsoleDevice("CONOUT$"));
@@ -391,7 +391,7 @@ std::unique_ptr<ConsoleBackend> OpenClassic(std::string& error) {
                                             nullptr, CONSOLE_TEXTMODE_BUFFER, nullptr);
   if (screen == INVALID_HANDLE_VALUE) {
     CloseHandle(previous);
-    error = "quorvel4: the console refused a screen buffer for the show.";
+    error = "the console refused a screen buffer for the show.";
     return nullptr;
   }
   return std::make_unique<ClassicConsole>(previous, screen);
@@ -408,10 +408,14 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   const DWORD wanted = mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING | DISABLE_NEWLINE_AUTO_RETURN;
   if (!SetConsoleMode(out, wanted)) {
     CloseHandle(out);
-    error = "quorvel4: this console does not take virtual-terminal sequences; set QVL_WINDOWS_CONSOLE=classic.";
+    error = "this console does not take virtual-terminal sequences; set QVL_WINDOWS_CONSOLE=classic.";
     return nullptr;
   }
-  return std::make_unique<TerminalConsole>(out, mode);
+  // QVL_COLORS chooses as on a Unix terminal; without it, 24-bit colour, which every console
+  // that takes these sequences shows.
+  char colors[16] = "";
+  const bool named = GetEnvironmentVariableA("QVL_COLORS", colors, sizeof colors) > 0;
+  return std::make_unique<TerminalConsole>(out, mode, ChooseColorMode(named ? colors : nullptr, "truecolor", nullptr));
 }
 
 std::unique_ptr<ConsoleBackend> OpenWindowsConsole(std::string& error) {
