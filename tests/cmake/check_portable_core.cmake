@@ -8,9 +8,10 @@ set(standard
   deque filesystem fstream ios iostream map memory mutex new numbers numeric optional set span sstream stdexcept string string_view system_error
   tuple type_traits utility vector)
 file(GLOB_RECURSE sources ${CORE_DIR}/include/*.h ${CORE_DIR}/src/*.h ${CORE_DIR}/src/*.cpp)
-# The back ends, and the builds of the rasteriser's loops for particular processors (NAME_x86_64.cpp
-# beside the portable NAME_generic.cpp that CMake picks elsewhere), are where platforms differ.
-list(FILTER sources EXCLUDE REGEX "/src/backends/|_x86_64\\.cpp$")
+# The back ends, the system primitives (NAME_posix.cpp, NAME_windows.cpp: the signal handlers)
+# and the builds of the rasteriser's loops for particular processors (NAME_x86_64.cpp beside the
+# portable NAME_generic.cpp that CMake picks elsewhere) are where platforms differ.
+list(FILTER sources EXCLUDE REGEX "/src/backends/|_(posix|windows|web|x86_64)\\.cpp$")
 set(problems "")
 foreach(source ${sources})
   file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*<")
