@@ -10,20 +10,9 @@
 int main(int argc, char** argv) {
   ShowSettings settings;
   std::string backend;
-  OptionTable options("quorvel_demo", "[--backend NAME | --terminal | --window] [--reduce-flashes]",
-                      "Plays the show; any key ends it.");
-  AddBackendOptions(options, backend);
-  AddGentleModeOption(options, settings.reduceFlashes);
-  options.AddNote(kDataLookupNote);
-  options.AddNote(kFlashWarning);
+  const OptionTable options = LiveShowOptions(settings, backend);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
-
-  std::string error;
-  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
-  if (!ChooseConsoleBackend(backend, error)) {
-    options.Complain(error);
-    return 1;
-  }
+  if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   const int result = DemoMain(settings);
   ShutdownConsole();
   display_signals::RaiseDeferredSignal();  // after the show's closing lines

@@ -65,18 +65,9 @@ int RunShow() {
   // Seeded from the system's millisecond tick, as the show always was on Windows.
   settings.seed = GetTickCount();
   std::string backend;
-  OptionTable options("quorvel_demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
-  AddBackendOptions(options, backend);
-  AddGentleModeOption(options, settings.reduceFlashes);
-  options.AddNote(kDataLookupNote);
-  options.AddNote(kFlashWarning);
+  const OptionTable options = LiveShowOptions(settings, backend);
   if (const std::optional<int> status = options.Parse(__argc, __argv)) return *status;
-  std::string error;
-  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
-  if (!ChooseConsoleBackend(backend.empty() ? "windows-console" : backend, error)) {
-    options.Complain(error);
-    return 1;
-  }
+  if (const std::optional<int> status = OpenChosenBackend(options, backend, "windows-console")) return *status;
   const int result = DemoMain(settings);
   ShutdownConsole();
   return result;

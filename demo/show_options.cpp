@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "demo/number_text.h"
+#include "quorvel4/backend_options.h"
 
 const char* const kDataLookupNote =
     "The pictures and the music are read from data/ in the working directory, else data/\n"
@@ -32,4 +33,13 @@ void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed) {
 
 void AddDataOption(OptionTable& table, std::string& dataDir) {
   table.Add({"--data", "DIR", "the folder of the pictures and the music (else as below)", SetText(dataDir)});
+}
+
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend) {
+  OptionTable options("quorvel_demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
+  AddBackendOptions(options, backend);
+  AddGentleModeOption(options, settings.reduceFlashes);
+  options.AddNote(kDataLookupNote);
+  options.AddNote(kFlashWarning);
+  return options;
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "demo/show_session.h"
 #include "quorvel4/options.h"
 
 // --reduce-flashes: the gentle mode.
@@ -16,6 +17,10 @@ void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed);
 
 // --data DIR: the folder of the pictures and the music.
 void AddDataOption(OptionTable& table, std::string& dataDir);
+
+// The live show's table, the same on every platform: the back end (into `backend`) and the
+// gentle mode, with the notes on the data and the flashes.
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend);
 
 // Where the pictures and the music are looked for, for the end of a help text.
 extern const char* const kDataLookupNote;

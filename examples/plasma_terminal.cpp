@@ -39,11 +39,7 @@ int main(int argc, char** argv) {
   options.Add({"--frames", "N", "stop after N frames", SetNumber(frames, "--frames", 0, 1000000000)});
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
 
-  std::string error;
-  if (!ChooseConsoleBackend(backend, error)) {
-    options.Complain(error);
-    return 1;
-  }
+  if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   BlockColorConverter converter;
   converter.BuildMap();
   if (!converter.HasMap()) {

@@ -56,15 +56,11 @@ int main(int argc, char** argv) {
   options.Add({"", "SYNC_FILE", "", SetOnce(syncFile, "one sync file at a time")});
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (syncFile.empty()) syncFile = EXAMPLES_DIR "/scenes.sync";
-  std::string error;
   if (LoadSyncPoints(syncFile.c_str()) < 1) {
     std::fprintf(stderr, "sync_scenes: no sync points in %s\n", syncFile.c_str());
     return 1;
   }
-  if (!ChooseConsoleBackend(backend, error)) {
-    options.Complain(error);
-    return 1;
-  }
+  if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   BlockColorConverter converter;
   converter.BuildMap();
   if (!converter.HasMap()) {

@@ -122,12 +122,7 @@ int main(int argc, char** argv) {
                       "Shows whether a display presents the show's cells correctly; any key quits.");
   AddBackendOptions(options, backend);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
-  std::string error;
-  if (!ResolveBackendName(backend, error)) return options.Refuse(error);
-  if (!ChooseConsoleBackend(backend, error)) {
-    options.Complain(error);
-    return 1;
-  }
+  if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   InitConsole();
   SetTitle("Quorvel4 test card");
   static Cell card[kScreenCells];

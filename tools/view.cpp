@@ -113,13 +113,11 @@ int main(int argc, char** argv) {
   AddBackendOptions(table, options.backend);
   table.Add({"", "PICTURE.png", "", SetOnce(options.path, "one picture at a time")});
   if (const std::optional<int> status = table.Parse(argc, argv)) return *status;
-  std::string error;
   if (options.path.empty()) return table.Refuse("no picture given");
-  if (!ResolveBackendName(options.backend, error)) return table.Refuse(error);
-
   // The display before the picture: a large one takes seconds to read, wasted when it
   // cannot be shown.
-  if (!ChooseConsoleBackend(options.backend, error)) return Fail(error);
+  if (const std::optional<int> status = OpenChosenBackend(table, options.backend)) return *status;
+  std::string error;
   Picture picture;
   if (!ReadPng(options.path, &picture.width, &picture.height, &picture.rgb, &error))
     return Fail("cannot read " + options.path + ": " + error);

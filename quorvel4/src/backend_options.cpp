@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "quorvel4/backend.h"
+#include "quorvel4/console.h"
 
 namespace {
 
@@ -64,4 +65,12 @@ bool ResolveBackendName(std::string& chosen, std::string& error) {
   error = std::string(byOption ? "" : "QVL_BACKEND: ") + "there is no back end \"" + chosen +
           "\" in this build; choose one of: " + ConsoleBackendNames();
   return false;
+}
+
+std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback) {
+  std::string error;
+  if (!ResolveBackendName(chosen, error)) return table.Refuse(error);
+  if (ChooseConsoleBackend(chosen.empty() ? fallback : chosen, error)) return std::nullopt;
+  table.Complain(error);
+  return 1;
 }

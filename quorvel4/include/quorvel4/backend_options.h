@@ -6,6 +6,7 @@
 // A program adds the rows, parses, then resolves the name once.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "quorvel4/options.h"
@@ -18,3 +19,9 @@ void AddBackendOptions(OptionTable& table, std::string& chosen);
 // else "" (the first usable one). False, with a reason that lists this build's back ends,
 // when the name is not one of them.
 bool ResolveBackendName(std::string& chosen, std::string& error);
+
+// Resolves `chosen` and opens that back end (or, with none chosen, `fallback`, or the first
+// usable one) for InitConsole. Nothing when it is open; otherwise the exit status after the
+// table has said why: 2 for a name this build lacks (with the usage), 1 for a back end that
+// cannot be opened here.
+std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback = "");
