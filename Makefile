@@ -14,7 +14,7 @@ deps:
 show:
 	@scripts/ensure-deps.sh run
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel_demo
+	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-demo
 
 release: deps
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -31,11 +31,11 @@ sanitize:
 	@cmake --build $(SANITIZE) -j $(JOBS)
 
 run: show
-	@$(RELEASE)/demo/quorvel_demo
+	@$(RELEASE)/demo/quorvel4-demo
 
 # The show in a window of its own (Alt+Enter or F11: full screen).
 window: show
-	@$(RELEASE)/demo/quorvel_demo --window
+	@$(RELEASE)/demo/quorvel4-demo --window
 
 # A test that fails, fails: none is run again. scripts/stress-tests.sh runs the tests that start
 # processes, terminals, X servers or audio many times over on a loaded machine.
@@ -63,7 +63,7 @@ bench: release
 	@$(RELEASE)/bench/qvl_bench
 
 testcard: release
-	@$(RELEASE)/tools/testcard
+	@$(RELEASE)/tools/quorvel4-testcard
 
 # The show's programs, data and manuals, and the library for programs of your own (headers,
 # static and shared library, CMake package, pkg-config file) under PREFIX (docs/library.md).
@@ -119,7 +119,7 @@ web-serve: web
 test-web: web release
 	@echo "== tests (the web page in headless Chromium) =="
 	@cd tests/web && npm ci --no-audit --no-fund --silent
-	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/capture QVL_DATA=$(CURDIR)/data \
+	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/quorvel4-capture QVL_DATA=$(CURDIR)/data \
 	  node --test tests/web/web.test.mjs
 
 # Re-creates the pictures, their preview sheet and the music under data/ from their generators.
@@ -127,7 +127,7 @@ assets: release
 	@scripts/ensure-deps.sh assets
 	@/usr/bin/python3 tools/assets/test_synth.py
 	@/usr/bin/python3 tools/assets/make_pictures.py data
-	@$(RELEASE)/tools/preview_sheet data docs/preview.png
+	@$(RELEASE)/tools/quorvel4-preview-sheet data docs/preview.png
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
 
 # Every source built with Clang, warnings as errors: the sanitizer build is that build.
@@ -138,7 +138,7 @@ windows:
 	@scripts/ensure-deps.sh windows
 	@cmake -S . -B $(WINDOWS) $(if $(wildcard $(WINDOWS)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake) \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel_demo capture
+	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel4-demo quorvel4-capture
 	@scripts/windows-package.sh $(WINDOWS) dist
 
 # The Windows build's tests under wine, its frames against the Linux capture's, and the show.
@@ -146,5 +146,5 @@ test-windows: windows
 	@scripts/ensure-deps.sh run
 	@cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS) --target capture
-	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/capture
+	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture
+	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/quorvel4-capture

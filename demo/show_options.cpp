@@ -36,7 +36,7 @@ void AddDataOption(OptionTable& table, std::string& dataDir) {
 }
 
 OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend) {
-  OptionTable options("quorvel_demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
+  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);
   options.AddNote(kDataLookupNote);

@@ -17,7 +17,7 @@ build_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
   # the window tests: an X server of their own, a window manager, keys, properties, screenshots
   xvfb openbox xdotool x11-utils imagemagick
-  # capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
+  # quorvel4-capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
   # and the cast's JSON with the python3 that asciinema (the player) brings.
   ffmpeg asciinema
   # the manuals (scdoc source, roff at build time); the menu entry's and AppStream's checkers

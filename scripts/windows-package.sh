@@ -6,17 +6,17 @@ build=$1
 dist=$2
 rm -rf "$dist/windows" "$dist/quorvel4-windows.zip"
 mkdir -p "$dist/windows"
-cp "$build/demo/quorvel_demo.exe" "$build/tools/capture.exe" "$dist/windows/"
+cp "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-quorvel4-capture.exe" "$dist/windows/"
 cp -r data "$dist/windows/data"
 sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
 Quorvel4 and the KVRT6 show - Windows
 =====================================
 
 WARNING: contains flashing images. The show may trigger seizures in people with
-photosensitive epilepsy; start it as "quorvel_demo.exe --reduce-flashes" (from a command
+photosensitive epilepsy; start it as "quorvel4-demo.exe --reduce-flashes" (from a command
 prompt or a shortcut) to keep it to three flashes a second or fewer.
 
-Double-click quorvel_demo.exe, or start it from any folder: it reads the pictures and the
+Double-click quorvel4-demo.exe, or start it from any folder: it reads the pictures and the
 music from a data folder in the folder it is started from when there is one, else from the
 data folder next to it (QVL_DATA_DIR names another). The show opens a console window of 80 x 50 cells,
 maximised, and plays for about two minutes. Any key ends it (Shift, Ctrl, Alt or the Windows
@@ -33,8 +33,8 @@ Without a sound device the show plays silently at the same pace and says so at t
 
 Nothing needs installing: the programs use only what every Windows has.
 
-capture.exe renders frames offline, e.g.
-  capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
+quorvel4-capture.exe renders frames offline, e.g.
+  quorvel4-capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
 (formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH; flashes counts the
 flashes per second). --reduce-flashes captures the gentle mode.
 TEXT

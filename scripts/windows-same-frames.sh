@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Renders the whole show with the Linux capture and with capture.exe under wine, and checks
+# Renders the whole show with the Linux capture and with quorvel4-capture.exe under wine, and checks
 # that every frame is the same, byte for byte: seed 1 at 10 ms steps, seed 2 at 17 ms steps,
 # and seed 3 at 17 ms steps in the gentle mode (the frames it holds back must be the same too).
 # Usage: scripts/windows-same-frames.sh LINUX_CAPTURE WINDOWS_CAPTURE_EXE OUT_DIR

@@ -22,7 +22,7 @@ inline ToolRun Capture(const std::string& arguments, const ScratchDirectory& scr
                        const std::string& environment = "") {
   const std::string errors = scratch.File("stderr.txt");
   const std::string command = (environment.empty() ? "" : "env " + environment + " ") + std::string(QVL_TOOLS_DIR) +
-                              "/capture " + arguments + " 2>" + errors + " >" + scratch.File("stdout.txt");
+                              "/quorvel4-capture " + arguments + " 2>" + errors + " >" + scratch.File("stdout.txt");
   const int status = std::system(command.c_str());
   std::ifstream in(errors);
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(std::istreambuf_iterator<char>(in), {})};

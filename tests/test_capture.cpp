@@ -124,7 +124,7 @@ TEST(Capture, WholeShowRunsClean) {
               scratch);
   EXPECT_EQ(run.status, 0) << run.errors;
   // Nothing but the summary: no warnings, no progress bar without a terminal.
-  EXPECT_EQ(run.errors.rfind("capture: "), 0u) << run.errors;
+  EXPECT_EQ(run.errors.rfind("quorvel4-capture: "), 0u) << run.errors;
   EXPECT_EQ(run.errors.find('\n'), run.errors.size() - 1) << run.errors;
   EXPECT_GT(std::filesystem::file_size(scratch.File("show")), 1000u * 8000u);
 }

@@ -118,7 +118,7 @@ TEST(CaptureMp4, IsH264AndAacInStepWithTheShow) {
   const std::string video = scratch.File("show.mp4");
   const ToolRun run = Capture(range + " --format mp4 --out " + video, scratch);
   ASSERT_EQ(run.status, 0) << run.errors;
-  EXPECT_EQ(run.errors.rfind("capture: 91 frames", 0), 0u) << run.errors;  // no terminal, no progress bar
+  EXPECT_EQ(run.errors.rfind("quorvel4-capture: 91 frames", 0), 0u) << run.errors;  // no terminal, no progress bar
   EXPECT_EQ(ReadAll(scratch.File("stdout.txt")), "");
 
   const std::vector<std::string> streams = Lines(CommandOutput(
@@ -283,7 +283,7 @@ TEST(CaptureCast, ReplaysToTheCapturedCells) {
 // The usage text is made from the table of formats: each row's frame rate, range rule and scale
 // land in its line, in the table's order.
 TEST(CaptureExport, UsageListsEachFormatWithItsDefaults) {
-  const std::string help = CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --help");
+  const std::string help = CommandOutput(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --help");
   const char* lines[] = {
       "cells   every frame's 4000 cells, 16-bit little-endian, in one file (60 fps)",
       "png     a picture per frame in the directory PATH, named by its time (60 fps)",
@@ -388,7 +388,7 @@ TEST(CaptureExport, InterruptedExportLeavesNoFile) {
   ScratchDirectory scratch;
   const std::filesystem::path out = scratch.path() / "out";
   std::filesystem::create_directories(out);
-  PtySession session(std::string(QVL_TOOLS_DIR) + "/capture",
+  PtySession session(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture",
                      {"--seed", "1", "--data", RealData(), "--times", "0:124000", "--format", "mp4", "--out",
                       (out / "show.mp4").string()},
                      100, 30, {"TERM=xterm"});
@@ -420,7 +420,7 @@ TEST(CaptureExport, EndingSignalCleansUpAndAHangupIgnoredAtStartStaysIgnored) {
                            "exec sleep 600\n";
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
 
-  const std::string capture = std::string(QVL_TOOLS_DIR) + "/capture";
+  const std::string capture = std::string(QVL_TOOLS_DIR) + "/quorvel4-capture";
   const std::string dataDir = (scratch.path() / "data").string();
   const std::string output = (out / "show.mp4").string();
   const std::string path = "PATH=" + bin.string() + ":/usr/bin:/bin";
@@ -471,7 +471,7 @@ TEST(CaptureExport, WritesThroughLinksAndIntoPipes) {
 
   ASSERT_EQ(mkfifo(scratch.File("pipe").c_str(), 0600), 0);
   const std::string command = "cat " + scratch.File("pipe") + " > " + scratch.File("copy") + " & " +
-                              std::string(QVL_TOOLS_DIR) + "/capture " + common + scratch.File("pipe") +
+                              std::string(QVL_TOOLS_DIR) + "/quorvel4-capture " + common + scratch.File("pipe") +
                               " >/dev/null; status=$?; wait; exit $status";
   EXPECT_EQ(std::system(command.c_str()), 0);
   EXPECT_TRUE(std::filesystem::is_fifo(scratch.File("pipe")));
@@ -485,12 +485,12 @@ TEST(CaptureExport, PipedOutputIsTheFramesAlone) {
   const std::string errors = scratch.File("errors.txt");
   for (const std::string format : {"cells", "cast"}) {
     const std::string bytes =
-        CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --seed 1 --data " + RealData() +
+        CommandOutput(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + RealData() +
                       " --times 300,900 --format " + format + " --out /dev/stdout 2>" + errors + " | od -c");
     EXPECT_FALSE(Has(bytes, "c   a   p   t   u   r   e   :")) << format;
-    EXPECT_TRUE(Has(ReadAll(errors), "capture: 2 frames")) << format << ": " << ReadAll(errors);
+    EXPECT_TRUE(Has(ReadAll(errors), "quorvel4-capture: 2 frames")) << format << ": " << ReadAll(errors);
   }
-  const std::string count = CommandOutput(std::string(QVL_TOOLS_DIR) + "/capture --seed 1 --data " + RealData() +
+  const std::string count = CommandOutput(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + RealData() +
                                           " --times 300,900 --format cells --out /dev/stdout 2>/dev/null | wc -c");
   EXPECT_EQ(std::atoi(count.c_str()), 16000);
 }

@@ -112,8 +112,8 @@ TEST(DataLookupProgram, CaptureFindsDataBesideItselfFromAnyFolder) {
   ScratchDirectory scratch;
   const fs::path bin = scratch.path() / "bin";
   fs::create_directories(bin);
-  fs::copy_file(std::string(QVL_TOOLS_DIR) + "/capture", bin / "capture");
-  const std::string run = "cd / && env -u QVL_DATA_DIR " + (bin / "capture").string() +
+  fs::copy_file(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture", bin / "quorvel4-capture");
+  const std::string run = "cd / && env -u QVL_DATA_DIR " + (bin / "quorvel4-capture").string() +
                           " --seed 1 --times 0 --format cells --out " + scratch.File("frame.cells") + " 2>&1";
 
   const std::string missing = CommandOutput(run);

@@ -19,10 +19,10 @@ struct Program {
 };
 
 const Program kPrograms[] = {
-    {"quorvel_demo", QVL_DEMO_PROGRAM, "quorvel_demo.6.scd"},
-    {"capture", std::string(QVL_TOOLS_DIR) + "/capture", "capture.1.scd"},
-    {"view", std::string(QVL_TOOLS_DIR) + "/view", "view.1.scd"},
-    {"testcard", std::string(QVL_TOOLS_DIR) + "/testcard", "testcard.1.scd"},
+    {"quorvel4-demo", QVL_DEMO_PROGRAM, "quorvel4-demo.6.scd"},
+    {"quorvel4-capture", std::string(QVL_TOOLS_DIR) + "/quorvel4-capture", "quorvel4-capture.1.scd"},
+    {"quorvel4-view", std::string(QVL_TOOLS_DIR) + "/quorvel4-view", "quorvel4-view.1.scd"},
+    {"quorvel4-testcard", std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard", "quorvel4-testcard.1.scd"},
 };
 
 struct Answer {

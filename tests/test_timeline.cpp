@@ -264,7 +264,7 @@ struct RecordedFrame {
 // The show with its own pictures, seed 1, one time in every scene (and the frames where the
 // loop converts for a scene, where a filter lies over the texts, and where the texts stand
 // on unconverted cells), run in this order from the start. Recorded from a build whose whole
-// show was the same frame for frame as the reference captures; `capture --seed 1 --times
+// show was the same frame for frame as the reference captures; `quorvel4-capture --seed 1 --times
 // LIST --format cells` gives the same frames.
 constexpr RecordedFrame kRecordedFrames[] = {
     {300, 0x6bb96cafd449086c}, {350, 0x6bb96cafd449086c}, {1028, 0xd5951204d073fc49},

@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::string kView = std::string(QVL_TOOLS_DIR) + "/view";
+const std::string kView = std::string(QVL_TOOLS_DIR) + "/quorvel4-view";
 
 struct ToolRun {
   int status;
@@ -87,26 +87,26 @@ TEST_F(ViewTool, BadArgumentsGiveUsageAndStatusTwo) {
   for (const char* args : {"", "--ascii", "--sepia pic.png", "a.png b.png"}) {
     const ToolRun run = RunView(args);
     EXPECT_EQ(run.status, 2) << args;
-    EXPECT_NE(run.err.find("usage: view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png"), std::string::npos) << args;
+    EXPECT_NE(run.err.find("usage: quorvel4-view [--ascii] [--backend NAME | --terminal | --window] PICTURE.png"), std::string::npos) << args;
     EXPECT_EQ(run.out, "") << args;
   }
   const ToolRun help = RunView("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("usage: view"), std::string::npos);
+  EXPECT_NE(help.out.find("usage: quorvel4-view"), std::string::npos);
 }
 
 TEST_F(ViewTool, UnreadablePicturesGiveStatusOne) {
   const std::string missing = testing::TempDir() + "no_such_picture.png";
   ToolRun run = RunViewInTerminal(missing);
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("view: cannot read " + missing), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quorvel4-view: cannot read " + missing), std::string::npos) << run.err;
 
   const std::string notPng = testing::TempDir() + "not_a_picture.png";
   std::ofstream(notPng) << "plain text, not a picture\n";
   run = RunViewInTerminal(notPng);
   std::remove(notPng.c_str());
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find("view: cannot read " + notPng), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("quorvel4-view: cannot read " + notPng), std::string::npos) << run.err;
 }
 
 // Without a terminal nothing can be shown: the picture is not even looked at.

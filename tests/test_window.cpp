@@ -377,7 +377,7 @@ TEST(WindowBackend, WithoutAReachableDisplayIsRefusedNotPlayedUnseen) {
   const std::string tools = QVL_TOOLS_DIR;
   const std::string picture = std::string(QVL_SOURCE_DIR) + "/docs/preview.png";
   for (const std::string environment : {"", "DISPLAY=:4093"}) {
-    for (const std::string& command : {kDemo + " --window", tools + "/testcard --window", tools + "/view --window " + picture}) {
+    for (const std::string& command : {kDemo + " --window", tools + "/quorvel4-testcard --window", tools + "/quorvel4-view --window " + picture}) {
       int status = 0;
       const std::string output = RunWithoutDisplay(command, &status, environment);
       EXPECT_EQ(status, 1) << command << " with " << environment << ": " << output;
@@ -438,7 +438,7 @@ TEST(WindowBackend, AnOffscreenDriverNamedExplicitlyIsTaken) {
 TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
   int status = 0;
   EXPECT_EQ(DemoWithoutDisplay("", &status),
-            "quorvel_demo: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
+            "quorvel4-demo: standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.\n");
   EXPECT_EQ(status, 1);
   const std::string window = DemoWithoutDisplay("--window", &status);
   EXPECT_EQ(status, 1);
@@ -452,7 +452,7 @@ TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
   for (const char* bad : {"--windows", "--window --terminal", "--backend window --backend=terminal", "--backend", "extra"}) {
     const std::string output = DemoWithoutDisplay(bad, &status);
     EXPECT_EQ(status, 2) << bad;
-    EXPECT_NE(output.find("usage: quorvel_demo"), std::string::npos) << bad;
+    EXPECT_NE(output.find("usage: quorvel4-demo"), std::string::npos) << bad;
   }
 }
 
@@ -470,8 +470,8 @@ TEST(DemoOptions, ABackEndIsChosenByNameFromTheOptionsOrTheEnvironment) {
   const std::string tools = QVL_TOOLS_DIR;
   for (const auto& [command, environment] : {std::pair<std::string, std::string>{kDemo + " --backend vga", ""},
                                              {kDemo, "QVL_BACKEND=vga"},
-                                             {tools + "/testcard --backend vga", ""},
-                                             {tools + "/view --backend vga picture.png", ""}}) {
+                                             {tools + "/quorvel4-testcard --backend vga", ""},
+                                             {tools + "/quorvel4-view --backend vga picture.png", ""}}) {
     const std::string output = RunWithoutDisplay(command, &status, environment);
     EXPECT_EQ(status, 2) << command << " " << environment;
     EXPECT_NE(output.find("no back end \"vga\" in this build; choose one of: terminal, window, headless"),

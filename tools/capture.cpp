@@ -1,11 +1,11 @@
 // The offline renderer: the show's start-up and frames on a scripted clock and the headless
 // console, the presented frames written to a file or a directory.
 //
-//   capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]
+//   quorvel4-capture --seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]
 //           [--reduce-flashes]
 //
 // The formats and their writers live in tools/capture/ (export_formats.cpp has their table);
-// `capture --help` lists them and the forms of TIMES. Everything but the export goes to
+// `quorvel4-capture --help` lists them and the forms of TIMES. Everything but the export goes to
 // standard error: standard output may be the export itself.
 #include <cstdio>
 #include <memory>

@@ -118,7 +118,7 @@ void DrawGlyphGrid(Cell* screen, int step) {
 
 int main(int argc, char** argv) {
   std::string backend;
-  OptionTable options("testcard", "[--backend NAME | --terminal | --window]",
+  OptionTable options("quorvel4-testcard", "[--backend NAME | --terminal | --window]",
                       "Shows whether a display presents the show's cells correctly; any key quits.");
   AddBackendOptions(options, backend);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;

@@ -107,7 +107,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
   Options options;
-  OptionTable table("view", "[--ascii] [--backend NAME | --terminal | --window] PICTURE.png",
+  OptionTable table("quorvel4-view", "[--ascii] [--backend NAME | --terminal | --window] PICTURE.png",
                     "Shows a PNG picture through the library's converters; any key ends it.");
   table.Add({"--ascii", "", "draw the picture's brightness as character shapes", SetFlag(options.ascii)});
   AddBackendOptions(table, options.backend);

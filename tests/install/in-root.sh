@@ -16,17 +16,17 @@ for tool in cc c++ g++ gcc cmake pkg-config; do
   ! command -v "$tool" >/dev/null || fail "the root has $tool before the -dev package"
 done
 
-step "quorvel_demo --version"
-version=$(quorvel_demo --version) || fail "quorvel_demo --version exits $?"
+step "quorvel4-demo --version"
+version=$(quorvel4-demo --version) || fail "quorvel4-demo --version exits $?"
 echo "$version"
-[[ $version == "quorvel_demo "[0-9]* ]] || fail "quorvel_demo --version printed: $version"
-for program in capture view testcard; do
+[[ $version == "quorvel4-demo "[0-9]* ]] || fail "quorvel4-demo --version printed: $version"
+for program in quorvel4-capture quorvel4-view quorvel4-testcard; do
   "$program" --version >/dev/null || fail "$program --version"
   "$program" --help >/dev/null || fail "$program --help"
 done
 
-step "man -w quorvel_demo"
-page=$(man -w quorvel_demo) || fail "man finds no page for quorvel_demo"
+step "man -w quorvel4-demo"
+page=$(man -w quorvel4-demo) || fail "man finds no page for quorvel4-demo"
 echo "$page"
 
 step "the show in a pseudo-terminal of 80 x 50, from /"
@@ -36,7 +36,7 @@ log=/tmp/show.log
 : >"$log"
 exec 3< <(sleep 600)
 keeper=$!
-script -qfc "stty rows 50 cols 80; TERM=xterm-256color COLORTERM=truecolor quorvel_demo --terminal" "$log" \
+script -qfc "stty rows 50 cols 80; TERM=xterm-256color COLORTERM=truecolor quorvel4-demo --terminal" "$log" \
   <&3 >/dev/null 2>&1 &
 show=$!
 drawn=""
@@ -56,7 +56,7 @@ fi
 echo "first frame drawn, no Error!"
 
 step "capture without --data, from /"
-capture --seed 1 --times 0:1000:10 --format png --out /tmp/p
+quorvel4-capture --seed 1 --times 0:1000:10 --format png --out /tmp/p
 pictures=$(ls /tmp/p | grep -c '\.png$')
 [ "$pictures" -eq 101 ] || fail "capture wrote $pictures pictures, not 101"
 

@@ -1,4 +1,4 @@
-// capture.exe on Windows' own paths: device names, a full disk, no ffmpeg. Each run is a
+// quorvel4-capture.exe on Windows' own paths: device names, a full disk, no ffmpeg. Each run is a
 // process of its own, in a scratch directory, with what it says on standard error kept.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -28,7 +28,7 @@ class WindowsCapture : public ::testing::Test {
     std::filesystem::remove_all(scratch_, code);
   }
 
-  // capture.exe with `arguments`, in scratch/work; `flags` go to CreateProcess.
+  // quorvel4-capture.exe with `arguments`, in scratch/work; `flags` go to CreateProcess.
   CaptureRun Capture(const std::string& arguments, DWORD flags = 0) {
     const std::string errors = (scratch_ / "errors.txt").string();
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -58,7 +58,7 @@ class WindowsCapture : public ::testing::Test {
     CloseHandle(process.hProcess);
     std::ifstream in(errors, std::ios::binary);
     std::string said(std::istreambuf_iterator<char>(in), {});
-    if (waited != WAIT_OBJECT_0) said = "capture.exe did not end within 120 s; it said: " + said;
+    if (waited != WAIT_OBJECT_0) said = "quorvel4-capture.exe did not end within 120 s; it said: " + said;
     return {status, said};
   }
 
@@ -79,7 +79,7 @@ TEST_F(WindowsCapture, DeviceNamesAreWrittenInPlace) {
     const CaptureRun run =
         Capture(std::string("--times 300,900 --format cells --out ") + device, device[0] == 'C' ? CREATE_NO_WINDOW : 0);
     EXPECT_EQ(run.status, 0u) << device << ": " << run.errors;
-    EXPECT_TRUE(Has(run.errors, std::string("capture: 2 frames")) && Has(run.errors, device)) << run.errors;
+    EXPECT_TRUE(Has(run.errors, std::string("quorvel4-capture: 2 frames")) && Has(run.errors, device)) << run.errors;
     EXPECT_TRUE(WorkIsEmpty()) << device;
   }
 }

@@ -82,7 +82,7 @@ void CheckFormatRules(Options& options, bool haveScale) {
 // A number that is 0 was not given: --fps and --scale start at 1.
 OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::string& times, std::string& format,
                       long long& fps, long long& scale) {
-  OptionTable table("capture",
+  OptionTable table("quorvel4-capture",
                     "--seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
                     "               [--reduce-flashes]",
                     "Renders the show's frames on a scripted clock into a file or a directory.");

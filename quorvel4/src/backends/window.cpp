@@ -1,5 +1,5 @@
 // The window back end: the show in a desktop window of its own, drawn as a VGA text screen
-// shows it (8 x 12 glyphs, the VGA palette), the same picture that `capture --format png`
+// shows it (8 x 12 glyphs, the VGA palette), the same picture that `quorvel4-capture --format png`
 // writes. Alt+Enter and F11 switch between the window and the whole screen.
 #include <SDL.h>
 
