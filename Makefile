@@ -108,7 +108,7 @@ web:
 	@scripts/ensure-deps.sh web
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@$(WEB_ENV) cmake --build $(WEB) -j $(JOBS) --target quorvel_web
-	@rm -rf $(WEB_DIST) && mkdir -p $(WEB_DIST) && cp -r $(WEB)/web/site/. $(WEB_DIST)/
+	@rm -rf $(WEB_DIST) && mkdir -p $(WEB_DIST) && cp -r $(WEB)/web/site/. $(WEB_DIST)/ && cp LICENSE LICENSE-CC-BY-4.0 $(WEB_DIST)/
 	@echo "The page is in $(WEB_DIST)/: serve that folder from any static web server (make web-serve)."
 
 web-serve: web

@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "demo/demo_main.h"
+#include "demo/images.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -16,6 +19,16 @@ std::string Described(const std::string& place) {
   return (here / place).lexically_normal().string();
 }
 
+// "A, B and C".
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
 }  // namespace
 
 bool IsDirectory(const std::string& path) {
@@ -23,10 +36,27 @@ bool IsDirectory(const std::string& path) {
   return fs::is_directory(path, error);
 }
 
+bool HoldsAnyOf(const std::string& path, const std::vector<std::string>& marks) {
+  if (!IsDirectory(path)) return false;
+  for (const std::string& mark : marks) {
+    std::error_code error;
+    if (fs::exists(fs::path(path) / mark, error)) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> ShowDataFileNames() {
+  std::vector<std::string> names = {kMusicFile};
+  for (int id = 0; id < kImageCount; ++id) names.push_back(PictureFileOf(static_cast<ImageId>(id)).fileName);
+  return names;
+}
+
 DataDirectoryPlaces DataDirectoryPlacesFor(const std::string& overridden, const std::string& executableDir,
-                                           const std::string& installedFromExecutable) {
+                                           const std::string& installedFromExecutable,
+                                           std::vector<std::string> marks) {
   DataDirectoryPlaces places;
   places.overridden = overridden;
+  places.marks = std::move(marks);
   if (!overridden.empty()) {
     places.places = {overridden};
     return places;
@@ -50,31 +80,46 @@ DataDirectoryPlaces DataDirectoryPlacesHere() {
 FoundDataDirectory FindDataDirectory(const DataDirectoryPlaces& places) {
   FoundDataDirectory found;
   found.overridden = !places.overridden.empty();
+  if (!places.marks.empty()) found.mark = places.marks.front();
   for (const std::string& place : places.places) {
     const std::string described = Described(place);
     // The same folder reached twice (the program started from its own folder) is named once.
     bool seen = false;
     for (const std::string& earlier : found.looked) seen = seen || earlier == described;
-    if (!seen) found.looked.push_back(described);
-    if (IsDirectory(place)) {
+    if (seen) continue;
+    found.looked.push_back(described);
+    if (HoldsAnyOf(place, places.marks)) {
       found.directory = place;
       break;
     }
+    if (IsDirectory(place)) found.unrelated.push_back(described);
   }
   return found;
 }
 
 std::string NoDataDirectoryMessage(const FoundDataDirectory& found) {
-  if (found.overridden && !found.looked.empty())
-    return std::string(kDataDirectoryVariable) + " names " + found.looked.front() +
-           ", which is not a directory: set it to the folder of the show's pictures and music, or unset it.";
-  std::string message = "The show's data directory (pictures and music) was not found; looked in ";
-  for (size_t i = 0; i < found.looked.size(); ++i) {
-    if (i > 0) message += i + 1 == found.looked.size() ? " and " : ", ";
-    message += found.looked[i];
+  const std::string files = "the show's files (" + found.mark + " and the pictures)";
+  if (found.overridden && !found.looked.empty()) {
+    const std::string& place = found.looked.front();
+    return std::string(kDataDirectoryVariable) + " names " + place +
+           (found.unrelated.empty() ? ", which is not a directory" : ", which holds none of " + files) +
+           ": set it to the folder that holds them, or unset it.";
   }
-  message += ". Start the show from the folder that holds data/, or set ";
+  std::string message = "The show's data directory (pictures and music) was not found; looked in " +
+                        Listed(found.looked) + ".";
+  if (!found.unrelated.empty())
+    message += " " + Listed(found.unrelated) + (found.unrelated.size() == 1 ? " holds" : " hold") + " none of " +
+               files + ".";
+  message += " Start the program from the folder that holds data/" + found.mark + ", or set ";
   message += kDataDirectoryVariable;
-  message += " to the data directory.";
+  message += " to the folder that holds " + found.mark + ".";
   return message;
+}
+
+std::string ChosenDataDirectoryProblem(const std::string& path) {
+  if (!IsDirectory(path)) return "The data directory " + path + " does not exist or is not a directory.";
+  const std::vector<std::string> names = ShowDataFileNames();
+  if (!HoldsAnyOf(path, names))
+    return "The data directory " + path + " holds none of the show's files (" + names.front() + " and the pictures).";
+  return "";
 }

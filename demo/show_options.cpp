@@ -6,8 +6,9 @@
 #include "quorvel4/backend_options.h"
 
 const char* const kDataLookupNote =
-    "The pictures and the music are read from data/ in the working directory, else data/\n"
-    "beside the program, else the installed share directory; QVL_DATA_DIR overrides them.\n";
+    "The pictures and the music are read from the first that holds them of data/ in the working\n"
+    "directory, data/ beside the program and the installed share directory; QVL_DATA_DIR\n"
+    "overrides them.\n";
 
 const char* const kFlashWarning =
     "Warning: the show contains flashing images. It may trigger seizures in people with\n"

@@ -80,14 +80,13 @@ bool ShowSession::Fail(std::string& error, const std::string& why) {
   return false;
 }
 
-// The folder the settings name, else the first of the usual places; when there is none, the
-// message names every place looked at.
+// The folder the settings name, else the first of the usual places that holds the show's
+// files; when there is none, the message names every place looked at.
 bool ShowSession::ChooseDataDirectory(std::string& error) {
   if (!settings_.dataDir.empty()) {
     dataDir_ = settings_.dataDir;
-    if (IsDirectory(dataDir_)) return true;
-    error = "The data directory " + dataDir_ + " does not exist or is not a directory.";
-    return false;
+    error = ChosenDataDirectoryProblem(dataDir_);
+    return error.empty();
   }
   const FoundDataDirectory found = FindDataDirectory(DataDirectoryPlacesHere());
   dataDir_ = found.directory;
@@ -185,7 +184,10 @@ void ShowSession::Finish() {
 
 std::vector<std::string> ShowSession::ClosingLines() const {
   std::vector<std::string> lines;
-  if (report_.silent) lines.push_back("No audio device could be opened, so the show played without sound.");
+  // Only a show that drew frames played at all (not one that ended at once, or never fitted
+  // its terminal).
+  if (report_.silent && report_.frames > 0)
+    lines.push_back("No audio device could be opened, so the show played without sound.");
   for (const std::string& path : report_.unreadablePictures) lines.push_back(UnreadablePictureLine(path, true));
   return lines;
 }

@@ -19,12 +19,24 @@ done
 [ -f "$dist/quorvel4-windows.zip" ] || { echo "dist: no $dist/quorvel4-windows.zip (make windows)" >&2; exit 1; }
 [ -f "$dist/web/index.html" ] || { echo "dist: no $dist/web (make web)" >&2; exit 1; }
 
+# Every artifact carries the licences: the packages in their copyright files, the zip and
+# the web page as files of their own.
+for deb in "${debs[@]}"; do
+  dpkg-deb --fsys-tarfile "$dist/$deb" | tar -xOf - --wildcards './usr/share/doc/*/copyright' | grep -q '^License: Expat' ||
+    { echo "dist: $deb has no copyright file naming the licence" >&2; exit 1; }
+done
+unzip -l "$dist/quorvel4-windows.zip" | grep -q 'windows/LICENSE-CC-BY-4.0.txt' ||
+  { echo "dist: the Windows zip has no licence files" >&2; exit 1; }
+[ -f "$dist/web/LICENSE" ] && [ -f "$dist/web/LICENSE-CC-BY-4.0" ] || { echo "dist: $dist/web has no licence files" >&2; exit 1; }
+
 zip=quorvel4-windows-$version.zip
 web=quorvel4-web-$version.tar.gz
 rm -f "$dist"/quorvel4-windows-*.zip "$dist"/quorvel4-web-*.tar.gz "$dist/SHA256SUMS"
-cp "$dist/quorvel4-windows.zip" "$dist/$zip"
-# The same files give the same archive: names sorted, no owners, one fixed date.
-tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@${SOURCE_DATE_EPOCH:-0}" \
+# Only the versioned name stays: two zips of one release side by side confuse.
+mv "$dist/quorvel4-windows.zip" "$dist/$zip"
+# The same files give the same archive: names sorted, no owners, the last commit's date.
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct)}
+tar --sort=name --owner=0 --group=0 --numeric-owner --mtime="@$epoch" \
   --transform "s,^web,quorvel4-web-$version," -C "$dist" -cf - web | gzip -9n >"$dist/$web"
 (cd "$dist" && sha256sum "${debs[@]}" "$zip" "$web" >SHA256SUMS)
 echo "release $version in $dist/:"

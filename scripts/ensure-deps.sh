@@ -22,6 +22,8 @@ build_packages=(
   ffmpeg asciinema
   # the manuals (scdoc source, roff at build time); the menu entry's and AppStream's checkers
   scdoc desktop-file-utils appstream
+  # the test of the bash completions loads them as bash-completion does
+  bash-completion
 )
 # CPack's DEB generator: dpkg-shlibdeps (dpkg-dev) and file find the dependencies; lintian checks.
 package_packages=(dpkg-dev file binutils lintian)

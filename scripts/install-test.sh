@@ -80,10 +80,14 @@ if compgen -G "/usr/local/share/ca-certificates/*.crt" >/dev/null; then
 fi
 printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d" && chmod 755 "$root/usr/sbin/policy-rc.d"
 
-mkdir -p "$root/tmp/packages" "$root/tmp/examples"
-cp "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb "$root/tmp/packages/"
-cp "$here"/examples/sync_scenes.cpp "$here"/examples/scenes.sync "$root/tmp/examples/"
+# The packages in dist/ beside the README and the docs, so that their lines run as printed.
+mkdir -p "$root/tmp/src/dist" "$root/tmp/src/docs"
+cp "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb "$root/tmp/src/dist/"
+cp "$here/README.md" "$root/tmp/src/"
+cp "$here/docs/library.md" "$root/tmp/src/docs/"
+cp -r "$here/examples" "$root/tmp/examples"
 cp "$here/tests/install/in-root.sh" "$root/tmp/in-root.sh"
+cp "$here/tests/cmake/check_completions.sh" "$root/tmp/check_completions.sh"
 
 archives=$cache/archives
 mkdir -p "$archives/partial"

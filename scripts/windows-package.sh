@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Puts the Windows build into dist/windows/ (the show, capture, the data, a README) and zips it
+# Puts the Windows build into dist/windows/ (the show, capture, the data, the licences, a README) and zips it
 # into dist/quorvel4-windows.zip. Usage: scripts/windows-package.sh BUILD_DIR DIST_DIR
 set -euo pipefail
 build=$1
 dist=$2
 rm -rf "$dist/windows" "$dist/quorvel4-windows.zip"
 mkdir -p "$dist/windows"
-cp "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-quorvel4-capture.exe" "$dist/windows/"
+cp "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-capture.exe" "$dist/windows/"
 cp -r data "$dist/windows/data"
+# The licences, with Windows line ends: MIT for the programs, CC BY 4.0 for the data.
+sed 's/$/\r/' LICENSE >"$dist/windows/LICENSE.txt"
+sed 's/$/\r/' LICENSE-CC-BY-4.0 >"$dist/windows/LICENSE-CC-BY-4.0.txt"
 sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
 Quorvel4 and the KVRT6 show - Windows
 =====================================
@@ -38,5 +41,9 @@ quorvel4-capture.exe renders frames offline, e.g.
 (formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH; flashes counts the
 flashes per second). --reduce-flashes captures the gentle mode.
 TEXT
-(cd "$dist" && zip -qr quorvel4-windows.zip windows)
+# The same files give the same zip: names in one order, every time the last commit's, no
+# owners or extra time fields.
+epoch=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || echo 315532800)}
+find "$dist/windows" -exec touch -h -d "@$epoch" {} +
+(cd "$dist" && find windows -print | LC_ALL=C sort | TZ=UTC zip -qX -@ quorvel4-windows.zip)
 echo "dist/windows/ and $dist/quorvel4-windows.zip ($(du -h "$dist/quorvel4-windows.zip" | cut -f1))"

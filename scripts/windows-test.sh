@@ -9,7 +9,7 @@ source "$(dirname "$0")/wine-session.sh"
 
 status=0
 echo "== the programs need only DLLs that come with Windows =="
-for exe in "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-quorvel4-capture.exe" "$build/tests/windows/qvl_tests.exe"; do
+for exe in "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-capture.exe" "$build/tests/windows/qvl_tests.exe"; do
   dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print toupper($3)}' | sort -u | tr '\n' ' ')
   for dll in $dlls; do
     case $dll in
@@ -27,7 +27,7 @@ export GTEST_FILTER='-*DeathTest.*'
 ctest --test-dir "$build" --output-on-failure -j 2 || status=1
 
 echo "== the same frames as on Linux =="
-scripts/windows-same-frames.sh "$linux_capture" "$build/tools/quorvel4-quorvel4-capture.exe" "$build/frames" || status=1
+scripts/windows-same-frames.sh "$linux_capture" "$build/tools/quorvel4-capture.exe" "$build/frames" || status=1
 
 echo "== the show =="
 scripts/windows-show-test.sh "$build/demo/quorvel4-demo.exe" "$build/show" || status=1

@@ -33,32 +33,59 @@ class DataLookup : public ::testing::Test {
   FoundDataDirectory Find(const std::string& overridden = "") const {
     return FindDataDirectory(DataDirectoryPlacesFor(overridden, bin().string(), "../share/quorvel4-demo/data"));
   }
+  // A folder with the show's music file in it (the lookup asks for nothing more).
+  static void HoldMusic(const fs::path& folder) {
+    fs::create_directories(folder);
+    WriteBytes((folder / "8920.mp3").string(), {0xFF, 0xFB});
+  }
 
   ScratchDirectory scratch_;
   fs::path previous_;
 };
 
-TEST_F(DataLookup, TakesTheFirstPlaceThatExistsInOrder) {
+TEST_F(DataLookup, TakesTheFirstPlaceThatHoldsTheDataInOrder) {
   EXPECT_EQ(Find().directory, "");
-  fs::create_directories(installed());
+  HoldMusic(installed());
   EXPECT_EQ(fs::path(Find().directory), installed());
-  fs::create_directories(bin() / "data");
+  HoldMusic(bin() / "data");
   EXPECT_EQ(fs::path(Find().directory), bin() / "data");
   // The working directory's data/ comes first, named as the show always named it.
-  fs::create_directories(work() / "data");
+  HoldMusic(work() / "data");
   EXPECT_EQ(Find().directory, "data");
 }
 
 TEST_F(DataLookup, AFileNamedDataIsNoDataDirectory) {
   WriteBytes((work() / "data").string(), {1, 2, 3});
-  fs::create_directories(installed());
+  HoldMusic(installed());
   EXPECT_EQ(fs::path(Find().directory), installed());
 }
 
-TEST_F(DataLookup, TheVariableReplacesEveryOtherPlace) {
+// A data/ of the user's own (mkdir ~/data; cd ~) is passed over, and the message says why.
+TEST_F(DataLookup, AFolderWithoutTheShowsFilesIsPassedOver) {
   fs::create_directories(work() / "data");
+  WriteBytes((work() / "data" / "notes.txt").string(), {1});
+  fs::create_directories(bin() / "data");
+  FoundDataDirectory found = Find();
+  EXPECT_EQ(found.directory, "");
+  const std::string message = NoDataDirectoryMessage(found);
+  EXPECT_NE(message.find((work() / "data").string() + " and " + (bin() / "data").string() + " hold none of the show's files (8920.mp3"),
+            std::string::npos)
+      << message;
+
+  HoldMusic(installed());
+  EXPECT_EQ(fs::path(Find().directory), installed());
+  // Any one of the show's files marks its folder: the pictures alone (a scripted capture needs
+  // no music), or a music file that is broken, whose own message is then the one to give.
+  WriteBytes((bin() / "data" / "zul_160x100.raw").string(), {1});
+  EXPECT_EQ(fs::path(Find().directory), bin() / "data");
+  fs::create_directories(work() / "data" / "8920.mp3");
+  EXPECT_EQ(Find().directory, "data");
+}
+
+TEST_F(DataLookup, TheVariableReplacesEveryOtherPlace) {
+  HoldMusic(work() / "data");
   const fs::path chosen = scratch_.path() / "elsewhere";
-  fs::create_directories(chosen);
+  HoldMusic(chosen);
   EXPECT_EQ(Find(chosen.string()).directory, chosen.string());
 
   const FoundDataDirectory missing = Find((scratch_.path() / "nowhere").string());
@@ -67,6 +94,26 @@ TEST_F(DataLookup, TheVariableReplacesEveryOtherPlace) {
   const std::string message = NoDataDirectoryMessage(missing);
   EXPECT_NE(message.find("QVL_DATA_DIR"), std::string::npos) << message;
   EXPECT_NE(message.find((scratch_.path() / "nowhere").string()), std::string::npos) << message;
+
+  // A folder that holds none of the show's files is no data folder either, and not taken
+  // for one because the variable names it; the lookup does not go on past the variable.
+  const fs::path empty = scratch_.path() / "empty";
+  fs::create_directories(empty);
+  HoldMusic(installed());
+  const FoundDataDirectory unrelated = Find(empty.string());
+  EXPECT_EQ(unrelated.directory, "");
+  EXPECT_EQ(NoDataDirectoryMessage(unrelated),
+            "QVL_DATA_DIR names " + empty.string() +
+                ", which holds none of the show's files (8920.mp3 and the pictures): set it to the folder that "
+                "holds them, or unset it.");
+}
+
+TEST_F(DataLookup, AFolderNamedByAnOptionMustHoldTheData) {
+  EXPECT_NE(ChosenDataDirectoryProblem((work() / "missing").string()).find("does not exist"), std::string::npos);
+  EXPECT_EQ(ChosenDataDirectoryProblem(work().string()),
+            "The data directory " + work().string() + " holds none of the show's files (8920.mp3 and the pictures).");
+  HoldMusic(work());
+  EXPECT_EQ(ChosenDataDirectoryProblem(work().string()), "");
 }
 
 TEST_F(DataLookup, TheMessageNamesEveryPlaceLookedAt) {
@@ -119,6 +166,16 @@ TEST(DataLookupProgram, CaptureFindsDataBesideItselfFromAnyFolder) {
   const std::string missing = CommandOutput(run);
   EXPECT_NE(missing.find((bin / "data").string()), std::string::npos) << missing;
   EXPECT_FALSE(fs::exists(scratch.File("frame.cells")));
+
+  // Started from a folder with a data/ of its own, it passes that over and finds its own.
+  const fs::path home = scratch.path() / "home";
+  fs::create_directories(home / "data");
+  fs::create_directory_symlink(std::string(QVL_SOURCE_DIR) + "/data", bin / "data");
+  const std::string fromHome = CommandOutput("cd " + home.string() + " && env -u QVL_DATA_DIR " +
+                                             (bin / "quorvel4-capture").string() + " --seed 1 --times 0 --format cells --out " +
+                                             scratch.File("home.cells") + " 2>&1");
+  EXPECT_EQ(fs::file_size(scratch.File("home.cells")), 8000u) << fromHome;
+  fs::remove(bin / "data");
 
   fs::create_directory_symlink(std::string(QVL_SOURCE_DIR) + "/data", bin / "data");
   const std::string found = CommandOutput(run);

@@ -104,7 +104,10 @@ TEST(OptionTable, HelpListsEveryRowWithLaterLinesUnderTheFirst) {
   };
   EXPECT_NE(column("where it goes\n"), std::string::npos) << help;
   EXPECT_EQ(column("where it goes\n"), column("and a second line\n")) << help;
-  EXPECT_EQ(table.VersionText().rfind(std::string("program ") + ReleaseVersion() + "\nback ends: ", 0), 0u);
+  EXPECT_EQ(table.VersionText().rfind(std::string("program ") + ReleaseVersion() + " (commit " + BuildCommit() +
+                                         ")\nback ends: ",
+                                     0),
+            0u);
 }
 
 }  // namespace

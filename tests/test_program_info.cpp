@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -24,6 +25,12 @@ const Program kPrograms[] = {
     {"quorvel4-view", std::string(QVL_TOOLS_DIR) + "/quorvel4-view", "quorvel4-view.1.scd"},
     {"quorvel4-testcard", std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard", "quorvel4-testcard.1.scd"},
 };
+
+// "NAME 1.0.0 (commit 0123456789ab-dirty, 2026-12-09)" on the first line.
+const std::regex kVersionLine(R"(^(\S+) ([0-9.]+) \(commit ([0-9a-f]{12})(-dirty)?, [0-9]{4}-[0-9]{2}-[0-9]{2}\)\n)");
+
+// "  --name VALUE  help": the option with its value, and the spaces before the help.
+const std::regex kHelpRow(R"((?:^|\n)(  --[a-z-]+(?: [A-Z.]+)?)( +)\S)");
 
 struct Answer {
   int status;
@@ -65,7 +72,14 @@ TEST(ProgramInfo, EveryProgramAnswersVersionWithItsNameReleaseAndBackEnds) {
   for (const Program& program : kPrograms) {
     const Answer answer = RunCommand(program.path + " --version");
     EXPECT_EQ(answer.status, 0) << program.name;
-    EXPECT_EQ(answer.out.rfind(std::string(program.name) + " " + QVL_VERSION + "\n", 0), 0u) << answer.out;
+    // The release and the commit with its date, so that builds of two commits differ in a bug
+    // report: the hash is one of this checkout's commits.
+    std::smatch line;
+    ASSERT_TRUE(std::regex_search(answer.out, line, kVersionLine)) << answer.out;
+    EXPECT_EQ(line[1], program.name) << answer.out;
+    EXPECT_EQ(line[2], QVL_VERSION) << answer.out;
+    EXPECT_EQ(RunCommand("git -C " + std::string(QVL_SOURCE_DIR) + " cat-file -e " + line[3].str() + "^{commit}").status, 0)
+        << answer.out;
     // The back ends come from the table: the terminal, the window and the headless one here.
     for (const char* backend : {"terminal", "window", "headless"})
       EXPECT_NE(answer.out.find(backend), std::string::npos) << program.name << ": " << answer.out;
@@ -78,6 +92,13 @@ TEST(ProgramInfo, EveryProgramAnswersHelpAndItsManualListsTheSameOptions) {
     EXPECT_EQ(help.status, 0) << program.name;
     const std::set<std::string> helpOptions = LongOptions(help.out);
     EXPECT_TRUE(helpOptions.count("--help") && helpOptions.count("--version")) << program.name << ": " << help.out;
+    // Every row's help stands in one column, at least two spaces after the longest option.
+    std::set<size_t> columns;
+    for (std::sregex_iterator row(help.out.begin(), help.out.end(), kHelpRow), end; row != end; ++row) {
+      columns.insert(static_cast<size_t>(row->length(1) + row->length(2)));
+      EXPECT_GE(row->length(2), 2) << program.name << ": " << row->str();
+    }
+    EXPECT_EQ(columns.size(), 1u) << program.name << ": " << help.out;
 
     const std::string manualPath = std::string(QVL_SOURCE_DIR) + "/docs/man/" + program.manual;
     std::ifstream in(manualPath);

@@ -27,7 +27,7 @@ double ShowSeconds(const Options& options, int32_t lastTime, size_t frames) {
 }
 
 int Fail(const std::string& why) {
-  std::fprintf(stderr, "capture: %s\n", why.c_str());
+  std::fprintf(stderr, "quorvel4-capture: %s\n", why.c_str());
   return 1;
 }
 
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     return Fail(writer->error);
   }
   if (const int held = session.Report().heldFrames; held >= 0)
-    std::fprintf(stderr, "capture: %d of %zu frames held back by --reduce-flashes\n", held, progress.FramesDone());
+    std::fprintf(stderr, "quorvel4-capture: %d of %zu frames held back by --reduce-flashes\n", held, progress.FramesDone());
   progress.Done(options.out.empty() ? "the report" : options.out,
                 ShowSeconds(options, session.Report().lastTime, progress.FramesDone()));
   return 0;

@@ -99,7 +99,7 @@ void ShowUntilKey(CellConverter& converter, const std::string& path) {
 // The display is given back before the message, so the message is readable.
 int Fail(const std::string& message) {
   ShutdownConsole();
-  std::fprintf(stderr, "view: %s\n", message.c_str());
+  std::fprintf(stderr, "quorvel4-view: %s\n", message.c_str());
   return 1;
 }
 

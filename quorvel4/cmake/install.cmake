@@ -19,6 +19,7 @@ include(CMakePackageConfigHelpers)
 
 add_library(quorvel4_shared SHARED ${QVL_CORE_SOURCES})
 qvl_core_usage(quorvel4_shared)
+add_dependencies(quorvel4_shared qvl_build_commit)
 set_target_properties(quorvel4_shared PROPERTIES
   OUTPUT_NAME quorvel4 EXPORT_NAME quorvel4 POSITION_INDEPENDENT_CODE ON
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
@@ -107,7 +108,16 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/quorvel4ConfigVersi
                                  COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4Config.cmake ${CMAKE_CURRENT_BINARY_DIR}/quorvel4ConfigVersion.cmake
         DESTINATION ${QVL_CMAKE_DIR} COMPONENT dev)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+# The pkg-config file names the prefix it is installed under, known only at install time
+# (cmake --install --prefix, CPack's /usr): written then from the template, so that its flags
+# are plain paths (-I/usr/include, which pkg-config leaves out as the system's own) rather than
+# ones through the file's own folder that pkg-config prints unresolved.
+install(CODE "
+  file(READ \"${CMAKE_CURRENT_BINARY_DIR}/quorvel4.pc.in\" pc)
+  string(REPLACE \"@QVL_PC_PREFIX@\" \"\${CMAKE_INSTALL_PREFIX}\" pc \"\${pc}\")
+  file(WRITE \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/quorvel4.pc\" \"\${pc}\")
+  message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig/quorvel4.pc\")
+" COMPONENT dev)
 
 # The CMake package and the pkg-config file, written once every back end has said what it
 # links (pkg-config modules, found again by the CMake package and required by quorvel4.pc).
@@ -133,13 +143,10 @@ function(qvl_write_package_files)
        "${find}"
        "include(\"\${CMAKE_CURRENT_LIST_DIR}/quorvel4Targets.cmake\")\n")
 
-  # The prefix is found from the file's own place, so `cmake --install --prefix` may move it.
-  file(RELATIVE_PATH to_prefix /${QVL_INSTALL_LIBDIR}/pkgconfig /)
-  string(REGEX REPLACE "/$" "" to_prefix "${to_prefix}")
   list(JOIN requires ", " requires)
   set(libs "$<JOIN:$<TARGET_PROPERTY:quorvel4_backends,QVL_PKG_LIBS>, >")
-  file(GENERATE OUTPUT ${QVL_INSTALL_BINARY_DIR}/quorvel4.pc CONTENT
-"prefix=\${pcfiledir}/${to_prefix}
+  file(GENERATE OUTPUT ${QVL_INSTALL_BINARY_DIR}/quorvel4.pc.in CONTENT
+"prefix=@QVL_PC_PREFIX@
 libdir=\${prefix}/${QVL_INSTALL_LIBDIR}
 includedir=\${prefix}/${QVL_INSTALL_INCLUDEDIR}
 

@@ -6,16 +6,18 @@
 #include <cstdlib>
 
 #include "quorvel4/backend.h"
+#include "quorvel4_build_commit.h"  // QVL_BUILD_COMMIT, made at build time
 
 namespace {
 
-// Where the help of every row starts: the longest name and value in use fit before it.
-constexpr size_t kHelpColumn = 19;
+// Where the help of every row starts: the longest name and value in use ("--reduce-flashes")
+// and two spaces fit before it.
+constexpr size_t kHelpColumn = 20;
 
 // "  --name VALUE" and the help, its later lines at the same column.
 std::string HelpLines(const std::string& start, const std::string& help) {
   std::string text = start;
-  text.resize(std::max(text.size() + 1, kHelpColumn), ' ');
+  text.resize(std::max(text.size() + 2, kHelpColumn), ' ');
   for (size_t at = 0;;) {
     const size_t end = help.find('\n', at);
     text += help.substr(at, end == std::string::npos ? std::string::npos : end - at) + "\n";
@@ -89,7 +91,7 @@ std::string OptionTable::Help() const {
 }
 
 std::string OptionTable::VersionText() const {
-  std::string text = program_ + " " + ReleaseVersion() + "\nback ends:";
+  std::string text = program_ + " " + ReleaseVersion() + " (commit " + BuildCommit() + ")\nback ends:";
   for (const BackendEntry& entry : ConsoleBackends()) text += std::string(" ") + entry.name;
   return text + "\n";
 }
@@ -175,3 +177,5 @@ void OptionTable::Complain(const std::string& text) const {
 }
 
 const char* ReleaseVersion() { return QVL_VERSION; }
+
+const char* BuildCommit() { return QVL_BUILD_COMMIT; }

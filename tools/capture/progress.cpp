@@ -63,7 +63,7 @@ void Progress::Clear() {
 void Progress::Done(const std::string& what, double showSeconds) {
   Clear();
   const double elapsed = std::chrono::duration<double>(Clock::now() - start_).count();
-  std::fprintf(stderr, "capture: %zu frames, %.2f s of show, to %s in %.2f s (%.2fx real time)\n", done_, showSeconds,
+  std::fprintf(stderr, "quorvel4-capture: %zu frames, %.2f s of show, to %s in %.2f s (%.2fx real time)\n", done_, showSeconds,
               what.c_str(), elapsed, elapsed > 0 ? showSeconds / elapsed : 0.0);
   std::fflush(stderr);
 }

@@ -86,3 +86,7 @@ class OptionTable {
 
 // The release of the library and of every program built with it.
 const char* ReleaseVersion();
+
+// The commit the library was built from and its date ("0123456789ab-dirty, 2026-12-09"; the
+// hash is followed by "-dirty" when the tree had changes), or "unknown" outside a checkout.
+const char* BuildCommit();
