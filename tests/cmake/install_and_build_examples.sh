@@ -26,4 +26,18 @@ c++ -std=c++20 -Wall -Wextra $flags -o "$work/sync_scenes" "$source/examples/syn
   $(pkg-config --cflags --libs quorvel4)
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/sync_scenes" --backend headless --frames 2 "$source/examples/scenes.sync"
 
+# The flags name the prefix itself, not a path through the .pc file's folder.
+cflags=$(pkg-config --cflags quorvel4)
+case "$cflags" in
+  "-I$work/prefix/include -ffp-contract=off"*) ;;
+  *) echo "pkg-config --cflags: $cflags" >&2; exit 1 ;;
+esac
+
+echo "== docs/library.md's static recipe, with this prefix"
+recipe=$(sed -n '/^    c++ .*\$(pkg-config --cflags quorvel4) -L/,/-l:libquorvel4.a/p' "$source/docs/library.md" |
+  sed 's/^ *//; s/\\$//' | tr '\n' ' ' |
+  sed "s#\\\$HOME/.local/lib#$work/prefix/lib#; s#my_effect.cpp#$source/examples/sync_scenes.cpp -o $work/static_scenes#")
+[ -n "$recipe" ] && sh -c "$recipe" || { echo "the static recipe does not link: $recipe" >&2; exit 1; }
+"$work/static_scenes" --backend headless --frames 2 "$source/examples/scenes.sync"
+
 echo "installed headers, libraries, CMake package and pkg-config file all work"
