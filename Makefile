@@ -5,7 +5,7 @@ WINDOWS  := build/windows
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows \
-        package dist install-test
+        package dist dist-check install-test
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -84,6 +84,11 @@ package: release
 # Every release artifact with versioned names, and SHA256SUMS (docs/packaging.md).
 dist: package windows web
 	@scripts/dist.sh $(RELEASE) dist
+
+# make dist twice from fresh clones of HEAD in two other folders: the SHA256SUMS must be the
+# same (scripts/reproducible-dist.sh). Two whole builds: not part of make test.
+dist-check:
+	@scripts/reproducible-dist.sh
 
 # Installs the packages into a fresh Debian 12 root and tries them as a newcomer would
 # (needs root and debootstrap, or a cached root; docs/packaging.md).
