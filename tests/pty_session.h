@@ -150,9 +150,11 @@ class PtySession {
     return status_;
   }
 
-  // Stops reading the program's output and waits until the program is blocked writing to the
-  // full terminal: inside a write on three looks 50 ms apart, the unread bytes unchanged.
-  testing::AssertionResult WaitBlockedWriting(int timeoutMs = kPatienceMs) {
+  // Stops the terminal's output, as a terminal that stops reading (or a Ctrl+S) does: every
+  // write to it waits from then on. Then waits until the program is blocked in such a write:
+  // inside a write on three looks 50 ms apart, the unread bytes unchanged.
+  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
+    tcflow(outputSlave_ >= 0 ? outputSlave_ : slave_, TCOOFF);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int unread = -1, lastUnread = -1, stillLooks = 0;
     long call = -1;
@@ -160,7 +162,7 @@ class PtySession {
       ioctl(outputMaster_ >= 0 ? outputMaster_ : master_, FIONREAD, &unread);
       std::ifstream syscallFile("/proc/" + std::to_string(program_) + "/syscall");
       if (!(syscallFile >> call)) call = -1;  // "running" while it runs
-      stillLooks = call == SYS_write && unread > 0 && unread == lastUnread ? stillLooks + 1 : 0;
+      stillLooks = call == SYS_write && unread == lastUnread ? stillLooks + 1 : 0;
       if (stillLooks >= 2) return testing::AssertionSuccess();
       lastUnread = unread;
       poll(nullptr, 0, 50);
