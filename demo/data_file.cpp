@@ -4,10 +4,11 @@
 
 namespace {
 
-DataFile Refused(DataFileError error, uint64_t size = 0) {
+DataFile Refused(DataFileError error, uint64_t size = 0, std::string reason = {}) {
   DataFile refused;
   refused.error = error;
   refused.size = size;
+  refused.reason = std::move(reason);
   return refused;
 }
 
@@ -15,13 +16,13 @@ DataFile Refused(DataFileError error, uint64_t size = 0) {
 
 DataFile OpenDataFile(const std::string& path, uint64_t maxBytes) {
   const OpenedFile opened = OpenRegularFile(path);
-  if (opened.error != DataFileError::kNone) return Refused(opened.error);
+  if (opened.error != DataFileError::kNone) return Refused(opened.error, 0, opened.reason);
   if (opened.size > maxBytes) {
     CloseFile(opened);
     return Refused(DataFileError::kTooLarge, opened.size);
   }
   FILE* file = StreamFromFile(opened);
-  if (file == nullptr) return Refused(DataFileError::kUnreadable);
+  if (file == nullptr) return Refused(DataFileError::kUnreadable, 0, "the file could not be opened as a stream");
   DataFile data;
   data.file.reset(file);
   data.size = opened.size;

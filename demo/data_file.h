@@ -20,6 +20,7 @@ struct DataFile {
   std::unique_ptr<FILE, Close> file;  // open for binary reading when error is kNone
   uint64_t size = 0;                  // bytes, also when the file was refused as too large
   DataFileError error = DataFileError::kNone;
+  std::string reason;  // kUnreadable: the system's words (a loop of links, a name too long, no permission)
 };
 
 // Opens `path` for binary reading when it is a regular file of at most `maxBytes` bytes. Never

@@ -13,6 +13,7 @@ struct OpenedFile {
   DataFileError error = DataFileError::kNone;  // kNotFound, kNotRegular or kUnreadable: nothing is open
   intptr_t handle = -1;                        // the system's descriptor or handle
   uint64_t size = 0;                           // bytes
+  std::string reason;                          // the system's words for kUnreadable
 };
 
 // Opens `path` without waiting for the other end of a FIFO or a pipe, and keeps it open only

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "demo/data_file_system.h"
 
@@ -15,12 +16,14 @@ OpenedFile OpenRegularFile(const std::string& path) {
   if (fd < 0) {
     const bool missing = errno == ENOENT || errno == ENOTDIR;
     opened.error = missing ? DataFileError::kNotFound : DataFileError::kUnreadable;
+    opened.reason = std::strerror(errno);
     return opened;
   }
   struct stat status {};
   const bool known = fstat(fd, &status) == 0;
   if (!known || !S_ISREG(status.st_mode)) {
     opened.error = known ? DataFileError::kNotRegular : DataFileError::kUnreadable;
+    if (!known) opened.reason = std::strerror(errno);
     close(fd);
     return opened;
   }

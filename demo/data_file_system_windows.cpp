@@ -3,7 +3,24 @@
 #include <io.h>
 #include <windows.h>
 
+#include <string>
+
 #include "demo/data_file_system.h"
+
+namespace {
+
+// Windows' own words for an error code, without the line end it puts after them.
+std::string SystemWords(DWORD code) {
+  char text[512] = {};
+  const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                                      sizeof text, nullptr);
+  std::string words(text, length);
+  while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' || words.back() == '.'))
+    words.pop_back();
+  return words.empty() ? "error " + std::to_string(code) : words;
+}
+
+}  // namespace
 
 // CreateFile never waits for the other end of a pipe (a busy pipe fails at once), and
 // GetFileType tells a file on disk from a pipe or a console device.
@@ -20,13 +37,14 @@ OpenedFile OpenRegularFile(const std::string& path) {
       opened.error = DataFileError::kNotRegular;
     else
       opened.error = DataFileError::kUnreadable;
+    opened.reason = SystemWords(code);
     return opened;
   }
   LARGE_INTEGER size{};
   if (GetFileType(handle) != FILE_TYPE_DISK)
     opened.error = DataFileError::kNotRegular;
   else if (!GetFileSizeEx(handle, &size) || size.QuadPart < 0)
-    opened.error = DataFileError::kUnreadable;
+    opened.error = DataFileError::kUnreadable, opened.reason = SystemWords(GetLastError());
   if (opened.error != DataFileError::kNone) {
     CloseHandle(handle);
     return opened;

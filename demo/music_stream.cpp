@@ -4,14 +4,16 @@
 
 #include "demo/audio/music_output.h"
 
-DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize) {
+DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize, std::string* reason) {
   const DataFile data = OpenDataFile(path, kMaxMusicFileBytes);
   if (fileSize != nullptr) *fileSize = data.size;
+  if (reason != nullptr) *reason = data.reason;
   if (data.error != DataFileError::kNone) return data.error;
   if (data.size == 0) return DataFileError::kEmpty;
   const size_t length = static_cast<size_t>(data.size);
   block.data.reset(static_cast<uint8_t*>(std::malloc(length)));
   if (!block.data || std::fread(block.data.get(), length, 1, data.file.get()) != 1) {
+    if (reason != nullptr) *reason = block.data ? "a read failed" : "not enough memory for it";
     block.data.reset();
     return DataFileError::kUnreadable;
   }

@@ -32,7 +32,8 @@ inline constexpr uint64_t kMaxMusicFileBytes = uint64_t{256} << 20;
 // Reads the music file whole into `block` (kNone); an empty file is refused (kEmpty).
 // `fileSize`, when given, receives the file's size in bytes whenever it is known (a file refused
 // as too large included).
-DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr);
+DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr,
+                            std::string* reason = nullptr);
 
 class MusicStream : public MusicClock {
  public:

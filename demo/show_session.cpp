@@ -23,7 +23,8 @@ void ShowLoadingLine(int32_t row, const char* text) {
 
 // The music file's failures, each in the one wording every program prints. The first line,
 // "Error!", is what the show has always printed before the reason.
-std::string MusicFileProblem(DataFileError problem, const std::string& path, uint64_t size) {
+std::string MusicFileProblem(DataFileError problem, const std::string& path, uint64_t size,
+                             const std::string& reason = {}) {
   switch (problem) {
     case DataFileError::kNone:
       return "";
@@ -37,7 +38,7 @@ std::string MusicFileProblem(DataFileError problem, const std::string& path, uin
     case DataFileError::kEmpty:
       return "Error!\nThe music file " + path + " is empty\n";
     case DataFileError::kUnreadable:
-      return "Error!\nCannot read the music file " + path + "\n";
+      return "Error!\nCannot read the music file " + path + (reason.empty() ? "" : ": " + reason) + "\n";
   }
   return "";
 }
@@ -102,8 +103,9 @@ bool ShowSession::OpenMusic(std::string& error) {
   if (!music_->Init()) return Fail(error, "Error!\n" + music_->Error());
   const std::string path = DataPath(dataDir_, kMusicFile);
   uint64_t size = 0;
-  if (const DataFileError problem = ReadMusicFile(path, block_, &size); problem != DataFileError::kNone)
-    return Fail(error, MusicFileProblem(problem, path, size));
+  std::string reason;
+  if (const DataFileError problem = ReadMusicFile(path, block_, &size, &reason); problem != DataFileError::kNone)
+    return Fail(error, MusicFileProblem(problem, path, size, reason));
   if (!music_->Open(block_)) return Fail(error, "Error!\nCannot decode the music file " + path + " as MP3: " + music_->Error());
   return true;
 }

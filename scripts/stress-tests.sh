@@ -4,9 +4,10 @@
 # that waits for conditions passes every time; one that races the clock shows up here.
 # Not part of `make test`: it takes a while.
 #
-# Usage: scripts/stress-tests.sh [-n N] [-g GROUPS] [BUILD_DIR...]
+# Usage: scripts/stress-tests.sh [-n N] [-g GROUPS] [-r REGEX] [BUILD_DIR...]
 #   -n N       repetitions of each test (30)
 #   -g GROUPS  comma-separated among pty, window, music, wine (all four)
+#   -r REGEX   the Linux groups run the tests matching REGEX instead (new tests, say)
 #   BUILD_DIR  Linux builds to test (build/release build/sanitize); the wine group runs the
 #              tests of build/windows (WINDOWS_BUILD overrides) on a virtual X display.
 # The failed runs' output is kept under build/stress/.
@@ -15,11 +16,13 @@ cd "$(dirname "$0")/.."
 
 runs=30
 groups=pty,window,music,wine
-while getopts "n:g:" option; do
+only=
+while getopts "n:g:r:" option; do
   case $option in
     n) runs=$OPTARG ;;
     g) groups=$OPTARG ;;
-    *) sed -n '7,11p' "$0" >&2; exit 2 ;;
+    r) only=$OPTARG ;;
+    *) sed -n '7,12p' "$0" >&2; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -77,7 +80,7 @@ trap 'kill "${hogs[@]}" 2>/dev/null' EXIT
 
 for build in "${builds[@]}"; do
   for group in pty window music; do
-    wanted "$group" && stress "$(basename "$build")-$group" "$build" "${pattern[$group]}"
+    wanted "$group" && stress "$(basename "$build")-$group" "$build" "${only:-${pattern[$group]}}"
   done
 done
 

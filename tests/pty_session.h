@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -145,6 +146,42 @@ class PtySession {
       }
     }
     while (Drain(0)) {
+    }
+    return status_;
+  }
+
+  // Stops the terminal's output, as a terminal that stops reading (or a Ctrl+S) does: every
+  // write to it waits from then on. Then waits until the program is blocked in such a write:
+  // inside a write on three looks 50 ms apart, the unread bytes unchanged.
+  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
+    tcflow(outputSlave_ >= 0 ? outputSlave_ : slave_, TCOOFF);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int unread = -1, lastUnread = -1, stillLooks = 0;
+    long call = -1;
+    while (std::chrono::steady_clock::now() < deadline) {
+      ioctl(outputMaster_ >= 0 ? outputMaster_ : master_, FIONREAD, &unread);
+      std::ifstream syscallFile("/proc/" + std::to_string(program_) + "/syscall");
+      if (!(syscallFile >> call)) call = -1;  // "running" while it runs
+      stillLooks = call == SYS_write && unread == lastUnread ? stillLooks + 1 : 0;
+      if (stillLooks >= 2) return testing::AssertionSuccess();
+      lastUnread = unread;
+      poll(nullptr, 0, 50);
+    }
+    return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to block writing; its last "
+                                       << "system call was " << call << ", the terminal held " << unread
+                                       << " unread bytes";
+  }
+
+  // Waits for the program's end without reading its output (a terminal that stopped reading);
+  // the shell-style status, or -1 on timeout.
+  int WaitWithoutReading(int timeoutMs = kPatienceMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (status_ < 0 && std::chrono::steady_clock::now() < deadline) {
+      int raw = 0;
+      if (waitpid(leader_, &raw, WNOHANG) == leader_)
+        status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+      else
+        poll(nullptr, 0, 10);
     }
     return status_;
   }

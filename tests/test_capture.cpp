@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "capture_run.h"
@@ -196,4 +197,27 @@ TEST(Capture, APipedExportHoldsTheFramesAndNothingElse) {
   ASSERT_EQ(run.status, 0) << run.errors;
   EXPECT_EQ(ReadAll(scratch.File("stdout.txt")).size(), 61u * 8000u);
   EXPECT_NE(run.errors.find("frames held back by --reduce-flashes"), std::string::npos) << run.errors;
+}
+
+// The analyser keeps a count per second that has frames, whatever the times span; the plot,
+// which grows with the span, is refused where it would be too wide to draw, with the reason.
+TEST(CaptureFlashes, ExtremeTimeSpansAreCountedAndTooWidePlotsRefused) {
+  ScratchDirectory scratch;
+  const std::string common = "--seed 1" + StandInDataArgument(scratch) + " --format flashes ";
+  ToolRun run = Capture(common + "--times=-2147483648,0,2147483647", scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  EXPECT_NE(ReadAll(scratch.File("stdout.txt")).find("3 frames from -2147483648 to 2147483647 ms"), std::string::npos)
+      << ReadAll(scratch.File("stdout.txt"));
+
+  for (const std::string times : {"-2000000000,2000000000", "0,170000000"}) {
+    run = Capture(common + "--times=" + times + " --out " + scratch.File("plot.png"), scratch);
+    EXPECT_EQ(run.status, 1) << times;
+    EXPECT_NE(run.errors.find("cannot draw the plot " + scratch.File("plot.png") + ": the frames span "),
+              std::string::npos)
+        << run.errors;
+    EXPECT_FALSE(std::filesystem::exists(scratch.File("plot.png")));
+  }
+  run = Capture(common + "--times=0,9999000 --out " + scratch.File("plot.png"), scratch);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  EXPECT_TRUE(std::filesystem::exists(scratch.File("plot.png")));
 }

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -493,6 +494,85 @@ TEST(CaptureExport, PipedOutputIsTheFramesAlone) {
   const std::string count = CommandOutput(std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + RealData() +
                                           " --times 300,900 --format cells --out /dev/stdout 2>/dev/null | wc -c");
   EXPECT_EQ(std::atoi(count.c_str()), 16000);
+}
+
+// Every format with every option that changes what is written, through a pipe: the same bytes
+// as the same export into a file (for MP4, which cannot go back to put its index first, a
+// fragmented video of as many frames), and nothing else; the gentle mode's count goes to
+// standard error. (png writes a directory of files: there is nothing to pipe.)
+TEST(CaptureExport, EveryFormatWithEveryOptionThroughAPipeIsTheExportAlone) {
+  ScratchDirectory scratch;
+  const bool haveFfmpeg = HaveProgram("ffmpeg") && HaveProgram("ffprobe");
+  const std::string tool =
+      std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + RealData() + " --times 81000:81600";
+  struct Case {
+    std::string format, options;
+  };
+  std::vector<Case> cases;
+  for (const std::string gentle : {"", " --reduce-flashes"}) {
+    for (const char* format : {"cells", "ansi", "cast", "flashes"}) {
+      cases.push_back({format, gentle});
+      cases.push_back({format, gentle + " --fps 30"});
+    }
+    cases.push_back({"gif", gentle});
+    cases.push_back({"gif", gentle + " --fps 50 --scale 2"});
+    if (haveFfmpeg) {
+      cases.push_back({"mp4", gentle + " --scale 1"});
+      cases.push_back({"mp4", gentle + " --fps 30 --scale 2"});
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.format + c.options);
+    const std::string args = tool + " --format " + c.format + c.options;
+    const std::string piped = scratch.File("piped"), errors = scratch.File("errors"), status = scratch.File("status");
+    const bool report = c.format == "flashes";  // its output is standard output itself
+    std::system(("(" + args + (report ? "" : " --out /dev/stdout") + " 2>" + errors + "; echo $? >" + status +
+                 ") | cat >" + piped)
+                    .c_str());
+    ASSERT_EQ(ReadAll(status), "0\n") << ReadAll(errors);
+    EXPECT_EQ(Has(ReadAll(errors), "frames held back by --reduce-flashes"), Has(c.options, "reduce")) << ReadAll(errors);
+    const std::string file = scratch.File("file." + c.format);
+    const std::string fileCommand = args + (report ? " >" + file : " --out " + file + " >/dev/null") + " 2>/dev/null";
+    ASSERT_EQ(std::system(fileCommand.c_str()), 0);
+    if (c.format != "mp4") {
+      EXPECT_EQ(ReadAll(piped), ReadAll(file)) << "piped " << ReadAll(piped).size() << " bytes, into a file "
+                                               << ReadAll(file).size();
+      continue;
+    }
+    // The pictures alike, frame for frame; the sound there (a fragmented file may split the
+    // encoder's first packets differently).
+    const std::string probe = "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 ";
+    const std::string pictures = CommandOutput(probe + "-select_streams v " + file);
+    EXPECT_TRUE(Has(pictures, "h264,")) << pictures;
+    EXPECT_EQ(CommandOutput(probe + "-select_streams v " + piped), pictures);
+    EXPECT_TRUE(Has(CommandOutput(probe + "-select_streams a " + piped), "aac,"));
+  }
+}
+
+// A descriptor of the process named as the output (/dev/stdout, /dev/stderr, /dev/fd/N) is
+// written where it stands: a file opened for appending keeps what it held and the same file
+// (a link to it still sees the export); nothing is renamed over it.
+TEST(CaptureExport, DescriptorsAreWrittenInPlaceAppendingWhereOpenedSo) {
+  ScratchDirectory scratch;
+  const std::string common = std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + RealData() +
+                             " --times 300,900 --format cells --out ";
+  ASSERT_EQ(std::system((common + scratch.File("frames") + " 2>/dev/null").c_str()), 0);
+  const std::string frames = ReadAll(scratch.File("frames"));
+  ASSERT_EQ(frames.size(), 16000u);
+  const std::string f = scratch.File("f"), link = scratch.File("link");
+  for (const std::string& redirect : {"/dev/stdout >>" + f + " 2>/dev/null", "/dev/stderr 2>>" + f + " >/dev/null",
+                                     "/dev/fd/7 7>>" + f + " 2>/dev/null", "/proc/self/fd/7 7>>" + f + " 2>/dev/null"}) {
+    SCOPED_TRACE(redirect);
+    std::filesystem::remove(link);
+    std::ofstream(f, std::ios::trunc) << "IMPORTANT\n";
+    std::filesystem::create_hard_link(f, link);
+    ASSERT_EQ(std::system((common + redirect).c_str()), 0);
+    const std::string now = ReadAll(f);
+    EXPECT_EQ(now.substr(0, 10 + frames.size()), "IMPORTANT\n" + frames) << now.size() << " bytes";
+    EXPECT_EQ(ReadAll(link), now) << "the file was replaced";
+  }
+  const std::string errors = CommandOutput(common + "/dev/fd/9 2>&1 >/dev/null; echo $?");
+  EXPECT_TRUE(Has(errors, "quorvel4-capture: cannot write /dev/fd/9: Bad file descriptor\n1\n")) << errors;
 }
 
 // A replaced file keeps its permissions (through a link: the file it names); a name as long

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "demo/music_stream.h"
@@ -82,6 +86,21 @@ TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
     EXPECT_EQ(ReadMusicFile(scratch.File("huge.mp3"), block, &reported), DataFileError::kTooLarge) << size;
     EXPECT_EQ(reported, size);
     EXPECT_EQ(block.data, nullptr);
+  }
+  // A file that cannot be read says why, in the system's words.
+  std::filesystem::create_symlink("loop.mp3", scratch.path() / "loop.mp3");
+  std::string reason;
+  EXPECT_EQ(ReadMusicFile(scratch.File("loop.mp3"), block, nullptr, &reason), DataFileError::kUnreadable);
+  EXPECT_EQ(reason, std::strerror(ELOOP));
+  EXPECT_EQ(ReadMusicFile(std::string(5000, 'a'), block, nullptr, &reason), DataFileError::kUnreadable);
+  EXPECT_EQ(reason, std::strerror(ENAMETOOLONG));
+  if (geteuid() != 0) {  // no folder is closed to root
+    std::filesystem::create_directory(scratch.path() / "closed");
+    WriteBytes(scratch.File("closed/m.mp3"), SilentMp3(3));
+    std::filesystem::permissions(scratch.path() / "closed", std::filesystem::perms::none);
+    EXPECT_EQ(ReadMusicFile(scratch.File("closed/m.mp3"), block, nullptr, &reason), DataFileError::kUnreadable);
+    EXPECT_EQ(reason, std::strerror(EACCES));
+    std::filesystem::permissions(scratch.path() / "closed", std::filesystem::perms::owner_all);
   }
   const std::vector<uint8_t> music = SilentMp3(3);
   WriteBytes(scratch.File("m.mp3"), music);

@@ -109,4 +109,28 @@ TEST(ProgramInfo, EveryProgramAnswersHelpAndItsManualListsTheSameOptions) {
   }
 }
 
+// What a program was asked to print must have reached standard output: closed or full, it
+// is a failure with a reason on standard error, not a silent success.
+TEST(ProgramInfo, EveryProgramFailsWithAReasonWhenItsAnswerCannotBeWritten) {
+  for (const Program& program : kPrograms) {
+    for (const char* asked : {"--help", "--version"}) {
+      for (const char* output : {">/dev/full", ">&-"}) {
+        SCOPED_TRACE(std::string(program.name) + " " + asked + " " + output);
+        const Answer answer = RunCommand(program.path + " " + asked + " 2>&1 " + output + " | cat");
+        EXPECT_NE(answer.out.find(std::string(program.name) + ": cannot write to standard output: "), std::string::npos)
+            << answer.out;
+        const Answer status = RunCommand(program.path + " " + asked + " " + output + "; echo $?");
+        EXPECT_EQ(status.out, "1\n");
+      }
+    }
+  }
+  const std::string report = std::string(QVL_TOOLS_DIR) + "/quorvel4-capture --seed 1 --data " + QVL_SOURCE_DIR +
+                             "/data --times 0,40 --format flashes";
+  for (const char* output : {">/dev/full", ">&-"}) {
+    const Answer answer = RunCommand(report + " 2>&1 " + output + " | cat");
+    EXPECT_NE(answer.out.find("quorvel4-capture: cannot write the report: "), std::string::npos) << output << ": " << answer.out;
+    EXPECT_EQ(RunCommand(report + " " + output + "; echo $?").out, "1\n") << output;
+  }
+}
+
 }  // namespace

@@ -122,6 +122,26 @@ INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionEndedBySignal,
                                            Ending{"Segfault", nullptr, SIGSEGV}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A terminal that stops reading (a frozen link, output stopped) keeps the show's write
+// waiting: a signal that ends the show still ends it, the restore bytes going as far as the
+// terminal takes them.
+class TerminalSessionStalled : public ::testing::TestWithParam<Ending> {};
+
+TEST_P(TerminalSessionStalled, EndsByTheSignalWhenTheTerminalStopsReading) {
+  PtySession session(kProgram, {"flood"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  ASSERT_TRUE(session.StopOutputAndWaitBlockedWriting());
+  kill(session.ProgramPid(), GetParam().signal);
+  EXPECT_EQ(session.WaitWithoutReading(), 128 + GetParam().signal) << "the show did not end (-1) after the signal";
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionStalled,
+                         ::testing::Values(Ending{"Interrupt", nullptr, SIGINT}, Ending{"Quit", nullptr, SIGQUIT},
+                                           Ending{"Term", nullptr, SIGTERM}, Ending{"Hangup", nullptr, SIGHUP}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The handlers run on a stack of their own: the one that overflowed has no room left.
 TEST(TerminalSession, StackOverflowStillRestoresTheTerminal) {
   PtySession session(kProgram, {"overflow"}, 80, 50, kTrueColorEnv);

@@ -137,3 +137,14 @@ TEST_F(ViewTool, HugePicturesAreRefusedWithTheirSize) {
 #endif
   std::remove(png.c_str());
 }
+
+// On a back end that shows no one anything and has no keyboard, a program that runs until a
+// key ends after its frame. (`timeout` only guards against the hang this is about.)
+TEST(ProgramsUntilAKey, EndOnTheHeadlessBackEndAfterTheirFrame) {
+  const std::string picture = std::string(QVL_SOURCE_DIR) + "/docs/preview.png";
+  for (const std::string& command : {kView + " --backend headless " + picture,
+                                    std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard --backend headless"}) {
+    const int raw = std::system(("timeout 120 " + command + " </dev/null >/dev/null").c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0) << command << " (124: still running after 120 s)";
+  }
+}

@@ -128,13 +128,15 @@ int main(int argc, char** argv) {
   static Cell card[kScreenCells];
   DrawStaticParts(card);
   const auto start = std::chrono::steady_clock::now();
-  while (!KeyWaiting()) {
+  const bool attended = ActiveConsoleBackend()->Attended();
+  do {
     const int step = static_cast<int>((std::chrono::steady_clock::now() - start) / kColourStep);
     std::memcpy(CellScreen, card, sizeof card);
     DrawGlyphGrid(CellScreen, step);
     PresentScreen();
+    if (!attended) break;  // no one to see the card or press the key: one frame is all
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+  } while (!KeyWaiting());
   ShutdownConsole();
   display_signals::RaiseDeferredSignal();
   return 0;

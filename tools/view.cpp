@@ -89,7 +89,8 @@ void ShowUntilKey(CellConverter& converter, const std::string& path) {
   SetTitle(("view - " + path).c_str());
   converter.ConvertCanvas();
   PresentScreen();
-  while (!KeyWaiting()) {
+  // No one to see the picture or press the key (headless): the one frame is all.
+  while (ActiveConsoleBackend()->Attended() && !KeyWaiting()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     PresentScreen();  // lets the back end follow resizes
   }

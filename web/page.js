@@ -2,8 +2,8 @@
 // files fetched into the program's file system, the canvas fitted to the window, and the
 // clicks and keys: the first one starts the show, any later key ends it, Alt+Enter, F11 and
 // a double-click toggle fullscreen. The start overlay warns of the flashes and offers the gentle
-// mode, ticked from the start by reduce-flashes=1 in the address or when the browser says its
-// user prefers reduced motion.
+// mode, ticked from the start by reduce-flashes=1 (or yes, true, on) in the address or, where the
+// address says neither yes nor no, when the browser says its user prefers reduced motion.
 (function () {
   // Filled in by the build: the pictures and the music, served beside the page in data/.
   const dataFiles = [@QVL_WEB_DATA_FILES@];
@@ -11,12 +11,24 @@
                                 "Fn", "FnLock", "CapsLock", "NumLock", "ScrollLock", "Symbol", "SymbolLock"]);
 
   const params = new URLSearchParams(location.search);
+  // The address's yes or no to the gentle mode: the usual spellings, any case, spaces around
+  // them ignored, a bare key a yes; the last one that is a yes or a no counts. null when it
+  // says neither: the browser's preference decides then.
+  function gentleAsked() {
+    let answer = null;
+    for (const value of params.getAll("reduce-flashes")) {
+      const word = value.trim().toLowerCase();
+      if (["", "1", "yes", "y", "true", "on"].includes(word)) answer = true;
+      else if (["0", "no", "n", "false", "off"].includes(word)) answer = false;
+    }
+    return answer;
+  }
   const args = [];
   for (const name of ["seed", "times"]) {
     if (params.has(name)) args.push("--" + name, params.get(name));
   }
   // Stills follow the address alone, so that they equal the offline renderer's pictures.
-  if (params.get("reduce-flashes") === "1") args.push("--reduce-flashes");
+  if (gentleAsked() === true) args.push("--reduce-flashes");
   Module.arguments = args;
 
   function gentleBox() {
@@ -25,8 +37,8 @@
   function tickGentleBox() {
     const box = gentleBox();
     if (!box) return;
-    const asked = params.get("reduce-flashes");
-    box.checked = asked !== null ? asked === "1" : window.matchMedia("(prefers-reduced-motion: reduce)").matches;
+    const asked = gentleAsked();
+    box.checked = asked !== null ? asked : window.matchMedia("(prefers-reduced-motion: reduce)").matches;
     // Ticking the box is not the click that starts the show.
     box.parentElement.addEventListener("click", (event) => event.stopPropagation());
   }

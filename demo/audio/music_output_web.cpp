@@ -16,17 +16,19 @@ EM_JS(int, qvl_music_init, (), {
   const music = {context: null, decoded: "pending", buffer: null, wanted: false, source: null,
                  startAt: null, silentAt: null, error: ""};
   Module.qvlMusic = music;
-  if (!Context) {
+  // Said once, as the native show says it: the show goes on, on a silent clock.
+  const silent = (why) => {
     music.decoded = "failed";
-    music.error = "this browser has no Web Audio";
+    music.error = why;
+    if (Module.qvlNotice && !Module.qvlToldSilent) Module.qvlNotice("No sound (" + why + "): the show plays silently.");
+    Module.qvlToldSilent = true;
     return 0;
-  }
+  };
+  if (!Context) return silent("this browser has no Web Audio");
   try {
     music.context = new Context();
   } catch (e) {
-    music.decoded = "failed";
-    music.error = String(e);
-    return 0;
+    return silent("the browser's audio could not start: " + String(e && e.message ? e.message : e));
   }
   return 1;
 });

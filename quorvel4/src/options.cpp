@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "quorvel4/backend.h"
 #include "quorvel4_build_commit.h"  // QVL_BUILD_COMMIT, made at build time
@@ -155,11 +156,14 @@ std::optional<int> OptionTable::Parse(int argc, const char* const* argv) const {
     case Outcome::kRun:
       return std::nullopt;
     case Outcome::kHelp:
-      std::fputs(Help().c_str(), stdout);
-      return 0;
-    case Outcome::kVersion:
-      std::fputs(VersionText().c_str(), stdout);
-      return 0;
+    case Outcome::kVersion: {
+      // What was asked for must reach standard output: a closed or full one is a failure.
+      errno = 0;
+      const bool written = std::fputs((reading.outcome == Outcome::kHelp ? Help() : VersionText()).c_str(), stdout) >= 0;
+      if (std::fflush(stdout) == 0 && written && !std::ferror(stdout)) return 0;
+      Complain(std::string("cannot write to standard output: ") + (errno ? std::strerror(errno) : "write failed"));
+      return 1;
+    }
     case Outcome::kBad:
       break;
   }

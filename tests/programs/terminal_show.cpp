@@ -3,6 +3,8 @@
 //   terminal_show assert   presents the frame once, then fails an assertion
 //   terminal_show animate  as the first, with the top-left cell changing every frame
 //   terminal_show overflow presents the frame once, then overflows its stack
+//   terminal_show flood    every cell changes every frame, with no pause: fills a terminal
+//                          that stops reading
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -29,6 +31,7 @@ int Overflow(int depth) {
 int main(int argc, char** argv) {
   const bool failAssertion = argc > 1 && std::strcmp(argv[1], "assert") == 0;
   const bool animate = argc > 1 && std::strcmp(argv[1], "animate") == 0;
+  const bool flood = argc > 1 && std::strcmp(argv[1], "flood") == 0;
   std::string error;
   if (!ChooseConsoleBackend("terminal", error)) {
     std::fprintf(stderr, "terminal_show: %s\n", error.c_str());
@@ -46,8 +49,11 @@ int main(int argc, char** argv) {
   for (int frame = 0; !KeyWaiting(); ++frame) {
     FillTestFrame(CellScreen);
     if (animate) CellScreen[0] = static_cast<Cell>(0x0F00 | ('0' + frame % 10));
+    if (flood) {
+      for (int i = 0; i < kScreenCells; ++i) CellScreen[i] = static_cast<Cell>((((frame + i) % 255 + 1) << 8) | ('A' + frame % 26));
+    }
     PresentScreen();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!flood) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   ShutdownConsole();
   return 0;

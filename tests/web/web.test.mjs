@@ -128,8 +128,9 @@ const replaced = new Map();
 const missing = new Set();
 
 // Every page of the test, with what went wrong on it.
-async function openPage(address, { reducedMotion = false } = {}) {
+async function openPage(address, { reducedMotion = false, beforeLoad = null } = {}) {
   const page = await browser.newPage();
+  if (beforeLoad) await page.evaluateOnNewDocument(beforeLoad);
   if (reducedMotion) await page.emulateMediaFeatures([{ name: "prefers-reduced-motion", value: "reduce" }]);
   await page.setViewport({ width: 800, height: 700 });
   const problems = [];
@@ -208,6 +209,27 @@ describe("the page", () => {
     }
   });
 
+  test("reads the usual spellings of yes and no for the gentle mode, and the browser's preference otherwise", async () => {
+    const gentle = (page) => page.$eval("#reduce-flashes", (box) => box.checked);
+    let page;
+    const yes = ["1", "true", "yes", "YES", "on", "%201", "1%20", "=0&reduce-flashes=1", "no&reduce-flashes=yes"];
+    const no = ["0", "false", "no", "Off", "yes&reduce-flashes=0"];
+    const cases = [];
+    for (const value of yes) cases.push([`index.html?reduce-flashes=${value}`, {}, true]);
+    cases.push(["index.html?reduce-flashes", {}, true]);
+    for (const value of no) cases.push([`index.html?reduce-flashes=${value}`, { reducedMotion: true }, false]);
+    // Neither yes nor no: the browser's preference decides.
+    for (const value of ["maybe", "2", "=0"]) {
+      cases.push([`index.html?reduce-flashes=${value}`, { reducedMotion: true }, true]);
+      cases.push([`index.html?reduce-flashes=${value}`, {}, false]);
+    }
+    for (const [address, options, ticked] of cases) {
+      ({ page } = await openPage(address, options));
+      assert.equal(await gentle(page), ticked, `${address} ${JSON.stringify(options)}`);
+      await page.close();
+    }
+  });
+
   test("says what is wrong with an address it does not understand", async () => {
     for (const [address, word] of [["?seed=abc&times=0:10:10", "seed"], ["?seed=1&times=20:10:5", "T0 <= T1"], ["?seed=1", "times"]]) {
       const { page, state } = await openPage("index.html" + address);
@@ -231,6 +253,21 @@ describe("the page", () => {
       await page.close();
     } finally {
       missing.clear();
+    }
+    // The script that holds the page's own code, missing or failing: named all the same.
+    for (const [file, body, says] of [["/index.js", null, /index\.js is missing beside this page \(HTTP 404\)/],
+                                      ["/index.js", "throw new Error('a broken download');",
+                                       /index\.js failed: .*a broken download/]]) {
+      if (body === null) missing.add(file);
+      else replaced.set(file, body);
+      try {
+        const { page } = await openPage("index.html");
+        assert.match(await noticeSays(page), says);
+        await page.close();
+      } finally {
+        missing.clear();
+        replaced.clear();
+      }
     }
     const page = await browser.newPage();
     await page.goto("file://" + path.resolve(dist, "index.html"));
@@ -351,6 +388,22 @@ describe("the live show", () => {
     t.diagnostic(`${last.frames} frames, ${(last.scriptMs / last.frames).toFixed(2)} ms of script per frame ` +
                  `(the longest ${last.maxScriptMs.toFixed(2)} ms)`);
     await page.close();
+  });
+
+  test("plays silently, and says so once, without Web Audio", async () => {
+    const withoutAudio = [() => { delete window.AudioContext; delete window.webkitAudioContext; },
+                          () => { window.AudioContext = function () { throw new Error("no audio device"); }; }];
+    for (const beforeLoad of withoutAudio) {
+      const { page, state, problems } = await openPage("index.html", { beforeLoad });
+      assert.equal(await state(), "ready");
+      await page.keyboard.press("Space");
+      await page.waitForFunction(() => document.body.dataset.state === "running" && Module.qvlStatus?.time > 500,
+                                 { timeout: 15000 });
+      const notice = await page.$eval("#notice", (e) => e.textContent);
+      assert.equal(notice.match(/the show plays silently/g)?.length, 1, notice);
+      assert.deepEqual(problems, []);
+      await page.close();
+    }
   });
 
   test("plays on a steady clock, and says so, when the music cannot be decoded", async () => {

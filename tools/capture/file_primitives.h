@@ -13,6 +13,14 @@ bool IsWrittenInPlace(const std::string& path);
 // Opens the pipe, terminal or device `path` for writing; -1, with `error` set, on failure.
 int OpenInPlace(const std::string& path, std::string* error);
 
+// A copy of the process's descriptor `fd` for writing, sharing its position and its append
+// mode; -1, with `error` set, when the process has no such descriptor.
+int DuplicateDescriptor(int fd, std::string* error);
+
+// The name a child program (ffmpeg) writes to `fd` by, once the descriptor is passed on to
+// it ("pipe:N"); empty where descriptors are not inherited by number.
+std::string NameForChild(int fd);
+
 // Creates the file `path`, which must not exist yet, for writing. It gets the permissions of
 // the file `replaced` when there is one, otherwise those of a new file. -1 on failure, with
 // `taken` set when the name already exists and `error` otherwise.

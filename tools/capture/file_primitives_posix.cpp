@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "file_primitives.h"
 #include "output_file.h"
@@ -51,6 +52,18 @@ int OpenInPlace(const std::string& path, std::string* error) {
   const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) *error = Reason();
   return fd;
+}
+
+int DuplicateDescriptor(int fd, std::string* error) {
+  const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+  if (copy < 0) *error = Reason();
+  return copy;
+}
+
+std::string NameForChild(int fd) {
+  const int flags = fcntl(fd, F_GETFD);
+  if (flags < 0 || fcntl(fd, F_SETFD, flags & ~FD_CLOEXEC) != 0) return {};
+  return "pipe:" + std::to_string(fd);
 }
 
 int CreateNewFile(const std::string& path, const std::string& replaced, bool* taken, std::string* error) {

@@ -91,6 +91,15 @@ int OpenInPlace(const std::string& path, std::string* error) {
   return Descriptor(handle, error);
 }
 
+int DuplicateDescriptor(int fd, std::string* error) {
+  const int copy = _dup(fd);
+  if (copy < 0) *error = std::strerror(errno);
+  return copy;
+}
+
+// Child programs get their own standard handles only; they open the path themselves.
+std::string NameForChild(int) { return {}; }
+
 // The new file takes the permissions its directory passes on, as the one it replaces did.
 int CreateNewFile(const std::string& path, const std::string&, bool* taken, std::string* error) {
   const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,

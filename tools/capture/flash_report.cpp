@@ -1,7 +1,10 @@
 #include "flash_report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 
 #include "basic_writers.h"
 #include "demo/timeline.h"
@@ -10,7 +13,9 @@
 namespace {
 
 // Whole seconds of show time, rounded down (a frame at -0.5 s belongs to second -1).
-int32_t SecondOf(int32_t time) { return time >= 0 ? time / 1000 : -((999 - time) / 1000); }
+int32_t SecondOf(int32_t time) {
+  return static_cast<int32_t>(time >= 0 ? time / 1000 : -((999 - int64_t{time}) / 1000));  // no overflow at the least
+}
 
 bool TooMany(const FlashCount& count) { return count.transitions >= kTooManyTransitions; }
 
@@ -95,7 +100,18 @@ void FlashReportWriter::PrintReport() const {
 
 bool FlashReportWriter::Finish() {
   PrintReport();
+  errno = 0;
+  if (std::fflush(report_) != 0 || std::ferror(report_)) {
+    error = std::string("cannot write the report: ") + (errno ? std::strerror(errno) : "write failed");
+    return false;
+  }
   if (plotPath_.empty() || seconds_.empty()) return true;
+  const int64_t span = int64_t{seconds_.rbegin()->first} - seconds_.begin()->first + 1;
+  if (span > kMostPlottedSeconds) {
+    error = "cannot draw the plot " + plotPath_ + ": the frames span " + std::to_string(span) +
+            " seconds, and a plot holds at most " + std::to_string(kMostPlottedSeconds);
+    return false;
+  }
   std::vector<int32_t> bounds;
   for (const SceneWindow& window : SceneWindows()) bounds.push_back(window.lower);
   int width = 0, height = 0;

@@ -31,7 +31,12 @@ class FlashReportWriter : public FrameWriter {
   size_t frames_ = 0;
 };
 
+// The most seconds of show time a plot spans (six pixels each): a picture wider than this is
+// more than a viewer can use, and its size would grow with any span the times ask for.
+inline constexpr int64_t kMostPlottedSeconds = 10000;
+
 // The plot as 8-bit RGB: flashes per second as bars, the limit of three as a line, the
-// scene bounds (`bounds`, in ms) as thin lines. Sets the size.
+// scene bounds (`bounds`, in ms) as thin lines. Sets the size. `seconds` spans at most
+// kMostPlottedSeconds.
 std::vector<uint8_t> DrawFlashPlot(const std::map<int32_t, FlashCount>& seconds, const std::vector<int32_t>& bounds,
                                    int* width, int* height);

@@ -30,6 +30,23 @@ std::string LinkTarget(const std::string& path) {
   return named.lexically_normal().string();
 }
 
+// The process's own descriptor that `path` names (/dev/stdout, /dev/stderr, /dev/fd/N,
+// /proc/self/fd/N), or -1. Such a path is an open descriptor, not a file to replace: it is
+// written where it stands, appended to when it was opened for appending (`>> file`).
+int OwnDescriptor(const std::string& path) {
+  if (path == "/dev/stdin") return 0;
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  for (const std::string& folder :
+       {std::string("/dev/fd/"), std::string("/proc/self/fd/"), "/proc/" + std::to_string(ProcessNumber()) + "/fd/"}) {
+    if (path.rfind(folder, 0) != 0) continue;
+    const std::string number = path.substr(folder.size());
+    if (number.empty() || number.size() > 9 || number.find_first_not_of("0123456789") != std::string::npos) return -1;
+    return std::stoi(number);
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::string TemporaryName(const std::string& finalPath, const std::string& tag) {
@@ -50,6 +67,13 @@ std::string TemporaryName(const std::string& finalPath, const std::string& tag) 
 }
 
 OutputFile::OutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
+  if (const int own = OwnDescriptor(finalPath_); own >= 0) {
+    fd_ = DuplicateDescriptor(own, &error);
+    if (fd_ < 0) error = CannotWrite(error);
+    tempPath_ = finalPath_;
+    inPlace_ = true;
+    return;
+  }
   if (IsWrittenInPlace(finalPath_)) {
     // A pipe, a terminal or a device (/dev/stdout, NUL): written in place, never replaced.
     fd_ = OpenInPlace(finalPath_, &error);
@@ -86,6 +110,8 @@ bool OutputFile::Write(const void* bytes, size_t size) {
   error = CannotWrite(why);
   return false;
 }
+
+std::string OutputFile::NameForChild() const { return inPlace_ && fd_ >= 0 ? ::NameForChild(fd_) : std::string(); }
 
 void OutputFile::Release() {
   std::string ignored;

@@ -1,6 +1,7 @@
 // Files written under a temporary name beside their final one and renamed into place once
 // complete, so a failed or interrupted export never leaves a partial file under that name.
-// A path that names a pipe, terminal or device is written in place instead.
+// A path that names a pipe, terminal or device, or one of the process's own descriptors
+// (/dev/stdout, /dev/fd/N), is written in place instead, never replaced.
 #pragma once
 
 #include <cstddef>
@@ -18,8 +19,11 @@ class OutputFile {
 
   const std::string& TempPath() const { return tempPath_; }
   const std::string& FinalPath() const { return finalPath_; }
-  // A pipe, terminal or device: written directly, TempPath() is FinalPath().
+  // A pipe, terminal, device or descriptor: written directly, TempPath() is FinalPath().
   bool InPlace() const { return inPlace_; }
+  // The name a child program writes this open file by, in place ("pipe:N"); empty when the
+  // child must open TempPath() itself.
+  std::string NameForChild() const;
 
   // Appends to the file; false, with `error` naming the file and the reason, on failure.
   bool Write(const void* bytes, size_t size);

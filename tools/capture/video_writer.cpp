@@ -45,7 +45,9 @@ std::string Saying(const ChildProcess& program) {
   return said.empty() ? "" : ": " + said;
 }
 
-std::vector<std::string> EncoderArguments(const VideoSettings& settings, const std::string& out) {
+// `streamed`: written as it comes, into a pipe or a descriptor that cannot go back to put the
+// index first, so the video is cut into fragments that each carry their own index.
+std::vector<std::string> EncoderArguments(const VideoSettings& settings, const std::string& out, bool streamed) {
   const int width = kRasterWidth * settings.scale, height = kRasterHeight * settings.scale;
   const double duration = static_cast<double>(settings.frames) / settings.fps;
   return {"-hide_banner", "-nostdin", "-loglevel", "error", "-y",
@@ -60,7 +62,8 @@ std::vector<std::string> EncoderArguments(const VideoSettings& settings, const s
           "-colorspace", "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
           // Silence after the music's end, if the frames outlast it; if the show ends before
           // the range does, the music stops with the pictures.
-          "-af", "apad=whole_dur=" + Seconds(duration), "-c:a", "aac", "-b:a", "192k", "-shortest", "-movflags", "+faststart", "-f", "mp4", out};
+          "-af", "apad=whole_dur=" + Seconds(duration), "-c:a", "aac", "-b:a", "192k", "-shortest", "-movflags", streamed ? "+frag_keyframe+empty_moov+default_base_moof" : "+faststart",
+          "-f", "mp4", out};
 }
 
 }  // namespace
@@ -88,8 +91,12 @@ VideoWriter::VideoWriter(const std::string& path, const std::string& ffmpeg, con
     error = output_.error;
     return;
   }
-  output_.Release();  // ffmpeg opens the temporary file itself
-  if (!ffmpeg_.Start(ffmpeg, EncoderArguments(settings, output_.TempPath()), true, &error)) return;
+  // ffmpeg writes into a pipe or descriptor through the open file, and opens a file itself.
+  const std::string streamTo = output_.NameForChild();
+  if (streamTo.empty()) output_.Release();
+  const std::string target = streamTo.empty() ? output_.TempPath() : streamTo;
+  if (!ffmpeg_.Start(ffmpeg, EncoderArguments(settings, target, !streamTo.empty()), true, &error)) return;
+  output_.Release();
   SetInterruptChild(ffmpeg_.Pid());
   feeder_ = std::thread([this] { FeedEncoder(); });
 }

@@ -35,6 +35,10 @@ class ConsoleBackend {
   // that fits a picture of square pixels: a terminal's cell is about twice as tall as wide; a
   // back end that draws cells of its own says its own shape.
   virtual double PixelHeightToWidth() const { return 2.0; }
+
+  // False for a back end that shows no one anything and has no keyboard (the headless one):
+  // a program that shows cells until a key is pressed ends after its first frame there.
+  virtual bool Attended() const { return true; }
 };
 
 // One row of the back-end table.
@@ -78,6 +82,7 @@ class HeadlessBackend : public ConsoleBackend {
   void SetTitle(const char* title) override { mTitle = title; }
   bool KeyWaiting() override { return mKeyWaiting; }
   void Restore() override { mRestored = true; }
+  bool Attended() const override { return false; }
 
   // The cells of the last Present (all zero before the first).
   const std::vector<Cell>& LastFrame() const { return mLastFrame; }

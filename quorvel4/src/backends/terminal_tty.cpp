@@ -1,8 +1,10 @@
 #include "terminal_tty.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,11 +36,38 @@ volatile sig_atomic_t gHeld = 0;     // the show holds the terminal: from raw mo
 volatile sig_atomic_t gRaw = 0;      // the terminal is in our modes right now
 volatile sig_atomic_t gRedrawAll = 0;
 
-// The handlers' write: whatever stops it, the terminal is gone or will not take more, and
+// How long a signal handler waits for a terminal that takes no more bytes (a reader that
+// stopped, a frozen link) before it gives up on the rest: the process must still end.
+constexpr int kHandlerPatienceMs = 300;
+
+// The normal end's write: whatever stops it, the terminal is gone or will not take more, and
 // there is nothing left to do.
 void WriteAll(int fd, const char* data, size_t length) {
   std::string_view bytes(data, length);
   WriteBytes(fd, bytes, nullptr);
+}
+
+long long MonotonicMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// The handlers' write: never blocks. As much as the terminal takes within the patience, then
+// the descriptor's flags as they were (they are shared with the shell). Async-signal-safe.
+void WriteWithin(int fd, const char* data, size_t length) {
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags < 0) return;
+  if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
+  std::string_view bytes(data, length);
+  const long long deadline = MonotonicMs() + kHandlerPatienceMs;
+  while (WriteBytes(fd, bytes, nullptr) == WriteEnd::kWouldBlock) {
+    const long long left = deadline - MonotonicMs();
+    if (left <= 0) break;
+    pollfd output{fd, POLLOUT, 0};
+    poll(&output, 1, static_cast<int>(left));
+  }
+  if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags);
 }
 
 void CopyBytes(Bytes& target, std::string_view bytes) {
@@ -94,26 +123,38 @@ void SetRestoreBytes(std::string_view leave) { CopyBytes(gState.leave, leave); }
 
 void SetReenterBytes(std::string_view reenter) { CopyBytes(gState.reenter, reenter); }
 
-void GiveBack() {
+namespace {
+
+// `inHandler`: from a signal handler, which must never wait on the terminal (its modes then
+// change at once instead of after the output drains, which a stalled terminal never does).
+void GiveBackModes(bool inHandler) {
   if (!gRaw || gState.fd < 0) return;
   gRaw = 0;
-  WriteAll(gState.fd, gState.leave.data, gState.leave.length);
-  tcsetattr(gState.fd, TCSADRAIN, &gState.original);
+  if (inHandler) {
+    WriteWithin(gState.fd, gState.leave.data, gState.leave.length);
+  } else {
+    WriteAll(gState.fd, gState.leave.data, gState.leave.length);
+  }
+  tcsetattr(gState.fd, inHandler ? TCSANOW : TCSADRAIN, &gState.original);
   tcflush(gState.fd, TCIFLUSH);
   if (gState.stdinFlags >= 0) fcntl(STDIN_FILENO, F_SETFL, gState.stdinFlags);
 }
 
+}  // namespace
+
+void GiveBack() { GiveBackModes(true); }
+
 void TakeBack() {
   if (!gHeld || gState.fd < 0) return;
   tcsetattr(gState.fd, TCSAFLUSH, &gState.raw);
-  WriteAll(gState.fd, gState.reenter.data, gState.reenter.length);
+  WriteWithin(gState.fd, gState.reenter.data, gState.reenter.length);
   gRaw = 1;
   gRedrawAll = 1;
 }
 
 void RestoreTerminal() {
   gHeld = 0;
-  GiveBack();
+  GiveBackModes(false);
 }
 
 bool RedrawPending() { return gRedrawAll != 0; }

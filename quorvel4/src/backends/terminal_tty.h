@@ -28,8 +28,10 @@ void SetRestoreBytes(std::string_view leave);
 void SetReenterBytes(std::string_view reenter);
 
 // Sends the leave bytes, puts the saved modes and flags back and drops pending input so
-// the key that ended the show does not reach the shell. Async-signal-safe; does nothing
-// once done or before EnterRawMode. For a stop: TakeBack enters the show's modes again.
+// the key that ended the show does not reach the shell. Async-signal-safe, for the signal
+// handlers: it never blocks (a terminal that stopped reading gets what it takes within a
+// moment); does nothing once done or before EnterRawMode. For a stop: TakeBack enters the
+// show's modes again.
 void GiveBack();
 // Async-signal-safe; does nothing after RestoreTerminal.
 void TakeBack();
