@@ -42,12 +42,67 @@ int DecimalDigits(int value) {
   return digits;
 }
 
+// Code page 437 codes of the glyphs that may stand in for one another.
+constexpr uint8_t kNul = 0x00;
+constexpr uint8_t kSpace = 0x20;
+constexpr uint8_t kNoBreakSpace = 0xFF;
+constexpr uint8_t kFullBlock = 0xDB;
+constexpr uint8_t kLowerHalf = 0xDC;
+constexpr uint8_t kLeftHalf = 0xDD;
+constexpr uint8_t kRightHalf = 0xDE;
+constexpr uint8_t kUpperHalf = 0xDF;
+
+Cell ComputeSameLooking(Cell cell) {
+  const uint8_t code = CellCharacter(cell);
+  const unsigned fg = CellForeground(cell), bg = CellBackground(cell);
+  const auto solid = [](unsigned color) { return MakeCell(kSpace, color, color); };
+  if (code == kNul || code == kSpace || code == kNoBreakSpace) return solid(bg);
+  if (code == kFullBlock || fg == bg) return solid(fg);
+  if (code == kLowerHalf) return MakeCell(kUpperHalf, bg, fg);
+  if (code == kRightHalf) return MakeCell(kLeftHalf, bg, fg);
+  return cell;
+}
+
+const std::vector<Cell>& SameLookingTable() {
+  static const std::vector<Cell> table = [] {
+    std::vector<Cell> cells(65536);
+    for (size_t i = 0; i < cells.size(); ++i) cells[i] = ComputeSameLooking(static_cast<Cell>(i));
+    return cells;
+  }();
+  return table;
+}
+
+std::string HexByte(uint8_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  return {kDigits[value >> 4], kDigits[value & 15]};
+}
+
 }  // namespace
+
+Cell SameLookingCell(Cell cell) { return SameLookingTable()[cell]; }
+
+std::string_view SetVgaPaletteBytes() {
+  static const std::string bytes = [] {
+    std::string out(seq::kOscSetColor);
+    for (int console = 0; console < 16; ++console) {
+      const Rgb& c = kVgaPalette[console];
+      if (console > 0) out += seq::kParamSeparator;
+      out += std::to_string(AnsiColorOf(console)) + seq::kParamSeparator + std::string(seq::kRgbSpec) + HexByte(c.r) +
+             '/' + HexByte(c.g) + '/' + HexByte(c.b);
+    }
+    out += seq::kStringTerminator;
+    return out;
+  }();
+  return bytes;
+}
+
+std::string_view ResetPaletteBytes() { return seq::kResetPalette; }
 
 ColorMode ChooseColorMode(const char* override, const char* colorterm, const char* term) {
   if (Equals(override, "truecolor") || Equals(override, "24bit")) return ColorMode::kTrueColor;
   if (Equals(override, "256")) return ColorMode::kIndexed256;
   if (Equals(override, "16")) return ColorMode::kAnsi16;
+  if (Equals(override, "palette")) return ColorMode::kPalette;
   if (Equals(colorterm, "truecolor") || Equals(colorterm, "24bit")) return ColorMode::kTrueColor;
   if (term && std::strstr(term, "256")) return ColorMode::kIndexed256;
   return ColorMode::kAnsi16;
@@ -82,7 +137,8 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
         bg = std::string(seq::kBgIndexed) + index;
         break;
       }
-      case ColorMode::kAnsi16: {
+      case ColorMode::kAnsi16:
+      case ColorMode::kPalette: {
         const int ansi = AnsiColorOf(color);
         const bool bright = ansi >= 8;
         fg = std::to_string((bright ? seq::kFgAnsiBrightBase : seq::kFgAnsiBase) + (ansi & 7));
@@ -105,8 +161,38 @@ void TerminalEncoder::SetOrigin(int column, int row) {
 
 void TerminalEncoder::Invalidate() {
   mShownValid = false;
-  mPenKnown = false;
+  mPenFg = mPenBg = kUnknown;
   mCursorKnown = false;
+}
+
+TerminalEncoder::Forms TerminalEncoder::FormsOf(Cell sameLooking) {
+  const uint8_t code = CellCharacter(sameLooking);
+  const auto fg = static_cast<int8_t>(CellForeground(sameLooking));
+  const auto bg = static_cast<int8_t>(CellBackground(sameLooking));
+  // The space first: of two forms that cost the same it is the shorter glyph.
+  if (code == kSpace && fg == bg) return {{{kSpace, -1, bg}, {kFullBlock, fg, -1}}, 2};
+  if (code == kUpperHalf) return {{{kUpperHalf, fg, bg}, {kLowerHalf, bg, fg}}, 2};
+  if (code == kLeftHalf) return {{{kLeftHalf, fg, bg}, {kRightHalf, bg, fg}}, 2};
+  return {{{code, fg, bg}, {}}, 1};
+}
+
+// The bytes of the SGR that takes the pen to what `form` needs.
+int TerminalEncoder::PenCost(const Form& form, int penFg, int penBg) const {
+  const bool fg = form.fg >= 0 && form.fg != penFg;
+  const bool bg = form.bg >= 0 && form.bg != penBg;
+  if (!fg && !bg) return 0;
+  return static_cast<int>(seq::kCsi.size()) + 1 + (fg ? mFgParams[form.fg].length : 0) +
+         (bg ? mBgParams[form.bg].length : 0) + (fg && bg ? 1 : 0);
+}
+
+// The fewest bytes that draw a cell of `forms` from the pen (penFg, penBg).
+int TerminalEncoder::DrawCost(const Forms& forms, int penFg, int penBg) const {
+  int best = PenCost(forms.form[0], penFg, penBg) + mGlyphs[forms.form[0].code].length;
+  if (forms.count > 1) {
+    const int other = PenCost(forms.form[1], penFg, penBg) + mGlyphs[forms.form[1].code].length;
+    if (other < best) best = other;
+  }
+  return best;
 }
 
 void TerminalEncoder::Put(std::string_view bytes) {
@@ -136,16 +222,23 @@ void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
     const int forwardCost = static_cast<int>(seq::kCsi.size()) + 1 + (gap > 1 ? DecimalDigits(gap) : 0);
     // The skipped cells are unchanged; sending them again is cheaper than a cursor move
     // when they are short and share the pen.
+    uint8_t codes[kScreenWidth];
     int rewriteCost = 0;
-    bool rewrite = mPenKnown;
+    bool rewrite = true;
     for (int j = mCursorX; rewrite && j < x; ++j) {
-      const Cell cell = cells[y * kScreenWidth + j];
-      rewriteCost += mGlyphs[cell & 0xFF].length;
-      rewrite = (cell >> 8) == mPen && rewriteCost <= forwardCost;
+      const Forms forms = FormsOf(cells[y * kScreenWidth + j]);
+      rewrite = false;
+      for (int k = 0; k < forms.count && !rewrite; ++k) {
+        const Form& form = forms.form[k];
+        if (PenCost(form, mPenFg, mPenBg) != 0) continue;
+        rewrite = rewriteCost + mGlyphs[form.code].length <= forwardCost;
+        codes[j] = form.code;
+      }
+      if (rewrite) rewriteCost += mGlyphs[codes[j]].length;
     }
     if (rewrite) {
       for (int j = mCursorX; j < x; ++j) {
-        const Glyph& glyph = mGlyphs[cells[y * kScreenWidth + j] & 0xFF];
+        const Glyph& glyph = mGlyphs[codes[j]];
         Put({glyph.bytes, glyph.length});
       }
     } else {
@@ -186,24 +279,22 @@ std::string TerminalEncoder::ReplayEnd() const {
   return bytes;
 }
 
-void TerminalEncoder::SetPen(uint8_t attribute) {
-  if (mPenKnown && attribute == mPen) return;
-  const int fg = attribute & 15;
-  const int bg = attribute >> 4;
-  const bool fgChanges = !mPenKnown || (mPen & 15) != fg;
-  const bool bgChanges = !mPenKnown || (mPen >> 4) != bg;
+void TerminalEncoder::SetPen(const Form& form) {
+  const bool fgChanges = form.fg >= 0 && form.fg != mPenFg;
+  const bool bgChanges = form.bg >= 0 && form.bg != mPenBg;
+  if (!fgChanges && !bgChanges) return;
   Put(seq::kCsi);
-  if (fgChanges) PutParam(mFgParams[fg]);
+  if (fgChanges) PutParam(mFgParams[form.fg]);
   if (fgChanges && bgChanges) *mOut++ = seq::kParamSeparator;
-  if (bgChanges) PutParam(mBgParams[bg]);
+  if (bgChanges) PutParam(mBgParams[form.bg]);
   *mOut++ = seq::kGraphicsFinal;
-  mPen = attribute;
-  mPenKnown = true;
+  if (fgChanges) mPenFg = form.fg;
+  if (bgChanges) mPenBg = form.bg;
 }
 
-void TerminalEncoder::PutCell(int x, Cell cell) {
-  SetPen(static_cast<uint8_t>(cell >> 8));
-  const Glyph& glyph = mGlyphs[cell & 0xFF];
+void TerminalEncoder::PutCell(int x, const Form& form) {
+  SetPen(form);
+  const Glyph& glyph = mGlyphs[form.code];
   std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
   mOut += glyph.length;
   // Auto-wrap is off: past the last column the cursor stays put or moves on into the
@@ -219,15 +310,37 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
   Put(seq::kSyncBegin);
   Put(prefix);
   const char* cellsBegin = mOut;
-  for (int y = 0; y < kScreenHeight; ++y) {
-    for (int x = 0; x < kScreenWidth; ++x) {
-      const int i = y * kScreenWidth + x;
-      const Cell cell = cells[i];
-      if (mShownValid && cell == mShown[i]) continue;
-      MoveTo(x, y, cells);
-      PutCell(x, cell);
-      mShown[i] = cell;
+  // Cells that look the same are the same: a change from one to another sends nothing.
+  const Cell* table = SameLookingTable().data();
+  Cell* wanted = mWanted.data();
+  for (int i = 0; i < kScreenCells; ++i) wanted[i] = table[cells[i]];
+  const auto changed = [&](int i) { return !mShownValid || wanted[i] != mShown[i]; };
+  int next = 0;
+  while (next < kScreenCells && !changed(next)) ++next;
+  while (next < kScreenCells) {
+    const int i = next;
+    for (++next; next < kScreenCells && !changed(next);) ++next;
+    const int x = i % kScreenWidth, y = i / kScreenWidth;
+    MoveTo(x, y, wanted);
+    // Of two forms, the one that costs less for this cell and the next changed one.
+    const Forms forms = FormsOf(wanted[i]);
+    int choice = 0;
+    if (forms.count > 1) {
+      int best = 0;
+      for (int k = 0; k < forms.count; ++k) {
+        const Form& form = forms.form[k];
+        int cost = PenCost(form, mPenFg, mPenBg) + mGlyphs[form.code].length;
+        if (next < kScreenCells) {
+          cost += DrawCost(FormsOf(wanted[next]), form.fg >= 0 ? form.fg : mPenFg, form.bg >= 0 ? form.bg : mPenBg);
+        }
+        if (k == 0 || cost < best) {
+          best = cost;
+          choice = k;
+        }
+      }
     }
+    PutCell(x, forms.form[choice]);
+    mShown[i] = wanted[i];
   }
   mShownValid = true;
   if (mOut == cellsBegin && prefix.empty()) return {};
