@@ -165,19 +165,27 @@ void TerminalEncoder::Invalidate() {
   mCursorKnown = false;
 }
 
-TerminalEncoder::Forms TerminalEncoder::FormsOf(Cell sameLooking) {
+[[gnu::always_inline]] inline TerminalEncoder::Forms TerminalEncoder::FormsOf(Cell sameLooking) {
   const uint8_t code = CellCharacter(sameLooking);
   const auto fg = static_cast<int8_t>(CellForeground(sameLooking));
   const auto bg = static_cast<int8_t>(CellBackground(sameLooking));
   // The space first: of two forms that cost the same it is the shorter glyph.
-  if (code == kSpace && fg == bg) return {{{kSpace, -1, bg}, {kFullBlock, fg, -1}}, 2};
-  if (code == kUpperHalf) return {{{kUpperHalf, fg, bg}, {kLowerHalf, bg, fg}}, 2};
-  if (code == kLeftHalf) return {{{kLeftHalf, fg, bg}, {kRightHalf, bg, fg}}, 2};
-  return {{{code, fg, bg}, {}}, 1};
+  Forms forms;
+  forms.form[0] = {code, fg, bg};
+  forms.count = 1;
+  if (code == kSpace && fg == bg) {
+    forms.form[0].fg = -1;
+    forms.form[1] = {kFullBlock, fg, -1};
+    forms.count = 2;
+  } else if (code == kUpperHalf || code == kLeftHalf) {
+    forms.form[1] = {code == kUpperHalf ? kLowerHalf : kRightHalf, bg, fg};
+    forms.count = 2;
+  }
+  return forms;
 }
 
 // The bytes of the SGR that takes the pen to what `form` needs.
-int TerminalEncoder::PenCost(const Form& form, int penFg, int penBg) const {
+[[gnu::always_inline]] inline int TerminalEncoder::PenCost(const Form& form, int penFg, int penBg) const {
   const bool fg = form.fg >= 0 && form.fg != penFg;
   const bool bg = form.bg >= 0 && form.bg != penBg;
   if (!fg && !bg) return 0;
