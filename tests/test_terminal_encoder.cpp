@@ -138,6 +138,15 @@ TEST(TerminalEncoder, CellsThatLookTheSameCostNoColourChange) {
   EXPECT_TRUE(encoder.EncodeFrame(mirrored.data()).empty());
 }
 
+// Two pens alternating cell by cell along every row: each row is drawn in two sweeps, one per
+// pen, rather than with a colour change before every cell.
+TEST(TerminalEncoder, InterleavedPensAreDrawnOnePenAtATime) {
+  TerminalEncoder encoder(ColorMode::kTrueColor);
+  std::vector<Cell> frame(kScreenCells);
+  for (int i = 0; i < kScreenCells; ++i) frame[i] = i % 2 ? MakeCell('a', 4u, 1u) : MakeCell('b', 2u, 14u);
+  EXPECT_LE(SgrCount(encoder.EncodeFrame(frame.data())), 2 * kScreenHeight);
+}
+
 #ifdef QVL_HAVE_VTERM
 
 // Frames of a few colours in the glyphs that may stand in for one another, changing at random

@@ -1,5 +1,6 @@
 #include "quorvel4/terminal_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -162,45 +163,54 @@ void TerminalEncoder::SetOrigin(int column, int row) {
 void TerminalEncoder::Invalidate() {
   mShownValid = false;
   mPenFg = mPenBg = kUnknown;
-  mCursorKnown = false;
+  mRowKnown = mColumnKnown = false;
 }
 
-[[gnu::always_inline]] inline TerminalEncoder::Forms TerminalEncoder::FormsOf(Cell sameLooking) {
+// Whether the pen (penFg, penBg) draws the cell in one of its forms without a colour change.
+[[gnu::always_inline]] inline bool TerminalEncoder::Fits(Cell sameLooking, int penFg, int penBg) {
   const uint8_t code = CellCharacter(sameLooking);
-  const auto fg = static_cast<int8_t>(CellForeground(sameLooking));
-  const auto bg = static_cast<int8_t>(CellBackground(sameLooking));
-  // The space first: of two forms that cost the same it is the shorter glyph.
-  Forms forms;
-  forms.form[0] = {code, fg, bg};
-  forms.count = 1;
-  if (code == kSpace && fg == bg) {
-    forms.form[0].fg = -1;
-    forms.form[1] = {kFullBlock, fg, -1};
-    forms.count = 2;
-  } else if (code == kUpperHalf || code == kLeftHalf) {
-    forms.form[1] = {code == kUpperHalf ? kLowerHalf : kRightHalf, bg, fg};
-    forms.count = 2;
-  }
-  return forms;
+  const int fg = static_cast<int>(CellForeground(sameLooking));
+  const int bg = static_cast<int>(CellBackground(sameLooking));
+  // Every space of a same-looking cell is of one colour: a space on it or a full block in it.
+  if (code == kSpace) return penBg == bg || penFg == bg;
+  if (code == kUpperHalf || code == kLeftHalf) return (penFg == fg && penBg == bg) || (penFg == bg && penBg == fg);
+  return penFg == fg && penBg == bg;
 }
 
-// The bytes of the SGR that takes the pen to what `form` needs.
-[[gnu::always_inline]] inline int TerminalEncoder::PenCost(const Form& form, int penFg, int penBg) const {
-  const bool fg = form.fg >= 0 && form.fg != penFg;
-  const bool bg = form.bg >= 0 && form.bg != penBg;
-  if (!fg && !bg) return 0;
-  return static_cast<int>(seq::kCsi.size()) + 1 + (fg ? mFgParams[form.fg].length : 0) +
-         (bg ? mBgParams[form.bg].length : 0) + (fg && bg ? 1 : 0);
+// The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
+[[gnu::always_inline]] inline int TerminalEncoder::PenCost(int fg, int bg) const {
+  const bool fgChanges = fg >= 0 && fg != mPenFg;
+  const bool bgChanges = bg >= 0 && bg != mPenBg;
+  if (!fgChanges && !bgChanges) return 0;
+  return static_cast<int>(seq::kCsi.size()) + 1 + (fgChanges ? mFgParams[fg].length : 0) +
+         (bgChanges ? mBgParams[bg].length : 0) + (fgChanges && bgChanges ? 1 : 0);
 }
 
-// The fewest bytes that draw a cell of `forms` from the pen (penFg, penBg).
-int TerminalEncoder::DrawCost(const Forms& forms, int penFg, int penBg) const {
-  int best = PenCost(forms.form[0], penFg, penBg) + mGlyphs[forms.form[0].code].length;
-  if (forms.count > 1) {
-    const int other = PenCost(forms.form[1], penFg, penBg) + mGlyphs[forms.form[1].code].length;
-    if (other < best) best = other;
+// The pen that draws a cell the pen does not fit, at the least cost; for a cell of one colour
+// the one that also fits `nextCell` (the next cell of the row to draw, if any) when it can.
+void TerminalEncoder::PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const {
+  const uint8_t code = CellCharacter(sameLooking);
+  const int a = static_cast<int>(CellForeground(sameLooking));
+  const int b = static_cast<int>(CellBackground(sameLooking));
+  if (code == kSpace) {
+    const bool asForeground = nextCell && !Fits(*nextCell, mPenFg, a) && Fits(*nextCell, a, mPenBg);
+    fg = asForeground ? a : -1;
+    bg = asForeground ? -1 : a;
+    return;
   }
-  return best;
+  const bool mirrored = (code == kUpperHalf || code == kLeftHalf) && PenCost(b, a) < PenCost(a, b);
+  fg = mirrored ? b : a;
+  bg = mirrored ? a : b;
+}
+
+// The glyph that draws a cell the pen fits.
+[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(Cell sameLooking) const {
+  const uint8_t code = CellCharacter(sameLooking);
+  const int fg = static_cast<int>(CellForeground(sameLooking));
+  if (code == kSpace) return mPenBg == fg ? kSpace : kFullBlock;
+  if (code == kUpperHalf && mPenFg != fg) return kLowerHalf;
+  if (code == kLeftHalf && mPenFg != fg) return kRightHalf;
+  return code;
 }
 
 void TerminalEncoder::Put(std::string_view bytes) {
@@ -223,37 +233,46 @@ void TerminalEncoder::PutParam(const Param& param) {
   mOut += param.length;
 }
 
-void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
-  if (mCursorKnown && mCursorY == y && x >= mCursorX) {
-    if (x == mCursorX) return;
-    const int gap = x - mCursorX;
-    const int forwardCost = static_cast<int>(seq::kCsi.size()) + 1 + (gap > 1 ? DecimalDigits(gap) : 0);
-    // The skipped cells are unchanged; sending them again is cheaper than a cursor move
-    // when they are short and share the pen.
-    uint8_t codes[kScreenWidth];
-    int rewriteCost = 0;
-    bool rewrite = true;
-    for (int j = mCursorX; rewrite && j < x; ++j) {
-      const Forms forms = FormsOf(cells[y * kScreenWidth + j]);
-      rewrite = false;
-      for (int k = 0; k < forms.count && !rewrite; ++k) {
-        const Form& form = forms.form[k];
-        if (PenCost(form, mPenFg, mPenBg) != 0) continue;
-        rewrite = rewriteCost + mGlyphs[form.code].length <= forwardCost;
-        codes[j] = form.code;
+void TerminalEncoder::PutMove(int count, char final) {
+  Put(seq::kCsi);
+  if (count > 1) PutNumber(count);  // 1 is the default
+  *mOut++ = final;
+}
+
+void TerminalEncoder::MoveTo(int x, int y) {
+  if (mRowKnown && mCursorY == y) {
+    if (mColumnKnown && x == mCursorX) return;
+    const int column = mOriginX + x + 1;
+    const auto moveCost = [](int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); };
+    const int absoluteCost = moveCost(column);
+    if (mColumnKnown && x > mCursorX) {
+      const int gap = x - mCursorX;
+      const int forwardCost = std::min(moveCost(gap), absoluteCost);
+      // Sending the cells in between again, as the terminal shows them, is cheaper than a
+      // cursor move when they are few, short and fit the pen.
+      const Cell* shown = &mShown[y * kScreenWidth];
+      int rewriteCost = 0;
+      bool rewrite = true;
+      for (int j = mCursorX; rewrite && j < x; ++j) {
+        rewrite = Fits(shown[j], mPenFg, mPenBg) && (rewriteCost += mGlyphs[CodeUnderPen(shown[j])].length) <= forwardCost;
       }
-      if (rewrite) rewriteCost += mGlyphs[codes[j]].length;
-    }
-    if (rewrite) {
-      for (int j = mCursorX; j < x; ++j) {
-        const Glyph& glyph = mGlyphs[codes[j]];
-        Put({glyph.bytes, glyph.length});
+      if (rewrite) {
+        for (int j = mCursorX; j < x; ++j) {
+          const Glyph& glyph = mGlyphs[CodeUnderPen(shown[j])];
+          std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
+          mOut += glyph.length;
+        }
+      } else if (moveCost(gap) <= absoluteCost) {
+        PutMove(gap, seq::kCursorForwardFinal);
+      } else {
+        PutMove(column, seq::kCursorColumnFinal);
       }
+    } else if (mColumnKnown && moveCost(mCursorX - x) < absoluteCost) {
+      PutMove(mCursorX - x, seq::kCursorBackFinal);
     } else {
-      Put(seq::kCsi);
-      if (gap > 1) PutNumber(gap);
-      *mOut++ = seq::kCursorForwardFinal;
+      PutMove(column, seq::kCursorColumnFinal);
     }
+    mColumnKnown = true;
     mCursorX = x;
     return;
   }
@@ -264,7 +283,7 @@ void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
     PutNumber(mOriginX + x + 1);
   }
   *mOut++ = seq::kCursorPositionFinal;
-  mCursorKnown = true;
+  mRowKnown = mColumnKnown = true;
   mCursorX = x;
   mCursorY = y;
 }
@@ -287,28 +306,77 @@ std::string TerminalEncoder::ReplayEnd() const {
   return bytes;
 }
 
-void TerminalEncoder::SetPen(const Form& form) {
-  const bool fgChanges = form.fg >= 0 && form.fg != mPenFg;
-  const bool bgChanges = form.bg >= 0 && form.bg != mPenBg;
+void TerminalEncoder::SetPen(int fg, int bg) {
+  const bool fgChanges = fg >= 0 && fg != mPenFg;
+  const bool bgChanges = bg >= 0 && bg != mPenBg;
   if (!fgChanges && !bgChanges) return;
   Put(seq::kCsi);
-  if (fgChanges) PutParam(mFgParams[form.fg]);
+  if (fgChanges) PutParam(mFgParams[fg]);
   if (fgChanges && bgChanges) *mOut++ = seq::kParamSeparator;
-  if (bgChanges) PutParam(mBgParams[form.bg]);
+  if (bgChanges) PutParam(mBgParams[bg]);
   *mOut++ = seq::kGraphicsFinal;
-  if (fgChanges) mPenFg = form.fg;
-  if (bgChanges) mPenBg = form.bg;
+  if (fgChanges) mPenFg = fg;
+  if (bgChanges) mPenBg = bg;
 }
 
-void TerminalEncoder::PutCell(int x, const Form& form) {
-  SetPen(form);
-  const Glyph& glyph = mGlyphs[form.code];
+void TerminalEncoder::PutCell(int x, Cell sameLooking) {
+  const Glyph& glyph = mGlyphs[CodeUnderPen(sameLooking)];
   std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
   mOut += glyph.length;
   // Auto-wrap is off: past the last column the cursor stays put or moves on into the
-  // margin, depending on the terminal's width, so its place is no longer known.
+  // margin, depending on the terminal's width, so its column is no longer known; its row is.
   mCursorX = x + 1;
-  if (mCursorX == kScreenWidth) mCursorKnown = false;
+  if (mCursorX == kScreenWidth) mColumnKnown = false;
+}
+
+uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
+  const uint8_t code = CellCharacter(sameLooking);
+  const unsigned fg = CellForeground(sameLooking), bg = CellBackground(sameLooking);
+  if (code == kSpace) return static_cast<uint16_t>(fg);
+  if (code == kUpperHalf || code == kLeftHalf) return static_cast<uint16_t>(kHalfKinds + std::min(fg, bg) * 16 + std::max(fg, bg));
+  return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
+}
+
+bool TerminalEncoder::FitsLaterCell(const std::array<uint8_t, kKinds>& ahead) const {
+  if (mPenFg < 0 || mPenBg < 0) return false;
+  return ahead[mPenFg] + ahead[mPenBg] + ahead[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)] +
+             ahead[kExactKinds + mPenFg * 16 + mPenBg] > 0;
+}
+
+// The changed cells of a row, drawn in sweeps from left to right: a sweep draws the cells its
+// pen fits and passes over a cell that needs another pen when a later cell fits the pen again
+// and the two colour changes cost more than moving the cursor; the next sweep draws those.
+void TerminalEncoder::EncodeRow(int y, Pending& pending) {
+  Cell* shown = &mShown[y * kScreenWidth];
+  std::array<uint8_t, kKinds> ahead{};
+  while (pending.count > 0) {
+    for (int i = 0; i < pending.count; ++i) ++ahead[pending.kind[i]];
+    int kept = 0;
+    for (int i = 0; i < pending.count; ++i) {
+      const Cell cell = pending.cell[i];
+      const int x = pending.x[i];
+      const uint16_t kind = pending.kind[i];
+      --ahead[kind];
+      if (!Fits(cell, mPenFg, mPenBg)) {
+        int fg, bg;
+        PenFor(cell, i + 1 < pending.count ? &pending.cell[i + 1] : nullptr, fg, bg);
+        // kept < i: this sweep drew a cell already, so it may pass this one over.
+        if (i > kept && 2 * PenCost(fg, bg) > kPassOverCost && FitsLaterCell(ahead)) {
+          pending.x[kept] = static_cast<uint8_t>(x);
+          pending.cell[kept] = cell;
+          pending.kind[kept++] = kind;
+          continue;
+        }
+        MoveTo(x, y);
+        SetPen(fg, bg);
+      } else {
+        MoveTo(x, y);
+      }
+      PutCell(x, cell);
+      shown[x] = cell;
+    }
+    pending.count = kept;
+  }
 }
 
 std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
@@ -320,35 +388,22 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
   const char* cellsBegin = mOut;
   // Cells that look the same are the same: a change from one to another sends nothing.
   const Cell* table = SameLookingTable().data();
-  Cell* wanted = mWanted.data();
-  for (int i = 0; i < kScreenCells; ++i) wanted[i] = table[cells[i]];
-  const auto changed = [&](int i) { return !mShownValid || wanted[i] != mShown[i]; };
-  int next = 0;
-  while (next < kScreenCells && !changed(next)) ++next;
-  while (next < kScreenCells) {
-    const int i = next;
-    for (++next; next < kScreenCells && !changed(next);) ++next;
-    const int x = i % kScreenWidth, y = i / kScreenWidth;
-    MoveTo(x, y, wanted);
-    // Of two forms, the one that costs less for this cell and the next changed one.
-    const Forms forms = FormsOf(wanted[i]);
-    int choice = 0;
-    if (forms.count > 1) {
-      int best = 0;
-      for (int k = 0; k < forms.count; ++k) {
-        const Form& form = forms.form[k];
-        int cost = PenCost(form, mPenFg, mPenBg) + mGlyphs[form.code].length;
-        if (next < kScreenCells) {
-          cost += DrawCost(FormsOf(wanted[next]), form.fg >= 0 ? form.fg : mPenFg, form.bg >= 0 ? form.bg : mPenBg);
-        }
-        if (k == 0 || cost < best) {
-          best = cost;
-          choice = k;
-        }
-      }
+  Pending pending;
+  for (int y = 0; y < kScreenHeight; ++y) {
+    const Cell* given = cells + y * kScreenWidth;
+    Cell* last = &mLastCells[y * kScreenWidth];
+    if (mShownValid && std::memcmp(given, last, kScreenWidth * sizeof(Cell)) == 0) continue;
+    std::memcpy(last, given, kScreenWidth * sizeof(Cell));
+    const Cell* shown = &mShown[y * kScreenWidth];
+    pending.count = 0;
+    for (int x = 0; x < kScreenWidth; ++x) {
+      const Cell cell = table[given[x]];
+      if (mShownValid && cell == shown[x]) continue;
+      pending.x[pending.count] = static_cast<uint8_t>(x);
+      pending.kind[pending.count] = KindOf(cell);
+      pending.cell[pending.count++] = cell;
     }
-    PutCell(x, forms.form[choice]);
-    mShown[i] = wanted[i];
+    if (pending.count > 0) EncodeRow(y, pending);
   }
   mShownValid = true;
   if (mOut == cellsBegin && prefix.empty()) return {};

@@ -9,6 +9,8 @@ namespace seq {
 inline constexpr std::string_view kCsi = "\x1b[";
 inline constexpr char kCursorPositionFinal = 'H';  // CSI row ; column H (1-based)
 inline constexpr char kCursorForwardFinal = 'C';   // CSI n C
+inline constexpr char kCursorBackFinal = 'D';      // CSI n D
+inline constexpr char kCursorColumnFinal = 'G';    // CSI column G (1-based)
 inline constexpr char kGraphicsFinal = 'm';        // CSI params m (SGR)
 inline constexpr char kParamSeparator = ';';
 

@@ -90,33 +90,43 @@ class TerminalEncoder {
     uint8_t length;
   };
 
-  // One way to draw a cell: a glyph and the colours it needs (-1: any).
-  struct Form {
-    uint8_t code;
-    int8_t fg;
-    int8_t bg;
-  };
-  struct Forms {
-    Form form[2];
+  // The changed cells of one row waiting to be drawn, left to right.
+  struct Pending {
     int count;
+    uint8_t x[kScreenWidth];
+    Cell cell[kScreenWidth];    // as SameLookingCell gives it
+    uint16_t kind[kScreenWidth];  // which pens fit it: an index of `ahead` below
   };
+  // Pending cells not yet reached by the sweep, counted by the pens that fit them: cells of one
+  // colour by that colour, half blocks by their two colours in either order, the rest by their
+  // exact colours.
+  static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
+  static uint16_t KindOf(Cell sameLooking);
+  bool FitsLaterCell(const std::array<uint8_t, kKinds>& ahead) const;
 
-  static Forms FormsOf(Cell sameLooking);
-  int PenCost(const Form& form, int penFg, int penBg) const;
-  int DrawCost(const Forms& forms, int penFg, int penBg) const;
+  // A sweep passes a cell over when a later one fits its pen and the two colour changes this
+  // saves cost more than this (about two cursor moves).
+  static constexpr int kPassOverCost = 10;
+
+  static bool Fits(Cell sameLooking, int penFg, int penBg);
+  int PenCost(int fg, int bg) const;
+  void PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
+  uint8_t CodeUnderPen(Cell sameLooking) const;
   void Put(std::string_view bytes);
   void PutNumber(int value);
   void PutParam(const Param& param);
-  void MoveTo(int x, int y, const Cell* cells);
-  void SetPen(const Form& form);
-  void PutCell(int x, const Form& form);
+  void PutMove(int value, char final);
+  void MoveTo(int x, int y);
+  void SetPen(int fg, int bg);
+  void PutCell(int x, Cell sameLooking);
+  void EncodeRow(int y, Pending& pending);
 
   ColorMode mMode;
   std::array<Glyph, 256> mGlyphs{};
   std::array<Param, 16> mFgParams{};
   std::array<Param, 16> mBgParams{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
-  std::vector<Cell> mWanted = std::vector<Cell>(kScreenCells, 0);
+  std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
   char* mOut = nullptr;
   int mOriginX = 0;
@@ -125,7 +135,8 @@ class TerminalEncoder {
   static constexpr int kUnknown = -2;
   int mPenFg = kUnknown;  // a colour, or kUnknown
   int mPenBg = kUnknown;
-  bool mCursorKnown = false;
+  bool mRowKnown = false;
+  bool mColumnKnown = false;
   int mCursorX = 0;  // picture coordinates
   int mCursorY = 0;
 };
