@@ -152,6 +152,12 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
     std::memcpy(mBgParams[color].text, bg.data(), bg.size());
     mBgParams[color].length = static_cast<uint8_t>(bg.size());
   }
+  // The cheapest colour change: one colour, the shorter of the two forms.
+  int cheapest = 1 << 30;
+  for (int color = 0; color < 16; ++color) {
+    cheapest = std::min({cheapest, static_cast<int>(mFgParams[color].length), static_cast<int>(mBgParams[color].length)});
+  }
+  mEveryChangePassesOver = 2 * (static_cast<int>(seq::kCsi.size()) + 1 + cheapest) > kPassOverCost;
 }
 
 void TerminalEncoder::SetOrigin(int column, int row) {
@@ -188,7 +194,7 @@ void TerminalEncoder::Invalidate() {
 
 // The pen that draws a cell the pen does not fit, at the least cost; for a cell of one colour
 // the one that also fits `nextCell` (the next cell of the row to draw, if any) when it can.
-void TerminalEncoder::PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const {
+inline void TerminalEncoder::PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const {
   const uint8_t code = CellCharacter(sameLooking);
   const int a = static_cast<int>(CellForeground(sameLooking));
   const int b = static_cast<int>(CellBackground(sameLooking));
@@ -350,26 +356,31 @@ void TerminalEncoder::EncodeRow(int y, Pending& pending) {
   Cell* shown = &mShown[y * kScreenWidth];
   std::array<uint8_t, kKinds> ahead{};
   while (pending.count > 0) {
-    for (int i = 0; i < pending.count; ++i) ++ahead[pending.kind[i]];
+    const int count = pending.count;
+    for (int i = 0; i < count; ++i) ++ahead[pending.kind[i]];
     int kept = 0;
-    for (int i = 0; i < pending.count; ++i) {
+    for (int i = 0; i < count; ++i) {
       const Cell cell = pending.cell[i];
       const int x = pending.x[i];
       const uint16_t kind = pending.kind[i];
       --ahead[kind];
       if (!Fits(cell, mPenFg, mPenBg)) {
-        int fg, bg;
-        PenFor(cell, i + 1 < pending.count ? &pending.cell[i + 1] : nullptr, fg, bg);
-        // kept < i: this sweep drew a cell already, so it may pass this one over.
-        if (i > kept && 2 * PenCost(fg, bg) > kPassOverCost && FitsLaterCell(ahead)) {
+        // kept < i: this sweep drew a cell already, so it may pass this one over. Where every
+        // colour change costs enough, the pen's cost need not be worked out to know that.
+        const bool mayPassOver = i > kept && FitsLaterCell(ahead);
+        int fg = -1, bg = -1;
+        if (!(mayPassOver && mEveryChangePassesOver)) {
+          PenFor(cell, i + 1 < count ? &pending.cell[i + 1] : nullptr, fg, bg);
+        }
+        if (mayPassOver && (mEveryChangePassesOver || 2 * PenCost(fg, bg) > kPassOverCost)) {
           pending.x[kept] = static_cast<uint8_t>(x);
           pending.cell[kept] = cell;
           pending.kind[kept++] = kind;
           continue;
         }
-        MoveTo(x, y);
+        if (!AtCursor(x, y)) MoveTo(x, y);
         SetPen(fg, bg);
-      } else {
+      } else if (!AtCursor(x, y)) {
         MoveTo(x, y);
       }
       PutCell(x, cell);

@@ -107,6 +107,8 @@ class TerminalEncoder {
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
   static constexpr int kPassOverCost = 10;
+  // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
+  bool mEveryChangePassesOver = false;
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   int PenCost(int fg, int bg) const;
@@ -117,6 +119,7 @@ class TerminalEncoder {
   void PutParam(const Param& param);
   void PutMove(int value, char final);
   void MoveTo(int x, int y);
+  bool AtCursor(int x, int y) const { return mRowKnown && mColumnKnown && mCursorY == y && mCursorX == x; }
   void SetPen(int fg, int bg);
   void PutCell(int x, Cell sameLooking);
   void EncodeRow(int y, Pending& pending);
