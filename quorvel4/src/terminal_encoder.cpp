@@ -343,10 +343,12 @@ uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
   return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
 }
 
-bool TerminalEncoder::FitsLaterCell(const std::array<uint8_t, kKinds>& ahead) const {
+inline bool TerminalEncoder::FitsLaterCell(int i) const {
   if (mPenFg < 0 || mPenBg < 0) return false;
-  return ahead[mPenFg] + ahead[mPenBg] + ahead[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)] +
-             ahead[kExactKinds + mPenFg * 16 + mPenBg] > 0;
+  const int last = std::max({mLastOfKind[mPenFg], mLastOfKind[mPenBg],
+                             mLastOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)],
+                             mLastOfKind[kExactKinds + mPenFg * 16 + mPenBg]});
+  return last > mSweepBase + i;
 }
 
 // The changed cells of a row, drawn in sweeps from left to right: a sweep draws the cells its
@@ -354,20 +356,24 @@ bool TerminalEncoder::FitsLaterCell(const std::array<uint8_t, kKinds>& ahead) co
 // and the two colour changes cost more than moving the cursor; the next sweep draws those.
 void TerminalEncoder::EncodeRow(int y, Pending& pending) {
   Cell* shown = &mShown[y * kScreenWidth];
-  std::array<uint8_t, kKinds> ahead{};
   while (pending.count > 0) {
     const int count = pending.count;
-    for (int i = 0; i < count; ++i) ++ahead[pending.kind[i]];
+    // Past every place of the last sweep, so that what it noted reads as before this one.
+    if (mSweepBase > (1 << 30)) {
+      mLastOfKind.fill(0);
+      mSweepBase = 0;
+    }
+    mSweepBase += kScreenWidth + 1;
+    for (int i = 0; i < count; ++i) mLastOfKind[pending.kind[i]] = mSweepBase + i;
     int kept = 0;
     for (int i = 0; i < count; ++i) {
       const Cell cell = pending.cell[i];
       const int x = pending.x[i];
       const uint16_t kind = pending.kind[i];
-      --ahead[kind];
       if (!Fits(cell, mPenFg, mPenBg)) {
         // kept < i: this sweep drew a cell already, so it may pass this one over. Where every
         // colour change costs enough, the pen's cost need not be worked out to know that.
-        const bool mayPassOver = i > kept && FitsLaterCell(ahead);
+        const bool mayPassOver = i > kept && FitsLaterCell(i);
         int fg = -1, bg = -1;
         if (!(mayPassOver && mEveryChangePassesOver)) {
           PenFor(cell, i + 1 < count ? &pending.cell[i + 1] : nullptr, fg, bg);
@@ -404,16 +410,19 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
     const Cell* given = cells + y * kScreenWidth;
     Cell* last = &mLastCells[y * kScreenWidth];
     if (mShownValid && std::memcmp(given, last, kScreenWidth * sizeof(Cell)) == 0) continue;
-    std::memcpy(last, given, kScreenWidth * sizeof(Cell));
     const Cell* shown = &mShown[y * kScreenWidth];
     pending.count = 0;
     for (int x = 0; x < kScreenWidth; ++x) {
+      // The terminal shows the last given cell in its same-looking form, so a cell given as
+      // before needs no look-up in the (large) table.
+      if (mShownValid && given[x] == last[x]) continue;
       const Cell cell = table[given[x]];
       if (mShownValid && cell == shown[x]) continue;
       pending.x[pending.count] = static_cast<uint8_t>(x);
       pending.kind[pending.count] = KindOf(cell);
       pending.cell[pending.count++] = cell;
     }
+    std::memcpy(last, given, kScreenWidth * sizeof(Cell));
     if (pending.count > 0) EncodeRow(y, pending);
   }
   mShownValid = true;

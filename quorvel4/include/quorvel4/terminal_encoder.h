@@ -95,20 +95,24 @@ class TerminalEncoder {
     int count;
     uint8_t x[kScreenWidth];
     Cell cell[kScreenWidth];    // as SameLookingCell gives it
-    uint16_t kind[kScreenWidth];  // which pens fit it: an index of `ahead` below
+    uint16_t kind[kScreenWidth];  // which pens fit it: KindOf below
   };
-  // Pending cells not yet reached by the sweep, counted by the pens that fit them: cells of one
-  // colour by that colour, half blocks by their two colours in either order, the rest by their
-  // exact colours.
+  // The kinds of pending cells, by the pens that fit them: cells of one colour by that colour,
+  // half blocks by their two colours in either order, the rest by their exact colours.
   static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
   static uint16_t KindOf(Cell sameLooking);
-  bool FitsLaterCell(const std::array<uint8_t, kKinds>& ahead) const;
+  // Whether a pending cell after the sweep's i-th fits the pen.
+  bool FitsLaterCell(int i) const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
   static constexpr int kPassOverCost = 10;
   // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
   bool mEveryChangePassesOver = false;
+  // Per kind, the last pending cell of that kind in the current sweep, as mSweepBase plus its
+  // place; anything at or below mSweepBase was noted by an earlier sweep and means none.
+  std::array<int, kKinds> mLastOfKind{};
+  int mSweepBase = 0;
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   int PenCost(int fg, int bg) const;
