@@ -343,17 +343,14 @@ uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
   return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
 }
 
-inline bool TerminalEncoder::FitsLaterCell(int i) const {
-  if (mPenFg < 0 || mPenBg < 0) return false;
+inline int TerminalEncoder::LastFitting() const {
+  if (mPenFg < 0 || mPenBg < 0) return -1;
   const int last = std::max({mLastOfKind[mPenFg], mLastOfKind[mPenBg],
                              mLastOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)],
                              mLastOfKind[kExactKinds + mPenFg * 16 + mPenBg]});
-  return last > mSweepBase + i;
+  return last - mSweepBase;
 }
 
-// The changed cells of a row, drawn in sweeps from left to right: a sweep draws the cells its
-// pen fits and passes over a cell that needs another pen when a later cell fits the pen again
-// and the two colour changes cost more than moving the cursor; the next sweep draws those.
 void TerminalEncoder::EncodeRow(int y, Pending& pending) {
   Cell* shown = &mShown[y * kScreenWidth];
   while (pending.count > 0) {
@@ -366,6 +363,7 @@ void TerminalEncoder::EncodeRow(int y, Pending& pending) {
     mSweepBase += kScreenWidth + 1;
     for (int i = 0; i < count; ++i) mLastOfKind[pending.kind[i]] = mSweepBase + i;
     int kept = 0;
+    int penLast = LastFitting();  // worked out again only when the pen changes
     for (int i = 0; i < count; ++i) {
       const Cell cell = pending.cell[i];
       const int x = pending.x[i];
@@ -373,7 +371,7 @@ void TerminalEncoder::EncodeRow(int y, Pending& pending) {
       if (!Fits(cell, mPenFg, mPenBg)) {
         // kept < i: this sweep drew a cell already, so it may pass this one over. Where every
         // colour change costs enough, the pen's cost need not be worked out to know that.
-        const bool mayPassOver = i > kept && FitsLaterCell(i);
+        const bool mayPassOver = i > kept && penLast > i;
         int fg = -1, bg = -1;
         if (!(mayPassOver && mEveryChangePassesOver)) {
           PenFor(cell, i + 1 < count ? &pending.cell[i + 1] : nullptr, fg, bg);
@@ -386,6 +384,7 @@ void TerminalEncoder::EncodeRow(int y, Pending& pending) {
         }
         if (!AtCursor(x, y)) MoveTo(x, y);
         SetPen(fg, bg);
+        penLast = LastFitting();
       } else if (!AtCursor(x, y)) {
         MoveTo(x, y);
       }

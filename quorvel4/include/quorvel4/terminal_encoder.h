@@ -101,8 +101,8 @@ class TerminalEncoder {
   // half blocks by their two colours in either order, the rest by their exact colours.
   static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
   static uint16_t KindOf(Cell sameLooking);
-  // Whether a pending cell after the sweep's i-th fits the pen.
-  bool FitsLaterCell(int i) const;
+  // The place in the sweep of the last pending cell the pen fits; below 0 when none.
+  int LastFitting() const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
