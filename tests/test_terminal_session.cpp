@@ -58,7 +58,7 @@ void ReadUntilTestFrameShown(PtySession& session, size_t from, bool cursorHidden
       [&](const std::string& output) {
         vt.Feed(std::string_view(output).substr(from));
         from = output.size();
-        return (seen = FirstWrongGlyph(vt, frame)).empty();
+        return (seen = FirstWrongCell(vt, frame, ColorMode::kTrueColor)).empty();
       },
       "the test frame on the screen"))
       << "the screen shows " << seen;
@@ -218,6 +218,135 @@ TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
   ASSERT_TRUE(session.ReadUntil(kFrameEnd));
   session.CloseOutputTerminal();
   EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
+}
+
+// Palette mode: the VGA colours are set on the way in (and again after a stop) and the
+// terminal's own palette comes back on every way out.
+const std::vector<std::string> kPaletteEnv = {"TERM=xterm-256color", "QVL_COLORS=palette"};
+constexpr std::string_view kSetPalette = "\x1b]4;0;rgb:00/00/00;4;rgb:00/00/aa;";
+constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
+constexpr std::string_view kPaletteQuery = "\x1b]4;0;?";
+
+void ExpectPaletteGivenBack(const std::string& output, size_t from = 0) {
+  const size_t set = output.rfind(kSetPalette);
+  ASSERT_TRUE(set != std::string::npos && set >= from) << "the palette was not set";
+  const size_t reset = output.rfind(kResetPalette);
+  EXPECT_TRUE(reset != std::string::npos && reset > set) << "the palette was left set";
+}
+
+struct PaletteEnding {
+  const char* name;
+  const char* arg;   // for terminal_show, or null
+  const char* keys;  // typed, or null to send `signal`
+  int signal;
+  int status;
+};
+
+TEST(TerminalSessionPalette, GivenBackOnEveryWayOut) {
+  const PaletteEnding endings[] = {
+      {"key", nullptr, "q", 0, 0},
+      {"Ctrl-C", nullptr, "\x03", 0, 128 + SIGINT},
+      {"Ctrl-\\", nullptr, "\x1c", 0, 128 + SIGQUIT},
+      {"SIGTERM", nullptr, nullptr, SIGTERM, 128 + SIGTERM},
+      {"SIGHUP", nullptr, nullptr, SIGHUP, 128 + SIGHUP},
+      {"SIGSEGV", nullptr, nullptr, SIGSEGV, 128 + SIGSEGV},
+      {"failed assertion", "assert", nullptr, 0, 128 + SIGABRT},
+      {"stack overflow", "overflow", nullptr, 0, 128 + SIGSEGV},
+  };
+  for (const PaletteEnding& ending : endings) {
+    SCOPED_TRACE(ending.name);
+    std::vector<std::string> args;
+    if (ending.arg) args.push_back(ending.arg);
+    PtySession session(kProgram, args, 80, 50, kPaletteEnv);
+    ASSERT_TRUE(session.Started());
+    if (!ending.arg) {
+      ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+      if (ending.keys) session.Type(ending.keys);
+      else kill(session.ProgramPid(), ending.signal);
+    }
+    EXPECT_EQ(session.Wait(), ending.status);
+    ExpectSameModes(session.CurrentModes(), session.InitialModes());
+    ExpectPaletteGivenBack(session.Output());
+  }
+}
+
+TEST(TerminalSessionPalette, CtrlZGivesItBackAndContinuingSetsItAgain) {
+  PtySession session(kProgram, {}, 80, 50, kPaletteEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  const size_t stoppedAt = session.Output().size();
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ASSERT_TRUE(session.ReadUntil(kResetPalette, stoppedAt));
+  const size_t resumedAt = session.Output().size();
+  kill(session.ProgramPid(), SIGCONT);
+  ASSERT_TRUE(session.ReadUntil(kSetPalette, resumedAt));
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, resumedAt));
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectPaletteGivenBack(session.Output(), resumedAt);
+}
+
+#ifdef QVL_HAVE_VTERM
+// The picture through an emulator in palette mode: 16-colour forms only, read through the
+// palette that was set.
+TEST(TerminalSessionPalette, FrameShowsInTheSixteenColourForms) {
+  PtySession session(kProgram, {}, 80, 50, kPaletteEnv);
+  ASSERT_TRUE(session.Started());
+  VtScreen vt(80, 50);
+  std::string seen;
+  size_t from = 0;
+  ASSERT_TRUE(session.ReadUntilDone(
+      [&](const std::string& output) {
+        vt.Feed(std::string_view(output).substr(from));
+        from = output.size();
+        return (seen = FirstWrongCell(vt, TestFrame(), ColorMode::kPalette)).empty();
+      },
+      "the test frame in palette colours"))
+      << seen;
+  EXPECT_EQ(session.Output().find("\x1b[38;"), std::string::npos);
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+}
+#endif
+
+// Without QVL_COLORS the terminal is asked; its answer, split in two reads, chooses the palette
+// and ends nothing. The test frame changes every frame ("animate"), so frames after the answer
+// show the show goes on.
+TEST(TerminalSessionPalette, ChosenByTheTerminalsAnswerWhichIsNoKey) {
+  // The show waits for the answer as long as the test may need to give it.
+  PtySession session(kProgram, {"animate"}, 80, 50,
+                     {"TERM=xterm-256color", "QVL_COLORS=", "COLORTERM=truecolor", "QVL_ANSWER_WAIT_MS=60000"});
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kPaletteQuery));
+  session.Type("\x1b]4;0;rgb:1e1e/");
+  session.Type("1e1e/1e1e\x1b\\\x1b[?62;22c");
+  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  const size_t setAt = session.Output().size();
+  // The leave bytes end synchronized output too: only a run of frame ends shows it goes on.
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, setAt));
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size())) << "ended by the answer";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectPaletteGivenBack(session.Output());
+}
+
+// A terminal that answers only after the show has chosen 24-bit colour: the late answer,
+// mixed with nothing else, does not end the show; a key after it does.
+TEST(TerminalSessionPalette, NoAnswerInTimeKeepsTrueColourAndTheLateAnswerIsNoKey) {
+  PtySession session(kProgram, {"animate"}, 80, 50,
+                     {"TERM=xterm-256color", "QVL_COLORS=", "COLORTERM=truecolor", "QVL_ANSWER_WAIT_MS=0"});
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kPaletteQuery));
+  ASSERT_TRUE(session.ReadUntil("\x1b[38;2;")) << "24-bit colour after no answer";
+  session.Type("\x1b]4;0;rgb:0000/0000/0000\x07");
+  session.Type("\x1b[?62c");
+  // Frames go on after the answer has surely been read (each frame tests for a key).
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size()));
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_EQ(session.Output().find(kSetPalette), std::string::npos);
+  EXPECT_EQ(session.PendingInput(), 0) << "the key would reach the shell";
 }
 
 TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {

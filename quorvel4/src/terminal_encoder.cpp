@@ -1,5 +1,6 @@
 #include "quorvel4/terminal_encoder.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -42,12 +43,67 @@ int DecimalDigits(int value) {
   return digits;
 }
 
+// Code page 437 codes of the glyphs that may stand in for one another.
+constexpr uint8_t kNul = 0x00;
+constexpr uint8_t kSpace = 0x20;
+constexpr uint8_t kNoBreakSpace = 0xFF;
+constexpr uint8_t kFullBlock = 0xDB;
+constexpr uint8_t kLowerHalf = 0xDC;
+constexpr uint8_t kLeftHalf = 0xDD;
+constexpr uint8_t kRightHalf = 0xDE;
+constexpr uint8_t kUpperHalf = 0xDF;
+
+Cell ComputeSameLooking(Cell cell) {
+  const uint8_t code = CellCharacter(cell);
+  const unsigned fg = CellForeground(cell), bg = CellBackground(cell);
+  const auto solid = [](unsigned color) { return MakeCell(kSpace, color, color); };
+  if (code == kNul || code == kSpace || code == kNoBreakSpace) return solid(bg);
+  if (code == kFullBlock || fg == bg) return solid(fg);
+  if (code == kLowerHalf) return MakeCell(kUpperHalf, bg, fg);
+  if (code == kRightHalf) return MakeCell(kLeftHalf, bg, fg);
+  return cell;
+}
+
+const std::vector<Cell>& SameLookingTable() {
+  static const std::vector<Cell> table = [] {
+    std::vector<Cell> cells(65536);
+    for (size_t i = 0; i < cells.size(); ++i) cells[i] = ComputeSameLooking(static_cast<Cell>(i));
+    return cells;
+  }();
+  return table;
+}
+
+std::string HexByte(uint8_t value) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  return {kDigits[value >> 4], kDigits[value & 15]};
+}
+
 }  // namespace
+
+Cell SameLookingCell(Cell cell) { return SameLookingTable()[cell]; }
+
+std::string_view SetVgaPaletteBytes() {
+  static const std::string bytes = [] {
+    std::string out(seq::kOscSetColor);
+    for (int console = 0; console < 16; ++console) {
+      const Rgb& c = kVgaPalette[console];
+      if (console > 0) out += seq::kParamSeparator;
+      out += std::to_string(AnsiColorOf(console)) + seq::kParamSeparator + std::string(seq::kRgbSpec) + HexByte(c.r) +
+             '/' + HexByte(c.g) + '/' + HexByte(c.b);
+    }
+    out += seq::kStringTerminator;
+    return out;
+  }();
+  return bytes;
+}
+
+std::string_view ResetPaletteBytes() { return seq::kResetPalette; }
 
 ColorMode ChooseColorMode(const char* override, const char* colorterm, const char* term) {
   if (Equals(override, "truecolor") || Equals(override, "24bit")) return ColorMode::kTrueColor;
   if (Equals(override, "256")) return ColorMode::kIndexed256;
   if (Equals(override, "16")) return ColorMode::kAnsi16;
+  if (Equals(override, "palette")) return ColorMode::kPalette;
   if (Equals(colorterm, "truecolor") || Equals(colorterm, "24bit")) return ColorMode::kTrueColor;
   if (term && std::strstr(term, "256")) return ColorMode::kIndexed256;
   return ColorMode::kAnsi16;
@@ -82,7 +138,8 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
         bg = std::string(seq::kBgIndexed) + index;
         break;
       }
-      case ColorMode::kAnsi16: {
+      case ColorMode::kAnsi16:
+      case ColorMode::kPalette: {
         const int ansi = AnsiColorOf(color);
         const bool bright = ansi >= 8;
         fg = std::to_string((bright ? seq::kFgAnsiBrightBase : seq::kFgAnsiBase) + (ansi & 7));
@@ -95,6 +152,12 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
     std::memcpy(mBgParams[color].text, bg.data(), bg.size());
     mBgParams[color].length = static_cast<uint8_t>(bg.size());
   }
+  // The cheapest colour change: one colour, the shorter of the two forms.
+  int cheapest = 1 << 30;
+  for (int color = 0; color < 16; ++color) {
+    cheapest = std::min({cheapest, static_cast<int>(mFgParams[color].length), static_cast<int>(mBgParams[color].length)});
+  }
+  mEveryChangePassesOver = 2 * (static_cast<int>(seq::kCsi.size()) + 1 + cheapest) > kPassOverCost;
 }
 
 void TerminalEncoder::SetOrigin(int column, int row) {
@@ -105,8 +168,55 @@ void TerminalEncoder::SetOrigin(int column, int row) {
 
 void TerminalEncoder::Invalidate() {
   mShownValid = false;
-  mPenKnown = false;
-  mCursorKnown = false;
+  mPenFg = mPenBg = kUnknown;
+  mRowKnown = mColumnKnown = false;
+}
+
+// Whether the pen (penFg, penBg) draws the cell in one of its forms without a colour change.
+[[gnu::always_inline]] inline bool TerminalEncoder::Fits(Cell sameLooking, int penFg, int penBg) {
+  const uint8_t code = CellCharacter(sameLooking);
+  const int fg = static_cast<int>(CellForeground(sameLooking));
+  const int bg = static_cast<int>(CellBackground(sameLooking));
+  // Every space of a same-looking cell is of one colour: a space on it or a full block in it.
+  if (code == kSpace) return penBg == bg || penFg == bg;
+  if (code == kUpperHalf || code == kLeftHalf) return (penFg == fg && penBg == bg) || (penFg == bg && penBg == fg);
+  return penFg == fg && penBg == bg;
+}
+
+// The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
+[[gnu::always_inline]] inline int TerminalEncoder::PenCost(int fg, int bg) const {
+  const bool fgChanges = fg >= 0 && fg != mPenFg;
+  const bool bgChanges = bg >= 0 && bg != mPenBg;
+  if (!fgChanges && !bgChanges) return 0;
+  return static_cast<int>(seq::kCsi.size()) + 1 + (fgChanges ? mFgParams[fg].length : 0) +
+         (bgChanges ? mBgParams[bg].length : 0) + (fgChanges && bgChanges ? 1 : 0);
+}
+
+// The pen that draws a cell the pen does not fit, at the least cost; for a cell of one colour
+// the one that also fits `nextCell` (the next cell of the row to draw, if any) when it can.
+inline void TerminalEncoder::PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const {
+  const uint8_t code = CellCharacter(sameLooking);
+  const int a = static_cast<int>(CellForeground(sameLooking));
+  const int b = static_cast<int>(CellBackground(sameLooking));
+  if (code == kSpace) {
+    const bool asForeground = nextCell && !Fits(*nextCell, mPenFg, a) && Fits(*nextCell, a, mPenBg);
+    fg = asForeground ? a : -1;
+    bg = asForeground ? -1 : a;
+    return;
+  }
+  const bool mirrored = (code == kUpperHalf || code == kLeftHalf) && PenCost(b, a) < PenCost(a, b);
+  fg = mirrored ? b : a;
+  bg = mirrored ? a : b;
+}
+
+// The glyph that draws a cell the pen fits.
+[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(Cell sameLooking) const {
+  const uint8_t code = CellCharacter(sameLooking);
+  const int fg = static_cast<int>(CellForeground(sameLooking));
+  if (code == kSpace) return mPenBg == fg ? kSpace : kFullBlock;
+  if (code == kUpperHalf && mPenFg != fg) return kLowerHalf;
+  if (code == kLeftHalf && mPenFg != fg) return kRightHalf;
+  return code;
 }
 
 void TerminalEncoder::Put(std::string_view bytes) {
@@ -129,30 +239,46 @@ void TerminalEncoder::PutParam(const Param& param) {
   mOut += param.length;
 }
 
-void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
-  if (mCursorKnown && mCursorY == y && x >= mCursorX) {
-    if (x == mCursorX) return;
-    const int gap = x - mCursorX;
-    const int forwardCost = static_cast<int>(seq::kCsi.size()) + 1 + (gap > 1 ? DecimalDigits(gap) : 0);
-    // The skipped cells are unchanged; sending them again is cheaper than a cursor move
-    // when they are short and share the pen.
-    int rewriteCost = 0;
-    bool rewrite = mPenKnown;
-    for (int j = mCursorX; rewrite && j < x; ++j) {
-      const Cell cell = cells[y * kScreenWidth + j];
-      rewriteCost += mGlyphs[cell & 0xFF].length;
-      rewrite = (cell >> 8) == mPen && rewriteCost <= forwardCost;
-    }
-    if (rewrite) {
-      for (int j = mCursorX; j < x; ++j) {
-        const Glyph& glyph = mGlyphs[cells[y * kScreenWidth + j] & 0xFF];
-        Put({glyph.bytes, glyph.length});
+void TerminalEncoder::PutMove(int count, char final) {
+  Put(seq::kCsi);
+  if (count > 1) PutNumber(count);  // 1 is the default
+  *mOut++ = final;
+}
+
+void TerminalEncoder::MoveTo(int x, int y) {
+  if (mRowKnown && mCursorY == y) {
+    if (mColumnKnown && x == mCursorX) return;
+    const int column = mOriginX + x + 1;
+    const auto moveCost = [](int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); };
+    const int absoluteCost = moveCost(column);
+    if (mColumnKnown && x > mCursorX) {
+      const int gap = x - mCursorX;
+      const int forwardCost = std::min(moveCost(gap), absoluteCost);
+      // Sending the cells in between again, as the terminal shows them, is cheaper than a
+      // cursor move when they are few, short and fit the pen.
+      const Cell* shown = &mShown[y * kScreenWidth];
+      int rewriteCost = 0;
+      bool rewrite = true;
+      for (int j = mCursorX; rewrite && j < x; ++j) {
+        rewrite = Fits(shown[j], mPenFg, mPenBg) && (rewriteCost += mGlyphs[CodeUnderPen(shown[j])].length) <= forwardCost;
       }
+      if (rewrite) {
+        for (int j = mCursorX; j < x; ++j) {
+          const Glyph& glyph = mGlyphs[CodeUnderPen(shown[j])];
+          std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
+          mOut += glyph.length;
+        }
+      } else if (moveCost(gap) <= absoluteCost) {
+        PutMove(gap, seq::kCursorForwardFinal);
+      } else {
+        PutMove(column, seq::kCursorColumnFinal);
+      }
+    } else if (mColumnKnown && moveCost(mCursorX - x) < absoluteCost) {
+      PutMove(mCursorX - x, seq::kCursorBackFinal);
     } else {
-      Put(seq::kCsi);
-      if (gap > 1) PutNumber(gap);
-      *mOut++ = seq::kCursorForwardFinal;
+      PutMove(column, seq::kCursorColumnFinal);
     }
+    mColumnKnown = true;
     mCursorX = x;
     return;
   }
@@ -163,7 +289,7 @@ void TerminalEncoder::MoveTo(int x, int y, const Cell* cells) {
     PutNumber(mOriginX + x + 1);
   }
   *mOut++ = seq::kCursorPositionFinal;
-  mCursorKnown = true;
+  mRowKnown = mColumnKnown = true;
   mCursorX = x;
   mCursorY = y;
 }
@@ -186,30 +312,87 @@ std::string TerminalEncoder::ReplayEnd() const {
   return bytes;
 }
 
-void TerminalEncoder::SetPen(uint8_t attribute) {
-  if (mPenKnown && attribute == mPen) return;
-  const int fg = attribute & 15;
-  const int bg = attribute >> 4;
-  const bool fgChanges = !mPenKnown || (mPen & 15) != fg;
-  const bool bgChanges = !mPenKnown || (mPen >> 4) != bg;
+void TerminalEncoder::SetPen(int fg, int bg) {
+  const bool fgChanges = fg >= 0 && fg != mPenFg;
+  const bool bgChanges = bg >= 0 && bg != mPenBg;
+  if (!fgChanges && !bgChanges) return;
   Put(seq::kCsi);
   if (fgChanges) PutParam(mFgParams[fg]);
   if (fgChanges && bgChanges) *mOut++ = seq::kParamSeparator;
   if (bgChanges) PutParam(mBgParams[bg]);
   *mOut++ = seq::kGraphicsFinal;
-  mPen = attribute;
-  mPenKnown = true;
+  if (fgChanges) mPenFg = fg;
+  if (bgChanges) mPenBg = bg;
 }
 
-void TerminalEncoder::PutCell(int x, Cell cell) {
-  SetPen(static_cast<uint8_t>(cell >> 8));
-  const Glyph& glyph = mGlyphs[cell & 0xFF];
+void TerminalEncoder::PutCell(int x, Cell sameLooking) {
+  const Glyph& glyph = mGlyphs[CodeUnderPen(sameLooking)];
   std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
   mOut += glyph.length;
   // Auto-wrap is off: past the last column the cursor stays put or moves on into the
-  // margin, depending on the terminal's width, so its place is no longer known.
+  // margin, depending on the terminal's width, so its column is no longer known; its row is.
   mCursorX = x + 1;
-  if (mCursorX == kScreenWidth) mCursorKnown = false;
+  if (mCursorX == kScreenWidth) mColumnKnown = false;
+}
+
+uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
+  const uint8_t code = CellCharacter(sameLooking);
+  const unsigned fg = CellForeground(sameLooking), bg = CellBackground(sameLooking);
+  if (code == kSpace) return static_cast<uint16_t>(fg);
+  if (code == kUpperHalf || code == kLeftHalf) return static_cast<uint16_t>(kHalfKinds + std::min(fg, bg) * 16 + std::max(fg, bg));
+  return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
+}
+
+inline int TerminalEncoder::LastFitting() const {
+  if (mPenFg < 0 || mPenBg < 0) return -1;
+  const int last = std::max({mLastOfKind[mPenFg], mLastOfKind[mPenBg],
+                             mLastOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)],
+                             mLastOfKind[kExactKinds + mPenFg * 16 + mPenBg]});
+  return last - mSweepBase;
+}
+
+void TerminalEncoder::EncodeRow(int y, Pending& pending) {
+  Cell* shown = &mShown[y * kScreenWidth];
+  while (pending.count > 0) {
+    const int count = pending.count;
+    // Past every place of the last sweep, so that what it noted reads as before this one.
+    if (mSweepBase > (1 << 30)) {
+      mLastOfKind.fill(0);
+      mSweepBase = 0;
+    }
+    mSweepBase += kScreenWidth + 1;
+    for (int i = 0; i < count; ++i) mLastOfKind[pending.kind[i]] = mSweepBase + i;
+    int kept = 0;
+    int penLast = LastFitting();  // worked out again only when the pen changes
+    for (int i = 0; i < count; ++i) {
+      const Cell cell = pending.cell[i];
+      const int x = pending.x[i];
+      const uint16_t kind = pending.kind[i];
+      if (!Fits(cell, mPenFg, mPenBg)) {
+        // kept < i: this sweep drew a cell already, so it may pass this one over. Where every
+        // colour change costs enough, the pen's cost need not be worked out to know that.
+        const bool mayPassOver = i > kept && penLast > i;
+        int fg = -1, bg = -1;
+        if (!(mayPassOver && mEveryChangePassesOver)) {
+          PenFor(cell, i + 1 < count ? &pending.cell[i + 1] : nullptr, fg, bg);
+        }
+        if (mayPassOver && (mEveryChangePassesOver || 2 * PenCost(fg, bg) > kPassOverCost)) {
+          pending.x[kept] = static_cast<uint8_t>(x);
+          pending.cell[kept] = cell;
+          pending.kind[kept++] = kind;
+          continue;
+        }
+        if (!AtCursor(x, y)) MoveTo(x, y);
+        SetPen(fg, bg);
+        penLast = LastFitting();
+      } else if (!AtCursor(x, y)) {
+        MoveTo(x, y);
+      }
+      PutCell(x, cell);
+      shown[x] = cell;
+    }
+    pending.count = kept;
+  }
 }
 
 std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
@@ -219,15 +402,27 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
   Put(seq::kSyncBegin);
   Put(prefix);
   const char* cellsBegin = mOut;
+  // Cells that look the same are the same: a change from one to another sends nothing.
+  const Cell* table = SameLookingTable().data();
+  Pending pending;
   for (int y = 0; y < kScreenHeight; ++y) {
+    const Cell* given = cells + y * kScreenWidth;
+    Cell* last = &mLastCells[y * kScreenWidth];
+    if (mShownValid && std::memcmp(given, last, kScreenWidth * sizeof(Cell)) == 0) continue;
+    const Cell* shown = &mShown[y * kScreenWidth];
+    pending.count = 0;
     for (int x = 0; x < kScreenWidth; ++x) {
-      const int i = y * kScreenWidth + x;
-      const Cell cell = cells[i];
-      if (mShownValid && cell == mShown[i]) continue;
-      MoveTo(x, y, cells);
-      PutCell(x, cell);
-      mShown[i] = cell;
+      // The terminal shows the last given cell in its same-looking form, so a cell given as
+      // before needs no look-up in the (large) table.
+      if (mShownValid && given[x] == last[x]) continue;
+      const Cell cell = table[given[x]];
+      if (mShownValid && cell == shown[x]) continue;
+      pending.x[pending.count] = static_cast<uint8_t>(x);
+      pending.kind[pending.count] = KindOf(cell);
+      pending.cell[pending.count++] = cell;
     }
+    std::memcpy(last, given, kScreenWidth * sizeof(Cell));
+    if (pending.count > 0) EncodeRow(y, pending);
   }
   mShownValid = true;
   if (mOut == cellsBegin && prefix.empty()) return {};

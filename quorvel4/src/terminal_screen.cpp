@@ -37,7 +37,10 @@ std::string TooSmallMessage(const TerminalSize& size) {
 }
 
 TerminalScreen::TerminalScreen(TerminalLink& link, ColorMode mode)
-    : mLink(link), mEncoder(mode), mLeave(LeaveBytesEndingWith(seq::kNewLine)) {}
+    : mLink(link),
+      mPalette(mode == ColorMode::kPalette),
+      mEncoder(mode),
+      mLeave(LeaveBytesEndingWith(seq::kNewLine)) {}
 
 void TerminalScreen::Enter() {
   std::string enter;
@@ -69,7 +72,9 @@ void TerminalScreen::Relayout() {
   const int originRow = (mSize.rows - kScreenHeight) / 2;
   mEncoder.SetOrigin(originColumn, originRow);
   SetLeave(BelowPicture(mSize, originRow));
-  const std::string clear = std::string(seq::kResetGraphics) + std::string(seq::kClearScreen);
+  std::string clear = mPalette ? std::string(SetVgaPaletteBytes()) : std::string();
+  clear += seq::kResetGraphics;
+  clear += seq::kClearScreen;
   mLink.Write(mEncoder.EncodeFrame(mLatest.data(), clear));
 }
 
@@ -77,13 +82,15 @@ void TerminalScreen::RelayoutIfResized() {
   if (!(mLink.Size() == mSize)) Relayout();
 }
 
-std::string TerminalScreen::ReenterBytes() { return std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff); }
+std::string TerminalScreen::ReenterBytes() const { return std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff); }
 
-std::string TerminalScreen::LeaveBytesEndingWith(std::string_view below) {
+std::string TerminalScreen::LeaveBytesEndingWith(std::string_view below) const {
   std::string leave;
   // CAN first: a frame cut short by a signal may have left a sequence half sent, and the
   // terminal would swallow the next bytes into it.
-  for (std::string_view part : {seq::kCancel, seq::kSyncEnd, seq::kResetGraphics, seq::kAutoWrapOn}) leave += part;
+  for (std::string_view part : {seq::kCancel, seq::kSyncEnd}) leave += part;
+  if (mPalette) leave += ResetPaletteBytes();
+  for (std::string_view part : {seq::kResetGraphics, seq::kAutoWrapOn}) leave += part;
   leave += below;
   leave += seq::kShowCursor;
   leave += seq::kPopTitle;

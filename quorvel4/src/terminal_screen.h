@@ -50,6 +50,9 @@ class TerminalScreen {
 
   // Takes the terminal: title saved, cursor hidden, no auto-wrap, plain colours (a size
   // request where the picture does not fit), then the first layout.
+  // In palette mode every layout (the first, after a resize, after a stop) sets the 16
+  // palette entries to the VGA colours before it draws: whoever had the terminal meanwhile
+  // (the shell after Ctrl-Z) may have changed them.
   void Enter();
   // Keeps `cells` as the newest frame and sends what changed, unless the terminal is too small.
   void Present(const Cell* cells);
@@ -60,20 +63,21 @@ class TerminalScreen {
   void RelayoutIfResized();
 
   // What gives the terminal back: an unfinished sequence cancelled, synchronised output
-  // ended, plain colours, auto-wrap on, the cursor under the picture and shown, the title
+  // ended, the terminal's own palette back (palette mode), plain colours, auto-wrap on, the cursor under the picture and shown, the title
   // restored. Before the first layout, and while too small, the cursor goes to a new line.
   const std::string& LeaveBytes() const { return mLeave; }
   // What the terminal is sent when the show goes on after a stop (the shell may have shown
   // the cursor and turned auto-wrap on); a full redraw follows.
-  static std::string ReenterBytes();
+  std::string ReenterBytes() const;
 
   bool TooSmall() const { return mTooSmall; }
 
  private:
-  static std::string LeaveBytesEndingWith(std::string_view below);
+  std::string LeaveBytesEndingWith(std::string_view below) const;
   void SetLeave(std::string_view below);
 
   TerminalLink& mLink;
+  bool mPalette;
   TerminalEncoder mEncoder;
   std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
   TerminalSize mSize{0, 0};

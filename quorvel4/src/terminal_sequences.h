@@ -9,6 +9,8 @@ namespace seq {
 inline constexpr std::string_view kCsi = "\x1b[";
 inline constexpr char kCursorPositionFinal = 'H';  // CSI row ; column H (1-based)
 inline constexpr char kCursorForwardFinal = 'C';   // CSI n C
+inline constexpr char kCursorBackFinal = 'D';      // CSI n D
+inline constexpr char kCursorColumnFinal = 'G';    // CSI column G (1-based)
 inline constexpr char kGraphicsFinal = 'm';        // CSI params m (SGR)
 inline constexpr char kParamSeparator = ';';
 
@@ -40,6 +42,17 @@ inline constexpr std::string_view kPopTitle = "\x1b[23;0t";
 // Operating system command that sets the window title, ended by BEL.
 inline constexpr std::string_view kTitleBegin = "\x1b]2;";
 inline constexpr std::string_view kTitleEnd = "\x07";
+// Operating system commands that set palette entries ("4;index;rgb:rr/gg/bb", pairs repeated)
+// and put the terminal's own palette back; ended by ST.
+inline constexpr std::string_view kOscSetColor = "\x1b]4;";
+inline constexpr std::string_view kRgbSpec = "rgb:";
+inline constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
+inline constexpr std::string_view kStringTerminator = "\x1b\\";
+// Questions whose answers arrive on the terminal's input: the colour of palette entry 0
+// (answered only where OSC 4 is known), then the device attributes (answered by every terminal
+// of the VT100 family, after any earlier answer).
+inline constexpr std::string_view kQueryPaletteEntry0 = "\x1b]4;0;?\x1b\\";
+inline constexpr std::string_view kQueryDeviceAttributes = "\x1b[c";
 // CAN aborts an escape sequence a frame cut short by a signal may have left open.
 inline constexpr std::string_view kCancel = "\x18";
 inline constexpr std::string_view kNewLine = "\r\n";

@@ -40,4 +40,14 @@ bool PngWriter::Write(int32_t time, const Cell* cells) {
   return WritePngFile((directory_ / name).string(), kRasterWidth, kRasterHeight, RasterizeCells(cells), &file_, &error);
 }
 
-bool AnsiWriter::Write(int32_t, const Cell* cells) { return Put(encoder_.EncodeFrame(cells)); }
+bool AnsiWriter::Write(int32_t, const Cell* cells) {
+  const bool palette = first_ && encoder_.Mode() == ColorMode::kPalette;
+  first_ = false;
+  return Put(encoder_.EncodeFrame(cells, palette ? SetVgaPaletteBytes() : std::string_view{}));
+}
+
+bool AnsiWriter::Finish() {
+  std::string end(TerminalEncoder::PlainColors());
+  if (encoder_.Mode() == ColorMode::kPalette) end += ResetPaletteBytes();
+  return Close(end + "\n");
+}

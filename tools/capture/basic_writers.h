@@ -32,14 +32,16 @@ class PngWriter : public FrameWriter {
   std::vector<uint8_t> file_;  // the PNG file of the frame
 };
 
-// The terminal back end's bytes for every frame (24-bit colour): `cat` replays the frames.
+// The terminal back end's bytes for every frame (24-bit colour, or the palette mode's, which
+// sets the VGA palette before the first frame): `cat` replays the frames.
 class AnsiWriter : public FileFrameWriter {
  public:
-  using FileFrameWriter::FileFrameWriter;
+  AnsiWriter(const std::string& path, ColorMode mode) : FileFrameWriter(path), encoder_(mode) {}
   bool Write(int32_t time, const Cell* cells) override;
-  // Plain colours again for whatever the terminal shows after the replay.
-  bool Finish() override { return Close(std::string(TerminalEncoder::PlainColors()) + "\n"); }
+  // Plain colours (and the terminal's own palette) again for whatever it shows after the replay.
+  bool Finish() override;
 
  private:
-  TerminalEncoder encoder_{ColorMode::kTrueColor};
+  TerminalEncoder encoder_;
+  bool first_ = true;
 };

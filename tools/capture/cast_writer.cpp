@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "quorvel4/palette.h"
+
 std::string JsonEscaped(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 2);
@@ -22,10 +24,35 @@ std::string JsonEscaped(std::string_view bytes) {
   return out;
 }
 
-CastWriter::CastWriter(const std::string& path, const std::string& title) : FileFrameWriter(path) {
+namespace {
+
+// The header's theme: the VGA colours in ANSI order, light grey on black.
+std::string VgaTheme() {
+  const auto hex = [](int console) {
+    const Rgb& c = kVgaPalette[console];
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.r, c.g, c.b);
+    return std::string(text);
+  };
+  std::string palette;
+  for (int ansi = 0; ansi < 16; ++ansi) {
+    for (int console = 0; console < 16; ++console) {
+      if (AnsiColorOf(console) != ansi) continue;
+      if (ansi > 0) palette += ':';
+      palette += hex(console);
+    }
+  }
+  return ", \"theme\": {\"fg\": \"" + hex(7) + "\", \"bg\": \"" + hex(0) + "\", \"palette\": \"" + palette + "\"}";
+}
+
+}  // namespace
+
+CastWriter::CastWriter(const std::string& path, const std::string& title, ColorMode mode)
+    : FileFrameWriter(path), encoder_(mode) {
   if (!error.empty()) return;
   Put("{\"version\": 2, \"width\": 80, \"height\": 50, \"title\": \"" + JsonEscaped(title) +
-      "\", \"env\": {\"TERM\": \"xterm-256color\"}}\n");
+      "\", \"env\": {\"TERM\": \"xterm-256color\"}" + (mode == ColorMode::kPalette ? VgaTheme() : std::string()) +
+      "}\n");
 }
 
 bool CastWriter::PutEvent(int32_t time, std::string_view bytes) {

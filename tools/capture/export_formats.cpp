@@ -1,6 +1,8 @@
 #include "export_formats.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "basic_writers.h"
 #include "cast_writer.h"
@@ -44,6 +46,13 @@ std::string CheckGif(const Options& options) {
   return {};
 }
 
+// The terminal recordings are 24-bit colour unless QVL_COLORS asks for the palette mode, as
+// for the live show; a file has no terminal to ask.
+ColorMode ExportColorMode() {
+  const char* given = std::getenv("QVL_COLORS");
+  return given && std::string_view(given) == "palette" ? ColorMode::kPalette : ColorMode::kTrueColor;
+}
+
 std::string CheckCast(const Options& options) {
   for (size_t i = 1; i < options.times.size(); ++i)
     if (options.times[i] <= options.times[i - 1]) return "--format cast needs increasing --times";
@@ -69,7 +78,7 @@ const std::vector<ExportFormat>& ExportFormats() {
       {.name = "ansi",
        .about = "the terminal's bytes for every frame: cat replays them",
        .defaultFps = 60,
-       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<AnsiWriter>(o.out); }},
+       .open = [](const Options& o) -> std::unique_ptr<FrameWriter> { return std::make_unique<AnsiWriter>(o.out, ExportColorMode()); }},
       {.name = "mp4",
        .about = "H.264 video with the music, made by ffmpeg; T0 >= 0",
        .defaultFps = 60,
@@ -91,7 +100,7 @@ const std::vector<ExportFormat>& ExportFormats() {
        .defaultFps = 30,
        .check = CheckCast,
        .open = [](const Options& o) -> std::unique_ptr<FrameWriter> {
-         return std::make_unique<CastWriter>(o.out, CastTitle(o));
+         return std::make_unique<CastWriter>(o.out, CastTitle(o), ExportColorMode());
        }},
       {.name = "flashes",
        .about = "flashes per second on standard output; PATH, if given, a PNG plot",

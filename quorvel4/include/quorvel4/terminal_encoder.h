@@ -1,6 +1,12 @@
 // Turns frames of Cells into the bytes a terminal needs to show them: code page 437 as
 // UTF-8, console colours as ANSI colours, and only the cells that changed since the last
-// frame, with the fewest cursor moves and colour changes.
+// frame, each in the form that costs the fewest bytes for the same picture.
+//
+// What a viewer sees is kept exact; the glyph sent may differ from the cell's where the two
+// look the same: a cell of one colour (a blank, a full block, foreground equal to background)
+// goes out as a space on that background or a full block in that foreground, whichever needs
+// fewer colour changes; a half block (upper/lower, left/right) may go out as its mirror with
+// the two colours exchanged.
 #pragma once
 
 #include <array>
@@ -15,10 +21,11 @@ enum class ColorMode {
   kTrueColor,   // 24-bit colour: the exact VGA palette, immune to the terminal's theme
   kIndexed256,  // the xterm 256-colour cube and grey ramp
   kAnsi16,      // the 16 ANSI colours, bright backgrounds through SGR 100-107
+  kPalette,     // the 16 ANSI colours after setting the terminal's palette to VGA (OSC 4)
 };
 
 // The colour mode for a terminal. `override` (the QVL_COLORS variable: "truecolor",
-// "24bit", "256" or "16") wins when set; then COLORTERM "truecolor" or "24bit" chooses
+// "24bit", "256", "16" or "palette") wins when set; then COLORTERM "truecolor" or "24bit" chooses
 // 24-bit, a TERM naming 256 colours chooses 256, anything else 16. Null means unset.
 ColorMode ChooseColorMode(const char* override, const char* colorterm, const char* term);
 
@@ -31,6 +38,16 @@ constexpr int AnsiColorOf(int console) {
 // The entry of the xterm 256-colour palette nearest a console colour, from 16 up: the
 // first 16 entries are the ones a terminal theme repaints.
 int Xterm256IndexOf(int console);
+
+// The one cell of each set of cells that look the same on a terminal: a cell of one colour X
+// is a space on X (in foreground X too), a lower half block is the upper one with its colours
+// exchanged, a right half block the left one. Every other cell is itself.
+Cell SameLookingCell(Cell cell);
+
+// What sets the terminal's 16 palette entries to the VGA colours (in ANSI order), and what
+// puts the terminal's own palette back.
+std::string_view SetVgaPaletteBytes();
+std::string_view ResetPaletteBytes();
 
 class TerminalEncoder {
  public:
@@ -59,7 +76,8 @@ class TerminalEncoder {
   static std::string_view PlainColors();
   std::string ReplayEnd() const;
 
-  // The frame the terminal shows after the last EncodeFrame (zero before the first).
+  // The frame the terminal shows after the last EncodeFrame (zero before the first), each
+  // cell as SameLookingCell gives it.
   const Cell* Shown() const { return mShown.data(); }
 
  private:
@@ -72,26 +90,60 @@ class TerminalEncoder {
     uint8_t length;
   };
 
+  // The changed cells of one row waiting to be drawn, left to right.
+  struct Pending {
+    int count;
+    uint8_t x[kScreenWidth];
+    Cell cell[kScreenWidth];    // as SameLookingCell gives it
+    uint16_t kind[kScreenWidth];  // which pens fit it: KindOf below
+  };
+  // The kinds of pending cells, by the pens that fit them: cells of one colour by that colour,
+  // half blocks by their two colours in either order, the rest by their exact colours.
+  static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
+  static uint16_t KindOf(Cell sameLooking);
+  // The place in the sweep of the last pending cell the pen fits; below 0 when none.
+  int LastFitting() const;
+
+  // A sweep passes a cell over when a later one fits its pen and the two colour changes this
+  // saves cost more than this (about two cursor moves).
+  static constexpr int kPassOverCost = 10;
+  // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
+  bool mEveryChangePassesOver = false;
+  // Per kind, the last pending cell of that kind in the current sweep, as mSweepBase plus its
+  // place; anything at or below mSweepBase was noted by an earlier sweep and means none.
+  std::array<int, kKinds> mLastOfKind{};
+  int mSweepBase = 0;
+
+  static bool Fits(Cell sameLooking, int penFg, int penBg);
+  int PenCost(int fg, int bg) const;
+  void PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
+  uint8_t CodeUnderPen(Cell sameLooking) const;
   void Put(std::string_view bytes);
   void PutNumber(int value);
   void PutParam(const Param& param);
-  void MoveTo(int x, int y, const Cell* cells);
-  void SetPen(uint8_t attribute);
-  void PutCell(int x, Cell cell);
+  void PutMove(int value, char final);
+  void MoveTo(int x, int y);
+  bool AtCursor(int x, int y) const { return mRowKnown && mColumnKnown && mCursorY == y && mCursorX == x; }
+  void SetPen(int fg, int bg);
+  void PutCell(int x, Cell sameLooking);
+  void EncodeRow(int y, Pending& pending);
 
   ColorMode mMode;
   std::array<Glyph, 256> mGlyphs{};
   std::array<Param, 16> mFgParams{};
   std::array<Param, 16> mBgParams{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
+  std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
   char* mOut = nullptr;
   int mOriginX = 0;
   int mOriginY = 0;
   bool mShownValid = false;
-  bool mPenKnown = false;
-  uint8_t mPen = 0;
-  bool mCursorKnown = false;
+  static constexpr int kUnknown = -2;
+  int mPenFg = kUnknown;  // a colour, or kUnknown
+  int mPenBg = kUnknown;
+  bool mRowKnown = false;
+  bool mColumnKnown = false;
   int mCursorX = 0;  // picture coordinates
   int mCursorY = 0;
 };

@@ -7,13 +7,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "quorvel4/display_signals.h"
 #include "quorvel4/terminal_encoder.h"
+#include "terminal_input.h"
 #include "terminal_screen.h"
 #include "terminal_sequences.h"
 #include "terminal_tty.h"
@@ -34,16 +37,44 @@ TerminalSize QuerySize(int fd) {
   return {size.ws_col, size.ws_row};
 }
 
+// How long the show waits, at its start, for the terminal to say whether it lets a program
+// set its palette. Terminals that know the question answer in a few milliseconds, and those
+// that do not still answer the device-attributes question sent after it; this only bounds the
+// wait for a terminal (or a link) that answers neither. QVL_ANSWER_WAIT_MS (0 to 60000)
+// lengthens it for a link slower than that, or shortens it.
+constexpr int64_t kPaletteAnswerDeadlineMs = 300;
+constexpr int64_t kLongestAnswerWaitMs = 60000;
+
+int64_t AnswerWaitMs() {
+  const char* text = std::getenv("QVL_ANSWER_WAIT_MS");
+  if (!text || !*text) return kPaletteAnswerDeadlineMs;
+  char* end = nullptr;
+  const long long value = std::strtoll(text, &end, 10);
+  if (*end != '\0' || value < 0 || value > kLongestAnswerWaitMs) return kPaletteAnswerDeadlineMs;
+  return value;
+}
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// How the colour mode is chosen: given (QVL_COLORS set), or asked of the terminal first, with
+// `fallback` where it does not answer.
+struct ColorChoice {
+  bool ask = false;
+  int64_t waitMs = kPaletteAnswerDeadlineMs;
+  ColorMode fallback = ColorMode::kTrueColor;
+};
+
 class TerminalBackend final : public ConsoleBackend, private TerminalLink {
  public:
-  TerminalBackend(int outFd, int keyFd, ColorMode mode) : mOutFd(outFd), mKeyFd(keyFd), mScreen(*this, mode) {
-    Start();
-  }
+  TerminalBackend(int outFd, int keyFd, ColorChoice colors) : mOutFd(outFd), mKeyFd(keyFd) { Start(colors); }
   ~TerminalBackend() override { Restore(); }
 
   void Present(const Cell* cells) override {
     if (mRestored) return;
-    mScreen.Present(cells);
+    mScreen->Present(cells);
   }
 
   void SetTitle(const char* title) override {
@@ -51,13 +82,15 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     Write(std::string(seq::kTitleBegin) + PrintableTitle(title) + std::string(seq::kTitleEnd));
   }
 
+  // The terminal's input is read (answers to the start's questions may still come, and must
+  // not end the show); key bytes stay in mInput, so a key, once come, stays waiting.
   bool KeyWaiting() override {
     if (mRestored) return false;
     if (mLost) return true;  // nothing can be shown any more: let the show end
     if (mKeyFd < 0) return false;
-    pollfd input{mKeyFd, POLLIN, 0};
-    if (poll(&input, 1, 0) <= 0) return false;
-    return (input.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    if (!ReadInput(0)) return true;  // the input has gone: no key can ever come, end as by one
+    mInput.Tick(NowMs());
+    return mInput.KeyWaiting();
   }
 
   // Signals only raise flags; the work happens here, between frames.
@@ -65,7 +98,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     if (mRestored) return;
     const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
-    if (resized || redraw) mScreen.Relayout();
+    if (resized || redraw) mScreen->Relayout();
   }
 
   void Restore() override {
@@ -76,18 +109,51 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   }
 
  private:
-  void Start() {
-    tty::SetRestoreBytes(mScreen.LeaveBytes());
-    tty::SetReenterBytes(TerminalScreen::ReenterBytes());
+  void Start(const ColorChoice& colors) {
+    // Nothing is drawn while the terminal is asked: the way out has nothing to undo but raw mode.
+    tty::SetRestoreBytes({});
     tty::EnterRawMode(mOutFd);
     display_signals::Plan plan;
     plan.giveBack = tty::GiveBack;
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
-    mScreen.Enter();
+    const ColorMode mode = colors.ask && AskPalette(colors.waitMs) ? ColorMode::kPalette : colors.fallback;
+    mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode);
+    tty::SetRestoreBytes(mScreen->LeaveBytes());
+    tty::SetReenterBytes(mScreen->ReenterBytes());
+    mScreen->Enter();
+  }
+
+  // Asks the terminal for palette entry 0, then for its device attributes, which every
+  // terminal answers (after the first answer, when it gives one). True when the palette
+  // answer comes before the deadline.
+  bool AskPalette(int64_t waitMs) {
+    if (mKeyFd < 0) return false;
+    mInput.AwaitAnswers();
+    Write(std::string(seq::kQueryPaletteEntry0) + std::string(seq::kQueryDeviceAttributes));
+    const int64_t deadline = NowMs() + waitMs;
+    for (int64_t now = NowMs(); now < deadline && !mInput.PaletteAnswered() && !mInput.Settled(); now = NowMs()) {
+      if (!ReadInput(static_cast<int>(deadline - now))) break;
+    }
+    return mInput.PaletteAnswered();
+  }
+
+  // Reads what the terminal has sent, waiting up to `waitMs` for the first byte. False when
+  // the input has gone (closed, or an error).
+  bool ReadInput(int waitMs) {
+    pollfd input{mKeyFd, POLLIN, 0};
+    const int ready = poll(&input, 1, waitMs);
+    if (ready < 0) return errno == EINTR;
+    if (ready == 0) return true;
+    if ((input.revents & POLLIN) == 0) return false;  // POLLHUP, POLLERR alone
+    char bytes[256];
+    const ssize_t n = read(mKeyFd, bytes, sizeof bytes);
+    if (n > 0) mInput.Feed({bytes, static_cast<size_t>(n)}, NowMs());
+    return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN));
   }
 
   // The signal handlers send the screen's leave bytes from their own copy.
+  // (Called by the screen during its construction and layouts.)
   void LeaveBytesChanged(const std::string& leave) override { tty::SetRestoreBytes(leave); }
 
   TerminalSize Size() override { return QuerySize(mOutFd); }
@@ -114,7 +180,8 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
 
   int mOutFd;
   int mKeyFd;
-  TerminalScreen mScreen;
+  TerminalInput mInput;
+  std::unique_ptr<TerminalScreen> mScreen;
   bool mLost = false;
   bool mRestored = false;
 };
@@ -137,9 +204,16 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
     error = why;
     return nullptr;
   }
-  const ColorMode mode = ChooseColorMode(std::getenv("QVL_COLORS"), std::getenv("COLORTERM"), std::getenv("TERM"));
+  const char* given = std::getenv("QVL_COLORS");
+  const char* term = std::getenv("TERM");
+  ColorChoice colors;
+  colors.fallback = ChooseColorMode(given, std::getenv("COLORTERM"), term);
+  // The Linux console prints an operating system command it does not know as text, and its
+  // 16 colours are the VGA ones unless the user changed them: it is not asked.
+  colors.ask = (given == nullptr || *given == '\0') && !(term && std::strncmp(term, "linux", 5) == 0);
+  colors.waitMs = AnswerWaitMs();
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
-  return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, mode);
+  return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, colors);
 }
 
 const bool kRegistered = RegisterConsoleBackend(

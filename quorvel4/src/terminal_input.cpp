@@ -1,0 +1,144 @@
+#include "terminal_input.h"
+
+namespace {
+
+constexpr char kEsc = '\x1b';
+constexpr char kBel = '\x07';
+// Longer than any answer to the two questions: "ESC ] 4 ; 0 ; rgb:ffff/ffff/ffff ESC \"
+// is 26 bytes, a device-attributes answer a few parameters.
+constexpr size_t kMaxAnswer = 96;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The top 8 bits of one "h", "hh", "hhh" or "hhhh" component of an rgb: colour.
+std::optional<uint8_t> Component(std::string_view hex) {
+  if (hex.empty() || hex.size() > 4) return std::nullopt;
+  unsigned value = 0;
+  for (const char c : hex) {
+    const int digit = HexValue(c);
+    if (digit < 0) return std::nullopt;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  const unsigned max = (1u << (4 * hex.size())) - 1;
+  return static_cast<uint8_t>((value * 255 + max / 2) / max);
+}
+
+// "4;N;rgb:R/G/B" (the body of a palette answer) as a colour.
+std::optional<Rgb> PaletteBody(std::string_view body) {
+  const size_t spec = body.find("rgb:");
+  if (spec == std::string_view::npos) return std::nullopt;
+  std::string_view rest = body.substr(spec + 4);
+  uint8_t parts[3];
+  for (int k = 0; k < 3; ++k) {
+    const size_t slash = k < 2 ? rest.find('/') : rest.size();
+    if (slash == std::string_view::npos) return std::nullopt;
+    const std::optional<uint8_t> value = Component(rest.substr(0, slash));
+    if (!value) return std::nullopt;
+    parts[k] = *value;
+    rest = k < 2 ? rest.substr(slash + 1) : std::string_view{};
+  }
+  return Rgb{parts[0], parts[1], parts[2]};
+}
+
+}  // namespace
+
+void TerminalInput::AwaitAnswers() {
+  mAwaitPalette = true;
+  mAwaitAttributes = true;
+}
+
+// Whether `bytes` starts with an awaited answer (kWhole, its `length`), could still become
+// one with more bytes (kPrefix), or cannot (kNo).
+TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* length) const {
+  if (bytes.empty() || bytes[0] != kEsc || (!mAwaitPalette && !mAwaitAttributes)) return Match::kNo;
+  if (bytes.size() == 1) return Match::kPrefix;
+  if (bytes[1] == ']' && mAwaitPalette) {
+    // ESC ] 4 ; ... ended by BEL or ESC backslash; printable bytes between.
+    static constexpr std::string_view kHead = "\x1b]4;";
+    const size_t head = bytes.size() < kHead.size() ? bytes.size() : kHead.size();
+    if (bytes.substr(0, head) != kHead.substr(0, head)) return Match::kNo;
+    for (size_t i = kHead.size(); i < bytes.size() && i < kMaxAnswer; ++i) {
+      const char c = bytes[i];
+      if (c == kBel) {
+        *length = i + 1;
+        return Match::kWhole;
+      }
+      if (c == kEsc) {
+        if (i + 1 == bytes.size()) return Match::kPrefix;
+        if (bytes[i + 1] != '\\') return Match::kNo;
+        *length = i + 2;
+        return Match::kWhole;
+      }
+      if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return Match::kNo;
+    }
+    return bytes.size() < kMaxAnswer ? Match::kPrefix : Match::kNo;
+  }
+  if (bytes[1] == '[' && mAwaitAttributes) {
+    // ESC [ ? digits and semicolons c: no key sends a question mark there.
+    if (bytes.size() == 2) return Match::kPrefix;
+    if (bytes[2] != '?') return Match::kNo;
+    for (size_t i = 3; i < bytes.size() && i < kMaxAnswer; ++i) {
+      if (bytes[i] == 'c') {
+        *length = i + 1;
+        return Match::kWhole;
+      }
+      if (!IsDigit(bytes[i]) && bytes[i] != ';') return Match::kNo;
+    }
+    return bytes.size() < kMaxAnswer ? Match::kPrefix : Match::kNo;
+  }
+  return Match::kNo;
+}
+
+void TerminalInput::Sort(int64_t nowMs) {
+  while (!mHeld.empty()) {
+    size_t length = 0;
+    switch (Classify(mHeld, &length)) {
+      case Match::kPrefix:
+        return;
+      case Match::kWhole: {
+        const std::string_view answer = std::string_view(mHeld).substr(0, length);
+        if (answer[1] == ']') {
+          const size_t terminator = answer.back() == kBel ? 1 : 2;
+          if (!mPalette) mPalette = PaletteBody(answer.substr(2, answer.size() - 2 - terminator));
+          mAwaitPalette = false;
+        } else {
+          mAttributesAnswered = true;
+          mAwaitAttributes = false;
+          mAwaitPalette = false;  // answered in order: the palette's answer would have come first
+        }
+        mHeld.erase(0, length);
+        mHeldSince = nowMs;
+        break;
+      }
+      case Match::kNo:
+        mKeys += mHeld[0];
+        mHeld.erase(0, 1);
+        mHeldSince = nowMs;
+        break;
+    }
+  }
+}
+
+void TerminalInput::Feed(std::string_view bytes, int64_t nowMs) {
+  // Patience counts from the newest byte: an answer trickling in over a slow link is waited for.
+  if (!bytes.empty()) mHeldSince = nowMs;
+  mHeld.append(bytes);
+  Sort(nowMs);
+}
+
+void TerminalInput::Tick(int64_t nowMs) {
+  while (!mHeld.empty() && nowMs - mHeldSince >= kPatienceMs) {
+    // The beginning never became an answer: its first byte was a key; the rest is sorted again.
+    mKeys += mHeld[0];
+    mHeld.erase(0, 1);
+    mHeldSince = nowMs;
+    Sort(nowMs);
+  }
+}

@@ -1,0 +1,55 @@
+// Sorts what a terminal sends the program into key presses and answers to the program's own
+// questions (the palette query, OSC 4, and the device-attributes query, CSI c, that follows it
+// so that a terminal which ignores the first still answers something). An answer is never
+// taken for a key, however it arrives: split across reads, late, or between key presses.
+//
+// Only bytes that can still become an awaited answer are held back; everything else is a key
+// at once. A held beginning that gets no further byte within kPatienceMs (the Escape key alone
+// looks like the start of an answer) is a key after all. Key bytes are kept, never dropped:
+// KeyWaiting stays true once a key has come, as the terminal's own "input waiting" would.
+//
+// Pure: bytes and times in, answers and keys out; the back end reads the terminal.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "quorvel4/palette.h"
+
+class TerminalInput {
+ public:
+  static constexpr int64_t kPatienceMs = 500;
+
+  // The program has asked both questions: their answers are awaited from now on.
+  void AwaitAnswers();
+
+  // Bytes read from the terminal at `nowMs` (a steady clock, in milliseconds).
+  void Feed(std::string_view bytes, int64_t nowMs);
+  // Time passes: a held beginning that has waited kPatienceMs becomes key bytes.
+  void Tick(int64_t nowMs);
+
+  bool KeyWaiting() const { return !mKeys.empty(); }
+  const std::string& Keys() const { return mKeys; }
+
+  // The terminal answered the palette query: it knows OSC 4. The colour it named for entry 0.
+  bool PaletteAnswered() const { return mPalette.has_value(); }
+  std::optional<Rgb> PaletteColor() const { return mPalette; }
+  // The device-attributes answer came. Terminals answer in order, so no palette answer
+  // follows it: the question is settled either way.
+  bool Settled() const { return mAttributesAnswered; }
+
+ private:
+  enum class Match { kNo, kPrefix, kWhole };
+  Match Classify(std::string_view bytes, size_t* length) const;
+  void Sort(int64_t nowMs);
+
+  bool mAwaitPalette = false;
+  bool mAwaitAttributes = false;
+  bool mAttributesAnswered = false;
+  std::optional<Rgb> mPalette;
+  std::string mHeld;
+  int64_t mHeldSince = 0;
+  std::string mKeys;
+};

@@ -1,0 +1,80 @@
+// The terminal's input sorted into keys and answers: an answer is never a key, whichever way
+// it arrives, and no key byte is lost or held for long.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "terminal_input.h"
+
+namespace {
+
+const std::string kPaletteAnswer = "\x1b]4;0;rgb:0000/0000/0000\x1b\\";
+const std::string kPaletteAnswerBel = "\x1b]4;0;rgb:ff/ff/ff\x07";
+const std::string kAttributes = "\x1b[?64;1;2;6;22c";
+
+TEST(TerminalInput, AnswersWholeSplitOrMixedWithKeysAreNeverKeys) {
+  const std::string both = kPaletteAnswer + kAttributes;
+  // Every way to cut the two answers in two reads.
+  for (size_t cut = 0; cut <= both.size(); ++cut) {
+    TerminalInput input;
+    input.AwaitAnswers();
+    input.Feed(both.substr(0, cut), 0);
+    input.Feed(both.substr(cut), 10);
+    input.Tick(10);
+    EXPECT_FALSE(input.KeyWaiting()) << "cut at " << cut << ": " << input.Keys();
+    EXPECT_TRUE(input.PaletteAnswered()) << cut;
+    EXPECT_TRUE(input.Settled()) << cut;
+  }
+  // One byte a read, keys before, between and after.
+  TerminalInput input;
+  input.AwaitAnswers();
+  const std::string stream = "a" + kPaletteAnswerBel + "\x1b[A" + kAttributes + "q";
+  for (size_t i = 0; i < stream.size(); ++i) input.Feed(stream.substr(i, 1), static_cast<int64_t>(i));
+  input.Tick(static_cast<int64_t>(stream.size()));
+  EXPECT_EQ(input.Keys(), "a\x1b[Aq");
+  ASSERT_TRUE(input.PaletteColor().has_value());
+  EXPECT_EQ(input.PaletteColor()->r, 0xFF);
+}
+
+TEST(TerminalInput, LateAnswerAfterTheDeadlineIsSwallowed) {
+  TerminalInput input;
+  input.AwaitAnswers();
+  input.Tick(5000);  // the show went on in 24-bit colour long ago
+  input.Feed(kPaletteAnswer.substr(0, 9), 6000);
+  input.Tick(6000 + TerminalInput::kPatienceMs - 1);
+  EXPECT_FALSE(input.KeyWaiting());
+  input.Feed(kPaletteAnswer.substr(9) + kAttributes, 6000 + TerminalInput::kPatienceMs - 1);
+  EXPECT_FALSE(input.KeyWaiting()) << input.Keys();
+  EXPECT_TRUE(input.Settled());
+}
+
+TEST(TerminalInput, EscapeAloneBecomesAKeyAfterThePatienceAndStaysWaiting) {
+  TerminalInput input;
+  input.AwaitAnswers();
+  input.Feed("\x1b", 100);
+  EXPECT_FALSE(input.KeyWaiting()) << "an answer may be starting";
+  input.Tick(100 + TerminalInput::kPatienceMs);
+  EXPECT_EQ(input.Keys(), "\x1b");
+  input.Tick(100000);
+  EXPECT_TRUE(input.KeyWaiting()) << "testing for a key does not take it";
+}
+
+TEST(TerminalInput, KeysThatStartLikeAnswersAreKeysAtOnce) {
+  TerminalInput input;
+  input.AwaitAnswers();
+  input.Feed("\x1b[A\x1b]x\x1bOP", 0);  // an arrow, Alt+], F1
+  EXPECT_EQ(input.Keys(), "\x1b[A\x1b]x\x1bOP");
+  // Once the attributes have answered, nothing more is awaited: even Escape is a key at once.
+  input.Feed(kAttributes + "\x1b", 1);
+  EXPECT_EQ(input.Keys(), "\x1b[A\x1b]x\x1bOP\x1b");
+  EXPECT_FALSE(input.PaletteAnswered());
+}
+
+TEST(TerminalInput, NothingAwaitedMeansEverythingIsAKey) {
+  TerminalInput input;
+  input.Feed(kPaletteAnswer, 0);
+  EXPECT_EQ(input.Keys(), kPaletteAnswer);
+  EXPECT_FALSE(input.PaletteAnswered());
+}
+
+}  // namespace
