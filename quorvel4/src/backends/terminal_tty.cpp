@@ -75,7 +75,8 @@ void CopyBytes(Bytes& target, std::string_view bytes) {
   sigfillset(&all);
   sigprocmask(SIG_BLOCK, &all, &previous);
   target.length = bytes.size() < kMaxBytes ? bytes.size() : kMaxBytes;
-  std::memcpy(target.data, bytes.data(), target.length);
+  // An empty view may have no storage at all: memcpy must not be handed its null pointer.
+  if (target.length > 0) std::memcpy(target.data, bytes.data(), target.length);
   sigprocmask(SIG_SETMASK, &previous, nullptr);
 }
 
