@@ -107,9 +107,13 @@ std::string NoDataDirectoryMessage(const FoundDataDirectory& found) {
   }
   std::string message = "The show's data directory (pictures and music) was not found; looked in " +
                         Listed(found.looked) + ".";
-  if (!found.unrelated.empty())
-    message += " " + Listed(found.unrelated) + (found.unrelated.size() == 1 ? " holds" : " hold") + " none of " +
-               files + ".";
+  if (!found.unrelated.empty()) {
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) on " " + a returned string.
+    message += ' ';
+    message += Listed(found.unrelated);
+    message += found.unrelated.size() == 1 ? " holds none of " : " hold none of ";
+    message += files + ".";
+  }
   message += " Start the program from the folder that holds data/" + found.mark + ", or set ";
   message += kDataDirectoryVariable;
   message += " to the folder that holds " + found.mark + ".";
