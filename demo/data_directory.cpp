@@ -105,12 +105,14 @@ std::string NoDataDirectoryMessage(const FoundDataDirectory& found) {
            (found.unrelated.empty() ? ", which is not a directory" : ", which holds none of " + files) +
            ": set it to the folder that holds them, or unset it.";
   }
-  std::string message = "The show's data directory (pictures and music) was not found; looked in ";
-  message += Listed(found.looked) + ".";
+  std::string message = "The show's data directory (pictures and music) was not found; looked in " +
+                        Listed(found.looked) + ".";
   if (!found.unrelated.empty()) {
+    // Appended piece by piece: GCC 12 warns (-Wrestrict) on " " + a returned string.
     message += ' ';
     message += Listed(found.unrelated);
-    message += (found.unrelated.size() == 1 ? " holds none of " : " hold none of ") + files + ".";
+    message += found.unrelated.size() == 1 ? " holds none of " : " hold none of ";
+    message += files + ".";
   }
   message += " Start the program from the folder that holds data/" + found.mark + ", or set ";
   message += kDataDirectoryVariable;

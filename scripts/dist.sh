@@ -21,9 +21,11 @@ done
 
 # Every artifact carries the licences: the packages in their copyright files, the zip and
 # the web page as files of their own.
+# (The copyright text is read whole first: grep -q at the end of the pipe would stop reading at
+# its first match, and tar, cut off, fail the pipe under pipefail whenever more followed.)
 for deb in "${debs[@]}"; do
-  dpkg-deb --fsys-tarfile "$dist/$deb" | tar -xOf - --wildcards './usr/share/doc/*/copyright' | grep -q '^License: Expat' ||
-    { echo "dist: $deb has no copyright file naming the licence" >&2; exit 1; }
+  copyright=$(dpkg-deb --fsys-tarfile "$dist/$deb" | tar -xOf - --wildcards './usr/share/doc/*/copyright') || copyright=
+  grep -q '^License: Expat' <<<"$copyright" || { echo "dist: $deb has no copyright file naming the licence" >&2; exit 1; }
 done
 unzip -l "$dist/quorvel4-windows.zip" | grep -q 'windows/LICENSE-CC-BY-4.0.txt' ||
   { echo "dist: the Windows zip has no licence files" >&2; exit 1; }

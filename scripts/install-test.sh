@@ -42,7 +42,7 @@ fi
 dist=$(cd "${1:?usage: $0 DIST_DIR | --can-run}" && pwd)
 reason=$(cannot_run)
 [ -z "$reason" ] || { echo "install test: $reason" >&2; exit 1; }
-ls "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb >/dev/null
+ls "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb "$dist"/libquorvel4-window-dev_*.deb >/dev/null
 
 # The bookworm mirror the host's apt uses.
 mirror=$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
@@ -82,7 +82,8 @@ printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d" && chmod 755 "$root
 
 # The packages in dist/ beside the README and the docs, so that their lines run as printed.
 mkdir -p "$root/tmp/src/dist" "$root/tmp/src/docs"
-cp "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb "$root/tmp/src/dist/"
+cp "$dist"/quorvel4-demo_*.deb "$dist"/libquorvel4-1_*.deb "$dist"/libquorvel4-dev_*.deb "$dist"/libquorvel4-window-dev_*.deb \
+  "$root/tmp/src/dist/"
 cp "$here/README.md" "$root/tmp/src/"
 cp "$here/docs/library.md" "$root/tmp/src/docs/"
 cp -r "$here/examples" "$root/tmp/examples"

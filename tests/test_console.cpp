@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -153,6 +154,27 @@ TEST_F(Console, DebugPrintGoesToItsSinkOnly) {
   EXPECT_EQ(err, "");
   EXPECT_TRUE(Written().empty());
   EXPECT_EQ(backend_->PresentCount(), 0);
+}
+
+// What C libraries write to file descriptor 2 while a device is opened reaches the debug
+// sink, line by line, and nothing of it the terminal; standard error works again afterwards.
+TEST_F(Console, StandardErrorHeldBackGoesToTheDebugSinkLineByLine) {
+  std::vector<std::string> lines;
+  SetDebugSink([&lines](const char* text) { lines.emplace_back(text); });
+  testing::internal::CaptureStderr();
+  {
+    StandardErrorToDebugSink held;
+    const char note[] = "error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n";
+    ASSERT_EQ(write(STDERR_FILENO, note, sizeof note - 1), static_cast<ssize_t>(sizeof note - 1));
+    std::fprintf(stderr, "ALSA lib %s\nunfinished", "pcm.c");
+  }
+  std::fprintf(stderr, "after\n");
+  const std::string err = testing::internal::GetCapturedStderr();
+  SetDebugSink(nullptr);
+
+  EXPECT_EQ(err, "after\n");
+  EXPECT_EQ(lines, (std::vector<std::string>{"error: XDG_RUNTIME_DIR is invalid or not set in the environment.\n",
+                                             "ALSA lib pcm.c\n", "unfinished"}));
 }
 
 TEST_F(Console, DebugPrintAppendsToTheFileNamedByTheEnvironment) {

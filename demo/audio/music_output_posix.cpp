@@ -1,43 +1,15 @@
 // The music on SDL2_mixer: Linux and other desktops.
 #include <SDL.h>
 #include <SDL_mixer.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
 
 #include "demo/audio/music_output.h"
+#include "quorvel4/debug.h"
 
 namespace {
-
-// ALSA and the MP3 decoder write notes to standard error while a device or a file is
-// opened; on the terminal that shows the picture they would garble it. Failures are reported
-// through SDL's error text instead.
-class QuietStandardError {
- public:
-  QuietStandardError() {
-    std::fflush(stderr);
-    saved_ = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      dup2(null, STDERR_FILENO);
-      close(null);
-    }
-  }
-  ~QuietStandardError() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, STDERR_FILENO);
-    close(saved_);
-  }
-  QuietStandardError(const QuietStandardError&) = delete;
-  QuietStandardError& operator=(const QuietStandardError&) = delete;
-
- private:
-  int saved_ = -1;
-};
 
 constexpr int kMixRate = 44100;
 constexpr int kChunkFrames = 1024;
@@ -95,7 +67,9 @@ bool SdlMusicOutput::Init() {
     error_ = "You are using the wrong SDL_mixer version!  You should be using SDL_mixer 2.0.2";
     return false;
   }
-  QuietStandardError quiet;
+  // ALSA and the sound servers' clients write notes to standard error while a device is
+  // opened: on the show's terminal they would garble the picture.
+  StandardErrorToDebugSink held;
   if (!OpenAudio()) {
     // No sound device (a server, a remote session, CI): play on silently at the same pace.
     SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -116,7 +90,8 @@ bool SdlMusicOutput::Init() {
 }
 
 bool SdlMusicOutput::Open(const MusicBlock& block) {
-  QuietStandardError quiet;
+  // The MP3 decoder writes notes on the file to standard error.
+  StandardErrorToDebugSink held;
   SDL_RWops* source = SDL_RWFromConstMem(block.data.get(), static_cast<int>(block.size));
   // The type is given: guessing would report a damaged file as some other format.
   music_ = source != nullptr ? Mix_LoadMUSType_RW(source, MUS_MP3, 1) : nullptr;

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the library into a temporary prefix and builds two examples against it from the
-# outside: plasma_terminal through find_package(quorvel4), sync_scenes through pkg-config.
+# outside: plasma_terminal through find_package(quorvel4), sync_scenes through pkg-config
+# (quorvel4, and quorvel4-window for the window back end).
 # Each is then run on the headless back end, which only works when the back ends' static
 # registrations were linked in.
 #   install_and_build_examples.sh BUILD_DIR SOURCE_DIR [EXTRA_COMPILER_FLAGS]
@@ -25,6 +26,14 @@ export PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig"
 c++ -std=c++20 -Wall -Wextra $flags -o "$work/sync_scenes" "$source/examples/sync_scenes.cpp" \
   $(pkg-config --cflags --libs quorvel4)
 LD_LIBRARY_PATH="$work/prefix/lib" "$work/sync_scenes" --backend headless --frames 2 "$source/examples/scenes.sync"
+
+# SDL2 only through the window back end's own file, which brings the core along.
+case "$(pkg-config --libs quorvel4)" in *SDL2*) echo "quorvel4.pc links SDL2: $(pkg-config --libs quorvel4)" >&2; exit 1 ;; esac
+# shellcheck disable=SC2046,SC2086
+c++ -std=c++20 -Wall -Wextra $flags -o "$work/window_scenes" "$source/examples/sync_scenes.cpp" \
+  $(pkg-config --cflags --libs quorvel4-window)
+LD_LIBRARY_PATH="$work/prefix/lib" "$work/window_scenes" --version | grep -q "back ends:.*window" ||
+  { echo "quorvel4-window.pc does not link the window back end" >&2; exit 1; }
 
 # The flags name the prefix itself, not a path through the .pc file's folder.
 cflags=$(pkg-config --cflags quorvel4)

@@ -106,6 +106,9 @@ cd /
 step "the library's packages with the README's line, and a compiler"
 "${apt[@]}" install g++ >/tmp/apt-gcc.log || { cat /tmp/apt-gcc.log; exit 1; }
 readme_line "install ./dist/libquorvel4-1_"
+# A terminal-only program of one's own needs no SDL: only the window back end's package brings it.
+! dpkg -s libsdl2-dev >/dev/null 2>&1 || fail "the library's line installed libsdl2-dev"
+! pkg-config --libs quorvel4 | grep -q SDL2 || fail "pkg-config --libs quorvel4 names SDL2: $(pkg-config --libs quorvel4)"
 cflags=$(pkg-config --cflags quorvel4) || fail "pkg-config --cflags quorvel4"
 echo "pkg-config --cflags: $cflags"
 [[ $cflags != *..* ]] || fail "pkg-config --cflags prints an unresolved path: $cflags"
@@ -128,6 +131,15 @@ echo "\$ $recipe"
 /tmp/static_scenes --backend headless --frames 2 /tmp/examples/scenes.sync >/dev/null
 echo "the static program runs"
 
+step "the window back end's package with the README's line: SDL2 comes along, quorvel4-window links it"
+readme_line "install ./dist/libquorvel4-window-dev_"
+dpkg -s libsdl2-dev >/dev/null 2>&1 || fail "libquorvel4-window-dev did not bring libsdl2-dev"
+# shellcheck disable=SC2046
+g++ -std=c++20 -o /tmp/window_scenes /tmp/examples/sync_scenes.cpp $(pkg-config --cflags --libs quorvel4-window)
+/tmp/window_scenes --version | grep -q "window" || fail "the window back end is not in: $(/tmp/window_scenes --version)"
+/tmp/window_scenes --backend headless --frames 2 /tmp/examples/scenes.sync >/dev/null
+echo "the example with the window back end runs"
+
 step "a program of one's own with CMake (find_package)"
 "${apt[@]}" install cmake make >/tmp/apt-cmake.log || { cat /tmp/apt-cmake.log; exit 1; }
 cmake -S /tmp/examples -B /tmp/examples-build -DCMAKE_BUILD_TYPE=Release >/tmp/cmake.log || { cat /tmp/cmake.log; exit 1; }
@@ -136,7 +148,7 @@ cmake --build /tmp/examples-build --target sync_scenes >/tmp/cmake-build.log || 
 echo "the CMake example runs"
 
 step "the README's purge line leaves nothing in dpkg -l and nothing of ours in /usr"
-dpkg -L quorvel4-demo libquorvel4-dev libquorvel4-1 | sort -u >/tmp/files
+dpkg -L quorvel4-demo libquorvel4-window-dev libquorvel4-dev libquorvel4-1 | sort -u >/tmp/files
 readme_line "purge"
 [ -z "$(ours)" ] || fail "dpkg -l still lists: $(ours)"
 left=$(while read -r f; do [ -e "$f" ] && [ ! -d "$f" ] && echo "$f"; done </tmp/files || true)

@@ -9,6 +9,7 @@
 
 #include "quorvel4/display_signals.h"
 #include "quorvel4/backend.h"
+#include "quorvel4/debug.h"
 #include "quorvel4/raster.h"
 #include "title_text.h"
 #include "window_layout.h"
@@ -68,7 +69,15 @@ class WindowBackend final : public ConsoleBackend {
   bool Open(std::string& error) {
     // The show's own handlers must see Ctrl-C, not SDL's.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // Probing for a Wayland display, the Wayland client library prints "XDG_RUNTIME_DIR is
+    // invalid or not set" without a runtime folder (su, sudo, a service) before the program's
+    // own message: the debug sink takes it.
+    bool started = false;
+    {
+      StandardErrorToDebugSink held;
+      started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    }
+    if (!started) {
       error = CannotOpen("the video system did not start");
       return false;
     }
