@@ -32,9 +32,9 @@ std::optional<uint8_t> Component(std::string_view hex) {
 
 // "4;N;rgb:R/G/B" (the body of a palette answer) as a colour.
 std::optional<Rgb> PaletteBody(std::string_view body) {
-  const size_t spec = body.find("rgb:");
-  if (spec == std::string_view::npos) return std::nullopt;
-  std::string_view rest = body.substr(spec + 4);
+  const size_t colour = body.find("rgb:");
+  if (colour == std::string_view::npos) return std::nullopt;
+  std::string_view rest = body.substr(colour + 4);
   uint8_t parts[3];
   for (int k = 0; k < 3; ++k) {
     const size_t slash = k < 2 ? rest.find('/') : rest.size();

@@ -19,11 +19,11 @@ expect() {
   COMP_LINE=$line
   COMP_POINT=${#line}
   COMPREPLY=()
-  local program=${COMP_WORDS[0]} spec
+  local program=${COMP_WORDS[0]} registration
   # bash-completion's loader finds the file by the program's name on first use.
-  spec=$(complete -p "$program" 2>/dev/null) || { __load_completion "$program"; spec=$(complete -p "$program" 2>/dev/null); } ||
+  registration=$(complete -p "$program" 2>/dev/null) || { __load_completion "$program"; registration=$(complete -p "$program" 2>/dev/null); } ||
     { echo "FAIL: no completion for $program"; status=1; return; }
-  local function=${spec#*-F }
+  local function=${registration#*-F }
   function=${function%% *}
   "$function" "$program" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
   if printf '%s\n' "${COMPREPLY[@]}" | grep -qx -- "$wanted"; then
