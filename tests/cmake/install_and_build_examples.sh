@@ -45,7 +45,8 @@ esac
 echo "== docs/library.md's static recipe, with this prefix"
 recipe=$(sed -n '/^    c++ .*\$(pkg-config --cflags quorvel4) -L/,/-l:libquorvel4.a/p' "$source/docs/library.md" |
   sed 's/^ *//; s/\\$//' | tr '\n' ' ' |
-  sed "s#\\\$HOME/.local/lib#$work/prefix/lib#; s#my_effect.cpp#$source/examples/sync_scenes.cpp -o $work/static_scenes#")
+  sed "s#\\\$HOME/.local/lib#$work/prefix/lib#; s#my_effect.cpp#$source/examples/sync_scenes.cpp -o $work/static_scenes#" |
+  sed "s#^c++ #c++ $flags #")  # a sanitized library needs its run-time library
 [ -n "$recipe" ] && sh -c "$recipe" || { echo "the static recipe does not link: $recipe" >&2; exit 1; }
 "$work/static_scenes" --backend headless --frames 2 "$source/examples/scenes.sync"
 
