@@ -134,7 +134,10 @@ bool ShowSession::Prepare(std::string& error) {
 }
 
 bool ShowSession::Start(std::string& error) {
-  if (settings_.reduceFlashes) show_.flashGuard = std::make_unique<FlashGuard>();
+  if (settings_.reduceFlashes) {
+    show_.flashGuard = std::make_unique<FlashGuard>();
+    report_.heldFrames = 0;
+  }
   if (settings_.times) {
     script_ = std::make_unique<ScriptedClock>(*settings_.times);
     clock_ = script_.get();
@@ -160,6 +163,7 @@ bool ShowSession::Step() {
   report_.lastTime = clock_->MusicTime();
   RunFrame(report_.lastTime, show_);
   ++report_.frames;
+  if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   return true;
 }
 
@@ -174,7 +178,6 @@ void ShowSession::Stop() {
 void ShowSession::Finish() {
   if (finished_) return;
   finished_ = true;
-  if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   if (music_) {
     music_->Close();
     report_.silent = prepared_ && music_->Silent();

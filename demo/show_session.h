@@ -34,7 +34,7 @@ struct ShowSettings {
 
 struct ShowReport {
   int frames = 0;
-  int heldFrames = -1;  // frames held back by the gentle mode; -1 when it is off
+  int heldFrames = -1;  // frames held back so far by the gentle mode; -1 when it is off
   bool silent = false;  // the music played without an audio device
   std::vector<std::string> unreadablePictures;
   ShowEnd end = ShowEnd::kRunning;

@@ -43,11 +43,10 @@ ShowSession* session = nullptr;
 FrameTimes frameTimes;
 
 void Publish() {
-  ShowSession& s = *session;
+  const ShowReport& report = session->Report();
   // Frames held back in the gentle mode (-1: the mode is off).
-  const int held = s.State().flashGuard ? s.State().flashGuard->HeldFrames() : -1;
-  qvl_page_status(s.Report().lastTime, s.State().sceneIndex, s.Report().frames, frameTimes.totalMs, frameTimes.maxMs,
-                  held);
+  qvl_page_status(report.lastTime, session->State().sceneIndex, report.frames, frameTimes.totalMs, frameTimes.maxMs,
+                  report.heldFrames);
 }
 
 void Failed(const std::string& why) {
