@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -50,21 +52,29 @@ bool EncodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vect
   return true;
 }
 
-bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) {
-    if (error) *error = image.message;
-    return false;
-  }
+namespace {
+
+// Deflate packs at most 1032 bytes into one, and the smallest pixel is one bit: a file of
+// N bytes holds at most 8 * 1032 * N pixels, whatever its header claims.
+constexpr uint64_t kMaxPixelsPerFileByte = 8 * 1032;
+
+// The pixels of a picture whose header `image` has read from a file of `fileBytes` bytes;
+// frees the image on every way out.
+bool FinishRead(png_image& image, uint64_t fileBytes, int* width, int* height, std::vector<uint8_t>* rgb,
+                std::string* error) {
   const std::string size = std::to_string(image.width) + " x " + std::to_string(image.height);
-  if (image.width > kMaxPngSide || image.height > kMaxPngSide ||
-      uint64_t{image.width} * image.height > kMaxPngPixels) {
+  const uint64_t pixels = uint64_t{image.width} * image.height;
+  if (image.width > kMaxPngSide || image.height > kMaxPngSide || pixels > kMaxPngPixels) {
     if (error) {
       *error = "the picture is " + size + " pixels; at most " + std::to_string(kMaxPngSide) + " x " +
                std::to_string(kMaxPngSide) + " and " + std::to_string(kMaxPngPixels) + " pixels in all are read";
     }
+    png_image_free(&image);
+    return false;
+  }
+  // Refused before the pixels are allocated: a few bytes must not cost hundreds of megabytes.
+  if (pixels / kMaxPixelsPerFileByte > fileBytes) {
+    if (error) *error = "a file of " + std::to_string(fileBytes) + " bytes cannot hold a picture of " + size + " pixels";
     png_image_free(&image);
     return false;
   }
@@ -84,4 +94,47 @@ bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8
   *width = static_cast<int>(image.width);
   *height = static_cast<int>(image.height);
   return true;
+}
+
+png_image EmptyImage() {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  return image;
+}
+
+}  // namespace
+
+bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  // The size of a file that can be measured; one that cannot (a pipe) is not held to it.
+  uint64_t fileBytes = UINT64_MAX;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file);
+    if (end >= 0) fileBytes = static_cast<uint64_t>(end);
+    std::rewind(file);
+  }
+  png_image image = EmptyImage();
+  bool read = false;
+  if (!png_image_begin_read_from_stdio(&image, file)) {
+    if (error) *error = image.message;
+  } else {
+    read = FinishRead(image, fileBytes, width, height, rgb, error);
+  }
+  std::fclose(file);
+  return read;
+}
+
+bool ReadPngFromMemory(const uint8_t* data, size_t size, int* width, int* height, std::vector<uint8_t>* rgb,
+                       std::string* error) {
+  png_image image = EmptyImage();
+  if (!png_image_begin_read_from_memory(&image, data, size)) {
+    if (error) *error = image.message;
+    return false;
+  }
+  return FinishRead(image, size, width, height, rgb, error);
 }
