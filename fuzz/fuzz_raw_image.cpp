@@ -1,5 +1,5 @@
 // The loader of the show's raw pictures, on files of any length for a picture of any size:
-// the first two bytes choose the size the show expects (1 to 256 pixels each way), the rest is
+// the first two bytes choose the size the show expects (1 to 64 pixels each way), the rest is
 // the file. Every pixel the file holds is read as it is, every one it lacks is white, and
 // nothing is written outside the picture (the sanitizer watches the block's ends).
 #include <cstdint>
@@ -11,8 +11,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const ScratchFile scratch("raw_image");
   FuzzBytes bytes(data, size);
-  const int32_t width = bytes.Byte() + 1;
-  const int32_t height = bytes.Byte() + 1;
+  const int32_t width = bytes.Byte() % 64 + 1;
+  const int32_t height = bytes.Byte() % 64 + 1;
   const std::string_view file = bytes.Rest();
   if (!scratch.Write(file)) return 0;
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);

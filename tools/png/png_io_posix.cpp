@@ -96,6 +96,24 @@ bool FinishRead(png_image& image, uint64_t fileBytes, int* width, int* height, s
   return true;
 }
 
+// libpng allocates a chunk's buffer from the length the chunk claims, before reading it: a
+// lying length of a few bytes could ask for a gigabyte. No chunk may claim more than the bytes
+// after it; the rest (signature, order, checksums) is libpng's to judge.
+bool ChunksFit(const uint8_t* data, size_t size, std::string* error) {
+  constexpr size_t kSignature = 8;
+  for (size_t at = kSignature; at + 8 <= size;) {
+    const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
+    // The length, the type, the data and the checksum.
+    if (at + 12 > size || length > size - at - 12) {
+      if (error) *error = "a chunk claims " + std::to_string(length) + " bytes, more than the file holds";
+      return false;
+    }
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+    at += 12 + size_t{length};
+  }
+  return true;
+}
+
 png_image EmptyImage() {
   png_image image;
   std::memset(&image, 0, sizeof image);
@@ -111,26 +129,29 @@ bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8
     if (error) *error = std::strerror(errno);
     return false;
   }
-  // The size of a file that can be measured; one that cannot (a pipe) is not held to it.
-  uint64_t fileBytes = UINT64_MAX;
-  if (std::fseek(file, 0, SEEK_END) == 0) {
-    const long end = std::ftell(file);
-    if (end >= 0) fileBytes = static_cast<uint64_t>(end);
-    std::rewind(file);
+  std::vector<uint8_t> bytes;
+  bool failed = false;
+  try {
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+    failed = std::ferror(file) != 0;
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "not enough memory to read the file";
+    std::fclose(file);
+    return false;
   }
-  png_image image = EmptyImage();
-  bool read = false;
-  if (!png_image_begin_read_from_stdio(&image, file)) {
-    if (error) *error = image.message;
-  } else {
-    read = FinishRead(image, fileBytes, width, height, rgb, error);
-  }
+  const int errorNumber = errno;
   std::fclose(file);
-  return read;
+  if (failed) {
+    if (error) *error = std::strerror(errorNumber);
+    return false;
+  }
+  return ReadPngFromMemory(bytes.data(), bytes.size(), width, height, rgb, error);
 }
 
 bool ReadPngFromMemory(const uint8_t* data, size_t size, int* width, int* height, std::vector<uint8_t>* rgb,
                        std::string* error) {
+  if (!ChunksFit(data, size, error)) return false;
   png_image image = EmptyImage();
   if (!png_image_begin_read_from_memory(&image, data, size)) {
     if (error) *error = image.message;
