@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "demo/audio/mp3_frames.h"
-#include "fuzz_support.h"
+#include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t tag = Id3v2TagLength(data, size);

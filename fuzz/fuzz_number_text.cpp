@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "demo/number_text.h"
-#include "fuzz_support.h"
+#include "support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "capture/options.h"
 #include "demo/number_text.h"
 #include "demo/show_options.h"
-#include "fuzz_support.h"
+#include "support.h"
 #include "quorvel4/backend_options.h"
 #include "tool_tables.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "support.h"
 #include "png_io.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

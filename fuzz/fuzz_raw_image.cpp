@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "demo/images.h"
-#include "fuzz_support.h"
+#include "support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const ScratchFile scratch("raw_image");

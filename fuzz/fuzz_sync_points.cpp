@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "support.h"
 #include "quorvel4/debug.h"
 #include "quorvel4/sync_points.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "support.h"
 #include "terminal_input.h"
 
 namespace {

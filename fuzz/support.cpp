@@ -1,4 +1,4 @@
-#include "fuzz_support.h"
+#include "support.h"
 
 #include <unistd.h>
 
