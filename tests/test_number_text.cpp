@@ -48,7 +48,7 @@ TEST(TimeList, BadListsSayWhatIsWrong) {
 TEST(WholeNumber, OnlyASignAndDigitsAreANumber) {
   EXPECT_EQ(ParseWholeNumber("-12"), -12);
   EXPECT_EQ(ParseWholeNumber("+7"), 7);
-  for (const std::string text : {std::string("\0", 1), std::string("7\0x", 3), std::string("\0\0007", 3), std::string(" 5"),
+  for (const std::string& text : {std::string("\0", 1), std::string("7\0x", 3), std::string("\0\0007", 3), std::string(" 5"),
                                  std::string("\t5"), std::string("5 "), std::string("-"), std::string("+-1")}) {
     EXPECT_EQ(ParseWholeNumber(text), std::nullopt) << text.size();
     std::string error;
