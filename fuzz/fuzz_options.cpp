@@ -17,9 +17,17 @@ namespace {
 // Enough arguments for every option of the longest table twice over.
 constexpr size_t kMostArguments = 48;
 
-void CheckReading(const OptionTable& table, const OptionTable::Reading& reading) {
+// A reading refuses with a reason, and only then.
+void CheckOutcome(const OptionTable::Reading& reading) {
   FUZZ_CHECK((reading.outcome == OptionTable::Outcome::kBad) == !reading.error.empty());
+}
+
+// The arguments read through `table`, as the program reads them.
+OptionTable::Reading ReadChecked(const OptionTable& table, int argc, const char* const* argv) {
+  const OptionTable::Reading reading = table.Read(argc, argv);
+  CheckOutcome(reading);
   FUZZ_CHECK(table.Help().find(table.Program()) != std::string::npos);
+  return reading;
 }
 
 void ReadAs(uint8_t program, int argc, const char* const* argv) {
@@ -27,9 +35,7 @@ void ReadAs(uint8_t program, int argc, const char* const* argv) {
     case 0: {
       ShowSettings settings;
       std::string backend, error;
-      const OptionTable table = LiveShowOptions(settings, backend);
-      const OptionTable::Reading reading = table.Read(argc, argv);
-      CheckReading(table, reading);
+      const OptionTable::Reading reading = ReadChecked(LiveShowOptions(settings, backend), argc, argv);
       if (reading.outcome == OptionTable::Outcome::kRun && !ResolveBackendName(backend, error))
         FUZZ_CHECK(!error.empty());
       break;
@@ -37,7 +43,7 @@ void ReadAs(uint8_t program, int argc, const char* const* argv) {
     case 1: {
       Options options;
       const OptionTable::Reading reading = JudgeOptions(argc, argv, options);
-      FUZZ_CHECK((reading.outcome == OptionTable::Outcome::kBad) == !reading.error.empty());
+      CheckOutcome(reading);
       if (reading.outcome == OptionTable::Outcome::kRun) {
         FUZZ_CHECK(options.format != nullptr);
         FUZZ_CHECK(!options.times.empty() && static_cast<int64_t>(options.times.size()) <= kMaxScriptedFrames);
@@ -47,28 +53,23 @@ void ReadAs(uint8_t program, int argc, const char* const* argv) {
     }
     case 2: {
       ViewOptions options;
-      const OptionTable table = ViewTable(options);
-      CheckReading(table, table.Read(argc, argv));
+      ReadChecked(ViewTable(options), argc, argv);
       break;
     }
     case 3: {
       std::string backend;
-      const OptionTable table = TestcardTable(backend);
-      CheckReading(table, table.Read(argc, argv));
+      ReadChecked(TestcardTable(backend), argc, argv);
       break;
     }
     case 4: {
       std::string dataDir, output;
-      const OptionTable table = PreviewSheetTable(dataDir, output);
-      CheckReading(table, table.Read(argc, argv));
+      ReadChecked(PreviewSheetTable(dataDir, output), argc, argv);
       break;
     }
     case 5: {
       ShowSettings settings;
       std::string times, error;
-      const OptionTable table = PageOptions(settings, times);
-      const OptionTable::Reading reading = table.Read(argc, argv);
-      CheckReading(table, reading);
+      const OptionTable::Reading reading = ReadChecked(PageOptions(settings, times), argc, argv);
       // What the page does with the times it was given.
       if (reading.outcome == OptionTable::Outcome::kRun && !times.empty()) {
         const std::vector<int32_t> list = ParseTimeList(times, "times", error);
