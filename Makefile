@@ -2,10 +2,11 @@
 RELEASE  := build/release
 SANITIZE := build/sanitize
 WINDOWS  := build/windows
+FUZZ     := build/fuzz
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows \
-        package dist dist-check install-test
+        package dist dist-check install-test fuzz fuzz-ci
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -29,6 +30,21 @@ sanitize:
 	@cmake -S . -B $(SANITIZE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DQVL_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 	@cmake --build $(SANITIZE) -j $(JOBS)
+
+# The fuzz targets (fuzz/, docs/fuzzing.md), built with Clang's libFuzzer and sanitizers.
+# FUZZ_SECONDS=N then runs each for N seconds (FUZZ_PARALLEL=2: two at a time).
+FUZZ_SECONDS ?= 0
+fuzz:
+	@scripts/ensure-deps.sh clang
+	@cmake -S . -B $(FUZZ) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DQVL_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS) --target qvl_fuzz_targets
+	@if [ "$(FUZZ_SECONDS)" != 0 ]; then scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS); fi
+
+# CI's short pass: every target for 10 s (FUZZ_CI_SECONDS), two at a time: with the build
+# about two and a half minutes on two cores, what CI's budget leaves.
+fuzz-ci:
+	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$${FUZZ_CI_SECONDS:-10} FUZZ_PARALLEL=2
 
 run: show
 	@$(RELEASE)/demo/quorvel4-demo

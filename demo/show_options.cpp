@@ -36,6 +36,14 @@ void AddDataOption(OptionTable& table, std::string& dataDir) {
   table.Add({"--data", "DIR", "the folder of the pictures and the music (else as below)", SetText(dataDir)});
 }
 
+OptionTable PageOptions(ShowSettings& settings, std::string& times) {
+  OptionTable options("the page", "?seed=N&times=TIMES[&reduce-flashes=1]");
+  AddSeedOption(options, settings.seed);
+  options.Add({"--times", "TIMES", "T0:T1:STEP or T,T,...", SetText(times)});
+  AddGentleModeOption(options, settings.reduceFlashes);
+  return options;
+}
+
 OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend) {
   OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
   AddBackendOptions(options, backend);

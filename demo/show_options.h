@@ -22,6 +22,10 @@ void AddDataOption(OptionTable& table, std::string& dataDir);
 // gentle mode, with the notes on the data and the flashes.
 OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend);
 
+// The web page's table: the address's seed=N&times=TIMES[&reduce-flashes=1], passed as
+// --seed N --times TIMES [--reduce-flashes]; the times as written, for ParseTimeList.
+OptionTable PageOptions(ShowSettings& settings, std::string& times);
+
 // Where the pictures and the music are looked for, for the end of a help text.
 extern const char* const kDataLookupNote;
 

@@ -41,7 +41,7 @@ case "${1:-build}" in
   run) wanted=("${run_packages[@]}") ;;
   build) wanted=("${build_packages[@]}") ;;
   assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  # Clang's sanitizer run-time libraries come apart from it.
+  # Clang's sanitizer run-time libraries, libFuzzer's among them, come apart from it.
   clang) wanted=("${build_packages[@]}" clang libclang-rt-14-dev) ;;
   web) wanted=("${web_packages[@]}") ;;
   windows) wanted=("${windows_packages[@]}") ;;

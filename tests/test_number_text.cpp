@@ -42,3 +42,17 @@ TEST(TimeList, BadListsSayWhatIsWrong) {
     EXPECT_NE(error.find("--times"), std::string::npos) << c.text << ": " << error;
   }
 }
+
+// The text is the number, all of it: a zero byte does not end it early and no white space is
+// skipped (the fuzz target found "\0...\07" read as 0).
+TEST(WholeNumber, OnlyASignAndDigitsAreANumber) {
+  EXPECT_EQ(ParseWholeNumber("-12"), -12);
+  EXPECT_EQ(ParseWholeNumber("+7"), 7);
+  for (const std::string& text : {std::string("\0", 1), std::string("7\0x", 3), std::string("\0\0007", 3), std::string(" 5"),
+                                 std::string("\t5"), std::string("5 "), std::string("-"), std::string("+-1")}) {
+    EXPECT_EQ(ParseWholeNumber(text), std::nullopt) << text.size();
+    std::string error;
+    EXPECT_TRUE(ParseTimeList(text, "--times", error).empty());
+    EXPECT_FALSE(error.empty());
+  }
+}

@@ -67,10 +67,13 @@ std::string Chunk(const std::string& type, const std::string& data) {
   return BigEndian(static_cast<uint32_t>(data.size())) + type + data + BigEndian(Crc32(type + data));
 }
 
-// A PNG of a few dozen bytes whose header claims an 8-bit RGB picture of width x height.
-void WriteClaimingPng(const std::string& path, uint32_t width, uint32_t height) {
+// A PNG of a few dozen bytes whose header claims an 8-bit RGB picture of width x height, and
+// `padding` bytes more in a private chunk that readers skip (a file too short for the pixels it
+// claims is refused before anything is allocated).
+void WriteClaimingPng(const std::string& path, uint32_t width, uint32_t height, size_t padding = 0) {
   const std::string header = BigEndian(width) + BigEndian(height) + std::string("\x08\x02\x00\x00\x00", 5);
   std::ofstream(path, std::ios::binary) << std::string("\x89PNG\r\n\x1a\n", 8) << Chunk("IHDR", header)
+                                        << (padding > 0 ? Chunk("paDd", std::string(padding, '\0')) : "")
                                         << Chunk("IDAT", std::string("\x78\x9c\x03\x00", 4)) << Chunk("IEND", "");
 }
 
@@ -130,7 +133,7 @@ TEST_F(ViewTool, HugePicturesAreRefusedWithTheirSize) {
         << run.err;
   }
 #ifndef QVL_SANITIZED  // the sanitizer's shadow memory needs more than the limit
-  WriteClaimingPng(png, 8192, 8192);  // within the bounds: 192 MiB of pixels
+  WriteClaimingPng(png, 8192, 8192, 16384);  // within the bounds: 192 MiB of pixels
   const ToolRun run = RunViewInTerminal(png, "ulimit -d 100000");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("not enough memory for a picture of 8192 x 8192 pixels"), std::string::npos) << run.err;

@@ -14,6 +14,7 @@
 #include "quorvel4/options.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/raster.h"
+#include "tool_tables.h"
 
 namespace {
 
@@ -43,16 +44,7 @@ void PasteWindow(const std::vector<uint8_t>& window, int slot, int sheetWidth, s
 
 int main(int argc, char** argv) {
   std::string dataDir, output;
-  OptionTable options("preview_sheet", "DATA_DIR OUTPUT.png", "Draws every picture of DATA_DIR as the show does.");
-  options.Add({"", "DATA_DIR OUTPUT.png", "", [&](const std::string& word, std::string& error) {
-                 std::string& slot = dataDir.empty() ? dataDir : output;
-                 if (!slot.empty()) {
-                   error = "unexpected argument " + word;
-                   return false;
-                 }
-                 slot = word;
-                 return true;
-               }});
+  const OptionTable options = PreviewSheetTable(dataDir, output);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (output.empty()) return options.Refuse("a data folder and an output file are needed");
 

@@ -17,6 +17,7 @@
 #include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
+#include "tool_tables.h"
 
 namespace {
 
@@ -118,9 +119,7 @@ void DrawGlyphGrid(Cell* screen, int step) {
 
 int main(int argc, char** argv) {
   std::string backend;
-  OptionTable options("quorvel4-testcard", "[--backend NAME | --terminal | --window]",
-                      "Shows whether a display presents the show's cells correctly; any key quits.");
-  AddBackendOptions(options, backend);
+  const OptionTable options = TestcardTable(backend);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   InitConsole();

@@ -23,15 +23,10 @@
 #include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
+#include "tool_tables.h"
 
 namespace {
 
-
-struct Options {
-  bool ascii = false;
-  std::string backend;  // the display back end; empty: the first usable one
-  std::string path;
-};
 
 struct Picture {
   int width = 0, height = 0;
@@ -107,12 +102,8 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  OptionTable table("quorvel4-view", "[--ascii] [--backend NAME | --terminal | --window] PICTURE.png",
-                    "Shows a PNG picture through the library's converters; any key ends it.");
-  table.Add({"--ascii", "", "draw the picture's brightness as character shapes", SetFlag(options.ascii)});
-  AddBackendOptions(table, options.backend);
-  table.Add({"", "PICTURE.png", "", SetOnce(options.path, "one picture at a time")});
+  ViewOptions options;
+  const OptionTable table = ViewTable(options);
   if (const std::optional<int> status = table.Parse(argc, argv)) return *status;
   if (options.path.empty()) return table.Refuse("no picture given");
   // The display before the picture: a large one takes seconds to read, wasted when it

@@ -110,10 +110,7 @@ int main(int argc, char** argv) {
   SetDebugSink([](const char* text) { qvl_page_debug(text); });
   ShowSettings settings;
   std::string times;
-  OptionTable options("the page", "?seed=N&times=TIMES[&reduce-flashes=1]");
-  AddSeedOption(options, settings.seed);
-  options.Add({"--times", "TIMES", "T0:T1:STEP or T,T,...", SetText(times)});
-  AddGentleModeOption(options, settings.reduceFlashes);
+  const OptionTable options = PageOptions(settings, times);
   const OptionTable::Reading reading = options.Read(argc, argv);
   std::string error = reading.error;
   if (error.empty() && settings.seed && times.empty()) error = "a seed needs times=T0:T1:STEP or times=T,T,...";

@@ -150,8 +150,9 @@ OptionTable::Reading OptionTable::Read(int argc, const char* const* argv) const 
   return {Outcome::kRun, ""};
 }
 
-std::optional<int> OptionTable::Parse(int argc, const char* const* argv) const {
-  const Reading reading = Read(argc, argv);
+std::optional<int> OptionTable::Parse(int argc, const char* const* argv) const { return Answer(Read(argc, argv)); }
+
+std::optional<int> OptionTable::Answer(const Reading& reading) const {
   switch (reading.outcome) {
     case Outcome::kRun:
       return std::nullopt;

@@ -116,18 +116,34 @@ void Settle(Options& options, const std::optional<uint32_t>& seed, const std::st
   CheckFormatRules(options, scale > 0);
 }
 
+// The rows read, then the options that depend on each other settled; prints nothing.
+OptionTable::Reading Judge(const OptionTable& table, int argc, const char* const* argv, Options& options,
+                           const std::optional<uint32_t>& seed, const std::string& times, const std::string& format,
+                           const long long& fps, const long long& scale) {
+  const OptionTable::Reading reading = table.Read(argc, argv);
+  if (reading.outcome != OptionTable::Outcome::kRun) return reading;
+  try {
+    Settle(options, seed, times, format, fps, scale);
+  } catch (const Refusal& refusal) {
+    return {OptionTable::Outcome::kBad, refusal.problem};
+  }
+  return reading;
+}
+
 }  // namespace
+
+OptionTable::Reading JudgeOptions(int argc, const char* const* argv, Options& options) {
+  std::optional<uint32_t> seed;
+  std::string times, format;
+  long long fps = 0, scale = 0;
+  const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
+  return Judge(table, argc, argv, options, seed, times, format, fps, scale);
+}
 
 std::optional<int> ReadOptions(int argc, char** argv, Options& options) {
   std::optional<uint32_t> seed;
   std::string times, format;
   long long fps = 0, scale = 0;
   const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
-  if (const std::optional<int> status = table.Parse(argc, argv)) return status;
-  try {
-    Settle(options, seed, times, format, fps, scale);
-  } catch (const Refusal& refusal) {
-    return table.Refuse(refusal.problem);
-  }
-  return std::nullopt;
+  return table.Answer(Judge(table, argc, argv, options, seed, times, format, fps, scale));
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "export_formats.h"
+#include "quorvel4/options.h"
 
 struct Options {
   uint32_t seed = 0;
@@ -22,3 +23,7 @@ struct Options {
 // Reads the arguments into `options`. Nothing when the capture is to run; otherwise the exit
 // status, after the help (0) or the problem and the usage (2) has been printed.
 std::optional<int> ReadOptions(int argc, char** argv, Options& options);
+
+// What ReadOptions decides, printing nothing: kRun with `options` settled, the help or the
+// version asked for, or kBad with the problem.
+OptionTable::Reading JudgeOptions(int argc, const char* const* argv, Options& options);

@@ -18,5 +18,10 @@ inline constexpr uint32_t kMaxPngSide = 16384;
 inline constexpr uint64_t kMaxPngPixels = uint64_t{64} << 20;
 
 // Reads any PNG as 8-bit RGB triples; on failure returns false and sets `error`. A picture
-// beyond the bounds above, or one there is no memory for, is refused with its size.
+// beyond the bounds above, one with more pixels than the file's bytes can hold compressed, or
+// one there is no memory for, is refused with its size.
 bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error);
+
+// ReadPng on the bytes of a PNG file in memory.
+bool ReadPngFromMemory(const uint8_t* data, size_t size, int* width, int* height, std::vector<uint8_t>* rgb,
+                       std::string* error);

@@ -2,6 +2,8 @@
 
 #include <png.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -50,21 +52,29 @@ bool EncodePng(int width, int height, const std::vector<uint8_t>& rgb, std::vect
   return true;
 }
 
-bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) {
-    if (error) *error = image.message;
-    return false;
-  }
+namespace {
+
+// Deflate packs at most 1032 bytes into one, and the smallest pixel is one bit: a file of
+// N bytes holds at most 8 * 1032 * N pixels, whatever its header claims.
+constexpr uint64_t kMaxPixelsPerFileByte = 8 * 1032;
+
+// The pixels of a picture whose header `image` has read from a file of `fileBytes` bytes;
+// frees the image on every way out.
+bool FinishRead(png_image& image, uint64_t fileBytes, int* width, int* height, std::vector<uint8_t>* rgb,
+                std::string* error) {
   const std::string size = std::to_string(image.width) + " x " + std::to_string(image.height);
-  if (image.width > kMaxPngSide || image.height > kMaxPngSide ||
-      uint64_t{image.width} * image.height > kMaxPngPixels) {
+  const uint64_t pixels = uint64_t{image.width} * image.height;
+  if (image.width > kMaxPngSide || image.height > kMaxPngSide || pixels > kMaxPngPixels) {
     if (error) {
       *error = "the picture is " + size + " pixels; at most " + std::to_string(kMaxPngSide) + " x " +
                std::to_string(kMaxPngSide) + " and " + std::to_string(kMaxPngPixels) + " pixels in all are read";
     }
+    png_image_free(&image);
+    return false;
+  }
+  // Refused before the pixels are allocated: a few bytes must not cost hundreds of megabytes.
+  if (pixels / kMaxPixelsPerFileByte > fileBytes) {
+    if (error) *error = "a file of " + std::to_string(fileBytes) + " bytes cannot hold a picture of " + size + " pixels";
     png_image_free(&image);
     return false;
   }
@@ -84,4 +94,68 @@ bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8
   *width = static_cast<int>(image.width);
   *height = static_cast<int>(image.height);
   return true;
+}
+
+// libpng allocates a chunk's buffer from the length the chunk claims, before reading it: a
+// lying length of a few bytes could ask for a gigabyte. No chunk may claim more than the bytes
+// after it; the rest (signature, order, checksums) is libpng's to judge.
+bool ChunksFit(const uint8_t* data, size_t size, std::string* error) {
+  constexpr size_t kSignature = 8;
+  for (size_t at = kSignature; at + 8 <= size;) {
+    const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
+    // The length, the type, the data and the checksum.
+    if (at + 12 > size || length > size - at - 12) {
+      if (error) *error = "a chunk claims " + std::to_string(length) + " bytes, more than the file holds";
+      return false;
+    }
+    if (std::memcmp(data + at + 4, "IEND", 4) == 0) break;
+    at += 12 + size_t{length};
+  }
+  return true;
+}
+
+png_image EmptyImage() {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  return image;
+}
+
+}  // namespace
+
+bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    if (error) *error = std::strerror(errno);
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  bool failed = false;
+  try {
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
+    failed = std::ferror(file) != 0;
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "not enough memory to read the file";
+    std::fclose(file);
+    return false;
+  }
+  const int errorNumber = errno;
+  std::fclose(file);
+  if (failed) {
+    if (error) *error = std::strerror(errorNumber);
+    return false;
+  }
+  return ReadPngFromMemory(bytes.data(), bytes.size(), width, height, rgb, error);
+}
+
+bool ReadPngFromMemory(const uint8_t* data, size_t size, int* width, int* height, std::vector<uint8_t>* rgb,
+                       std::string* error) {
+  if (!ChunksFit(data, size, error)) return false;
+  png_image image = EmptyImage();
+  if (!png_image_begin_read_from_memory(&image, data, size)) {
+    if (error) *error = image.message;
+    return false;
+  }
+  return FinishRead(image, size, width, height, rgb, error);
 }

@@ -65,6 +65,8 @@ class OptionTable {
   // output (status 0), or "PROGRAM: reason" and the usage on standard error (status 2).
   // Nothing when the program is to run.
   std::optional<int> Parse(int argc, const char* const* argv) const;
+  // The answer Parse gives to a reading (Read's, or one a program judged further).
+  std::optional<int> Answer(const Reading& reading) const;
 
   // A problem found after the rows were read (a required option missing): said as Parse says
   // it; returns 2.
