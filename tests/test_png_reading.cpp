@@ -64,3 +64,12 @@ TEST(PngReading, ChunksAndPicturesLargerThanTheFileAreRefused) {
   EXPECT_FALSE(ReadPngFromMemory(claiming.data(), claiming.size(), &width, &height, &rgb, &error));
   EXPECT_NE(error.find("cannot hold a picture of 16384 x 4096 pixels"), std::string::npos) << error;
 }
+
+// A path to a source without end is judged on its first bytes, not read until memory runs out.
+TEST(PngReading, AnEndlessSourceIsRefusedWithoutReadingItAll) {
+  int width = 0, height = 0;
+  std::vector<uint8_t> rgb;
+  std::string error;
+  EXPECT_FALSE(ReadPng("/dev/zero", &width, &height, &rgb, &error));
+  EXPECT_FALSE(error.empty());
+}

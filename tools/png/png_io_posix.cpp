@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace {
@@ -123,27 +124,39 @@ png_image EmptyImage() {
 
 }  // namespace
 
+// A PNG file's first bytes.
+constexpr size_t kSignatureBytes = 8;
+constexpr uint8_t kSignature[kSignatureBytes] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// The largest picture that is read, at 16 bits for each of four channels, stored without
+// compression, with room to spare for its chunks.
+constexpr size_t kMaxPngFileBytes = size_t{kMaxPngPixels} * 8 + (size_t{64} << 20);
+
 bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
+  if (!file) {
     if (error) *error = std::strerror(errno);
     return false;
   }
   std::vector<uint8_t> bytes;
-  bool failed = false;
   try {
     uint8_t buffer[65536];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + n);
-    failed = std::ferror(file) != 0;
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) {
+      bytes.insert(bytes.end(), buffer, buffer + n);
+      // An endless or huge source (a device, a pipe that never ends) is not read to its end:
+      // a file that does not start as a PNG is judged on its first bytes, and none that is
+      // read can need more than the largest picture stored without compression.
+      if (bytes.size() >= kSignatureBytes && std::memcmp(bytes.data(), kSignature, kSignatureBytes) != 0) break;
+      if (bytes.size() > kMaxPngFileBytes) {
+        if (error) *error = "the file is larger than " + std::to_string(kMaxPngFileBytes >> 20) + " MiB";
+        return false;
+      }
+    }
   } catch (const std::bad_alloc&) {
     if (error) *error = "not enough memory to read the file";
-    std::fclose(file);
     return false;
   }
-  const int errorNumber = errno;
-  std::fclose(file);
-  if (failed) {
-    if (error) *error = std::strerror(errorNumber);
+  if (std::ferror(file.get()) != 0) {
+    if (error) *error = std::strerror(errno);
     return false;
   }
   return ReadPngFromMemory(bytes.data(), bytes.size(), width, height, rgb, error);
