@@ -6,5 +6,5 @@ set -eu
 build=${1:-build/release}
 cells=$(mktemp /tmp/qvl-show-XXXXXX.cells)
 trap 'rm -f "$cells"' EXIT
-"$build/tools/capture" --seed 1 --times 0:124000 --fps 60 --format cells --out "$cells"
+"$build/tools/quorvel4-capture" --seed 1 --times 0:124000 --fps 60 --format cells --out "$cells"
 QVL_SHOW_CELLS="$cells" "$build/tests/qvl_tests" --gtest_filter='TerminalEncoderLooks.WholeShowWhenGiven'
