@@ -165,6 +165,34 @@ std::vector<Cell> InterchangeableFrame(uint32_t& state, const std::vector<Cell>&
   return cells;
 }
 
+// Rows whose changes lie on both sides of column 64, or only past it, with two pens
+// alternating: the sweeps find the next cell of their pen across the whole row, and the
+// terminal shows every cell as meant, in every mode.
+TEST(TerminalEncoderLooks, SweepsReachTheRightEndOfTheRow) {
+  for (const ColorMode mode :
+       {ColorMode::kTrueColor, ColorMode::kIndexed256, ColorMode::kAnsi16, ColorMode::kPalette}) {
+    TerminalEncoder encoder(mode);
+    VtScreen vt(kScreenWidth, kScreenHeight);
+    std::vector<Cell> cells(kScreenCells, MakeCell(0x20, 0u, 0u));
+    vt.Feed(encoder.EncodeFrame(cells.data()));
+    for (const int from : {50, 63, 64, 65, 79}) {
+      for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = from; x < kScreenWidth; ++x) {
+          const bool odd = (x + y + from) % 2 != 0;
+          cells[y * kScreenWidth + x] = odd ? MakeCell('a', 4u, 1u) : MakeCell(0xB1, 14u, 2u);
+        }
+      }
+      const std::string_view bytes = encoder.EncodeFrame(cells.data());
+      if (mode == ColorMode::kTrueColor) {
+        EXPECT_LE(SgrCount(bytes), 2 * kScreenHeight) << "from column " << from;
+      }
+      vt.Feed(bytes);
+      const std::string wrong = FirstWrongCell(vt, cells, mode);
+      ASSERT_TRUE(wrong.empty()) << "mode " << int(mode) << " from column " << from << " " << wrong;
+    }
+  }
+}
+
 TEST(TerminalEncoderLooks, RandomFramesOfInterchangeableCellsInEveryMode) {
   for (const ColorMode mode :
        {ColorMode::kTrueColor, ColorMode::kIndexed256, ColorMode::kAnsi16, ColorMode::kPalette}) {
