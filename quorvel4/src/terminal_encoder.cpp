@@ -377,11 +377,14 @@ void TerminalEncoder::EncodeRow(int y) {
   while (mWaiting.Any()) {
     int x = mWaiting.First();
     bool drewAny = false;
+    // Worked out again only when the pen changes: the cells drawn since lie at or before x,
+    // and only the cells after x are asked about.
+    Columns penFitting = FittingPen();
     for (;;) {
       const Cell cell = mRowCells[x];
       if (!Fits(cell, mPenFg, mPenBg)) {
         if (mEveryChangePassesOver && drewAny) {
-          const Columns fitting = FittingPen().After(x);
+          const Columns fitting = penFitting.After(x);
           if (fitting.Any()) {
             x = fitting.First();  // every cell up to there is passed over
             continue;
@@ -391,12 +394,13 @@ void TerminalEncoder::EncodeRow(int y) {
         int fg = -1, bg = -1;
         PenFor(cell, later.Any() ? &mRowCells[later.First()] : nullptr, fg, bg);
         // Only a change that costs enough is worth the question whether a later cell fits.
-        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(fg, bg) > kPassOverCost && FittingPen().After(x).Any()) {
+        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(fg, bg) > kPassOverCost && penFitting.After(x).Any()) {
           x = later.First();  // not empty: it holds the cells that fit the pen
           continue;
         }
         if (!AtCursor(x, y)) MoveTo(x, y);
         SetPen(fg, bg);
+        penFitting = FittingPen();
       } else if (!AtCursor(x, y)) {
         MoveTo(x, y);
       }
