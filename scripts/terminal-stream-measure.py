@@ -10,7 +10,7 @@
   nine runs taken in turns with the older build);
 - frames the live show presents per second through a pseudo-terminal read at each rate,
   counted by the synchronized-update ends it writes, how long it ran and how many seconds
-  after the end of the music it ended.
+  after the end of the music its last byte was read (the music counted from the first frame).
 
 The older build is measured in 24-bit colour only: a build without the palette mode would
 quietly fall back to 24-bit and report its bytes under the wrong name.
@@ -92,7 +92,7 @@ def live(build, rate, mode):
                             stderr=subprocess.DEVNULL, env=env, start_new_session=True,
                             preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     os.close(slave)
-    total, frames, tail = 0, 0, b""
+    total, frames, tail, first_frame = 0, 0, b"", None
     while True:
         allowed = int(rate * (time.monotonic() - start)) - total
         if allowed <= 0:
@@ -112,11 +112,13 @@ def live(build, rate, mode):
         total += len(chunk)
         data = tail + chunk
         frames += data.count(FRAME_END)
+        if frames and first_frame is None:
+            first_frame = time.monotonic()  # the music starts with the first frame
         tail = data[-(len(FRAME_END) - 1):]
     proc.wait()
-    seconds = time.monotonic() - start
+    end = time.monotonic()  # the last byte read: the end the viewer sees
     os.close(master)
-    return frames, seconds, total
+    return frames, end - start, end - (first_frame or start), total
 
 
 def main():
@@ -159,8 +161,8 @@ def main():
         for label, build, modes in runs:
             for mode in modes:
                 for rate in [int(x) for x in a.rates.split(",")]:
-                    frames, seconds, total = live(build, rate, mode)
-                    late = f", {seconds - show_seconds:+.1f} s after the music" if show_seconds else ""
+                    frames, seconds, shown, total = live(build, rate, mode)
+                    late = f", ended {shown - show_seconds:+.1f} s after the music" if show_seconds else ""
                     print(f"{label} live {mode} at {rate / 1000:.0f} kB/s: {frames} frames in {seconds:.1f} s "
                           f"= {frames / seconds:.1f} fps, {total / 1e6:.1f} MB read{late}")
                     sys.stdout.flush()
