@@ -165,6 +165,34 @@ std::vector<Cell> InterchangeableFrame(uint32_t& state, const std::vector<Cell>&
   return cells;
 }
 
+// Rows whose changes lie on both sides of column 64, or only past it, with two pens
+// alternating: the sweeps find the next cell of their pen across the whole row, and the
+// terminal shows every cell as meant, in every mode.
+TEST(TerminalEncoderLooks, SweepsReachTheRightEndOfTheRow) {
+  for (const ColorMode mode :
+       {ColorMode::kTrueColor, ColorMode::kIndexed256, ColorMode::kAnsi16, ColorMode::kPalette}) {
+    TerminalEncoder encoder(mode);
+    VtScreen vt(kScreenWidth, kScreenHeight);
+    std::vector<Cell> cells(kScreenCells, MakeCell(0x20, 0u, 0u));
+    vt.Feed(encoder.EncodeFrame(cells.data()));
+    for (const int from : {50, 63, 64, 65, 79}) {
+      for (int y = 0; y < kScreenHeight; ++y) {
+        for (int x = from; x < kScreenWidth; ++x) {
+          const bool odd = (x + y + from) % 2 != 0;
+          cells[y * kScreenWidth + x] = odd ? MakeCell('a', 4u, 1u) : MakeCell(0xB1, 14u, 2u);
+        }
+      }
+      const std::string_view bytes = encoder.EncodeFrame(cells.data());
+      if (mode == ColorMode::kTrueColor) {
+        EXPECT_LE(SgrCount(bytes), 2 * kScreenHeight) << "from column " << from;
+      }
+      vt.Feed(bytes);
+      const std::string wrong = FirstWrongCell(vt, cells, mode);
+      ASSERT_TRUE(wrong.empty()) << "mode " << int(mode) << " from column " << from << " " << wrong;
+    }
+  }
+}
+
 TEST(TerminalEncoderLooks, RandomFramesOfInterchangeableCellsInEveryMode) {
   for (const ColorMode mode :
        {ColorMode::kTrueColor, ColorMode::kIndexed256, ColorMode::kAnsi16, ColorMode::kPalette}) {
@@ -181,32 +209,105 @@ TEST(TerminalEncoderLooks, RandomFramesOfInterchangeableCellsInEveryMode) {
   }
 }
 
+// The frames of a `capture --format cells` file, one after another into `cells`.
+class ShowCells {
+ public:
+  explicit ShowCells(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    bytes_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  bool Valid() const { return !bytes_.empty() && bytes_.size() % (2 * kScreenCells) == 0; }
+  size_t Frames() const { return bytes_.size() / (2 * kScreenCells); }
+  void Frame(size_t k, std::vector<Cell>& cells) const {
+    cells.resize(kScreenCells);
+    for (int i = 0; i < kScreenCells; ++i) {
+      const size_t at = (k * kScreenCells + i) * 2;
+      cells[i] = Cell(uint8_t(bytes_[at]) | uint8_t(bytes_[at + 1]) << 8);
+    }
+  }
+
+ private:
+  std::string bytes_;
+};
+
 // The whole show, frame by frame, in both modes the live show uses, when QVL_SHOW_CELLS names
 // a `capture --format cells` file of it (scripts/terminal-stream-exactness.sh makes one): too
 // long for every test run.
 TEST(TerminalEncoderLooks, WholeShowWhenGiven) {
   const char* path = std::getenv("QVL_SHOW_CELLS");
   if (!path) GTEST_SKIP() << "QVL_SHOW_CELLS is not set";
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  ASSERT_GT(bytes.size(), 0u) << path;
-  ASSERT_EQ(bytes.size() % (2 * kScreenCells), 0u);
-  const size_t frames = bytes.size() / (2 * kScreenCells);
+  const ShowCells show(path);
+  ASSERT_TRUE(show.Valid()) << path;
   for (const ColorMode mode : {ColorMode::kTrueColor, ColorMode::kPalette}) {
     TerminalEncoder encoder(mode);
     VtScreen vt(kScreenWidth, kScreenHeight);
-    std::vector<Cell> cells(kScreenCells);
-    for (size_t k = 0; k < frames; ++k) {
-      for (int i = 0; i < kScreenCells; ++i) {
-        const size_t at = (k * kScreenCells + i) * 2;
-        cells[i] = Cell(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
-      }
+    std::vector<Cell> cells;
+    for (size_t k = 0; k < show.Frames(); ++k) {
+      show.Frame(k, cells);
       vt.Feed(encoder.EncodeFrame(cells.data()));
       const std::string wrong = FirstWrongCell(vt, cells, mode);
       ASSERT_TRUE(wrong.empty()) << "mode " << int(mode) << " frame " << k << " " << wrong;
     }
-    std::printf("%zu frames look as meant in mode %d\n", frames, int(mode));
+    std::printf("%zu frames look as meant in mode %d\n", show.Frames(), int(mode));
   }
+}
+
+// The text of one output event of a cast line (`[time, "o", "text"]`), its JSON escapes undone.
+std::string CastEventText(const std::string& line) {
+  static const std::string kOutput = ", \"o\", \"";
+  const size_t open = line.find(kOutput);
+  std::string text;
+  if (open == std::string::npos) return text;
+  for (size_t i = open + kOutput.size(); i < line.size() && line[i] != '"'; ++i) {
+    if (line[i] != '\\') {
+      text += line[i];
+      continue;
+    }
+    const char c = line[++i];
+    if (c == 'u') {  // the cast escapes only control characters this way
+      text += static_cast<char>(std::stoi(line.substr(i + 1, 4), nullptr, 16));
+      i += 4;
+    } else {
+      text += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c == 'b' ? '\b' : c == 'f' ? '\f' : c;
+    }
+  }
+  return text;
+}
+
+// A cast of the whole show (QVL_SHOW_CAST) played through the emulator beside the cells file
+// of the same frames (QVL_SHOW_CAST_CELLS): after the event of each frame that changed the
+// picture, the screen looks as that frame means; a frame that changed nothing has no event.
+TEST(TerminalEncoderLooks, WholeShowCastWhenGiven) {
+  const char* castPath = std::getenv("QVL_SHOW_CAST");
+  const char* cellsPath = std::getenv("QVL_SHOW_CAST_CELLS");
+  if (!castPath || !cellsPath) GTEST_SKIP() << "QVL_SHOW_CAST and QVL_SHOW_CAST_CELLS are not set";
+  const ShowCells show(cellsPath);
+  ASSERT_TRUE(show.Valid()) << cellsPath;
+  std::ifstream cast(castPath);
+  std::string line;
+  ASSERT_TRUE(std::getline(cast, line)) << castPath;
+  // The palette mode's cast carries the VGA colours as its theme.
+  const ColorMode mode = line.find("\"theme\"") != std::string::npos ? ColorMode::kPalette : ColorMode::kTrueColor;
+  VtScreen vt(kScreenWidth, kScreenHeight);
+  std::vector<Cell> cells, previous(kScreenCells);
+  size_t events = 0;
+  for (size_t k = 0; k < show.Frames(); ++k) {
+    show.Frame(k, cells);
+    bool changed = k == 0;
+    for (int i = 0; i < kScreenCells && !changed; ++i) changed = SameLookingCell(cells[i]) != SameLookingCell(previous[i]);
+    previous = cells;
+    if (!changed) continue;
+    ASSERT_TRUE(std::getline(cast, line)) << "no event for frame " << k;
+    vt.Feed(CastEventText(line));
+    ++events;
+    const std::string wrong = FirstWrongCell(vt, cells, mode);
+    ASSERT_TRUE(wrong.empty()) << "frame " << k << " " << wrong;
+  }
+  ASSERT_TRUE(std::getline(cast, line)) << "no closing event";
+  vt.Feed(CastEventText(line));
+  EXPECT_TRUE(FirstWrongCell(vt, cells, mode).empty()) << "the closing event changed the picture";
+  EXPECT_FALSE(std::getline(cast, line)) << "events beyond the frames";
+  std::printf("%zu frames, %zu events of the cast look as meant in mode %d\n", show.Frames(), events, int(mode));
 }
 
 class TerminalEncoderThroughEmulator : public ::testing::TestWithParam<ColorMode> {};

@@ -1,6 +1,7 @@
 #include "quorvel4/terminal_encoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <string>
 
@@ -343,55 +344,75 @@ uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
   return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
 }
 
-inline int TerminalEncoder::LastFitting() const {
-  if (mPenFg < 0 || mPenBg < 0) return -1;
-  const int last = std::max({mLastOfKind[mPenFg], mLastOfKind[mPenBg],
-                             mLastOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)],
-                             mLastOfKind[kExactKinds + mPenFg * 16 + mPenBg]});
-  return last - mSweepBase;
+int TerminalEncoder::Columns::First() const {
+  return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(high);
 }
 
-void TerminalEncoder::EncodeRow(int y, Pending& pending) {
+TerminalEncoder::Columns TerminalEncoder::Columns::After(int column) const {
+  const int from = column + 1;
+  if (from < 64) return {low & (~uint64_t{0} << from), high};
+  return {0, high & (~uint64_t{0} << (from - 64))};
+}
+
+void TerminalEncoder::Columns::Add(int column) {
+  (column < 64 ? low : high) |= uint64_t{1} << (column & 63);
+}
+
+void TerminalEncoder::Columns::Remove(int column) {
+  (column < 64 ? low : high) &= ~(uint64_t{1} << (column & 63));
+}
+
+inline TerminalEncoder::Columns TerminalEncoder::FittingPen() const {
+  if (mPenFg < 0 || mPenBg < 0) return {};
+  const Columns solid = mWaitingOfKind[mPenFg] | mWaitingOfKind[mPenBg];
+  return solid | mWaitingOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)] |
+         mWaitingOfKind[kExactKinds + mPenFg * 16 + mPenBg];
+}
+
+void TerminalEncoder::EncodeRow(int y) {
   Cell* shown = &mShown[y * kScreenWidth];
-  while (pending.count > 0) {
-    const int count = pending.count;
-    // Past every place of the last sweep, so that what it noted reads as before this one.
-    if (mSweepBase > (1 << 30)) {
-      mLastOfKind.fill(0);
-      mSweepBase = 0;
-    }
-    mSweepBase += kScreenWidth + 1;
-    for (int i = 0; i < count; ++i) mLastOfKind[pending.kind[i]] = mSweepBase + i;
-    int kept = 0;
-    int penLast = LastFitting();  // worked out again only when the pen changes
-    for (int i = 0; i < count; ++i) {
-      const Cell cell = pending.cell[i];
-      const int x = pending.x[i];
-      const uint16_t kind = pending.kind[i];
+  // Each sweep starts at the first waiting cell and goes right. A cell the pen does not fit is
+  // passed over, for a later sweep, when this sweep has drawn already and a later waiting cell
+  // fits the pen (and, where a colour change may be cheap, when changing costs enough).
+  while (mWaiting.Any()) {
+    int x = mWaiting.First();
+    bool drewAny = false;
+    // Worked out again only when the pen changes: the cells drawn since lie at or before x,
+    // and only the cells after x are asked about.
+    Columns penFitting = FittingPen();
+    for (;;) {
+      const Cell cell = mRowCells[x];
       if (!Fits(cell, mPenFg, mPenBg)) {
-        // kept < i: this sweep drew a cell already, so it may pass this one over. Where every
-        // colour change costs enough, the pen's cost need not be worked out to know that.
-        const bool mayPassOver = i > kept && penLast > i;
-        int fg = -1, bg = -1;
-        if (!(mayPassOver && mEveryChangePassesOver)) {
-          PenFor(cell, i + 1 < count ? &pending.cell[i + 1] : nullptr, fg, bg);
+        if (mEveryChangePassesOver && drewAny) {
+          const Columns fitting = penFitting.After(x);
+          if (fitting.Any()) {
+            x = fitting.First();  // every cell up to there is passed over
+            continue;
+          }
         }
-        if (mayPassOver && (mEveryChangePassesOver || 2 * PenCost(fg, bg) > kPassOverCost)) {
-          pending.x[kept] = static_cast<uint8_t>(x);
-          pending.cell[kept] = cell;
-          pending.kind[kept++] = kind;
+        const Columns later = mWaiting.After(x);
+        int fg = -1, bg = -1;
+        PenFor(cell, later.Any() ? &mRowCells[later.First()] : nullptr, fg, bg);
+        // Only a change that costs enough is worth the question whether a later cell fits.
+        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(fg, bg) > kPassOverCost && penFitting.After(x).Any()) {
+          x = later.First();  // not empty: it holds the cells that fit the pen
           continue;
         }
         if (!AtCursor(x, y)) MoveTo(x, y);
         SetPen(fg, bg);
-        penLast = LastFitting();
+        penFitting = FittingPen();
       } else if (!AtCursor(x, y)) {
         MoveTo(x, y);
       }
       PutCell(x, cell);
       shown[x] = cell;
+      mWaiting.Remove(x);
+      mWaitingOfKind[mRowKinds[x]].Remove(x);
+      drewAny = true;
+      const Columns later = mWaiting.After(x);
+      if (!later.Any()) break;
+      x = later.First();
     }
-    pending.count = kept;
   }
 }
 
@@ -403,26 +424,26 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
   Put(prefix);
   const char* cellsBegin = mOut;
   // Cells that look the same are the same: a change from one to another sends nothing.
-  const Cell* table = SameLookingTable().data();
-  Pending pending;
+  const Cell* sameLooking = SameLookingTable().data();
   for (int y = 0; y < kScreenHeight; ++y) {
     const Cell* given = cells + y * kScreenWidth;
     Cell* last = &mLastCells[y * kScreenWidth];
     if (mShownValid && std::memcmp(given, last, kScreenWidth * sizeof(Cell)) == 0) continue;
     const Cell* shown = &mShown[y * kScreenWidth];
-    pending.count = 0;
     for (int x = 0; x < kScreenWidth; ++x) {
       // The terminal shows the last given cell in its same-looking form, so a cell given as
       // before needs no look-up in the (large) table.
       if (mShownValid && given[x] == last[x]) continue;
-      const Cell cell = table[given[x]];
+      const Cell cell = sameLooking[given[x]];
       if (mShownValid && cell == shown[x]) continue;
-      pending.x[pending.count] = static_cast<uint8_t>(x);
-      pending.kind[pending.count] = KindOf(cell);
-      pending.cell[pending.count++] = cell;
+      const uint16_t kind = KindOf(cell);
+      mRowCells[x] = cell;
+      mRowKinds[x] = kind;
+      mWaiting.Add(x);
+      mWaitingOfKind[kind].Add(x);
     }
     std::memcpy(last, given, kScreenWidth * sizeof(Cell));
-    if (pending.count > 0) EncodeRow(y, pending);
+    if (mWaiting.Any()) EncodeRow(y);
   }
   mShownValid = true;
   if (mOut == cellsBegin && prefix.empty()) return {};

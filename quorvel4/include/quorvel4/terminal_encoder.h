@@ -90,29 +90,38 @@ class TerminalEncoder {
     uint8_t length;
   };
 
-  // The changed cells of one row waiting to be drawn, left to right.
-  struct Pending {
-    int count;
-    uint8_t x[kScreenWidth];
-    Cell cell[kScreenWidth];    // as SameLookingCell gives it
-    uint16_t kind[kScreenWidth];  // which pens fit it: KindOf below
+  // A set of columns of one row: which changed cells wait to be drawn, of all or of one kind.
+  // Finding the next one is a bit scan, so a sweep goes straight to the next cell the pen fits
+  // instead of visiting every cell it passes over.
+  struct Columns {
+    uint64_t low = 0;   // columns 0-63
+    uint64_t high = 0;  // columns 64 and up
+    static_assert(kScreenWidth <= 128, "a row's columns fit two words");
+    bool Any() const { return (low | high) != 0; }
+    int First() const;  // the lowest column; only when Any()
+    Columns After(int column) const;
+    void Add(int column);
+    void Remove(int column);
+    Columns operator|(const Columns& other) const { return {low | other.low, high | other.high}; }
   };
-  // The kinds of pending cells, by the pens that fit them: cells of one colour by that colour,
+  // The kinds of waiting cells, by the pens that fit them: cells of one colour by that colour,
   // half blocks by their two colours in either order, the rest by their exact colours.
   static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
   static uint16_t KindOf(Cell sameLooking);
-  // The place in the sweep of the last pending cell the pen fits; below 0 when none.
-  int LastFitting() const;
+  // The waiting cells of the row that the pen fits.
+  Columns FittingPen() const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
   static constexpr int kPassOverCost = 10;
   // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
   bool mEveryChangePassesOver = false;
-  // Per kind, the last pending cell of that kind in the current sweep, as mSweepBase plus its
-  // place; anything at or below mSweepBase was noted by an earlier sweep and means none.
-  std::array<int, kKinds> mLastOfKind{};
-  int mSweepBase = 0;
+  // The row being drawn: its changed cells (as SameLookingCell gives them) and their kinds by
+  // column, the columns still waiting, and those of each kind (all empty between rows).
+  std::array<Cell, kScreenWidth> mRowCells{};
+  std::array<uint16_t, kScreenWidth> mRowKinds{};
+  Columns mWaiting;
+  std::array<Columns, kKinds> mWaitingOfKind{};
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   int PenCost(int fg, int bg) const;
@@ -126,7 +135,7 @@ class TerminalEncoder {
   bool AtCursor(int x, int y) const { return mRowKnown && mColumnKnown && mCursorY == y && mCursorX == x; }
   void SetPen(int fg, int bg);
   void PutCell(int x, Cell sameLooking);
-  void EncodeRow(int y, Pending& pending);
+  void EncodeRow(int y);
 
   ColorMode mMode;
   std::array<Glyph, 256> mGlyphs{};
