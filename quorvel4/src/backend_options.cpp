@@ -5,6 +5,7 @@
 
 #include "quorvel4/backend.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -65,6 +66,18 @@ bool ResolveBackendName(std::string& chosen, std::string& error) {
   error = std::string(byOption ? "" : "QVL_BACKEND: ") + "there is no back end \"" + chosen +
           "\" in this build; choose one of: " + ConsoleBackendNames();
   return false;
+}
+
+int CloseChosenBackend(const OptionTable& table, int status) {
+  ConsoleBackend* backend = ActiveConsoleBackend();
+  const std::string lost = backend ? backend->Lost() : std::string();
+  ShutdownConsole();
+  if (!lost.empty()) {
+    table.Complain(lost);
+    status = 1;
+  }
+  display_signals::RaiseDeferredSignal();
+  return status;
 }
 
 std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback) {

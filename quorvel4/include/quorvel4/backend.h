@@ -36,6 +36,11 @@ class ConsoleBackend {
   // back end that draws cells of its own says its own shape.
   virtual double PixelHeightToWidth() const { return 2.0; }
 
+  // Why the display can show nothing any more (a window whose X server went away), as one
+  // line; empty while it can. A lost display answers KeyWaiting with true, so the program
+  // ends and says why.
+  virtual std::string Lost() const { return {}; }
+
   // False for a back end that shows no one anything and has no keyboard (the headless one):
   // a program that shows cells until a key is pressed ends after its first frame there.
   virtual bool Attended() const { return true; }
