@@ -69,8 +69,9 @@ bool ShowsWindows(const char* driver) {
 // note the break, and the show ends in order at its next frame. A server that is ending
 // first destroys the window, so the last requests may also be refused ("BadDrawable"): Xlib's
 // handler would end the process for that too. A refused request costs a frame at most, so it
-// goes to the debug sink and the show goes on. Xlib's handlers are the process's, so this
-// state is too.
+// goes to the debug sink and the show goes on, as does the extension library's note that an
+// extension is missing (a dying server answers so for shared memory, which SDL then does
+// without). Xlib's handlers are the process's, so this state is too.
 namespace x_connection {
 
 bool broken = false;
@@ -78,6 +79,7 @@ bool broken = false;
 using IoErrorHandler = int (*)(Display*);
 using IoErrorExitHandler = void (*)(Display*, void*);
 using ErrorHandler = int (*)(Display*, XErrorEvent*);
+using ExtensionErrorHandler = int (*)(Display*, const char*, const char*);
 
 int NoteBreak(Display*) {
   broken = true;
@@ -85,6 +87,11 @@ int NoteBreak(Display*) {
 }
 
 void KeepRunning(Display*, void*) { broken = true; }
+
+int NoteMissingExtension(Display*, const char* extension, const char* reason) {
+  DebugPrint("the X extension %s: %s", extension, reason);
+  return 0;
+}
 
 int NoteRefusal(Display*, XErrorEvent* event) {
   DebugPrint("the X server refused a request (error %d, request %d.%d)", event->error_code, event->request_code,
@@ -99,6 +106,9 @@ struct Watch {
   IoErrorHandler previous = nullptr;
   ErrorHandler (*setErrorHandler)(ErrorHandler) = nullptr;
   ErrorHandler previousError = nullptr;
+  void* xext = nullptr;  // the extension library, where SDL loaded it
+  ExtensionErrorHandler (*setExtensionHandler)(ExtensionErrorHandler) = nullptr;
+  ExtensionErrorHandler previousExtension = nullptr;
 };
 
 // Watches the X connection of `window` where the window is on X and Xlib lets a program live
@@ -126,6 +136,17 @@ Watch Start(SDL_Window* window) {
   watch.previousError = setErrorHandler(NoteRefusal);
   watch.setErrorHandler = setErrorHandler;
   watch.xlib = xlib;
+  if (void* xext = dlopen("libXext.so.6", RTLD_LAZY | RTLD_NOLOAD)) {
+    const auto setExtensionHandler = reinterpret_cast<ExtensionErrorHandler (*)(ExtensionErrorHandler)>(
+        dlsym(xext, "XSetExtensionErrorHandler"));
+    if (setExtensionHandler) {
+      watch.previousExtension = setExtensionHandler(NoteMissingExtension);
+      watch.setExtensionHandler = setExtensionHandler;
+      watch.xext = xext;
+    } else {
+      dlclose(xext);
+    }
+  }
   return watch;
 }
 
@@ -135,6 +156,10 @@ void Stop(Watch& watch) {
   watch.setHandler(watch.previous);
   watch.setErrorHandler(watch.previousError);
   dlclose(watch.xlib);
+  if (watch.xext) {
+    watch.setExtensionHandler(watch.previousExtension);
+    dlclose(watch.xext);
+  }
   watch = Watch{};
 }
 
