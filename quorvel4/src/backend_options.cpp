@@ -82,6 +82,7 @@ int CloseChosenBackend(const OptionTable& table, int status) {
 
 std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback) {
   std::string error;
+  SetProgramNameForBackends(table.Program());
   if (!ResolveBackendName(chosen, error)) return table.Refuse(error);
   if (ChooseConsoleBackend(chosen.empty() ? fallback : chosen, error)) return std::nullopt;
   table.Complain(error);

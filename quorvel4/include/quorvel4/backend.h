@@ -80,6 +80,15 @@ std::string ConsoleBackendNames();
 std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error,
                                                    std::string* opened = nullptr);
 
+// The program's name, for the line a back end writes when it must end the process itself.
+// OpenChosenBackend sets it from the program's option table.
+void SetProgramNameForBackends(std::string_view name);
+
+// For a back end that cannot hand control back to the program (a library under it would not
+// survive what happened): writes "NAME: reason" to standard error, as the program would, and
+// ends the process at once with status 1, running nothing more.
+[[noreturn]] void EndProcessWithReason(const char* reason);
+
 // Keeps the presented cells in memory: for tests and for offline rendering.
 class HeadlessBackend : public ConsoleBackend {
  public:

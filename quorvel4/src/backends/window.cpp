@@ -75,6 +75,9 @@ bool ShowsWindows(const char* driver) {
 namespace x_connection {
 
 bool broken = false;
+bool pumping = false;  // inside SDL's event pump, where Xlib survives a broken connection
+
+constexpr const char* kLost = "the window's display went away (the connection to its X server broke)";
 
 using IoErrorHandler = int (*)(Display*);
 using IoErrorExitHandler = void (*)(Display*, void*);
@@ -86,7 +89,14 @@ int NoteBreak(Display*) {
   return 0;
 }
 
-void KeepRunning(Display*, void*) { broken = true; }
+// Noticed while the events are read, the break lets the show end in order. Noticed in the
+// middle of drawing, it would return into graphics libraries that do not expect a dead
+// connection (Mesa reads the answers that never came): the process ends here, with the same
+// line. Nothing on a display that is gone can be given back.
+void KeepRunning(Display*, void*) {
+  broken = true;
+  if (!pumping) EndProcessWithReason(kLost);
+}
 
 int NoteMissingExtension(Display*, const char* extension, const char* reason) {
   DebugPrint("the X extension %s: %s", extension, reason);
@@ -272,7 +282,7 @@ class WindowBackend final : public ConsoleBackend {
   bool KeyWaiting() override { return ended_ || DisplayGone() || display_signals::EndRequested(); }
 
   std::string Lost() const override {
-    return DisplayGone() ? "the window's display went away (the connection to its X server broke)" : std::string();
+    return DisplayGone() ? x_connection::kLost : std::string();
   }
 
   // Cells of 8 x 12 pixels.
@@ -282,7 +292,13 @@ class WindowBackend final : public ConsoleBackend {
     // Nothing more comes from a display that went away.
     if (!window_ || DisplayGone()) return;
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    const auto next = [&event] {
+      x_connection::pumping = true;
+      const bool got = SDL_PollEvent(&event) != 0;
+      x_connection::pumping = false;
+      return got;
+    };
+    while (next()) {
       if (event.type == SDL_QUIT) {
         ended_ = true;
       } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
