@@ -4,13 +4,16 @@
 
 bool FlashGuard::Filter(int32_t time, Cell* cells) {
   const FrameLight light = MeasureLight(cells);
-  if (counter_.WouldCount(time, light).transitions >= kTooManyTransitions) {
+  const bool hold = counter_.WouldCountAnyDating(time, light).transitions >= kTooManyTransitions;
+  if (hold) {
     std::copy(presented_, presented_ + kScreenCells, cells);
     ++held_;
-    return true;
+  } else {
+    std::copy(cells, cells + kScreenCells, presented_);
+    presentedLight_ = light;
   }
-  // The held frame's light is the light already taken: only presented frames move the count.
-  counter_.Take(time, light);
-  std::copy(cells, cells + kScreenCells, presented_);
-  return false;
+  // The light on the screen at this time is what the count follows: a held frame repeats the
+  // presented light, which neither completes a transition nor moves an extreme.
+  counter_.Take(time, presentedLight_);
+  return hold;
 }

@@ -3,6 +3,11 @@
 // A frame that would complete a seventh transition inside one second is not presented; the
 // last presented frame stays up instead, and the show's clock runs on, so the next frame
 // presented is again the show's own frame of its time.
+//
+// Readers of the same frames date a transition differently: at the frame that completes it, at
+// the frame where it reaches its far extreme, or in between. A frame is held when any such
+// dating would put seven transitions in one second, so no reading that dates a transition
+// anywhere in that span finds more than three flashes in a second of what was presented.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +25,6 @@ class FlashGuard {
  private:
   FlashCounter counter_;
   Cell presented_[kScreenCells] = {};
+  FrameLight presentedLight_;
   int held_ = 0;
 };

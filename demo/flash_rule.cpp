@@ -139,6 +139,19 @@ int TransitionFinder::Direction(int64_t value) const {
 
 bool TransitionFinder::Completes(int64_t value) const { return Direction(value) != 0; }
 
+bool TransitionFinder::Reaches(int64_t value) const {
+  if (Completes(value)) return true;
+  switch (trend_) {
+    case Trend::kUp:
+      return value > extreme_;
+    case Trend::kDown:
+      return value < extreme_;
+    case Trend::kNone:
+      break;
+  }
+  return false;
+}
+
 bool TransitionFinder::Take(int64_t value) {
   const int direction = Direction(value);
   if (!started_) {
@@ -169,9 +182,9 @@ FlashCounter::FlashCounter() {
     for (int area = 0; area < kFlashAreas; ++area) {
       const int64_t pixels = PixelsOf(area);
       if (static_cast<LightKind>(kind) == LightKind::kLuminance)
-        tracks_.push_back({TransitionFinder(kLuminanceStep * pixels, kDarkLimit * pixels), {}});
+        tracks_.push_back({TransitionFinder(kLuminanceStep * pixels, kDarkLimit * pixels), {}, {}});
       else
-        tracks_.push_back({TransitionFinder(kRedStep * pixels + 1, INT64_MAX), {}});
+        tracks_.push_back({TransitionFinder(kRedStep * pixels + 1, INT64_MAX), {}, {}});
     }
 }
 
@@ -186,14 +199,43 @@ FlashCount FlashCounter::WouldCount(int32_t time, const FrameLight& light) const
   return worst;
 }
 
+FlashCount FlashCounter::WouldCountAnyDating(int32_t time, const FrameLight& light) const {
+  FlashCount worst;
+  const int64_t secondBegins = int64_t{time} - 1000;  // the second is later than this
+  for (int kind = 0; kind < kLightKinds; ++kind)
+    for (int area = 0; area < kFlashAreas; ++area) {
+      const Track& track = TrackOf(kind, area);
+      const bool completes = track.finder.Completes(light.sums[kind][area]);
+      int count = completes ? 1 : 0;
+      if (!track.spans.empty()) {
+        // Every transition before the latest has its span settled. The latest may still reach
+        // further unless this frame completes the next one.
+        const auto settled = [secondBegins](const Span& s) { return s.extreme > secondBegins; };
+        count += static_cast<int>(std::count_if(track.spans.begin(), track.spans.end() - 1, settled));
+        count += !completes || settled(track.spans.back()) ? 1 : 0;
+      }
+      if (count > worst.transitions) worst = {count, area, static_cast<LightKind>(kind)};
+    }
+  return worst;
+}
+
 FlashCount FlashCounter::Take(int32_t time, const FrameLight& light) {
   const FlashCount count = WouldCount(time, light);
   for (int kind = 0; kind < kLightKinds; ++kind)
     for (int area = 0; area < kFlashAreas; ++area) {
       Track& track = TrackOf(kind, area);
-      if (track.finder.Take(light.sums[kind][area])) track.times.push_back(time);
+      const int64_t value = light.sums[kind][area];
+      const bool reaches = track.finder.Reaches(value);
+      if (track.finder.Take(value)) {
+        track.times.push_back(time);
+        track.spans.push_back({time, time});
+      } else if (reaches && !track.spans.empty()) {
+        track.spans.back().extreme = time;
+      }
       // Older transitions can no longer share a second with the frames to come.
       while (!track.times.empty() && int64_t{track.times.front()} <= int64_t{time} - 1000) track.times.pop_front();
+      while (track.spans.size() > 1 && int64_t{track.spans.front().extreme} <= int64_t{time} - 1000)
+        track.spans.pop_front();
     }
   return count;
 }

@@ -20,6 +20,12 @@
 // A transition is counted at the frame that completes it: the first frame whose light is a
 // whole step away from the last peak (or valley) in the opposite direction. Seven transitions
 // inside one second are more than three flashes.
+//
+// Another reader may date the same transition later, at the frame where the light reaches its
+// far extreme (the first frame at the peak of a rise, at the valley of a fall), or anywhere in
+// between. The counter also answers for every such dating at once: a transition then belongs
+// to any second that overlaps its span, from the frame that completed it to the frame that
+// reached its extreme.
 #pragma once
 
 #include <array>
@@ -61,6 +67,10 @@ class TransitionFinder {
   TransitionFinder(int64_t step, int64_t darkLimit) : step_(step), darkLimit_(darkLimit) {}
   // Whether the light `value` would complete a transition.
   bool Completes(int64_t value) const;
+  // Whether the light `value` would reach a new far extreme of the latest transition: beyond
+  // its peak after a rise, below its valley after a fall. A frame that completes a transition
+  // is its first extreme; a frame that only equals the extreme does not move it.
+  bool Reaches(int64_t value) const;
   // Takes the next frame's light; true when it completed a transition.
   bool Take(int64_t value);
 
@@ -94,11 +104,21 @@ class FlashCounter {
   FlashCount Take(int32_t time, const FrameLight& light);
   // The same count as Take would return, without taking the frame.
   FlashCount WouldCount(int32_t time, const FrameLight& light) const;
+  // The most transitions that the second up to and including `time` could hold if the frame
+  // were taken, however each transition is dated between the frame that completed it and the
+  // frame of its far extreme. The latest transition of an area may still reach further, so it
+  // is always counted.
+  FlashCount WouldCountAnyDating(int32_t time, const FrameLight& light) const;
 
  private:
+  // One transition, from the frame that completed it to the frame that reached its far extreme.
+  struct Span {
+    int32_t completed, extreme;
+  };
   struct Track {
     TransitionFinder finder;
     std::deque<int32_t> times;  // of the transitions of the last second
+    std::deque<Span> spans;     // the latest transition's, and those that reach the last second
   };
   Track& TrackOf(int kind, int area) { return tracks_[kind * kFlashAreas + area]; }
   const Track& TrackOf(int kind, int area) const { return tracks_[kind * kFlashAreas + area]; }

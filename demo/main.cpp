@@ -5,7 +5,6 @@
 #include "demo/show_options.h"
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
-#include "quorvel4/display_signals.h"
 
 int main(int argc, char** argv) {
   ShowSettings settings;
@@ -13,8 +12,5 @@ int main(int argc, char** argv) {
   const OptionTable options = LiveShowOptions(settings, backend);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
-  const int result = DemoMain(settings);
-  ShutdownConsole();
-  display_signals::RaiseDeferredSignal();  // after the show's closing lines
-  return result;
+  return CloseChosenBackend(options, DemoMain(settings));  // after the show's closing lines
 }

@@ -4,8 +4,10 @@
 #include <functional>
 #include <vector>
 
+#include "capture_run.h"
 #include "demo/flash_guard.h"
 #include "demo/flash_rule.h"
+#include "flash_dating_reader.h"
 
 namespace {
 
@@ -147,4 +149,74 @@ TEST(FlashGuard, KeepsEveryAreaAtThreeFlashesOrFewerWithTheShowsOwnFrames) {
     Frame frame = slow(FrameTime(k));
     EXPECT_FALSE(calm.Filter(FrameTime(k), frame.data()));
   }
+}
+
+namespace {
+
+// The guard's frames of `frameAt` at 60 frames a second, read by the second reader.
+FlashDatingReader::Reading ReadGuarded(double seconds, const std::function<Frame(int32_t)>& frameAt, int* held) {
+  FlashGuard guard;
+  FlashDatingReader reader;
+  for (int k = 0; FrameTime(k) <= seconds * 1000; ++k) {
+    Frame frame = frameAt(FrameTime(k));
+    guard.Filter(FrameTime(k), frame.data());
+    reader.Take(FrameTime(k), frame.data());
+  }
+  *held = guard.HeldFrames();
+  return reader.Read();
+}
+
+}  // namespace
+
+// A rise that passes the step early and reaches its peak half a second later, then a fast
+// flicker: one reader dates the rise where it passes the step, another where it peaks, and
+// neither may find a fourth flash in any second.
+TEST(FlashGuard, HoldsWhereverAReaderDatesATransition) {
+  const Frame black = Screen(kColourBlack), grey = Screen(kColourLightGrey), white = Screen(kColourWhite);
+  const auto frameAt = [&](int32_t t) {
+    if (t < 200) return black;
+    if (t < 700) return grey;  // the rise passes the step at 0.2 s
+    if (t < 1200) return white;  // and peaks at 0.7 s
+    return (t - 1200) / 50 % 2 == 0 ? black : white;  // ten flashes a second
+  };
+  int held = 0;
+  const FlashDatingReader::Reading reading = ReadGuarded(4, frameAt, &held);
+  for (int dating = 0; dating < FlashDatingReader::kDatings; ++dating) {
+    EXPECT_LT(reading.most[dating], kTooManyTransitions) << "dating " << dating;
+    EXPECT_EQ(reading.windowsOver[dating], 0) << "dating " << dating;
+  }
+  // Three flashes a second still get through, and the flicker is not simply frozen.
+  EXPECT_EQ(reading.most[FlashDatingReader::kAtCompletion], kTooManyTransitions - 1);
+  EXPECT_GT(held, 0);
+  EXPECT_LT(held, 150);
+}
+
+// The strobing seconds of a real show, in the gentle mode, read by the second reader under
+// both datings (the seconds where a reader dating at the peaks once found a fourth flash).
+TEST(FlashGuard, TheGentleShowStaysAtThreeFlashesUnderEitherDating) {
+  ScratchDirectory scratch;
+  const std::string cells = scratch.File("frames.cells");
+  const ToolRun run = Capture("--seed 7 --data " + std::string(QVL_SOURCE_DIR) +
+                              "/data --times 100000:118000 --format cells --reduce-flashes --out " + cells, scratch);
+  ASSERT_EQ(run.status, 0) << run.errors;
+  const std::string bytes = ReadAll(cells);
+  ASSERT_EQ(bytes.size() % (kScreenCells * 2), 0u);
+  FlashDatingReader reader;
+  Frame frame(kScreenCells);
+  const int frames = static_cast<int>(bytes.size() / (kScreenCells * 2));
+  ASSERT_EQ(frames, 18 * 60 + 1);
+  for (int k = 0; k < frames; ++k) {
+    for (int i = 0; i < kScreenCells; ++i) {
+      const size_t at = (static_cast<size_t>(k) * kScreenCells + i) * 2;
+      frame[i] = MakeCell(static_cast<uint8_t>(bytes[at]), static_cast<uint8_t>(bytes[at + 1]));
+    }
+    reader.Take(100000 + FrameTime(k), frame.data());
+  }
+  const FlashDatingReader::Reading reading = reader.Read();
+  for (int dating = 0; dating < FlashDatingReader::kDatings; ++dating) {
+    EXPECT_EQ(reading.windowsOver[dating], 0) << "dating " << dating;
+    EXPECT_LT(reading.most[dating], kTooManyTransitions) << "dating " << dating;
+  }
+  // The gentle mode still shows these seconds flashing, at three a second.
+  EXPECT_EQ(reading.most[FlashDatingReader::kAtCompletion], kTooManyTransitions - 1);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -356,6 +357,33 @@ TEST(WindowShow, TheShowPlaysInTheWindowWithItsTitleUntilTheCloseButton) {
   ASSERT_GT(top, 4);
   display.Run("xdotool mousemove " + std::to_string(1024 - top / 2) + " " + std::to_string(top / 2) + " click 1");
   EXPECT_EQ(demo.Wait(), 0);
+}
+
+// The X server goes away under a program's window: the program ends with one line of its
+// own and status 1, not with Xlib's "XIO: fatal IO error" lines, and not by a crash while it
+// gives the window back.
+TEST(WindowShow, EndsWithALineOfItsOwnWhenItsXServerGoesAway) {
+  const std::string tools = QVL_TOOLS_DIR;
+  const std::string picture = std::string(QVL_SOURCE_DIR) + "/docs/preview.png";
+  for (const std::string& command : {kDemo + " --window", tools + "/quorvel4-testcard --window",
+                                     tools + "/quorvel4-view --window " + picture}) {
+    SCOPED_TRACE(command);
+    auto display = std::make_unique<xtest::XvfbDisplay>("1024x768x24", /*windowManager=*/false);
+    REQUIRE_X_SERVER(*display);
+    ScratchDirectory scratch;
+    const std::string errors = scratch.File("stderr.txt");
+    xtest::XProgram program(*display, {"sh", "-c", "exec " + command + " 2>" + errors}, kSoftware, QVL_SOURCE_DIR);
+    // The program has titled its window: it is past its start and showing.
+    const std::string window = WindowOf(*display, program.Pid());
+    ASSERT_FALSE(window.empty()) << ReadAll(errors);
+    ASSERT_TRUE(program.Running()) << ReadAll(errors);
+    display.reset();  // the server ends (SIGTERM), and its connections with it
+    EXPECT_EQ(program.Wait(), 1) << ReadAll(errors);
+    const std::string said = ReadAll(errors);
+    const std::string path = command.substr(0, command.find(' '));
+    const std::string name = path.substr(path.rfind('/') + 1);
+    EXPECT_EQ(said, name + ": the window's display went away (the connection to its X server broke)\n");
+  }
 }
 
 // Runs a program without a display (or with `display`, where no X server answers) and without

@@ -14,7 +14,6 @@
 
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
-#include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 #include "tool_tables.h"
@@ -136,7 +135,5 @@ int main(int argc, char** argv) {
     if (!attended) break;  // no one to see the card or press the key: one frame is all
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   } while (!KeyWaiting());
-  ShutdownConsole();
-  display_signals::RaiseDeferredSignal();
-  return 0;
+  return CloseChosenBackend(options, 0);
 }

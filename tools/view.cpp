@@ -20,7 +20,6 @@
 #include "quorvel4/qvl_asciiart.h"
 #include "quorvel4/backend_options.h"
 #include "quorvel4/console.h"
-#include "quorvel4/display_signals.h"
 #include "quorvel4/qvl_blockcolor.h"
 #include "quorvel4/types.h"
 #include "tool_tables.h"
@@ -89,7 +88,6 @@ void ShowUntilKey(CellConverter& converter, const std::string& path) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     PresentScreen();  // lets the back end follow resizes
   }
-  ShutdownConsole();
 }
 
 // The display is given back before the message, so the message is readable.
@@ -118,6 +116,5 @@ int main(int argc, char** argv) {
   FitToCanvas(picture, options.ascii, ActiveConsoleBackend()->PixelHeightToWidth());
   std::unique_ptr<CellConverter> converter = MakeConverter(options.ascii);
   ShowUntilKey(*converter, options.path);
-  display_signals::RaiseDeferredSignal();
-  return 0;
+  return CloseChosenBackend(table, 0);
 }

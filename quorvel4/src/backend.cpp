@@ -1,4 +1,7 @@
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "quorvel4/backend.h"
@@ -18,6 +21,26 @@ const BackendEntry* Find(std::string_view name) {
 }
 
 }  // namespace
+
+namespace {
+
+// Held as characters, so the last line needs no allocation.
+char programName[128] = "";
+
+}  // namespace
+
+void SetProgramNameForBackends(std::string_view name) {
+  const size_t length = std::min(name.size(), sizeof programName - 1);
+  std::memcpy(programName, name.data(), length);
+  programName[length] = '\0';
+}
+
+void EndProcessWithReason(const char* reason) {
+  if (programName[0] != '\0') std::fprintf(stderr, "%s: ", programName);
+  std::fprintf(stderr, "%s\n", reason);
+  std::fflush(stderr);
+  std::_Exit(1);
+}
 
 bool RegisterConsoleBackend(const BackendEntry& entry) {
   if (Find(entry.name) == nullptr) Table().push_back(entry);

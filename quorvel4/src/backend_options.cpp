@@ -5,6 +5,7 @@
 
 #include "quorvel4/backend.h"
 #include "quorvel4/console.h"
+#include "quorvel4/display_signals.h"
 
 namespace {
 
@@ -67,8 +68,21 @@ bool ResolveBackendName(std::string& chosen, std::string& error) {
   return false;
 }
 
+int CloseChosenBackend(const OptionTable& table, int status) {
+  ConsoleBackend* backend = ActiveConsoleBackend();
+  const std::string lost = backend ? backend->Lost() : std::string();
+  ShutdownConsole();
+  if (!lost.empty()) {
+    table.Complain(lost);
+    status = 1;
+  }
+  display_signals::RaiseDeferredSignal();
+  return status;
+}
+
 std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback) {
   std::string error;
+  SetProgramNameForBackends(table.Program());
   if (!ResolveBackendName(chosen, error)) return table.Refuse(error);
   if (ChooseConsoleBackend(chosen.empty() ? fallback : chosen, error)) return std::nullopt;
   table.Complain(error);

@@ -36,6 +36,11 @@ class ConsoleBackend {
   // back end that draws cells of its own says its own shape.
   virtual double PixelHeightToWidth() const { return 2.0; }
 
+  // Why the display can show nothing any more (a window whose X server went away), as one
+  // line; empty while it can. A lost display answers KeyWaiting with true, so the program
+  // ends and says why.
+  virtual std::string Lost() const { return {}; }
+
   // False for a back end that shows no one anything and has no keyboard (the headless one):
   // a program that shows cells until a key is pressed ends after its first frame there.
   virtual bool Attended() const { return true; }
@@ -74,6 +79,15 @@ std::string ConsoleBackendNames();
 // back end that was tried.
 std::unique_ptr<ConsoleBackend> OpenConsoleBackend(std::string_view name, std::string& error,
                                                    std::string* opened = nullptr);
+
+// The program's name, for the line a back end writes when it must end the process itself.
+// OpenChosenBackend sets it from the program's option table.
+void SetProgramNameForBackends(std::string_view name);
+
+// For a back end that cannot hand control back to the program (a library under it would not
+// survive what happened): writes "NAME: reason" to standard error, as the program would, and
+// ends the process at once with status 1, running nothing more.
+[[noreturn]] void EndProcessWithReason(const char* reason);
 
 // Keeps the presented cells in memory: for tests and for offline rendering.
 class HeadlessBackend : public ConsoleBackend {

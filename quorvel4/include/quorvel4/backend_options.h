@@ -25,3 +25,8 @@ bool ResolveBackendName(std::string& chosen, std::string& error);
 // table has said why: 2 for a name this build lacks (with the usage), 1 for a back end that
 // cannot be opened here.
 std::optional<int> OpenChosenBackend(const OptionTable& table, std::string& chosen, const std::string& fallback = "");
+
+// Gives the console back at the end of a program's run and returns the program's exit status:
+// `status`, or 1 after the table has said why when the display was lost under the program.
+// A signal that asked the program to end is then raised again.
+int CloseChosenBackend(const OptionTable& table, int status);

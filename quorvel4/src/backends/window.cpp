@@ -2,6 +2,8 @@
 // shows it (8 x 12 glyphs, the VGA palette), the same picture that `quorvel4-capture --format png`
 // writes. Alt+Enter and F11 switch between the window and the whole screen.
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
@@ -61,6 +63,118 @@ bool ShowsWindows(const char* driver) {
   return asked && name == asked;
 }
 
+// The window's X connection, watched for the moment it breaks (the X server ended, the link to
+// it went down). Xlib's own handlers print "XIO: fatal IO error ..." and end the process on the
+// spot, before the show is given back and without a word of the program's own; these only
+// note the break, and the show ends in order at its next frame. A server that is ending
+// first destroys the window, so the last requests may also be refused ("BadDrawable"): Xlib's
+// handler would end the process for that too. A refused request costs a frame at most, so it
+// goes to the debug sink and the show goes on, as does the extension library's note that an
+// extension is missing (a dying server answers so for shared memory, which SDL then does
+// without). Xlib's handlers are the process's, so this state is too.
+namespace x_connection {
+
+bool broken = false;
+bool pumping = false;  // inside SDL's event pump, where Xlib survives a broken connection
+
+constexpr const char* kLost = "the window's display went away (the connection to its X server broke)";
+
+using IoErrorHandler = int (*)(Display*);
+using IoErrorExitHandler = void (*)(Display*, void*);
+using ErrorHandler = int (*)(Display*, XErrorEvent*);
+using ExtensionErrorHandler = int (*)(Display*, const char*, const char*);
+
+int NoteBreak(Display*) {
+  broken = true;
+  return 0;
+}
+
+// Noticed while the events are read, the break lets the show end in order. Noticed in the
+// middle of drawing, it would return into graphics libraries that do not expect a dead
+// connection (Mesa reads the answers that never came): the process ends here, with the same
+// line. Nothing on a display that is gone can be given back.
+void KeepRunning(Display*, void*) {
+  broken = true;
+  if (!pumping) EndProcessWithReason(kLost);
+}
+
+int NoteMissingExtension(Display*, const char* extension, const char* reason) {
+  DebugPrint("the X extension %s: %s", extension, reason);
+  return 0;
+}
+
+int NoteRefusal(Display*, XErrorEvent* event) {
+  DebugPrint("the X server refused a request (error %d, request %d.%d)", event->error_code, event->request_code,
+             event->minor_code);
+  return 0;
+}
+
+// Xlib as SDL loaded it, while the handlers are ours.
+struct Watch {
+  void* xlib = nullptr;
+  IoErrorHandler (*setHandler)(IoErrorHandler) = nullptr;
+  IoErrorHandler previous = nullptr;
+  ErrorHandler (*setErrorHandler)(ErrorHandler) = nullptr;
+  ErrorHandler previousError = nullptr;
+  void* xext = nullptr;  // the extension library, where SDL loaded it
+  ExtensionErrorHandler (*setExtensionHandler)(ExtensionErrorHandler) = nullptr;
+  ExtensionErrorHandler previousExtension = nullptr;
+};
+
+// Watches the X connection of `window` where the window is on X and Xlib lets a program live
+// on after its connection broke (libX11 1.7 and later); otherwise leaves Xlib as it is.
+Watch Start(SDL_Window* window) {
+  Watch watch;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return watch;
+  // SDL loads Xlib itself; this takes the copy it loaded, never another.
+  void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (!xlib) return watch;
+  const auto setExitHandler =
+      reinterpret_cast<void (*)(Display*, IoErrorExitHandler, void*)>(dlsym(xlib, "XSetIOErrorExitHandler"));
+  const auto setHandler = reinterpret_cast<IoErrorHandler (*)(IoErrorHandler)>(dlsym(xlib, "XSetIOErrorHandler"));
+  const auto setErrorHandler = reinterpret_cast<ErrorHandler (*)(ErrorHandler)>(dlsym(xlib, "XSetErrorHandler"));
+  if (!setExitHandler || !setHandler || !setErrorHandler) {
+    dlclose(xlib);
+    return watch;
+  }
+  broken = false;
+  setExitHandler(info.info.x11.display, KeepRunning, nullptr);
+  watch.previous = setHandler(NoteBreak);
+  watch.setHandler = setHandler;
+  watch.previousError = setErrorHandler(NoteRefusal);
+  watch.setErrorHandler = setErrorHandler;
+  watch.xlib = xlib;
+  if (void* xext = dlopen("libXext.so.6", RTLD_LAZY | RTLD_NOLOAD)) {
+    const auto setExtensionHandler = reinterpret_cast<ExtensionErrorHandler (*)(ExtensionErrorHandler)>(
+        dlsym(xext, "XSetExtensionErrorHandler"));
+    if (setExtensionHandler) {
+      watch.previousExtension = setExtensionHandler(NoteMissingExtension);
+      watch.setExtensionHandler = setExtensionHandler;
+      watch.xext = xext;
+    } else {
+      dlclose(xext);
+    }
+  }
+  return watch;
+}
+
+// After the display is closed: Xlib's handler as it was.
+void Stop(Watch& watch) {
+  if (!watch.xlib) return;
+  watch.setHandler(watch.previous);
+  watch.setErrorHandler(watch.previousError);
+  dlclose(watch.xlib);
+  if (watch.xext) {
+    watch.setExtensionHandler(watch.previousExtension);
+    dlclose(watch.xext);
+  }
+  watch = Watch{};
+}
+
+}  // namespace x_connection
+
 class WindowBackend final : public ConsoleBackend {
  public:
   ~WindowBackend() override { Restore(); }
@@ -116,6 +230,7 @@ class WindowBackend final : public ConsoleBackend {
     }
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     canEnlarge_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE;
+    xWatch_ = x_connection::Start(window_);
     // SIGINT and SIGTERM end the show as a key would; the show then shuts down in order and,
     // once the window is closed, the process ends by the same signal, as it does on the
     // terminal.
@@ -127,7 +242,7 @@ class WindowBackend final : public ConsoleBackend {
   }
 
   void Present(const Cell* cells) override {
-    if (!texture_) return;
+    if (!texture_ || DisplayGone()) return;
     // A minimised or hidden window shows nothing, and waiting for its refresh could block.
     if (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) return;
     void* pixels = nullptr;
@@ -164,15 +279,26 @@ class WindowBackend final : public ConsoleBackend {
     if (window_) SDL_SetWindowTitle(window_, PrintableTitle(title).c_str());
   }
 
-  bool KeyWaiting() override { return ended_ || display_signals::EndRequested(); }
+  bool KeyWaiting() override { return ended_ || DisplayGone() || display_signals::EndRequested(); }
+
+  std::string Lost() const override {
+    return DisplayGone() ? x_connection::kLost : std::string();
+  }
 
   // Cells of 8 x 12 pixels.
   double PixelHeightToWidth() const override { return 1.5; }
 
   void Poll() override {
-    if (!window_) return;
+    // Nothing more comes from a display that went away.
+    if (!window_ || DisplayGone()) return;
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    const auto next = [&event] {
+      x_connection::pumping = true;
+      const bool got = SDL_PollEvent(&event) != 0;
+      x_connection::pumping = false;
+      return got;
+    };
+    while (next()) {
       if (event.type == SDL_QUIT) {
         ended_ = true;
       } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -184,6 +310,16 @@ class WindowBackend final : public ConsoleBackend {
   }
 
   void Restore() override {
+    lost_ = DisplayGone();
+    if (lost_) {
+      // Nothing is left to give back to an X server that went away, and closing SDL's other
+      // connections to it would only make Xlib end the process on the spot: they are left
+      // to the process's end, and Xlib keeps the quiet handlers.
+      enlarged_ = texture_ = nullptr;
+      renderer_ = nullptr;
+      window_ = nullptr;
+      videoStarted_ = false;
+    }
     if (enlarged_) SDL_DestroyTexture(enlarged_);
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -196,11 +332,14 @@ class WindowBackend final : public ConsoleBackend {
     // The music keeps SDL's audio; only the video this back end started is given back.
     if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     videoStarted_ = false;
+    x_connection::Stop(xWatch_);
     if (signalsInstalled_) display_signals::Remove();
     signalsInstalled_ = false;
   }
 
  private:
+  bool DisplayGone() const { return lost_ || (xWatch_.xlib && x_connection::broken); }
+
   void OnKey(const SDL_KeyboardEvent& key) {
     // A held key repeats: that is no new press, whatever the key.
     if (key.repeat != 0) return;
@@ -269,6 +408,8 @@ class WindowBackend final : public ConsoleBackend {
   bool switched_ = false;
   Uint32 switchedAt_ = 0;
   bool signalsInstalled_ = false;
+  x_connection::Watch xWatch_;
+  bool lost_ = false;
 };
 
 std::unique_ptr<ConsoleBackend> OpenWindow(std::string& error) {
