@@ -171,20 +171,14 @@ bool TransitionFinder::Take(int64_t value) {
   return direction != 0;
 }
 
-int TransitionsInSecond(const std::deque<int32_t>& times, int32_t time) {
-  return static_cast<int>(std::count_if(times.begin(), times.end(), [time](int32_t t) {
-    return t <= time && int64_t{t} > int64_t{time} - 1000;
-  }));
-}
-
 FlashCounter::FlashCounter() {
   for (int kind = 0; kind < kLightKinds; ++kind)
     for (int area = 0; area < kFlashAreas; ++area) {
       const int64_t pixels = PixelsOf(area);
       if (static_cast<LightKind>(kind) == LightKind::kLuminance)
-        tracks_.push_back({TransitionFinder(kLuminanceStep * pixels, kDarkLimit * pixels), {}, {}});
+        tracks_.push_back({TransitionFinder(kLuminanceStep * pixels, kDarkLimit * pixels), {}});
       else
-        tracks_.push_back({TransitionFinder(kRedStep * pixels + 1, INT64_MAX), {}, {}});
+        tracks_.push_back({TransitionFinder(kRedStep * pixels + 1, INT64_MAX), {}});
     }
 }
 
@@ -193,7 +187,11 @@ FlashCount FlashCounter::WouldCount(int32_t time, const FrameLight& light) const
   for (int kind = 0; kind < kLightKinds; ++kind)
     for (int area = 0; area < kFlashAreas; ++area) {
       const Track& track = TrackOf(kind, area);
-      const int count = TransitionsInSecond(track.times, time) + (track.finder.Completes(light.sums[kind][area]) ? 1 : 0);
+      const auto inSecond = [time](const Span& s) {
+        return s.completed <= time && int64_t{s.completed} > int64_t{time} - 1000;
+      };
+      const int count = static_cast<int>(std::count_if(track.spans.begin(), track.spans.end(), inSecond)) +
+                        (track.finder.Completes(light.sums[kind][area]) ? 1 : 0);
       if (count > worst.transitions) worst = {count, area, static_cast<LightKind>(kind)};
     }
   return worst;
@@ -227,13 +225,11 @@ FlashCount FlashCounter::Take(int32_t time, const FrameLight& light) {
       const int64_t value = light.sums[kind][area];
       const bool reaches = track.finder.Reaches(value);
       if (track.finder.Take(value)) {
-        track.times.push_back(time);
         track.spans.push_back({time, time});
       } else if (reaches && !track.spans.empty()) {
         track.spans.back().extreme = time;
       }
       // Older transitions can no longer share a second with the frames to come.
-      while (!track.times.empty() && int64_t{track.times.front()} <= int64_t{time} - 1000) track.times.pop_front();
       while (track.spans.size() > 1 && int64_t{track.spans.front().extreme} <= int64_t{time} - 1000)
         track.spans.pop_front();
     }

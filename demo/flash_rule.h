@@ -117,14 +117,11 @@ class FlashCounter {
   };
   struct Track {
     TransitionFinder finder;
-    std::deque<int32_t> times;  // of the transitions of the last second
-    std::deque<Span> spans;     // the latest transition's, and those that reach the last second
+    // The latest transition, and those whose span reaches into the last second: every
+    // transition completed in the last second is among them.
+    std::deque<Span> spans;
   };
   Track& TrackOf(int kind, int area) { return tracks_[kind * kFlashAreas + area]; }
   const Track& TrackOf(int kind, int area) const { return tracks_[kind * kFlashAreas + area]; }
   std::deque<Track> tracks_;
 };
-
-// Transitions among `times` in the second that ends at `time`: later than time - 1000, not
-// later than time.
-int TransitionsInSecond(const std::deque<int32_t>& times, int32_t time);
