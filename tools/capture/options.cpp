@@ -116,34 +116,39 @@ void Settle(Options& options, const std::optional<uint32_t>& seed, const std::st
   CheckFormatRules(options, scale > 0);
 }
 
-// The rows read, then the options that depend on each other settled; prints nothing.
-OptionTable::Reading Judge(const OptionTable& table, int argc, const char* const* argv, Options& options,
-                           const std::optional<uint32_t>& seed, const std::string& times, const std::string& format,
-                           const long long& fps, const long long& scale) {
-  const OptionTable::Reading reading = table.Read(argc, argv);
-  if (reading.outcome != OptionTable::Outcome::kRun) return reading;
-  try {
-    Settle(options, seed, times, format, fps, scale);
-  } catch (const Refusal& refusal) {
-    return {OptionTable::Outcome::kBad, refusal.problem};
+// The table and the values its rows set before they are settled into the options. The rows
+// hold references to these members, so a reader stays where it was made.
+struct Reader {
+  explicit Reader(Options& options) : options(options), table(MakeTable(options, seed, times, format, fps, scale)) {}
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  // The rows read, then the options that depend on each other settled; prints nothing.
+  OptionTable::Reading Judge(int argc, const char* const* argv) {
+    const OptionTable::Reading reading = table.Read(argc, argv);
+    if (reading.outcome != OptionTable::Outcome::kRun) return reading;
+    try {
+      Settle(options, seed, times, format, fps, scale);
+    } catch (const Refusal& refusal) {
+      return {OptionTable::Outcome::kBad, refusal.problem};
+    }
+    return reading;
   }
-  return reading;
-}
+
+  Options& options;
+  std::optional<uint32_t> seed;
+  std::string times, format;
+  long long fps = 0, scale = 0;  // 0: not given
+  const OptionTable table;
+};
 
 }  // namespace
 
 OptionTable::Reading JudgeOptions(int argc, const char* const* argv, Options& options) {
-  std::optional<uint32_t> seed;
-  std::string times, format;
-  long long fps = 0, scale = 0;
-  const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
-  return Judge(table, argc, argv, options, seed, times, format, fps, scale);
+  return Reader(options).Judge(argc, argv);
 }
 
 std::optional<int> ReadOptions(int argc, char** argv, Options& options) {
-  std::optional<uint32_t> seed;
-  std::string times, format;
-  long long fps = 0, scale = 0;
-  const OptionTable table = MakeTable(options, seed, times, format, fps, scale);
-  return table.Answer(Judge(table, argc, argv, options, seed, times, format, fps, scale));
+  Reader reader(options);
+  return reader.table.Answer(reader.Judge(argc, argv));
 }
