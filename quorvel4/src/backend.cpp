@@ -20,10 +20,6 @@ const BackendEntry* Find(std::string_view name) {
   return nullptr;
 }
 
-}  // namespace
-
-namespace {
-
 // Held as characters, so the last line needs no allocation.
 char programName[128] = "";
 

@@ -97,12 +97,18 @@ bool FinishRead(png_image& image, uint64_t fileBytes, int* width, int* height, s
   return true;
 }
 
+// A PNG file's first bytes.
+constexpr size_t kSignatureBytes = 8;
+constexpr uint8_t kSignature[kSignatureBytes] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+// The largest picture that is read, at 16 bits for each of four channels, stored without
+// compression, with room to spare for its chunks.
+constexpr size_t kMaxPngFileBytes = size_t{kMaxPngPixels} * 8 + (size_t{64} << 20);
+
 // libpng allocates a chunk's buffer from the length the chunk claims, before reading it: a
 // lying length of a few bytes could ask for a gigabyte. No chunk may claim more than the bytes
 // after it; the rest (signature, order, checksums) is libpng's to judge.
 bool ChunksFit(const uint8_t* data, size_t size, std::string* error) {
-  constexpr size_t kSignature = 8;
-  for (size_t at = kSignature; at + 8 <= size;) {
+  for (size_t at = kSignatureBytes; at + 8 <= size;) {
     const uint32_t length = uint32_t{data[at]} << 24 | uint32_t{data[at + 1]} << 16 | uint32_t{data[at + 2]} << 8 | data[at + 3];
     // The length, the type, the data and the checksum.
     if (at + 12 > size || length > size - at - 12) {
@@ -123,13 +129,6 @@ png_image EmptyImage() {
 }
 
 }  // namespace
-
-// A PNG file's first bytes.
-constexpr size_t kSignatureBytes = 8;
-constexpr uint8_t kSignature[kSignatureBytes] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-// The largest picture that is read, at 16 bits for each of four channels, stored without
-// compression, with room to spare for its chunks.
-constexpr size_t kMaxPngFileBytes = size_t{kMaxPngPixels} * 8 + (size_t{64} << 20);
 
 bool ReadPng(const std::string& path, int* width, int* height, std::vector<uint8_t>* rgb, std::string* error) {
   const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
