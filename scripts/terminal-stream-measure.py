@@ -3,6 +3,7 @@
 
   terminal-stream-measure.py BUILD_DIR [--before OLD_BUILD_DIR] [--rates 250000,1000000]
                              [--modes truecolor,palette] [--skip-live] [--skip-capture] [--skip-bench]
+                             [--no-answers]
 
 - bytes of the whole show (seed 1) at 60 fps (capture --format ansi) in each colour mode, with
   the gzip -1 size of each stream, and the cast at 30 fps;
@@ -10,7 +11,9 @@
   nine runs taken in turns with the older build);
 - frames the live show presents per second through a pseudo-terminal read at each rate,
   counted by the synchronized-update ends it writes, how long it ran and how many seconds
-  after the end of the music its last byte was read (the music counted from the first frame).
+  after the end of the music its last byte was read (the music counted from the first frame);
+  the reader answers the show's device-attributes questions when it reads them, as a
+  terminal at the end of the link would (--no-answers: as one that answers nothing).
 
 The older build is measured in 24-bit colour only: a build without the palette mode would
 quietly fall back to 24-bit and report its bytes under the wrong name.
@@ -30,6 +33,8 @@ import termios
 import time
 
 FRAME_END = b"\x1b[?2026l"
+ASK_ATTRIBUTES = b"\x1b[c"
+ATTRIBUTES_ANSWER = b"\x1b[?62;22c"
 SHOW_TIMES = "0:124000"  # the whole show
 
 
@@ -82,8 +87,9 @@ def bench(build, results):
             results[key] = (b["real_time"], b.get("bytes_per_frame", 0))
 
 
-def live(build, rate, mode):
-    """(frames, seconds, bytes) of the live show through a pseudo-terminal read at `rate` bytes/s."""
+def live(build, rate, mode, answer):
+    """(frames, seconds, bytes) of the live show through a pseudo-terminal read at `rate` bytes/s,
+    answering its device-attributes questions as a terminal does (`answer`) or not at all."""
     master, slave = pty.openpty()
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 50, 80, 0, 0))
     env = dict(os.environ, TERM="xterm-256color", COLORTERM="truecolor", QVL_COLORS=mode)
@@ -92,7 +98,7 @@ def live(build, rate, mode):
                             stderr=subprocess.DEVNULL, env=env, start_new_session=True,
                             preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     os.close(slave)
-    total, frames, tail, first_frame = 0, 0, b"", None
+    total, frames, tail, ask_tail, first_frame = 0, 0, b"", b"", None
     while True:
         allowed = int(rate * (time.monotonic() - start)) - total
         if allowed <= 0:
@@ -115,6 +121,11 @@ def live(build, rate, mode):
         if frames and first_frame is None:
             first_frame = time.monotonic()  # the music starts with the first frame
         tail = data[-(len(FRAME_END) - 1):]
+        if answer:
+            # A terminal answers a device-attributes question once it has read it.
+            asked = ask_tail + chunk
+            os.write(master, ATTRIBUTES_ANSWER * asked.count(ASK_ATTRIBUTES))
+            ask_tail = asked[-(len(ASK_ATTRIBUTES) - 1):]
     proc.wait()
     end = time.monotonic()  # the last byte read: the end the viewer sees
     os.close(master)
@@ -130,6 +141,8 @@ def main():
     ap.add_argument("--skip-live", action="store_true")
     ap.add_argument("--skip-capture", action="store_true")
     ap.add_argument("--skip-bench", action="store_true")
+    ap.add_argument("--no-answers", action="store_true",
+                    help="the live show's terminal answers no question (as a pipe or a bare link)")
     a = ap.parse_args()
     runs = [("before", a.before, ["truecolor"])] if a.before else []
     runs.append(("after", a.build, a.modes.split(",")))
@@ -161,7 +174,7 @@ def main():
         for label, build, modes in runs:
             for mode in modes:
                 for rate in [int(x) for x in a.rates.split(",")]:
-                    frames, seconds, shown, total = live(build, rate, mode)
+                    frames, seconds, shown, total = live(build, rate, mode, not a.no_answers)
                     late = f", ended {shown - show_seconds:+.1f} s after the music" if show_seconds else ""
                     print(f"{label} live {mode} at {rate / 1000:.0f} kB/s: {frames} frames in {seconds:.1f} s "
                           f"= {frames / seconds:.1f} fps, {total / 1e6:.1f} MB read{late}")

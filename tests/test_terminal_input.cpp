@@ -78,3 +78,25 @@ TEST(TerminalInput, NothingAwaitedMeansEverythingIsAKey) {
 }
 
 }  // namespace
+
+// The question asked again after frames: every answer is counted, in any split, between keys,
+// and an answer nobody asked for is typed keys, as before.
+TEST(TerminalInput, AnswersToRepeatedQuestionsAreCountedAndNeverKeys) {
+  const std::string stream = "x" + kAttributes + kAttributes + "\x1b[B" + kAttributes + "y";
+  for (size_t cut = 0; cut <= stream.size(); ++cut) {
+    TerminalInput input;
+    for (int k = 0; k < 3; ++k) input.AwaitAttributes();
+    input.Feed(stream.substr(0, cut), 0);
+    const int first = input.TakeAttributeAnswers();
+    input.Feed(stream.substr(cut), 10);
+    input.Tick(10);
+    EXPECT_EQ(first + input.TakeAttributeAnswers(), 3) << "cut at " << cut;
+    EXPECT_EQ(input.Keys(), "x\x1b[By") << "cut at " << cut;
+  }
+  TerminalInput input;
+  input.AwaitAttributes();
+  input.Feed(kAttributes + kAttributes, 0);
+  input.Tick(TerminalInput::kPatienceMs);
+  EXPECT_EQ(input.TakeAttributeAnswers(), 1);
+  EXPECT_EQ(input.Keys(), kAttributes) << "one question, one answer";
+}

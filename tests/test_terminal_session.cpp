@@ -349,6 +349,37 @@ TEST(TerminalSessionPalette, NoAnswerInTimeKeepsTrueColourAndTheLateAnswerIsNoKe
   EXPECT_EQ(session.PendingInput(), 0) << "the key would reach the shell";
 }
 
+// A terminal that answers questions but falls behind gets no new frames until it has drawn
+// the ones on their way (answered the question sent after each); it is sent the newest then.
+TEST(TerminalSession, ATerminalThatFallsBehindGetsNoNewFramesUntilItCatchesUp) {
+  constexpr std::string_view kAsk = "\x1b[c";
+  constexpr std::string_view kAnswer = "\x1b[?62c";
+  const auto asked = [&](const std::string& output, size_t from) {
+    int count = 0;
+    for (size_t at = output.find(kAsk, from); at != std::string::npos; at = output.find(kAsk, at + 1)) ++count;
+    return count;
+  };
+  PtySession session(kProgram, {"flood"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kAsk)) << "asked at the start whether it answers";
+  const size_t startAsked = session.Output().find(kAsk) + kAsk.size();
+  session.Type(kAnswer);
+  ASSERT_TRUE(session.ReadUntil(kAsk, startAsked)) << "asked after a frame";
+  // Nothing more is answered: at most a second of frames may follow. This waits two seconds
+  // for the frames that must not come (the show would send hundreds in that time).
+  constexpr int kMost = 60;
+  EXPECT_FALSE(session.ReadUntilDone([&](const std::string& out) { return asked(out, startAsked) > kMost; },
+                                     "more frames than a terminal that answers nothing may get", 2000));
+  const int unanswered = asked(session.Output(), startAsked);
+  // Drawn at last: the frames go on.
+  for (int k = 0; k < unanswered; ++k) session.Type(kAnswer);
+  const size_t caughtUp = session.Output().size();
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, caughtUp)) << "frames again once the terminal has caught up";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_EQ(session.PendingInput(), 0) << "an answer or the key would reach the shell";
+}
+
 TEST(TerminalSession, DumbTerminalIsRefusedInOneLine) {
   PtySession session(kProgram, {}, 80, 50, {"TERM=dumb"});
   ASSERT_TRUE(session.Started());

@@ -51,13 +51,19 @@ std::optional<Rgb> PaletteBody(std::string_view body) {
 
 void TerminalInput::AwaitAnswers() {
   mAwaitPalette = true;
-  mAwaitAttributes = true;
+  ++mAttributesAwaited;
+}
+
+int TerminalInput::TakeAttributeAnswers() {
+  const int answers = mAttributeAnswersUntaken;
+  mAttributeAnswersUntaken = 0;
+  return answers;
 }
 
 // Whether `bytes` starts with an awaited answer (kWhole, its `length`), could still become
 // one with more bytes (kPrefix), or cannot (kNo).
 TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* length) const {
-  if (bytes.empty() || bytes[0] != kEsc || (!mAwaitPalette && !mAwaitAttributes)) return Match::kNo;
+  if (bytes.empty() || bytes[0] != kEsc || (!mAwaitPalette && mAttributesAwaited == 0)) return Match::kNo;
   if (bytes.size() == 1) return Match::kPrefix;
   if (bytes[1] == ']' && mAwaitPalette) {
     // ESC ] 4 ; ... ended by BEL or ESC backslash; printable bytes between.
@@ -80,7 +86,7 @@ TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* len
     }
     return bytes.size() < kMaxAnswer ? Match::kPrefix : Match::kNo;
   }
-  if (bytes[1] == '[' && mAwaitAttributes) {
+  if (bytes[1] == '[' && mAttributesAwaited > 0) {
     // ESC [ ? digits and semicolons c: no key sends a question mark there.
     if (bytes.size() == 2) return Match::kPrefix;
     if (bytes[2] != '?') return Match::kNo;
@@ -110,7 +116,8 @@ void TerminalInput::Sort(int64_t nowMs) {
           mAwaitPalette = false;
         } else {
           mAttributesAnswered = true;
-          mAwaitAttributes = false;
+          --mAttributesAwaited;
+          ++mAttributeAnswersUntaken;
           mAwaitPalette = false;  // answered in order: the palette's answer would have come first
         }
         mHeld.erase(0, length);

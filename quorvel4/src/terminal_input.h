@@ -1,7 +1,8 @@
 // Sorts what a terminal sends the program into key presses and answers to the program's own
 // questions (the palette query, OSC 4, and the device-attributes query, CSI c, that follows it
-// so that a terminal which ignores the first still answers something). An answer is never
-// taken for a key, however it arrives: split across reads, late, or between key presses.
+// so that a terminal which ignores the first still answers something; the latter is asked
+// again after frames, to learn when the terminal has drawn them). An answer is never taken
+// for a key, however it arrives: split across reads, late, or between key presses.
 //
 // Only bytes that can still become an awaited answer are held back; everything else is a key
 // at once. A held beginning that gets no further byte within kPatienceMs (the Escape key alone
@@ -24,6 +25,8 @@ class TerminalInput {
 
   // The program has asked both questions: their answers are awaited from now on.
   void AwaitAnswers();
+  // The program has asked for the device attributes alone (again): one more answer is awaited.
+  void AwaitAttributes() { ++mAttributesAwaited; }
 
   // Bytes read from the terminal at `nowMs` (a steady clock, in milliseconds).
   void Feed(std::string_view bytes, int64_t nowMs);
@@ -39,6 +42,8 @@ class TerminalInput {
   // The device-attributes answer came. Terminals answer in order, so no palette answer
   // follows it: the question is settled either way.
   bool Settled() const { return mAttributesAnswered; }
+  // The device-attributes answers come since the last call, in the order they were asked for.
+  int TakeAttributeAnswers();
 
  private:
   enum class Match { kNo, kPrefix, kWhole };
@@ -46,8 +51,9 @@ class TerminalInput {
   void Sort(int64_t nowMs);
 
   bool mAwaitPalette = false;
-  bool mAwaitAttributes = false;
+  int mAttributesAwaited = 0;
   bool mAttributesAnswered = false;
+  int mAttributeAnswersUntaken = 0;
   std::optional<Rgb> mPalette;
   std::string mHeld;
   int64_t mHeldSince = 0;

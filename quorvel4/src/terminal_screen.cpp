@@ -53,10 +53,19 @@ void TerminalScreen::Enter() {
   Relayout();
 }
 
-void TerminalScreen::Present(const Cell* cells) {
-  // The newest frame first, so that a redraw after a resize or a stop already shows it.
-  std::copy(cells, cells + kScreenCells, mLatest.begin());
-  if (!mTooSmall) mLink.Write(mEncoder.EncodeFrame(mLatest.data()));
+bool TerminalScreen::Present(const Cell* cells) {
+  Keep(cells);
+  return SendChanges();
+}
+
+// The newest frame is kept first, so that a redraw after a resize or a stop already shows it.
+void TerminalScreen::Keep(const Cell* cells) { std::copy(cells, cells + kScreenCells, mLatest.begin()); }
+
+bool TerminalScreen::SendChanges() {
+  if (mTooSmall) return false;
+  const std::string_view bytes = mEncoder.EncodeFrame(mLatest.data());
+  mLink.Write(bytes);
+  return !bytes.empty();
 }
 
 void TerminalScreen::Relayout() {

@@ -55,7 +55,13 @@ class TerminalScreen {
   // (the shell after Ctrl-Z) may have changed them.
   void Enter();
   // Keeps `cells` as the newest frame and sends what changed, unless the terminal is too small.
-  void Present(const Cell* cells);
+  // True when bytes went out.
+  bool Present(const Cell* cells);
+  // Keeps `cells` as the newest frame without sending it (the terminal is behind).
+  void Keep(const Cell* cells);
+  // Sends what changed since the last frame sent, unless the terminal is too small. True when
+  // bytes went out.
+  bool SendChanges();
   // Clears the terminal and shows the newest frame centred, or says plainly that the terminal
   // is too small: never a garbled picture.
   void Relayout();

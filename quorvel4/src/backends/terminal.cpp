@@ -16,6 +16,7 @@
 
 #include "quorvel4/display_signals.h"
 #include "quorvel4/terminal_encoder.h"
+#include "frame_pacer.h"
 #include "terminal_input.h"
 #include "terminal_screen.h"
 #include "terminal_sequences.h"
@@ -72,9 +73,17 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   TerminalBackend(int outFd, int keyFd, ColorChoice colors) : mOutFd(outFd), mKeyFd(keyFd) { Start(colors); }
   ~TerminalBackend() override { Restore(); }
 
+  // A terminal that has fallen behind (its answers to the questions sent after frames are
+  // late) gets no new frame: the newest is kept, and sent once it has caught up.
   void Present(const Cell* cells) override {
     if (mRestored) return;
-    mScreen->Present(cells);
+    if (mKeyFd >= 0) ReadInput(0);
+    TakeAnswers();
+    if (!mPacer.MaySend(NowMs())) {
+      mScreen->Keep(cells);
+      return;
+    }
+    if (mScreen->Present(cells) && mPacer.On()) AskAfterFrame();
   }
 
   void SetTitle(const char* title) override {
@@ -103,6 +112,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
 
   void Restore() override {
     if (mRestored) return;
+    mScreen->SendChanges();  // the last frame stays on the terminal, even one held back
     mRestored = true;
     tty::RestoreTerminal();
     display_signals::Remove();
@@ -118,6 +128,9 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
     const ColorMode mode = colors.ask && AskPalette(colors.waitMs) ? ColorMode::kPalette : colors.fallback;
+    // Whether the terminal answers questions at all is learnt without waiting, when the
+    // palette was not asked about.
+    if (!colors.ask && mKeyFd >= 0) AskAttributes();
     mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode);
     tty::SetRestoreBytes(mScreen->LeaveBytes());
     tty::SetReenterBytes(mScreen->ReenterBytes());
@@ -136,6 +149,25 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
       if (!ReadInput(static_cast<int>(deadline - now))) break;
     }
     return mInput.PaletteAnswered();
+  }
+
+  void AskAttributes() {
+    Write(seq::kQueryDeviceAttributes);
+    mInput.AwaitAttributes();
+  }
+
+  void AskAfterFrame() {
+    AskAttributes();
+    mPacer.Asked(NowMs());
+  }
+
+  // Every answer shows the terminal answers; all but the first (to the question asked at the
+  // start) answer a question asked after a frame.
+  void TakeAnswers() {
+    for (int answers = mInput.TakeAttributeAnswers(); answers > 0; --answers) {
+      mPacer.Answered(NowMs());
+      mPacer.Start();
+    }
   }
 
   // Reads what the terminal has sent, waiting up to `waitMs` for the first byte. False when
@@ -181,6 +213,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   int mOutFd;
   int mKeyFd;
   TerminalInput mInput;
+  FramePacer mPacer;
   std::unique_ptr<TerminalScreen> mScreen;
   bool mLost = false;
   bool mRestored = false;
