@@ -1,0 +1,111 @@
+#!/usr/bin/python3
+"""The cell comparison of scripts/real-terminals-check.py on screenshots drawn here, with no X.
+
+Run by `make real-terminals` before the emulators (it needs python3-numpy, which the build
+does not): /usr/bin/python3 tests/real_terminals_check_test.py
+"""
+
+import importlib.util
+import unittest
+from pathlib import Path
+
+import numpy as np
+
+SCRIPT = Path(__file__).resolve().parent.parent / "scripts" / "real-terminals-check.py"
+spec = importlib.util.spec_from_file_location("real_terminals_check", SCRIPT)
+check = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(check)
+
+CELL_W, CELL_H, LEFT, TOP = 6, 8, 3, 2
+GRID = (LEFT, TOP, CELL_W, CELL_H)
+BLUE, BROWN, WHITE = 1, 6, 15
+
+
+def blank_frame(bg=BLUE):
+    return [[(0x20, WHITE, bg) for _ in range(check.COLUMNS)] for _ in range(check.ROWS)]
+
+
+def draw(cells):
+    """The screenshot a perfect terminal would give: half blocks split, other glyphs a fg dot."""
+    image = np.full((TOP + check.ROWS * CELL_H + 5, LEFT + check.COLUMNS * CELL_W + 5, 3), 77, dtype=np.uint8)
+    for y, row in enumerate(cells):
+        for x, (code, fg, bg) in enumerate(row):
+            cell = image[TOP + y * CELL_H:TOP + (y + 1) * CELL_H, LEFT + x * CELL_W:LEFT + (x + 1) * CELL_W]
+            cell[:] = check.VGA[bg]
+            if code == check.FULL_BLOCK:
+                cell[:] = check.VGA[fg]
+            elif code in (check.UPPER_HALF, check.LOWER_HALF):
+                cell[:CELL_H // 2] = check.VGA[fg if code == check.UPPER_HALF else bg]
+                cell[CELL_H // 2:] = check.VGA[bg if code == check.UPPER_HALF else fg]
+            elif code in (check.LEFT_HALF, check.RIGHT_HALF):
+                cell[:, :CELL_W // 2] = check.VGA[fg if code == check.LEFT_HALF else bg]
+                cell[:, CELL_W // 2:] = check.VGA[bg if code == check.LEFT_HALF else fg]
+            elif code not in check.BLANKS:
+                cell[3:5, 2:4] = check.VGA[fg]
+    return image
+
+
+def cell_box(image, x, y):
+    return image[TOP + y * CELL_H:TOP + (y + 1) * CELL_H, LEFT + x * CELL_W:LEFT + (x + 1) * CELL_W]
+
+
+class FrameCheck(unittest.TestCase):
+    def test_a_right_picture_passes_with_every_rule_counted(self):
+        cells = blank_frame()
+        cells[0][0] = (check.UPPER_HALF, WHITE, BROWN)
+        cells[0][1] = (check.RIGHT_HALF, BROWN, BLUE)
+        cells[1][0] = (check.FULL_BLOCK, BROWN, BLUE)
+        cells[1][1] = (0x41, WHITE, BLUE)
+        result = check.check_frame(draw(cells), GRID, cells, check.VGA)
+        self.assertEqual(result["wrong"], 0, result["faults"])
+        self.assertEqual(result["by_rule"], {"half": 2, "one": 3997, "glyph": 1})
+
+    def test_mirrored_half_block_in_exchanged_colours_looks_the_same(self):
+        cells, mirrored = blank_frame(), blank_frame()
+        cells[5][7] = (check.UPPER_HALF, WHITE, BROWN)
+        mirrored[5][7] = (check.LOWER_HALF, BROWN, WHITE)
+        self.assertEqual(check.check_frame(draw(mirrored), GRID, cells, check.VGA)["wrong"], 0)
+
+    def test_wrong_pictures_are_caught_at_their_cell(self):
+        cells = blank_frame()
+        cells[3][4] = (check.UPPER_HALF, WHITE, BROWN)
+        upside_down = [row[:] for row in cells]
+        upside_down[3][4] = (check.LOWER_HALF, WHITE, BROWN)
+        image = draw(cells)
+        cell_box(image, 79, 49)[2:4, 2:4] = check.VGA[WHITE]  # a stray glyph in a blank cell
+        cell_box(image, 10, 20)[:] = (0xCD, 0x00, 0x00)  # a theme's red for VGA's blue
+        faults = {(f["x"], f["y"]) for f in check.check_frame(image, GRID, cells, check.VGA)["faults"]}
+        self.assertEqual(faults, {(79, 49), (10, 20)})
+        swapped = check.check_frame(draw(upside_down), GRID, cells, check.VGA)
+        self.assertEqual([(f["x"], f["y"], f["rule"]) for f in swapped["faults"]], [(4, 3, "half")])
+
+    def test_a_shade_drawn_as_a_flat_tint_is_a_mix_not_a_wrong_colour(self):
+        cells = blank_frame()
+        cells[0][0] = (0xB1, WHITE, BLUE)
+        image = draw(cells)
+        cell_box(image, 0, 0)[:] = (0x7F, 0x7F, 0xD4)  # halfway between white and blue
+        result = check.check_frame(image, GRID, cells, check.VGA)
+        self.assertEqual((result["wrong"], result["mixed"], result["mixed_glyphs"]), (0, 1, ["B1"]))
+        cell_box(image, 0, 0)[:] = (0xD4, 0x7F, 0x7F)  # no mix of the two
+        self.assertEqual(check.check_frame(image, GRID, cells, check.VGA)["wrong"], 1)
+
+
+class GridAndColours(unittest.TestCase):
+    def test_grid_is_the_box_of_the_fill_colour_when_it_divides_into_cells(self):
+        image = np.zeros((500, 600, 3), dtype=np.uint8)
+        image[5:5 + 50 * 9, 7:7 + 80 * 7] = (200, 210, 220)
+        self.assertEqual(check.find_grid(image, (200, 210, 220)), (7, 5, 7, 9))
+        image[5:7, 7:7 + 80 * 7] = 0  # two rows short: no whole cells
+        self.assertIsNone(check.find_grid(image, (200, 210, 220)))
+
+    def test_ansi_colours_are_read_back_from_their_rows(self):
+        image = np.zeros((TOP + 50 * CELL_H, LEFT + 80 * CELL_W, 3), dtype=np.uint8)
+        for n in range(32):
+            image[TOP + n * CELL_H:TOP + (n + 1) * CELL_H] = (n, 255 - n, 7)
+        colours = check.read_ansi_colours(image, GRID)
+        self.assertEqual((colours["bg"][1], colours["fg"][1]), ((1, 254, 7), (17, 238, 7)))
+        self.assertFalse(check.same_colours(colours, {"bg": colours["fg"], "fg": colours["bg"]}))
+
+
+if __name__ == "__main__":
+    unittest.main()
