@@ -6,7 +6,7 @@ FUZZ     := build/fuzz
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows \
-        package dist dist-check install-test fuzz fuzz-ci
+        package dist dist-check install-test fuzz fuzz-ci real-terminals
 
 deps:
 	@scripts/ensure-deps.sh build
@@ -80,6 +80,16 @@ bench: release
 
 testcard: release
 	@$(RELEASE)/tools/quorvel4-testcard
+
+# A manual check, not part of `test`: replays still frames in xterm, urxvt, mlterm,
+# xfce4-terminal, kitty, alacritty and konsole on a virtual display and compares every cell of
+# their screenshots (scripts/real-terminals-check.py; the results are in docs/terminal.md).
+real-terminals:
+	@scripts/ensure-deps.sh real-terminals
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture quorvel4-testcard
+	@/usr/bin/python3 tests/real_terminals_check_test.py
+	@/usr/bin/python3 scripts/real-terminals-check.py --build $(RELEASE)
 
 # The show's programs, data and manuals, and the library for programs of your own (headers,
 # static and shared library, CMake package, pkg-config file) under PREFIX (docs/library.md).

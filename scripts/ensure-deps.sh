@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows|package|install-test
+# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows|package|install-test|real-terminals
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
@@ -9,6 +9,7 @@
 #   windows the MinGW-w64 cross build, its packaging, and wine and a virtual display to test it
 #   package everything, and what makes and checks the Debian packages
 #   install-test  what builds a fresh Debian 12 root to install the packages into
+#   real-terminals  the terminal emulators that scripts/real-terminals-check.py draws the show in
 set -euo pipefail
 
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
@@ -28,6 +29,12 @@ build_packages=(
 # CPack's DEB generator: dpkg-shlibdeps (dpkg-dev) and file find the dependencies; lintian checks.
 package_packages=(dpkg-dev file binutils lintian)
 install_test_packages=(debootstrap zstd)
+# The emulators to compare, a display and screenshots for them, a bitmap font, Mesa's software
+# OpenGL for kitty and alacritty, and numpy and PIL to read the screenshots.
+real_terminal_packages=(
+  xterm rxvt-unicode mlterm xfce4-terminal kitty alacritty konsole
+  xvfb xdotool imagemagick xfonts-base fonts-dejavu-core libgl1-mesa-dri python3-numpy python3-pil
+)
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 web_packages=(cmake make python3 emscripten chromium nodejs)
 # Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
@@ -47,7 +54,8 @@ case "${1:-build}" in
   windows) wanted=("${windows_packages[@]}") ;;
   package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
   install-test) wanted=("${install_test_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|clang|web|windows|package|install-test" >&2; exit 2 ;;
+  real-terminals) wanted=("${run_packages[@]}" "${real_terminal_packages[@]}") ;;
+  *) echo "usage: $0 run|build|assets|clang|web|windows|package|install-test|real-terminals" >&2; exit 2 ;;
 esac
 
 missing=()
