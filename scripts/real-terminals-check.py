@@ -167,15 +167,13 @@ def check_frame(image, grid, cells, palette, margin=1):
             "mixed": len(mixed), "mixed_glyphs": sorted({f["char"] for f in mixed}), "mixed_examples": mixed[:5]}
 
 
-def find_grid(image, colour):
-    """The picture area as (left, top, cell width, cell height): the box of `colour` pixels."""
-    import numpy as np
-    mask = np.abs(image.astype(int) - np.array(colour)).max(axis=2) <= 2
-    ys, xs = np.nonzero(mask)
+def find_grid(mask):
+    """The picture area as (left, top, cell width, cell height): `mask` must be a solid box of 80 x 50 cells."""
+    ys, xs = mask.nonzero()
     if len(xs) == 0:
         return None
     width, height = xs.max() - xs.min() + 1, ys.max() - ys.min() + 1
-    if width % COLUMNS or height % ROWS:
+    if width % COLUMNS or height % ROWS or len(xs) != width * height:
         return None
     return (int(xs.min()), int(ys.min()), int(width // COLUMNS), int(height // ROWS))
 
@@ -529,12 +527,16 @@ def split_palette_replay(frame):
 
 
 def locate_grid(session):
-    """Grid place and cell size from the reverse-video fill, whose colour is at the window's centre."""
+    """Grid place and cell size: the box of the pixels the reverse-video fill changed on a cleared screen."""
+    session.ask({"action": "show", "file": str(session.work / "empty")}, "a cleared screen")
+    cleared = session.shoot("the cleared screen")
+
     def grid_of(image):
-        h, w = image.shape[:2]
-        return find_grid(image, image[min(h // 2, h - 1), w // 2])
-    image = session.show(session.work / "reverse-fill", "the reverse-video fill", accept=lambda image: grid_of(image))
-    return grid_of(image)
+        if image.shape != cleared.shape:
+            return None
+        return find_grid((image != cleared).any(axis=2))
+    session.ask({"action": "show", "file": str(session.work / "reverse-fill"), "clear": False}, "the reverse-video fill")
+    return grid_of(session.shoot("the reverse-video fill", grid_of))
 
 
 def check_frames(session, grid, frames, theme, result):
@@ -603,7 +605,8 @@ def summary_row(result):
         wrong, mixed = sum(c["wrong"] for c in checks), sum(c.get("mixed", 0) for c in checks)
         glyphs = sorted({g for c in checks for g in c.get("mixed_glyphs", [])})
         text = "%s (%d of %d cells wrong" % ("yes" if wrong == 0 else "NO", wrong, sum(c["cells"] for c in checks))
-        return text + ("; %d cells of glyphs %s in a mix of their two colours)" % (mixed, " ".join(glyphs)) if mixed else ")")
+        listed = " ".join(glyphs[:6]) + (" ..." if len(glyphs) > 6 else "")
+        return text + ("; %d cells of glyphs %s in a mix of their two colours)" % (mixed, listed) if mixed else ")")
     answers = result.get("answers", {})
     yes_no = lambda value: "-" if value is None else ("yes" if value else "no")
     replay = result.get("replay_restored", {}).values()

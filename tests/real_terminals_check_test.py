@@ -91,12 +91,15 @@ class FrameCheck(unittest.TestCase):
 
 
 class GridAndColours(unittest.TestCase):
-    def test_grid_is_the_box_of_the_fill_colour_when_it_divides_into_cells(self):
-        image = np.zeros((500, 600, 3), dtype=np.uint8)
-        image[5:5 + 50 * 9, 7:7 + 80 * 7] = (200, 210, 220)
-        self.assertEqual(check.find_grid(image, (200, 210, 220)), (7, 5, 7, 9))
-        image[5:7, 7:7 + 80 * 7] = 0  # two rows short: no whole cells
-        self.assertIsNone(check.find_grid(image, (200, 210, 220)))
+    def test_grid_is_the_box_of_changed_pixels_when_it_is_whole_cells(self):
+        changed = np.zeros((500, 600), dtype=bool)
+        changed[5:5 + 50 * 9, 7:7 + 80 * 7] = True
+        self.assertEqual(check.find_grid(changed), (7, 5, 7, 9))
+        changed[100, 300] = False  # a hole: something other than the fill changed
+        self.assertIsNone(check.find_grid(changed))
+        changed[100, 300] = True
+        changed[5:7] = False  # two rows short: no whole cells
+        self.assertIsNone(check.find_grid(changed))
 
     def test_ansi_colours_are_read_back_from_their_rows(self):
         image = np.zeros((TOP + 50 * CELL_H, LEFT + 80 * CELL_W, 3), dtype=np.uint8)
