@@ -21,7 +21,9 @@ scratch HOME), runs this same script inside it (`inner`), and drives it through 
   (`--format cells`): a cell of one colour must be that colour alone, a half block its two
   colours in the right halves, any other glyph no colours but its two;
 - after the palette frame's closing OSC 104, and after the test card run live in palette
-  mode and ended with a key, draws the ANSI colours again: they must be the emulator's own.
+  mode and ended with a key, draws the ANSI colours again: they must be the emulator's own;
+- runs the show itself with no QVL_COLORS: it must draw and run until a key (answers that
+  it took for keys would end it at once).
 
 It prints a table and writes the details (mismatching cells with their places, expected and
 seen colours) to results.json in the work folder.
@@ -569,6 +571,30 @@ def check_live_restore(session, grid, build, theme, result):
     result["ansi_after_live"] = [hexcolour(c) for c in after["bg"]]
 
 
+def check_live_show(session, build, result):
+    """The show itself, its colours left to its questions: it must draw and run until a key.
+
+    A terminal's answers that the show takes for keys end it at once."""
+    session.ask({"action": "show", "file": str(session.work / "empty")}, "a cleared screen")
+    cleared = session.shoot("the cleared screen")
+    demo = build / "demo" / "quorvel4-demo"
+    run = session.post({"action": "run", "argv": [str(demo)], "env": {"SDL_AUDIODRIVER": "dummy"}})
+    ack = session.folder / ("%d.ack" % run)
+    started = time.monotonic()
+
+    def drawn_or_ended():
+        if ack.exists():
+            return "ended"
+        image = screenshot(session.display, session.work, session.box())
+        return "drawn" if image.shape == cleared.shape and (image != cleared).any(axis=2).mean() > 0.3 else None
+    if wait_for("%s: the live show to draw or end" % session.name, drawn_or_ended) == "ended":
+        result["live_show"] = "ended by itself after %.1f s" % (time.monotonic() - started)
+        return
+    session.key("q")
+    session.wait(run, "the live show to end after a key")
+    result["live_show"] = "ran until a key"
+
+
 def check_emulator(name, package, argv, display, work, home, build, frames):
     result = {"emulator": name, "version": package_version(package), "truecolor": {}, "palette": {},
               "replay_restored": {}}
@@ -586,6 +612,7 @@ def check_emulator(name, package, argv, display, work, home, build, frames):
         result["ansi_colours"] = [hexcolour(c) for c in theme["bg"]]
         check_frames(session, grid, frames, theme, result)
         check_live_restore(session, grid, build, theme, result)
+        check_live_show(session, build, result)
     except Exception as error:  # one emulator's failure must not stop the others
         result["error"] = "%s: %s" % (type(error).__name__, error)
     finally:
@@ -610,10 +637,11 @@ def summary_row(result):
     answers = result.get("answers", {})
     yes_no = lambda value: "-" if value is None else ("yes" if value else "no")
     replay = result.get("replay_restored", {}).values()
-    return "| %s %s | %s | %s | %s | %s | %s / %s | %s |" % (
+    return "| %s %s | %s | %s | %s | %s | %s / %s | %s | %s |" % (
         result["emulator"], result.get("version") or "", yes_no(answers.get("osc4_answered")),
         yes_no(answers.get("csi_c_answered")), frames("truecolor"), frames("palette"),
-        yes_no(all(replay) if replay else None), yes_no(result.get("live_restored")), result.get("error", ""))
+        yes_no(all(replay) if replay else None), yes_no(result.get("live_restored")), result.get("live_show", "-"),
+        result.get("error", ""))
 
 
 def main():
@@ -641,7 +669,7 @@ def main():
         server.wait()
     (work / "results.json").write_text(json.dumps(results, indent=1, default=str))
     print("\n| emulator | OSC 4 answered | CSI c answered | 24-bit frames right | palette frames right "
-          "| palette restored (replay / live) | notes |\n|---|---|---|---|---|---|---|")
+          "| palette restored (replay / live) | live show, no QVL_COLORS | notes |\n|---|---|---|---|---|---|---|---|")
     for result in results:
         print(summary_row(result))
     print("\ndetails: %s" % (work / "results.json"))
