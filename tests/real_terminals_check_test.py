@@ -5,16 +5,16 @@ Run by `make real-terminals` before the emulators (it needs python3-numpy, which
 does not): /usr/bin/python3 tests/real_terminals_check_test.py
 """
 
-import importlib.util
+import tempfile
+import types
 import unittest
 from pathlib import Path
 
 import numpy as np
 
 SCRIPT = Path(__file__).resolve().parent.parent / "scripts" / "real-terminals-check.py"
-spec = importlib.util.spec_from_file_location("real_terminals_check", SCRIPT)
-check = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(check)
+check = types.ModuleType("real_terminals_check")  # the script's name has hyphens: no import statement
+exec(compile(SCRIPT.read_text(), str(SCRIPT), "exec"), check.__dict__)
 
 CELL_W, CELL_H, LEFT, TOP = 6, 8, 3, 2
 GRID = (LEFT, TOP, CELL_W, CELL_H)
@@ -108,6 +108,29 @@ class GridAndColours(unittest.TestCase):
         colours = check.read_ansi_colours(image, GRID)
         self.assertEqual((colours["bg"][1], colours["fg"][1]), ((1, 254, 7), (17, 238, 7)))
         self.assertFalse(check.same_colours(colours, {"bg": colours["fg"], "fg": colours["bg"]}))
+
+
+class AnswersAndReplays(unittest.TestCase):
+    def test_answers_as_three_emulators_gave_them(self):
+        xterm = check.describe_answer(b"\x1b]4;0;rgb:0000/0000/0000\x1b\\\x1b[?64;1;2;6;9;15;16;17;18;21;22;28c")
+        urxvt = check.describe_answer(b"\x1b]4;0;rgb:0000/0000/0000\x1b\x1b[?1;2c")  # no backslash after ESC
+        konsole = check.describe_answer(b"\x1b]4;0;rgb:0000/0000/0000\x07\x1b[?62;1;4c")
+        for answer in (xterm, urxvt, konsole):
+            self.assertEqual((answer["osc4_answered"], answer["osc4_answer"], answer["csi_c_answered"]),
+                             (True, "rgb:0000/0000/0000", True))
+        silent = check.describe_answer(b"\x1b[?6c")
+        self.assertEqual((silent["osc4_answered"], silent["csi_c_answered"]), (False, True))
+
+    def test_palette_replay_is_shot_before_its_restore(self):
+        with tempfile.TemporaryDirectory() as folder:
+            replay = Path(folder) / "palette.ansi"
+            replay.write_bytes(b"\x1b]4;1;rgb:aa/00/00\x1b\\frame" + check.RESTORE_TAIL)
+            frame = {"palette": replay}
+            check.split_palette_replay(frame)
+            self.assertEqual(frame["palette-body"].read_bytes(), b"\x1b]4;1;rgb:aa/00/00\x1b\\frame")
+            replay.write_bytes(b"frame\x1b[0m\n")  # a replay that leaves the palette set
+            with self.assertRaises(RuntimeError):
+                check.split_palette_replay(frame)
 
 
 if __name__ == "__main__":
