@@ -36,6 +36,23 @@ TEST(TerminalInput, AnswersWholeSplitOrMixedWithKeysAreNeverKeys) {
   EXPECT_EQ(input.PaletteColor()->r, 0xFF);
 }
 
+// rxvt-unicode ends its palette answer with a lone ESC, and its device attributes follow at
+// once: neither is a key, and the colour is read.
+TEST(TerminalInput, APaletteAnswerEndedByALoneEscapeIsNoKey) {
+  const std::string both = std::string("\x1b]4;0;rgb:aaaa/5555/0000\x1b") + "\x1b[?1;2c";
+  for (size_t cut = 0; cut <= both.size(); ++cut) {
+    TerminalInput input;
+    input.AwaitAnswers();
+    input.Feed(both.substr(0, cut), 0);
+    input.Feed(both.substr(cut), 10);
+    input.Tick(10 + TerminalInput::kPatienceMs);
+    EXPECT_FALSE(input.KeyWaiting()) << "cut at " << cut << ": " << input.Keys();
+    ASSERT_TRUE(input.PaletteColor().has_value()) << cut;
+    EXPECT_EQ(input.PaletteColor()->g, 0x55) << cut;
+    EXPECT_TRUE(input.Settled()) << cut;
+  }
+}
+
 TEST(TerminalInput, LateAnswerAfterTheDeadlineIsSwallowed) {
   TerminalInput input;
   input.AwaitAnswers();

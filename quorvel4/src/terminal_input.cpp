@@ -78,8 +78,9 @@ TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* len
       }
       if (c == kEsc) {
         if (i + 1 == bytes.size()) return Match::kPrefix;
-        if (bytes[i + 1] != '\\') return Match::kNo;
-        *length = i + 2;
+        // ESC backslash ends it; some terminals (rxvt-unicode) end it with the ESC alone,
+        // right before their answer to the next question.
+        *length = bytes[i + 1] == '\\' ? i + 2 : i + 1;
         return Match::kWhole;
       }
       if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) return Match::kNo;
@@ -111,7 +112,7 @@ void TerminalInput::Sort(int64_t nowMs) {
       case Match::kWhole: {
         const std::string_view answer = std::string_view(mHeld).substr(0, length);
         if (answer[1] == ']') {
-          const size_t terminator = answer.back() == kBel ? 1 : 2;
+          const size_t terminator = answer.back() == kBel || answer.back() == kEsc ? 1 : 2;
           if (!mPalette) mPalette = PaletteBody(answer.substr(2, answer.size() - 2 - terminator));
           mAwaitPalette = false;
         } else {
