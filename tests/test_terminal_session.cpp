@@ -223,7 +223,7 @@ TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
 // Palette mode: the VGA colours are set on the way in (and again after a stop) and the
 // terminal's own palette comes back on every way out.
 const std::vector<std::string> kPaletteEnv = {"TERM=xterm-256color", "QVL_COLORS=palette"};
-constexpr std::string_view kSetPalette = "\x1b]4;0;rgb:00/00/00;4;rgb:00/00/aa;";
+constexpr std::string_view kSetPalette = "\x1b]4;0;rgb:00/00/00\x1b\\\x1b]4;4;rgb:00/00/aa\x1b\\";
 constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
 constexpr std::string_view kPaletteQuery = "\x1b]4;0;?";
 

@@ -83,16 +83,16 @@ std::string HexByte(uint8_t value) {
 
 Cell SameLookingCell(Cell cell) { return SameLookingTable()[cell]; }
 
+// One entry a sequence: some terminals (alacritty 0.11) ignore a sequence that sets them all.
+std::string SetPaletteEntryBytes(int ansi, const Rgb& colour) {
+  return std::string(seq::kOscSetColor) + std::to_string(ansi) + seq::kParamSeparator + std::string(seq::kRgbSpec) +
+         HexByte(colour.r) + '/' + HexByte(colour.g) + '/' + HexByte(colour.b) + std::string(seq::kStringTerminator);
+}
+
 std::string_view SetVgaPaletteBytes() {
   static const std::string bytes = [] {
-    std::string out(seq::kOscSetColor);
-    for (int console = 0; console < 16; ++console) {
-      const Rgb& c = kVgaPalette[console];
-      if (console > 0) out += seq::kParamSeparator;
-      out += std::to_string(AnsiColorOf(console)) + seq::kParamSeparator + std::string(seq::kRgbSpec) + HexByte(c.r) +
-             '/' + HexByte(c.g) + '/' + HexByte(c.b);
-    }
-    out += seq::kStringTerminator;
+    std::string out;
+    for (int console = 0; console < 16; ++console) out += SetPaletteEntryBytes(AnsiColorOf(console), kVgaPalette[console]);
     return out;
   }();
   return bytes;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quorvel4/palette.h"
 #include "quorvel4/types.h"
 
 enum class ColorMode {
@@ -44,8 +45,9 @@ int Xterm256IndexOf(int console);
 // exchanged, a right half block the left one. Every other cell is itself.
 Cell SameLookingCell(Cell cell);
 
-// What sets the terminal's 16 palette entries to the VGA colours (in ANSI order), and what
-// puts the terminal's own palette back.
+// What sets one palette entry (ANSI numbering) to a colour; the terminal's 16 palette entries
+// to the VGA colours (in ANSI order); and what puts the terminal's own palette back.
+std::string SetPaletteEntryBytes(int ansi, const Rgb& colour);
 std::string_view SetVgaPaletteBytes();
 std::string_view ResetPaletteBytes();
 
