@@ -53,6 +53,23 @@ TEST(TerminalInput, APaletteAnswerEndedByALoneEscapeIsNoKey) {
   }
 }
 
+// The 16 entries asked one by one: each answer, whatever it ends with, fills its own entry;
+// an entry the terminal does not name stays unknown.
+TEST(TerminalInput, EveryPaletteEntryIsReadFromItsOwnAnswer) {
+  TerminalInput input;
+  input.AwaitAnswers();
+  input.Feed("\x1b]4;1;rgb:cdcd/0000/0000\x07\x1b]4;15;rgb:ff/ff/ff\x1b\\\x1b]4;8;rgb:7f7f/7f7f/7f7f\x1b", 0);
+  input.Feed("\x1b]4;16;rgb:11/22/33\x07" + kAttributes, 1);
+  input.Tick(1 + TerminalInput::kPatienceMs);
+  EXPECT_FALSE(input.KeyWaiting()) << input.Keys();
+  const auto& entries = input.PaletteEntries();
+  ASSERT_TRUE(entries[1] && entries[15] && entries[8]);
+  EXPECT_EQ(entries[1]->r, 0xCD);
+  EXPECT_EQ(entries[15]->b, 0xFF);
+  EXPECT_EQ(entries[8]->g, 0x7F);
+  for (int entry : {0, 2, 7, 14}) EXPECT_FALSE(entries[entry]) << entry;
+}
+
 TEST(TerminalInput, LateAnswerAfterTheDeadlineIsSwallowed) {
   TerminalInput input;
   input.AwaitAnswers();

@@ -331,6 +331,25 @@ TEST(TerminalSessionPalette, ChosenByTheTerminalsAnswerWhichIsNoKey) {
   ExpectPaletteGivenBack(session.Output());
 }
 
+// The terminal's own colours, as it named them, are set again after the palette's reset on the
+// way out: some terminals ignore the reset.
+TEST(TerminalSessionPalette, GivesBackTheColoursTheTerminalNamed) {
+  PtySession session(kProgram, {"animate"}, 80, 50,
+                     {"TERM=xterm-256color", "QVL_COLORS=", "COLORTERM=truecolor", "QVL_ANSWER_WAIT_MS=60000"});
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil("\x1b]4;15;?"));
+  session.Type("\x1b]4;0;rgb:1e1e/1e1e/1e1e\x1b\\\x1b]4;1;rgb:cdcd/0000/0000\x1b\\\x1b[?62c");
+  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectPaletteGivenBack(session.Output());
+  const std::string& output = session.Output();
+  const size_t reset = output.rfind(kResetPalette);
+  ASSERT_NE(reset, std::string::npos);
+  EXPECT_EQ(output.find("\x1b]4;0;rgb:1e/1e/1e\x1b\\\x1b]4;1;rgb:cd/00/00\x1b\\", reset), reset + kResetPalette.size());
+  EXPECT_EQ(output.find("\x1b]4;2;", reset), std::string::npos) << "an entry the terminal did not name";
+}
+
 // A terminal that answers only after the show has chosen 24-bit colour: the late answer,
 // mixed with nothing else, does not end the show; a key after it does.
 TEST(TerminalSessionPalette, NoAnswerInTimeKeepsTrueColourAndTheLateAnswerIsNoKey) {

@@ -30,6 +30,16 @@ std::optional<uint8_t> Component(std::string_view hex) {
   return static_cast<uint8_t>((value * 255 + max / 2) / max);
 }
 
+// The entry N of "4;N;rgb:R/G/B" (the body of a palette answer), if one of the 16.
+std::optional<int> PaletteEntry(std::string_view body) {
+  if (body.size() < 4 || body.substr(0, 2) != "4;") return std::nullopt;
+  int entry = 0;
+  size_t at = 2;
+  for (; at < body.size() && at < 5 && IsDigit(body[at]); ++at) entry = entry * 10 + (body[at] - '0');
+  if (at == 2 || at >= body.size() || body[at] != ';' || entry > 15) return std::nullopt;
+  return entry;
+}
+
 // "4;N;rgb:R/G/B" (the body of a palette answer) as a colour.
 std::optional<Rgb> PaletteBody(std::string_view body) {
   const size_t colour = body.find("rgb:");
@@ -113,8 +123,11 @@ void TerminalInput::Sort(int64_t nowMs) {
         const std::string_view answer = std::string_view(mHeld).substr(0, length);
         if (answer[1] == ']') {
           const size_t terminator = answer.back() == kBel || answer.back() == kEsc ? 1 : 2;
-          if (!mPalette) mPalette = PaletteBody(answer.substr(2, answer.size() - 2 - terminator));
-          mAwaitPalette = false;
+          // More answers may follow, one for each entry asked about, until the attributes'.
+          const std::string_view body = answer.substr(2, answer.size() - 2 - terminator);
+          const std::optional<int> entry = PaletteEntry(body);
+          if (entry && !mPalette[*entry]) mPalette[*entry] = PaletteBody(body);
+          mPaletteAnswered = mPaletteAnswered || (entry && mPalette[*entry]);
         } else {
           mAttributesAnswered = true;
           --mAttributesAwaited;

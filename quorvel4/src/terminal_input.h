@@ -1,5 +1,5 @@
 // Sorts what a terminal sends the program into key presses and answers to the program's own
-// questions (the palette query, OSC 4, and the device-attributes query, CSI c, that follows it
+// questions (the palette queries, OSC 4, and the device-attributes query, CSI c, that follows it
 // so that a terminal which ignores the first still answers something; the latter is asked
 // again after frames, to learn when the terminal has drawn them). An answer is never taken
 // for a key, however it arrives: split across reads, late, or between key presses.
@@ -12,6 +12,7 @@
 // Pure: bytes and times in, answers and keys out; the back end reads the terminal.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -36,9 +37,11 @@ class TerminalInput {
   bool KeyWaiting() const { return !mKeys.empty(); }
   const std::string& Keys() const { return mKeys; }
 
-  // The terminal answered the palette query: it knows OSC 4. The colour it named for entry 0.
-  bool PaletteAnswered() const { return mPalette.has_value(); }
-  std::optional<Rgb> PaletteColor() const { return mPalette; }
+  // The terminal answered a palette query: it knows OSC 4. The colours it named, by entry
+  // (ANSI numbering); entry 0's alone.
+  bool PaletteAnswered() const { return mPaletteAnswered; }
+  const std::array<std::optional<Rgb>, 16>& PaletteEntries() const { return mPalette; }
+  std::optional<Rgb> PaletteColor() const { return mPalette[0]; }
   // The device-attributes answer came. Terminals answer in order, so no palette answer
   // follows it: the question is settled either way.
   bool Settled() const { return mAttributesAnswered; }
@@ -54,7 +57,8 @@ class TerminalInput {
   int mAttributesAwaited = 0;
   bool mAttributesAnswered = false;
   int mAttributeAnswersUntaken = 0;
-  std::optional<Rgb> mPalette;
+  bool mPaletteAnswered = false;
+  std::array<std::optional<Rgb>, 16> mPalette;
   std::string mHeld;
   int64_t mHeldSince = 0;
   std::string mKeys;

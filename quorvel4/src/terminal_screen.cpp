@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
+#include <utility>
 
 #include "terminal_sequences.h"
 
@@ -36,9 +37,10 @@ std::string TooSmallMessage(const TerminalSize& size) {
   return bytes;
 }
 
-TerminalScreen::TerminalScreen(TerminalLink& link, ColorMode mode)
+TerminalScreen::TerminalScreen(TerminalLink& link, ColorMode mode, std::string paletteBack)
     : mLink(link),
       mPalette(mode == ColorMode::kPalette),
+      mPaletteBack(std::move(paletteBack)),
       mEncoder(mode),
       mLeave(LeaveBytesEndingWith(seq::kNewLine)) {}
 
@@ -98,7 +100,7 @@ std::string TerminalScreen::LeaveBytesEndingWith(std::string_view below) const {
   // CAN first: a frame cut short by a signal may have left a sequence half sent, and the
   // terminal would swallow the next bytes into it.
   for (std::string_view part : {seq::kCancel, seq::kSyncEnd}) leave += part;
-  if (mPalette) leave += ResetPaletteBytes();
+  if (mPalette) leave += std::string(ResetPaletteBytes()) + mPaletteBack;
   for (std::string_view part : {seq::kResetGraphics, seq::kAutoWrapOn}) leave += part;
   leave += below;
   leave += seq::kShowCursor;

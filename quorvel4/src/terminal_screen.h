@@ -46,7 +46,9 @@ class TerminalLink {
 
 class TerminalScreen {
  public:
-  TerminalScreen(TerminalLink& link, ColorMode mode);
+  // `paletteBack`: in palette mode, what puts the terminal's palette back after OSC 104
+  // (which some terminals ignore): its entries as they were, where the terminal told them.
+  TerminalScreen(TerminalLink& link, ColorMode mode, std::string paletteBack = {});
 
   // Takes the terminal: title saved, cursor hidden, no auto-wrap, plain colours (a size
   // request where the picture does not fit), then the first layout.
@@ -84,6 +86,7 @@ class TerminalScreen {
 
   TerminalLink& mLink;
   bool mPalette;
+  std::string mPaletteBack;
   TerminalEncoder mEncoder;
   std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
   TerminalSize mSize{0, 0};

@@ -48,10 +48,12 @@ inline constexpr std::string_view kOscSetColor = "\x1b]4;";
 inline constexpr std::string_view kRgbSpec = "rgb:";
 inline constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
 inline constexpr std::string_view kStringTerminator = "\x1b\\";
-// Questions whose answers arrive on the terminal's input: the colour of palette entry 0
-// (answered only where OSC 4 is known), then the device attributes (answered by every terminal
-// of the VT100 family, after any earlier answer).
-inline constexpr std::string_view kQueryPaletteEntry0 = "\x1b]4;0;?\x1b\\";
+// Questions whose answers arrive on the terminal's input: the colour of a palette entry
+// (kQueryPaletteEntry, the entry's number, kQueryPaletteEnd: answered only where OSC 4 is
+// known), then the device attributes (answered by every terminal of the VT100 family, after
+// any earlier answer).
+inline constexpr std::string_view kQueryPaletteEntry = "\x1b]4;";
+inline constexpr std::string_view kQueryPaletteEnd = ";?\x1b\\";
 inline constexpr std::string_view kQueryDeviceAttributes = "\x1b[c";
 // CAN aborts an escape sequence a frame cut short by a signal may have left open.
 inline constexpr std::string_view kCancel = "\x18";

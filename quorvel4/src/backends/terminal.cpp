@@ -64,6 +64,8 @@ int64_t NowMs() {
 // `fallback` where it does not answer.
 struct ColorChoice {
   bool ask = false;
+  // Palette mode was given: the terminal is asked only for the colours to give back.
+  bool askColoursOnly = false;
   int64_t waitMs = kPaletteAnswerDeadlineMs;
   ColorMode fallback = ColorMode::kTrueColor;
 };
@@ -127,28 +129,45 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     plan.giveBack = tty::GiveBack;
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
-    const ColorMode mode = colors.ask && AskPalette(colors.waitMs) ? ColorMode::kPalette : colors.fallback;
+    const bool asked = colors.ask || colors.askColoursOnly;
+    const bool answered = asked && AskPalette(colors.waitMs);
+    const ColorMode mode = colors.ask && answered ? ColorMode::kPalette : colors.fallback;
     // Whether the terminal answers questions at all is learnt without waiting, when the
     // palette was not asked about.
-    if (!colors.ask && mKeyFd >= 0) AskAttributes();
-    mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode);
+    if (!asked && mKeyFd >= 0) AskAttributes();
+    mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode, PaletteAsItWas());
     tty::SetRestoreBytes(mScreen->LeaveBytes());
     tty::SetReenterBytes(mScreen->ReenterBytes());
     mScreen->Enter();
   }
 
-  // Asks the terminal for palette entry 0, then for its device attributes, which every
-  // terminal answers (after the first answer, when it gives one). True when the palette
-  // answer comes before the deadline.
+  // Asks the terminal for its 16 palette entries, one question each, then for its device
+  // attributes, which every terminal answers (after the palette's answers, when it gives them).
+  // True when a palette answer comes before the deadline.
   bool AskPalette(int64_t waitMs) {
     if (mKeyFd < 0) return false;
     mInput.AwaitAnswers();
-    Write(std::string(seq::kQueryPaletteEntry0) + std::string(seq::kQueryDeviceAttributes));
+    std::string questions;
+    for (int entry = 0; entry < 16; ++entry) {
+      questions += std::string(seq::kQueryPaletteEntry) + std::to_string(entry) + std::string(seq::kQueryPaletteEnd);
+    }
+    Write(questions + std::string(seq::kQueryDeviceAttributes));
     const int64_t deadline = NowMs() + waitMs;
-    for (int64_t now = NowMs(); now < deadline && !mInput.PaletteAnswered() && !mInput.Settled(); now = NowMs()) {
+    for (int64_t now = NowMs(); now < deadline && !mInput.Settled(); now = NowMs()) {
       if (!ReadInput(static_cast<int>(deadline - now))) break;
     }
     return mInput.PaletteAnswered();
+  }
+
+  // The entries the terminal named, set again on the way out after OSC 104: some terminals
+  // (rxvt-unicode, mlterm) ignore that reset, or reset to colours of their own.
+  std::string PaletteAsItWas() const {
+    std::string bytes;
+    const auto& entries = mInput.PaletteEntries();
+    for (int entry = 0; entry < 16; ++entry) {
+      if (entries[entry]) bytes += SetPaletteEntryBytes(entry, *entries[entry]);
+    }
+    return bytes;
   }
 
   void AskAttributes() {
@@ -243,7 +262,9 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   colors.fallback = ChooseColorMode(given, std::getenv("COLORTERM"), term);
   // The Linux console prints an operating system command it does not know as text, and its
   // 16 colours are the VGA ones unless the user changed them: it is not asked.
-  colors.ask = (given == nullptr || *given == '\0') && !(term && std::strncmp(term, "linux", 5) == 0);
+  const bool linuxConsole = term && std::strncmp(term, "linux", 5) == 0;
+  colors.ask = (given == nullptr || *given == '\0') && !linuxConsole;
+  colors.askColoursOnly = !colors.ask && colors.fallback == ColorMode::kPalette && !linuxConsole;
   colors.waitMs = AnswerWaitMs();
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
   return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, colors);

@@ -13,7 +13,8 @@
 namespace tty {
 namespace {
 
-constexpr size_t kMaxBytes = 256;
+// The leave bytes with the 16 palette entries to give back fit with room to spare.
+constexpr size_t kMaxBytes = 1024;
 
 struct Bytes {
   char data[kMaxBytes];
