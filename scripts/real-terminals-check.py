@@ -271,8 +271,9 @@ def inner(folder):
     folder = Path(folder)
     size = os.get_terminal_size()
     write_out(b"\x1b]2;" + folder.name.encode() + b"\x07")  # the title the driver finds the window by
-    (folder / "ready").write_text(json.dumps({"columns": size.columns, "lines": size.lines,
-                                              "TERM": os.environ.get("TERM"), "COLORTERM": os.environ.get("COLORTERM")}))
+    (folder / "ready.tmp").write_text(json.dumps({"columns": size.columns, "lines": size.lines,
+                                                  "TERM": os.environ.get("TERM"), "COLORTERM": os.environ.get("COLORTERM")}))
+    (folder / "ready.tmp").rename(folder / "ready")  # whole when the driver sees it
     number = 0
     while True:
         request_file = folder / ("%d.req" % number)
