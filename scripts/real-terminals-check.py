@@ -616,15 +616,25 @@ def check_live_show(session, build, result):
     result["live_show"] = "ran until a key"
 
 
-def check_emulator(name, package, argv, display, work, home, build, frames):
-    result = {"emulator": name, "version": package_version(package), "truecolor": {}, "palette": {},
-              "replay_restored": {}}
+def in_emulator(name, package, argv, display, work, home, steps, result=None):
+    """Opens the emulator, runs `steps(session, result)` in it and closes it; the result, or what failed."""
+    result = dict(result or {}, emulator=name, version=package_version(package))
     if result["version"] is None:
         result["error"] = "not installed (Debian package %s)" % package
         return result
     session = Session(name, argv, display, work, home)
     try:
         result["terminal"] = session.started()
+        steps(session, result)
+    except Exception as error:  # one emulator's failure must not stop the others
+        result["error"] = "%s: %s" % (type(error).__name__, error)
+    finally:
+        session.close()
+    return result
+
+
+def check_emulator(name, package, argv, display, work, home, build, frames):
+    def steps(session, result):
         result["answers"] = session.ask({"action": "ask"}, "the answers to OSC 4 and CSI c")
         grid = locate_grid(session)
         result["grid"] = grid
@@ -634,11 +644,8 @@ def check_emulator(name, package, argv, display, work, home, build, frames):
         check_frames(session, grid, frames, theme, result)
         check_live_restore(session, grid, build, theme, result)
         check_live_show(session, build, result)
-    except Exception as error:  # one emulator's failure must not stop the others
-        result["error"] = "%s: %s" % (type(error).__name__, error)
-    finally:
-        session.close()
-    return result
+    return in_emulator(name, package, argv, display, work, home, steps,
+                       {"truecolor": {}, "palette": {}, "replay_restored": {}})
 
 
 # ---------------------------------------------------------------- does the terminal apply OSC 4?
@@ -733,19 +740,8 @@ def probe_palette(session, grid):
 
 
 def probe_emulator(name, package, argv, display, work, home):
-    result = {"emulator": name, "version": package_version(package)}
-    if result["version"] is None:
-        result["error"] = "not installed (Debian package %s)" % package
-        return result
-    session = Session(name, argv, display, work, home)
-    try:
-        result["terminal"] = session.started()
-        result.update(probe_palette(session, locate_grid(session)))
-    except Exception as error:  # one emulator's failure must not stop the others
-        result["error"] = "%s: %s" % (type(error).__name__, error)
-    finally:
-        session.close()
-    return result
+    return in_emulator(name, package, argv, display, work, home,
+                       lambda session, result: result.update(probe_palette(session, locate_grid(session))))
 
 
 def probe_row(result):
