@@ -27,6 +27,13 @@ scratch HOME), runs this same script inside it (`inner`), and drives it through 
 
 It prints a table and writes the details (mismatching cells with their places, expected and
 seen colours) to results.json in the work folder.
+
+With --palette-probe (no build needed) it only finds out, in each emulator, whether palette sets
+(OSC 4) are drawn and what reading them back answers: it asks for the 16 entries one question
+each, sets entry 6 to two colours and asks for it again, sets VGA's 16 colours one sequence
+each and in one sequence, and puts the palette back with the first answers (one OSC 4 each) and
+with a plain OSC 104; after each step it draws the ANSI colours and reads them from a screenshot.
+The answers are kept byte for byte in results.json.
 """
 
 import argparse
@@ -220,13 +227,13 @@ ATTRIBUTES_ANSWER = re.compile(rb"\x1b\[\?[0-9;]*c")
 PREPARE = b"\x1b[0m\x1b[H\x1b[2J\x1b[?25l"  # plain colours, home, clear, cursor hidden
 
 
-def ask_terminal(limit_s=3.0):
-    """The show's two questions in raw mode; the answers, read until the device attributes come."""
+def exchange(data, limit_s=10.0):
+    """Writes `data` in raw mode and reads the answers until the device attributes come (or the deadline)."""
     fd = sys.stdin.fileno()
     saved = termios.tcgetattr(fd)
     tty.setraw(fd)
     try:
-        os.write(sys.stdout.fileno(), PALETTE_QUERY + ATTRIBUTES_QUERY)
+        write_out(data)
         answer, deadline = b"", time.monotonic() + limit_s
         while not ATTRIBUTES_ANSWER.search(answer) and time.monotonic() < deadline:
             ready, _, _ = select.select([fd], [], [], 0.1)
@@ -237,12 +244,22 @@ def ask_terminal(limit_s=3.0):
     return answer
 
 
+def ask_terminal():
+    """The show's two questions in raw mode; the answers, read until the device attributes come."""
+    return exchange(PALETTE_QUERY + ATTRIBUTES_QUERY, limit_s=3.0)
+
+
+def escaped(data):
+    """Bytes as readable text: ESC as \\x1b, a backslash doubled."""
+    return data.decode("latin-1").encode("unicode_escape").decode()
+
+
 def describe_answer(answer):
     """Which questions the terminal answered, and the answer as readable text."""
     palette = re.search(rb"\x1b\]4;0;([^\x07\x1b]*)", answer)
     attributes = ATTRIBUTES_ANSWER.search(answer)
     return {"osc4_answered": bool(palette), "osc4_answer": palette.group(1).decode(errors="replace") if palette else None,
-            "csi_c_answered": bool(attributes), "raw": answer.decode("latin-1").encode("unicode_escape").decode()}
+            "csi_c_answered": bool(attributes), "raw": escaped(answer)}
 
 
 def write_out(data):
@@ -260,6 +277,9 @@ def do_request(request):
     if action == "show":
         write_out((PREPARE if request.get("clear", True) else b"") + Path(request["file"]).read_bytes())
         return {}
+    if action == "exchange":
+        answer = exchange(request["send"].encode("latin-1"))
+        return {"answer": answer.decode("latin-1")}
     if action == "run":
         write_out(PREPARE)
         env = dict(os.environ, **request.get("env", {}))
@@ -271,8 +291,9 @@ def inner(folder):
     folder = Path(folder)
     size = os.get_terminal_size()
     write_out(b"\x1b]2;" + folder.name.encode() + b"\x07")  # the title the driver finds the window by
-    (folder / "ready").write_text(json.dumps({"columns": size.columns, "lines": size.lines,
-                                              "TERM": os.environ.get("TERM"), "COLORTERM": os.environ.get("COLORTERM")}))
+    (folder / "ready.tmp").write_text(json.dumps({"columns": size.columns, "lines": size.lines,
+                                                  "TERM": os.environ.get("TERM"), "COLORTERM": os.environ.get("COLORTERM")}))
+    (folder / "ready.tmp").rename(folder / "ready")  # whole when the driver sees it
     number = 0
     while True:
         request_file = folder / ("%d.req" % number)
@@ -595,15 +616,25 @@ def check_live_show(session, build, result):
     result["live_show"] = "ran until a key"
 
 
-def check_emulator(name, package, argv, display, work, home, build, frames):
-    result = {"emulator": name, "version": package_version(package), "truecolor": {}, "palette": {},
-              "replay_restored": {}}
+def in_emulator(name, package, argv, display, work, home, steps, result=None):
+    """Opens the emulator, runs `steps(session, result)` in it and closes it; the result, or what failed."""
+    result = dict(result or {}, emulator=name, version=package_version(package))
     if result["version"] is None:
         result["error"] = "not installed (Debian package %s)" % package
         return result
     session = Session(name, argv, display, work, home)
     try:
         result["terminal"] = session.started()
+        steps(session, result)
+    except Exception as error:  # one emulator's failure must not stop the others
+        result["error"] = "%s: %s" % (type(error).__name__, error)
+    finally:
+        session.close()
+    return result
+
+
+def check_emulator(name, package, argv, display, work, home, build, frames):
+    def steps(session, result):
         result["answers"] = session.ask({"action": "ask"}, "the answers to OSC 4 and CSI c")
         grid = locate_grid(session)
         result["grid"] = grid
@@ -613,11 +644,118 @@ def check_emulator(name, package, argv, display, work, home, build, frames):
         check_frames(session, grid, frames, theme, result)
         check_live_restore(session, grid, build, theme, result)
         check_live_show(session, build, result)
-    except Exception as error:  # one emulator's failure must not stop the others
-        result["error"] = "%s: %s" % (type(error).__name__, error)
-    finally:
-        session.close()
+    return in_emulator(name, package, argv, display, work, home, steps,
+                       {"truecolor": {}, "palette": {}, "replay_restored": {}})
+
+
+# ---------------------------------------------------------------- does the terminal apply OSC 4?
+# Sets palette entries one per sequence, reads them back, and compares both with the screen;
+# then puts the entries back, once with the values first read and once with OSC 104.
+
+PALETTE_REPLY = re.compile(rb"\x1b\]4;(\d+);([^\x07\x1b]*)(\x07|\x1b\\|\x1b)")
+TERMINATORS = {b"\x07": "BEL", b"\x1b\\": "ESC \\", b"\x1b": "lone ESC"}
+PROBE_COLOURS = ["rgb:aa/55/00", "rgb:12/34/56"]  # VGA's brown, and one no theme has by chance
+RESET_PALETTE = b"\x1b]104\x1b\\"
+
+
+def palette_query(entries):
+    return b"".join(b"\x1b]4;%d;?\x1b\\" % n for n in entries)
+
+
+def palette_set(values, one_sequence=False):
+    """One OSC 4 per entry (or one for all), `values` mapping entry numbers to colour specs."""
+    pairs = [b"%d;%s" % (n, value.encode()) for n, value in sorted(values.items())]
+    if one_sequence:
+        return b"\x1b]4;" + b";".join(pairs) + b"\x1b\\"
+    return b"".join(b"\x1b]4;" + pair + b"\x1b\\" for pair in pairs)
+
+
+def palette_replies(answer):
+    """The OSC 4 answers in the order they came, as (entry, value, terminator name)."""
+    return [(int(m.group(1)), m.group(2).decode("latin-1"), TERMINATORS[m.group(3)])
+            for m in PALETTE_REPLY.finditer(answer)]
+
+
+def spec_rgb(spec):
+    """An `rgb:r/g/b` spec (1 to 4 hex digits a channel) as 8-bit channels; None for another form."""
+    match = re.fullmatch(r"rgb:([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})", spec)
+    if not match:
+        return None
+    return tuple(round(int(part, 16) * 255 / (16 ** len(part) - 1)) for part in match.groups())
+
+
+def vga_specs():
+    return {n: "rgb:%02x/%02x/%02x" % VGA[console] for n, console in enumerate(ANSI_OF_CONSOLE)}
+
+
+def describe_replies(answer, asked):
+    """What came back for the entries `asked`: the bytes, whether all came in order, the terminators."""
+    replies = palette_replies(answer)
+    return {"raw": escaped(answer), "entries": [n for n, _, _ in replies], "in_order": [n for n, _, _ in replies] == asked,
+            "values": {n: value for n, value, _ in replies}, "terminators": sorted({end for _, _, end in replies}),
+            "csi_c_answered": bool(ATTRIBUTES_ANSWER.search(answer))}
+
+
+def probe_palette(session, grid):
+    """The experiment: the answers and the screen after each set, read-back and restore."""
+    def ask(data, asked, what):
+        answer = session.ask({"action": "exchange", "send": (data + palette_query(asked) + ATTRIBUTES_QUERY).decode("latin-1")},
+                             what)["answer"].encode("latin-1")
+        return describe_replies(answer, asked)
+
+    def screen(what):
+        image = session.show(session.work / "ansi-colours", what)
+        return read_ansi_colours(image, grid)
+
+    every = list(range(16))
+    result = {"first": ask(b"", every, "16 palette questions")}
+    own = screen("the emulator's ANSI colours")
+    result["own_colours"] = [hexcolour(c) for c in own["bg"]]
+    result["set_one"] = []
+    for spec in PROBE_COLOURS:
+        step = {"set": spec, "reply": ask(palette_set({6: spec}), [6], "entry 6 set to %s and asked" % spec)}
+        shown = screen("the ANSI colours after entry 6 was set to %s" % spec)
+        step["read_back"] = step["reply"]["values"].get(6)
+        step["read_back_same"] = spec_rgb(step["read_back"] or "") == spec_rgb(spec)
+        step["shown_bg"], step["shown_fg"] = hexcolour(shown["bg"][6]), hexcolour(shown["fg"][6])
+        step["shown_same"] = close(shown["bg"][6], spec_rgb(spec)) and close(shown["fg"][6], spec_rgb(spec))
+        result["set_one"].append(step)
+    own_values = result["first"]["values"]
+    result["restores"] = []
+    for one_sequence, restore in ((False, "OSC 4"), (False, "OSC 104"), (True, "OSC 4")):
+        form = "one sequence" if one_sequence else "one a sequence"
+        vga = {"form": form, "reply": ask(palette_set(vga_specs(), one_sequence), every, "VGA's colours set, " + form)}
+        shown = screen("the ANSI colours after VGA's were set, " + form)
+        vga["read_back_vga"] = all(spec_rgb(vga["reply"]["values"].get(n, "")) == spec_rgb(spec)
+                                   for n, spec in vga_specs().items())
+        vga["shown_vga"] = all(close(shown["bg"][n], spec_rgb(spec)) for n, spec in vga_specs().items())
+        step = {"restore": restore, "vga_set": vga,
+                "reply": ask(palette_set(own_values) if restore == "OSC 4" else RESET_PALETTE, every, "the restore by " + restore)}
+        shown = screen("the ANSI colours after the restore by " + restore)
+        step["shown_own"] = same_colours(shown, own)
+        step["read_back_first"] = step["reply"]["values"] == own_values
+        step["shown"] = [hexcolour(c) for c in shown["bg"]]
+        result["restores"].append(step)
     return result
+
+
+def probe_emulator(name, package, argv, display, work, home):
+    return in_emulator(name, package, argv, display, work, home,
+                       lambda session, result: result.update(probe_palette(session, locate_grid(session))))
+
+
+def probe_row(result):
+    first = result.get("first")
+    if not first:
+        return "| %s %s | %s |" % (result["emulator"], result.get("version") or "", result.get("error", ""))
+    yes_no = lambda value: "yes" if value else "no"
+    sets = "; ".join("%s: read %s, shown %s" % (s["set"], s["read_back"], s["shown_bg"]) for s in result["set_one"])
+    restores = "; ".join("VGA's set %s: shown %s, read %s; %s restores %s" % (
+        r["vga_set"]["form"], yes_no(r["vga_set"]["shown_vga"]), yes_no(r["vga_set"]["read_back_vga"]), r["restore"],
+        yes_no(r["shown_own"])) for r in result["restores"])
+    return "| %s %s | %d of 16, %s, %s | %s | %s | %s |" % (
+        result["emulator"], result["version"], len(first["entries"]), "in order" if first["in_order"] else "OUT OF ORDER",
+        "+".join(first["terminators"]), sets, restores, result.get("error", ""))
 
 
 # ---------------------------------------------------------------- the report
@@ -649,11 +787,18 @@ def main():
     parser.add_argument("--build", default="build/release", help="the release build folder")
     parser.add_argument("--only", help="comma-separated emulator names")
     parser.add_argument("--keep", help="the work folder (kept); else a temporary one")
+    parser.add_argument("--palette-probe", action="store_true",
+                        help="only whether each emulator applies OSC 4 and how its palette comes back (no build needed)")
     arguments = parser.parse_args()
     build = Path(arguments.build).resolve()
     work = Path(arguments.keep or tempfile.mkdtemp(prefix="qvl-terminals-")).resolve()
     work.mkdir(parents=True, exist_ok=True)
-    frames = make_inputs(build, work, FRAME_TIMES_MS)
+    if arguments.palette_probe:
+        (work / "empty").write_bytes(b"")
+        (work / "reverse-fill").write_bytes(reverse_fill())
+        (work / "ansi-colours").write_bytes(ansi_colours())
+    else:
+        frames = make_inputs(build, work, FRAME_TIMES_MS)
     server, display = start_display(work)
     results = []
     try:
@@ -662,12 +807,23 @@ def main():
             if arguments.only and name not in arguments.only.split(","):
                 continue
             print("checking %s ..." % name, flush=True)
-            results.append(check_emulator(name, package, argv, display, work, scratch_home(work), build, frames))
-            print(summary_row(results[-1]), flush=True)
+            if arguments.palette_probe:
+                results.append(probe_emulator(name, package, argv, display, work, scratch_home(work)))
+                print(probe_row(results[-1]), flush=True)
+            else:
+                results.append(check_emulator(name, package, argv, display, work, scratch_home(work), build, frames))
+                print(summary_row(results[-1]), flush=True)
     finally:
         server.terminate()
         server.wait()
     (work / "results.json").write_text(json.dumps(results, indent=1, default=str))
+    if arguments.palette_probe:
+        print("\n| emulator | 16 queries answered | entry 6 set: read back, shown | VGA's set, and the emulator's "
+              "own colours back | notes |\n|---|---|---|---|---|")
+        for result in results:
+            print(probe_row(result))
+        print("\ndetails: %s" % (work / "results.json"))
+        return 0
     print("\n| emulator | OSC 4 answered | CSI c answered | 24-bit frames right | palette frames right "
           "| palette restored (replay / live) | live show, no QVL_COLORS | notes |\n|---|---|---|---|---|---|---|---|")
     for result in results:

@@ -133,5 +133,44 @@ class AnswersAndReplays(unittest.TestCase):
                 check.split_palette_replay(frame)
 
 
+class PaletteProbe(unittest.TestCase):
+    XTERM = b"\x1b]4;0;rgb:0000/0000/0000\x1b\\\x1b]4;1;rgb:cdcd/0000/0000\x1b\\\x1b[?64;1;2c"
+    URXVT = b"\x1b]4;0;rgb:0000/0000/0000\x1b\x1b]4;1;rgb:cdcd/0000/0000\x1b\x1b[?1;2c"  # a lone ESC ends each
+    KONSOLE = b"\x1b]4;0;rgb:0000/0000/0000\x07\x1b]4;1;rgb:b2b2/1818/1818\x07\x1b[?62;1;4c"
+
+    def test_replies_are_read_whatever_ends_them(self):
+        for answer, end, red in ((self.XTERM, "ESC \\", "rgb:cdcd/0000/0000"), (self.URXVT, "lone ESC", "rgb:cdcd/0000/0000"),
+                                 (self.KONSOLE, "BEL", "rgb:b2b2/1818/1818")):
+            replies = check.describe_replies(answer, [0, 1])
+            self.assertEqual((replies["entries"], replies["in_order"], replies["terminators"], replies["csi_c_answered"]),
+                             ([0, 1], True, [end], True), answer)
+            self.assertEqual(replies["values"], {0: "rgb:0000/0000/0000", 1: red})
+
+    def test_missing_or_reordered_replies_are_not_in_order(self):
+        self.assertFalse(check.describe_replies(self.XTERM, [0, 1, 2])["in_order"])
+        self.assertFalse(check.describe_replies(self.XTERM, [1, 0])["in_order"])
+
+    def test_specs_of_any_width_read_as_the_same_colour(self):
+        self.assertEqual(check.spec_rgb("rgb:aa/55/00"), (0xAA, 0x55, 0x00))
+        self.assertEqual(check.spec_rgb("rgb:aaaa/5555/0000"), (0xAA, 0x55, 0x00))
+        self.assertEqual(check.spec_rgb("rgb:f/8/0"), (0xFF, 0x88, 0x00))
+        self.assertNotEqual(check.spec_rgb("rgb:1818/b2b2/b2b2"), check.spec_rgb("rgb:12/34/56"))
+        self.assertIsNone(check.spec_rgb("#aa5500"))
+
+    def test_restore_sends_the_replies_back_one_entry_a_sequence(self):
+        values = check.describe_replies(self.URXVT, [0, 1])["values"]
+        self.assertEqual(check.palette_set(values),
+                         b"\x1b]4;0;rgb:0000/0000/0000\x1b\\\x1b]4;1;rgb:cdcd/0000/0000\x1b\\")
+        whole = check.palette_set(check.vga_specs(), one_sequence=True)
+        self.assertEqual(whole.count(b"\x1b]"), 1)
+        self.assertEqual(len(whole[4:-2].split(b";")), 32)  # 16 pairs after the 4
+        self.assertEqual(check.palette_set(check.vga_specs()).count(b"\x1b]4;"), 16)
+
+    def test_vga_specs_follow_ansi_numbers(self):
+        specs = check.vga_specs()
+        self.assertEqual((specs[1], specs[3], specs[4], specs[6]),
+                         ("rgb:aa/00/00", "rgb:aa/55/00", "rgb:00/00/aa", "rgb:00/aa/aa"))
+
+
 if __name__ == "__main__":
     unittest.main()
