@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "capture_run.h"
+#include "quorvel4/palette.h"
+#include "quorvel4/terminal_encoder.h"
 #include "programs/terminal_show_frame.h"
 #include "pty_session.h"
 
@@ -227,6 +229,22 @@ constexpr std::string_view kSetPalette = "\x1b]4;0;rgb:00/00/00\x1b\\\x1b]4;4;rg
 constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
 constexpr std::string_view kPaletteQuery = "\x1b]4;0;?";
 
+// A terminal that takes the VGA colours, asked for them back after they were set, names them
+// (in its own 16-bit form) and then answers the device attributes.
+void AnswerTheVgaColoursBack(PtySession& session) {
+  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  ASSERT_TRUE(session.ReadUntil("\x1b]4;15;?", session.Output().rfind(kSetPalette)));
+  std::string answers;
+  for (int console = 0; console < 16; ++console) {
+    const Rgb& c = kVgaPalette[console];
+    char answer[64];
+    std::snprintf(answer, sizeof answer, "\x1b]4;%d;rgb:%02x%02x/%02x%02x/%02x%02x\x1b\\", AnsiColorOf(console), c.r, c.r,
+                  c.g, c.g, c.b, c.b);
+    answers += answer;
+  }
+  session.Type(answers + "\x1b[?62c");
+}
+
 void ExpectPaletteGivenBack(const std::string& output, size_t from = 0) {
   const size_t set = output.rfind(kSetPalette);
   ASSERT_TRUE(set != std::string::npos && set >= from) << "the palette was not set";
@@ -321,7 +339,7 @@ TEST(TerminalSessionPalette, ChosenByTheTerminalsAnswerWhichIsNoKey) {
   ASSERT_TRUE(session.ReadUntil(kPaletteQuery));
   session.Type("\x1b]4;0;rgb:1e1e/");
   session.Type("1e1e/1e1e\x1b\\\x1b[?62;22c");
-  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  AnswerTheVgaColoursBack(session);
   const size_t setAt = session.Output().size();
   // The leave bytes end synchronized output too: only a run of frame ends shows it goes on.
   ASSERT_TRUE(session.ReadUntil(kFrameEnd, setAt));
@@ -339,7 +357,8 @@ TEST(TerminalSessionPalette, GivesBackTheColoursTheTerminalNamed) {
   ASSERT_TRUE(session.Started());
   ASSERT_TRUE(session.ReadUntil("\x1b]4;15;?"));
   session.Type("\x1b]4;0;rgb:1e1e/1e1e/1e1e\x1b\\\x1b]4;1;rgb:cdcd/0000/0000\x1b\\\x1b[?62c");
-  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  AnswerTheVgaColoursBack(session);
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size()));
   session.Type("q");
   EXPECT_EQ(session.Wait(), 0);
   ExpectPaletteGivenBack(session.Output());
@@ -348,6 +367,31 @@ TEST(TerminalSessionPalette, GivesBackTheColoursTheTerminalNamed) {
   ASSERT_NE(reset, std::string::npos);
   EXPECT_EQ(output.find("\x1b]4;0;rgb:1e/1e/1e\x1b\\\x1b]4;1;rgb:cd/00/00\x1b\\", reset), reset + kResetPalette.size());
   EXPECT_EQ(output.find("\x1b]4;2;", reset), std::string::npos) << "an entry the terminal did not name";
+}
+
+// A terminal that answers the palette questions but does not take the colours it is sent
+// (it names its own again when asked back) is given its own colours back at once and drawn in
+// 24-bit colour: no palette set afterwards, and the show goes on.
+TEST(TerminalSessionPalette, ATerminalThatDoesNotTakeTheColoursIsDrawnInTrueColour) {
+  PtySession session(kProgram, {"animate"}, 80, 50,
+                     {"TERM=xterm-256color", "QVL_COLORS=", "COLORTERM=truecolor", "QVL_ANSWER_WAIT_MS=60000"});
+  ASSERT_TRUE(session.Started());
+  const std::string ownColours = "\x1b]4;0;rgb:2323/2626/2727\x07\x1b]4;6;rgb:1a1a/bcbc/9c9c\x07\x1b[?62;1;4c";
+  ASSERT_TRUE(session.ReadUntil("\x1b]4;15;?"));
+  session.Type(ownColours);
+  ASSERT_TRUE(session.ReadUntil(kSetPalette));
+  const size_t setAt = session.Output().rfind(kSetPalette);
+  ASSERT_TRUE(session.ReadUntil("\x1b]4;15;?", setAt));
+  session.Type(ownColours);
+  const std::string giveBack = "\x1b]4;0;rgb:23/26/27\x1b\\\x1b]4;6;rgb:1a/bc/9c\x1b\\";
+  ASSERT_TRUE(session.ReadUntil(giveBack, setAt)) << "its own colours back";
+  const size_t backAt = session.Output().find(giveBack, setAt);
+  ASSERT_TRUE(session.ReadUntil("\x1b[38;2;", backAt)) << "24-bit colour";
+  for (int k = 0; k < 3; ++k) ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size())) << "ended by the answers";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_EQ(session.Output().find(kSetPalette, backAt), std::string::npos);
+  EXPECT_EQ(session.Output().find(kResetPalette, backAt), std::string::npos) << "no palette mode to leave";
 }
 
 // A terminal that answers only after the show has chosen 24-bit colour: the late answer,

@@ -60,8 +60,10 @@ std::optional<Rgb> PaletteBody(std::string_view body) {
 }  // namespace
 
 void TerminalInput::AwaitAnswers() {
-  mAwaitPalette = true;
+  ++mPaletteRounds;
   ++mAttributesAwaited;
+  mPalette = {};
+  mPaletteAnswered = false;
 }
 
 int TerminalInput::TakeAttributeAnswers() {
@@ -73,9 +75,9 @@ int TerminalInput::TakeAttributeAnswers() {
 // Whether `bytes` starts with an awaited answer (kWhole, its `length`), could still become
 // one with more bytes (kPrefix), or cannot (kNo).
 TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* length) const {
-  if (bytes.empty() || bytes[0] != kEsc || (!mAwaitPalette && mAttributesAwaited == 0)) return Match::kNo;
+  if (bytes.empty() || bytes[0] != kEsc || (mPaletteRounds == 0 && mAttributesAwaited == 0)) return Match::kNo;
   if (bytes.size() == 1) return Match::kPrefix;
-  if (bytes[1] == ']' && mAwaitPalette) {
+  if (bytes[1] == ']' && mPaletteRounds > 0) {
     // ESC ] 4 ; ... ended by BEL or ESC backslash; printable bytes between.
     static constexpr std::string_view kHead = "\x1b]4;";
     const size_t head = bytes.size() < kHead.size() ? bytes.size() : kHead.size();
@@ -132,7 +134,8 @@ void TerminalInput::Sort(int64_t nowMs) {
           mAttributesAnswered = true;
           --mAttributesAwaited;
           ++mAttributeAnswersUntaken;
-          mAwaitPalette = false;  // answered in order: the palette's answer would have come first
+          // Answered in order: the palette's answers of the oldest round came before this.
+          if (mPaletteRounds > 0) --mPaletteRounds;
         }
         mHeld.erase(0, length);
         mHeldSince = nowMs;

@@ -24,7 +24,8 @@ class TerminalInput {
  public:
   static constexpr int64_t kPatienceMs = 500;
 
-  // The program has asked both questions: their answers are awaited from now on.
+  // The program has asked both questions (the palette's for one or more entries): their
+  // answers are awaited from now on. The palette's answers of an earlier round are forgotten.
   void AwaitAnswers();
   // The program has asked for the device attributes alone (again): one more answer is awaited.
   void AwaitAttributes() { ++mAttributesAwaited; }
@@ -42,9 +43,9 @@ class TerminalInput {
   bool PaletteAnswered() const { return mPaletteAnswered; }
   const std::array<std::optional<Rgb>, 16>& PaletteEntries() const { return mPalette; }
   std::optional<Rgb> PaletteColor() const { return mPalette[0]; }
-  // The device-attributes answer came. Terminals answer in order, so no palette answer
-  // follows it: the question is settled either way.
-  bool Settled() const { return mAttributesAnswered; }
+  // The device-attributes answer of every round came. Terminals answer in order, so no palette
+  // answer follows it: the questions are settled either way.
+  bool Settled() const { return mAttributesAnswered && mPaletteRounds == 0; }
   // The device-attributes answers come since the last call, in the order they were asked for.
   int TakeAttributeAnswers();
 
@@ -53,7 +54,7 @@ class TerminalInput {
   Match Classify(std::string_view bytes, size_t* length) const;
   void Sort(int64_t nowMs);
 
-  bool mAwaitPalette = false;
+  int mPaletteRounds = 0;  // rounds of questions whose device-attributes answer is still to come
   int mAttributesAwaited = 0;
   bool mAttributesAnswered = false;
   int mAttributeAnswersUntaken = 0;

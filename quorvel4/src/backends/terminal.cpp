@@ -11,10 +11,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "quorvel4/display_signals.h"
+#include "quorvel4/palette.h"
 #include "quorvel4/terminal_encoder.h"
 #include "frame_pacer.h"
 #include "terminal_input.h"
@@ -130,40 +133,67 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
     const bool asked = colors.ask || colors.askColoursOnly;
-    const bool answered = asked && AskPalette(colors.waitMs);
-    const ColorMode mode = colors.ask && answered ? ColorMode::kPalette : colors.fallback;
+    if (asked && AskPaletteEntries(colors.waitMs)) mPaletteAsItWas = PaletteBytes(mInput.PaletteEntries());
+    const bool palette = colors.ask && !mPaletteAsItWas.empty() && PaletteTakesVga(colors.waitMs);
+    const ColorMode mode = palette ? ColorMode::kPalette : colors.fallback;
     // Whether the terminal answers questions at all is learnt without waiting, when the
     // palette was not asked about.
     if (!asked && mKeyFd >= 0) AskAttributes();
-    mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode, PaletteAsItWas());
+    mScreen = std::make_unique<TerminalScreen>(static_cast<TerminalLink&>(*this), mode, mPaletteAsItWas);
     tty::SetRestoreBytes(mScreen->LeaveBytes());
     tty::SetReenterBytes(mScreen->ReenterBytes());
     mScreen->Enter();
   }
 
   // Asks the terminal for its 16 palette entries, one question each, then for its device
-  // attributes, which every terminal answers (after the palette's answers, when it gives them).
-  // True when a palette answer comes before the deadline.
-  bool AskPalette(int64_t waitMs) {
+  // attributes, which every terminal answers (after the palette's answers, when it gives them),
+  // and waits for the answers up to `waitMs`. True when they came, the palette's among them.
+  bool AskPaletteEntries(int64_t waitMs) {
     if (mKeyFd < 0) return false;
     mInput.AwaitAnswers();
+    Write(PaletteQuestions() + std::string(seq::kQueryDeviceAttributes));
+    WaitUntilSettled(waitMs);
+    return mInput.Settled() && mInput.PaletteAnswered();
+  }
+
+  // Sets the VGA colours and asks for them back. A terminal that answers the questions but
+  // does not take the colours (konsole answers from a table of its own, alacritty ignores
+  // some forms) names other colours: it is given its own back, and drawn in another mode.
+  bool PaletteTakesVga(int64_t waitMs) {
+    tty::SetRestoreBytes(mPaletteAsItWas);  // a signal meanwhile gives the colours back
+    mInput.AwaitAnswers();
+    Write(std::string(SetVgaPaletteBytes()) + PaletteQuestions() + std::string(seq::kQueryDeviceAttributes));
+    WaitUntilSettled(waitMs);
+    bool taken = mInput.Settled();
+    for (int console = 0; console < 16 && taken; ++console) {
+      const std::optional<Rgb>& named = mInput.PaletteEntries()[AnsiColorOf(console)];
+      const Rgb& vga = kVgaPalette[console];
+      taken = named && named->r == vga.r && named->g == vga.g && named->b == vga.b;
+    }
+    if (!taken) Write(mPaletteAsItWas);
+    tty::SetRestoreBytes({});
+    return taken;
+  }
+
+  static std::string PaletteQuestions() {
     std::string questions;
     for (int entry = 0; entry < 16; ++entry) {
       questions += std::string(seq::kQueryPaletteEntry) + std::to_string(entry) + std::string(seq::kQueryPaletteEnd);
     }
-    Write(questions + std::string(seq::kQueryDeviceAttributes));
+    return questions;
+  }
+
+  void WaitUntilSettled(int64_t waitMs) {
     const int64_t deadline = NowMs() + waitMs;
     for (int64_t now = NowMs(); now < deadline && !mInput.Settled(); now = NowMs()) {
       if (!ReadInput(static_cast<int>(deadline - now))) break;
     }
-    return mInput.PaletteAnswered();
   }
 
   // The entries the terminal named, set again on the way out after OSC 104: some terminals
   // (rxvt-unicode, mlterm) ignore that reset, or reset to colours of their own.
-  std::string PaletteAsItWas() const {
+  static std::string PaletteBytes(const std::array<std::optional<Rgb>, 16>& entries) {
     std::string bytes;
-    const auto& entries = mInput.PaletteEntries();
     for (int entry = 0; entry < 16; ++entry) {
       if (entries[entry]) bytes += SetPaletteEntryBytes(entry, *entries[entry]);
     }
@@ -233,6 +263,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   int mKeyFd;
   TerminalInput mInput;
   FramePacer mPacer;
+  std::string mPaletteAsItWas;  // what sets the entries the terminal named back to their colours
   std::unique_ptr<TerminalScreen> mScreen;
   bool mLost = false;
   bool mRestored = false;
