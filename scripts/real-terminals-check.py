@@ -665,7 +665,7 @@ def palette_query(entries):
 
 
 def palette_set(values, one_sequence=False):
-    """One OSC 4 per entry (or one for all), `values` mapping entry numbers to colour specs."""
+    """One OSC 4 per entry (or one for all), `values` mapping entry numbers to colour texts."""
     pairs = [b"%d;%s" % (n, value.encode()) for n, value in sorted(values.items())]
     if one_sequence:
         return b"\x1b]4;" + b";".join(pairs) + b"\x1b\\"
@@ -678,15 +678,15 @@ def palette_replies(answer):
             for m in PALETTE_REPLY.finditer(answer)]
 
 
-def spec_rgb(spec):
-    """An `rgb:r/g/b` spec (1 to 4 hex digits a channel) as 8-bit channels; None for another form."""
-    match = re.fullmatch(r"rgb:([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})", spec)
+def colour_text_rgb(text):
+    """An `rgb:r/g/b` colour text (1 to 4 hex digits a channel) as 8-bit channels; None for another form."""
+    match = re.fullmatch(r"rgb:([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})/([0-9a-fA-F]{1,4})", text)
     if not match:
         return None
     return tuple(round(int(part, 16) * 255 / (16 ** len(part) - 1)) for part in match.groups())
 
 
-def vga_specs():
+def vga_colour_texts():
     return {n: "rgb:%02x/%02x/%02x" % VGA[console] for n, console in enumerate(ANSI_OF_CONSOLE)}
 
 
@@ -714,23 +714,23 @@ def probe_palette(session, grid):
     own = screen("the emulator's ANSI colours")
     result["own_colours"] = [hexcolour(c) for c in own["bg"]]
     result["set_one"] = []
-    for spec in PROBE_COLOURS:
-        step = {"set": spec, "reply": ask(palette_set({6: spec}), [6], "entry 6 set to %s and asked" % spec)}
-        shown = screen("the ANSI colours after entry 6 was set to %s" % spec)
+    for text in PROBE_COLOURS:
+        step = {"set": text, "reply": ask(palette_set({6: text}), [6], "entry 6 set to %s and asked" % text)}
+        shown = screen("the ANSI colours after entry 6 was set to %s" % text)
         step["read_back"] = step["reply"]["values"].get(6)
-        step["read_back_same"] = spec_rgb(step["read_back"] or "") == spec_rgb(spec)
+        step["read_back_same"] = colour_text_rgb(step["read_back"] or "") == colour_text_rgb(text)
         step["shown_bg"], step["shown_fg"] = hexcolour(shown["bg"][6]), hexcolour(shown["fg"][6])
-        step["shown_same"] = close(shown["bg"][6], spec_rgb(spec)) and close(shown["fg"][6], spec_rgb(spec))
+        step["shown_same"] = close(shown["bg"][6], colour_text_rgb(text)) and close(shown["fg"][6], colour_text_rgb(text))
         result["set_one"].append(step)
     own_values = result["first"]["values"]
     result["restores"] = []
     for one_sequence, restore in ((False, "OSC 4"), (False, "OSC 104"), (True, "OSC 4")):
         form = "one sequence" if one_sequence else "one a sequence"
-        vga = {"form": form, "reply": ask(palette_set(vga_specs(), one_sequence), every, "VGA's colours set, " + form)}
+        vga = {"form": form, "reply": ask(palette_set(vga_colour_texts(), one_sequence), every, "VGA's colours set, " + form)}
         shown = screen("the ANSI colours after VGA's were set, " + form)
-        vga["read_back_vga"] = all(spec_rgb(vga["reply"]["values"].get(n, "")) == spec_rgb(spec)
-                                   for n, spec in vga_specs().items())
-        vga["shown_vga"] = all(close(shown["bg"][n], spec_rgb(spec)) for n, spec in vga_specs().items())
+        vga["read_back_vga"] = all(colour_text_rgb(vga["reply"]["values"].get(n, "")) == colour_text_rgb(text)
+                                   for n, text in vga_colour_texts().items())
+        vga["shown_vga"] = all(close(shown["bg"][n], colour_text_rgb(text)) for n, text in vga_colour_texts().items())
         step = {"restore": restore, "vga_set": vga,
                 "reply": ask(palette_set(own_values) if restore == "OSC 4" else RESET_PALETTE, every, "the restore by " + restore)}
         shown = screen("the ANSI colours after the restore by " + restore)

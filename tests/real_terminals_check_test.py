@@ -150,25 +150,25 @@ class PaletteProbe(unittest.TestCase):
         self.assertFalse(check.describe_replies(self.XTERM, [0, 1, 2])["in_order"])
         self.assertFalse(check.describe_replies(self.XTERM, [1, 0])["in_order"])
 
-    def test_specs_of_any_width_read_as_the_same_colour(self):
-        self.assertEqual(check.spec_rgb("rgb:aa/55/00"), (0xAA, 0x55, 0x00))
-        self.assertEqual(check.spec_rgb("rgb:aaaa/5555/0000"), (0xAA, 0x55, 0x00))
-        self.assertEqual(check.spec_rgb("rgb:f/8/0"), (0xFF, 0x88, 0x00))
-        self.assertNotEqual(check.spec_rgb("rgb:1818/b2b2/b2b2"), check.spec_rgb("rgb:12/34/56"))
-        self.assertIsNone(check.spec_rgb("#aa5500"))
+    def test_colour_texts_of_any_width_read_as_the_same_colour(self):
+        self.assertEqual(check.colour_text_rgb("rgb:aa/55/00"), (0xAA, 0x55, 0x00))
+        self.assertEqual(check.colour_text_rgb("rgb:aaaa/5555/0000"), (0xAA, 0x55, 0x00))
+        self.assertEqual(check.colour_text_rgb("rgb:f/8/0"), (0xFF, 0x88, 0x00))
+        self.assertNotEqual(check.colour_text_rgb("rgb:1818/b2b2/b2b2"), check.colour_text_rgb("rgb:12/34/56"))
+        self.assertIsNone(check.colour_text_rgb("#aa5500"))
 
     def test_restore_sends_the_replies_back_one_entry_a_sequence(self):
         values = check.describe_replies(self.URXVT, [0, 1])["values"]
         self.assertEqual(check.palette_set(values),
                          b"\x1b]4;0;rgb:0000/0000/0000\x1b\\\x1b]4;1;rgb:cdcd/0000/0000\x1b\\")
-        whole = check.palette_set(check.vga_specs(), one_sequence=True)
+        whole = check.palette_set(check.vga_colour_texts(), one_sequence=True)
         self.assertEqual(whole.count(b"\x1b]"), 1)
         self.assertEqual(len(whole[4:-2].split(b";")), 32)  # 16 pairs after the 4
-        self.assertEqual(check.palette_set(check.vga_specs()).count(b"\x1b]4;"), 16)
+        self.assertEqual(check.palette_set(check.vga_colour_texts()).count(b"\x1b]4;"), 16)
 
-    def test_vga_specs_follow_ansi_numbers(self):
-        specs = check.vga_specs()
-        self.assertEqual((specs[1], specs[3], specs[4], specs[6]),
+    def test_vga_colour_texts_follow_ansi_numbers(self):
+        texts = check.vga_colour_texts()
+        self.assertEqual((texts[1], texts[3], texts[4], texts[6]),
                          ("rgb:aa/00/00", "rgb:aa/55/00", "rgb:00/00/aa", "rgb:00/aa/aa"))
 
 
