@@ -5,6 +5,7 @@
 
 struct Rgb {
   uint8_t r, g, b;
+  bool operator==(const Rgb&) const = default;
 };
 
 // Indexed by console colour number (1 blue, 2 green, 4 red, 8 bright; 6 is brown).

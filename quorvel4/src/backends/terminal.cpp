@@ -80,11 +80,12 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
 
   // A terminal that has fallen behind (its answers to the questions sent after frames are
   // late) gets no new frame: the newest is kept, and sent once it has caught up.
+  // The answers are those the last key test read; the input is read here only when they
+  // would hold the frame back, so a terminal that keeps up costs no extra read a frame.
   void Present(const Cell* cells) override {
     if (mRestored) return;
-    if (mKeyFd >= 0) ReadInput(0);
-    TakeAnswers();
-    if (!mPacer.MaySend(NowMs())) {
+    if (!MaySend() && mKeyFd >= 0) ReadInput(0);
+    if (!MaySend()) {
       mScreen->Keep(cells);
       return;
     }
@@ -167,8 +168,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     bool taken = mInput.Settled();
     for (int console = 0; console < 16 && taken; ++console) {
       const std::optional<Rgb>& named = mInput.PaletteEntries()[AnsiColorOf(console)];
-      const Rgb& vga = kVgaPalette[console];
-      taken = named && named->r == vga.r && named->g == vga.g && named->b == vga.b;
+      taken = named == kVgaPalette[console];
     }
     if (!taken) Write(mPaletteAsItWas);
     tty::SetRestoreBytes({});
@@ -208,6 +208,11 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   void AskAfterFrame() {
     AskAttributes();
     mPacer.Asked(NowMs());
+  }
+
+  bool MaySend() {
+    TakeAnswers();
+    return mPacer.MaySend(NowMs());
   }
 
   // Every answer shows the terminal answers; all but the first (to the question asked at the
