@@ -35,11 +35,11 @@ int DistanceSquared(const Rgb& a, const Rgb& b) {
 
 bool Equals(const char* value, const char* wanted) { return value && std::strcmp(value, wanted) == 0; }
 
+// Comparisons, not a loop of divisions: cursor moves ask it several times each.
 int DecimalDigits(int value) {
   int digits = 1;
-  while (value >= 10) {
-    value /= 10;
-    ++digits;
+  for (const int power : {10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000}) {
+    digits += value >= power ? 1 : 0;
   }
   return digits;
 }
@@ -54,7 +54,11 @@ constexpr uint8_t kLeftHalf = 0xDD;
 constexpr uint8_t kRightHalf = 0xDE;
 constexpr uint8_t kUpperHalf = 0xDF;
 
-Cell ComputeSameLooking(Cell cell) {
+// A half block and its mirror (upper and lower, left and right) differ in the two low bits.
+constexpr uint8_t kMirrorBits = kUpperHalf ^ kLowerHalf;
+static_assert((kLeftHalf ^ kRightHalf) == kMirrorBits);
+
+Cell SameLooking(Cell cell) {
   const uint8_t code = CellCharacter(cell);
   const unsigned fg = CellForeground(cell), bg = CellBackground(cell);
   const auto solid = [](unsigned color) { return MakeCell(kSpace, color, color); };
@@ -65,13 +69,26 @@ Cell ComputeSameLooking(Cell cell) {
   return cell;
 }
 
-const std::vector<Cell>& SameLookingTable() {
-  static const std::vector<Cell> table = [] {
-    std::vector<Cell> cells(65536);
-    for (size_t i = 0; i < cells.size(); ++i) cells[i] = ComputeSameLooking(static_cast<Cell>(i));
-    return cells;
-  }();
-  return table;
+// Eight cells side by side, for the work done on every cell of a row: GCC and Clang keep this
+// in one vector register where the processor has 16-byte vectors (every x86-64 one does) and
+// split it into scalars elsewhere. A comparison gives lanes of all ones or zero.
+using CellLanes = uint16_t __attribute__((vector_size(16)));
+constexpr int kLanes = 8;
+static_assert(kScreenWidth % kLanes == 0);
+
+CellLanes Is(CellLanes lanes, uint16_t value) { return __builtin_convertvector(lanes == value, CellLanes); }
+CellLanes Select(CellLanes mask, CellLanes ifSet, CellLanes ifClear) { return (mask & ifSet) | (~mask & ifClear); }
+
+// SameLooking, eight cells at once, with selections where it has branches.
+CellLanes SameLooking(CellLanes cell) {
+  const CellLanes code = cell & 0xFF, fg = (cell >> 8) & 15, bg = cell >> 12;
+  const CellLanes blank = Is(code, kNul) | Is(code, kSpace) | Is(code, kNoBreakSpace);
+  const CellLanes oneColor = blank | Is(code, kFullBlock) | __builtin_convertvector(fg == bg, CellLanes);
+  const CellLanes mirrored = Is(code, kLowerHalf) | Is(code, kRightHalf);
+  const CellLanes color = Select(blank, bg, fg);
+  const CellLanes solid = kSpace | color << 8 | color << 12;
+  const CellLanes mirror = (code ^ kMirrorBits) | bg << 8 | fg << 12;
+  return Select(oneColor, solid, Select(mirrored, mirror, cell));
 }
 
 std::string HexByte(uint8_t value) {
@@ -81,7 +98,8 @@ std::string HexByte(uint8_t value) {
 
 }  // namespace
 
-Cell SameLookingCell(Cell cell) { return SameLookingTable()[cell]; }
+Cell SameLookingCell(Cell cell) { return SameLooking(cell); }
+
 
 std::string_view SetVgaPaletteBytes() {
   static const std::string bytes = [] {
@@ -169,8 +187,8 @@ void TerminalEncoder::SetOrigin(int column, int row) {
 
 void TerminalEncoder::Invalidate() {
   mShownValid = false;
-  mPenFg = mPenBg = kUnknown;
-  mRowKnown = mColumnKnown = false;
+  mTerminal.penFg = mTerminal.penBg = kUnknown;
+  mTerminal.cursorX = mTerminal.cursorY = kUnknown;
 }
 
 // Whether the pen (penFg, penBg) draws the cell in one of its forms without a colour change.
@@ -185,9 +203,9 @@ void TerminalEncoder::Invalidate() {
 }
 
 // The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
-[[gnu::always_inline]] inline int TerminalEncoder::PenCost(int fg, int bg) const {
-  const bool fgChanges = fg >= 0 && fg != mPenFg;
-  const bool bgChanges = bg >= 0 && bg != mPenBg;
+[[gnu::always_inline]] inline int TerminalEncoder::PenCost(const Terminal& t, int fg, int bg) const {
+  const bool fgChanges = fg >= 0 && fg != t.penFg;
+  const bool bgChanges = bg >= 0 && bg != t.penBg;
   if (!fgChanges && !bgChanges) return 0;
   return static_cast<int>(seq::kCsi.size()) + 1 + (fgChanges ? mFgParams[fg].length : 0) +
          (bgChanges ? mBgParams[bg].length : 0) + (fgChanges && bgChanges ? 1 : 0);
@@ -195,104 +213,107 @@ void TerminalEncoder::Invalidate() {
 
 // The pen that draws a cell the pen does not fit, at the least cost; for a cell of one colour
 // the one that also fits `nextCell` (the next cell of the row to draw, if any) when it can.
-inline void TerminalEncoder::PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const {
+[[gnu::always_inline]] inline void TerminalEncoder::PenFor(const Terminal& t, Cell sameLooking, const Cell* nextCell, int& fg,
+                                                           int& bg) const {
   const uint8_t code = CellCharacter(sameLooking);
   const int a = static_cast<int>(CellForeground(sameLooking));
   const int b = static_cast<int>(CellBackground(sameLooking));
   if (code == kSpace) {
-    const bool asForeground = nextCell && !Fits(*nextCell, mPenFg, a) && Fits(*nextCell, a, mPenBg);
+    const bool asForeground = nextCell && !Fits(*nextCell, t.penFg, a) && Fits(*nextCell, a, t.penBg);
     fg = asForeground ? a : -1;
     bg = asForeground ? -1 : a;
     return;
   }
-  const bool mirrored = (code == kUpperHalf || code == kLeftHalf) && PenCost(b, a) < PenCost(a, b);
+  const bool mirrored = (code == kUpperHalf || code == kLeftHalf) && PenCost(t, b, a) < PenCost(t, a, b);
   fg = mirrored ? b : a;
   bg = mirrored ? a : b;
 }
 
-// The glyph that draws a cell the pen fits.
-[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(Cell sameLooking) const {
+// The glyph that draws a cell the pen fits: a space in its background or else a full block, a
+// half block in its foreground or else the mirror. Selections, as in SameLooking.
+[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(const Terminal& t, Cell sameLooking) {
   const uint8_t code = CellCharacter(sameLooking);
   const int fg = static_cast<int>(CellForeground(sameLooking));
-  if (code == kSpace) return mPenBg == fg ? kSpace : kFullBlock;
-  if (code == kUpperHalf && mPenFg != fg) return kLowerHalf;
-  if (code == kLeftHalf && mPenFg != fg) return kRightHalf;
-  return code;
+  const bool space = code == kSpace;
+  const bool half = code == kUpperHalf || code == kLeftHalf;
+  const int penColor = space ? t.penBg : t.penFg;
+  const auto otherForm = static_cast<uint8_t>(space ? kFullBlock : code ^ kMirrorBits);
+  return (space || half) && penColor != fg ? otherForm : code;
 }
 
-void TerminalEncoder::Put(std::string_view bytes) {
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::Put(std::string_view bytes) {
   if (bytes.empty()) return;  // an empty view may hold a null pointer
-  std::memcpy(mOut, bytes.data(), bytes.size());
-  mOut += bytes.size();
+  std::memcpy(out, bytes.data(), bytes.size());
+  out += bytes.size();
 }
 
-void TerminalEncoder::PutNumber(int value) {
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutNumber(int value) {
   const int digits = DecimalDigits(value);
   for (int i = digits - 1; i >= 0; --i) {
-    mOut[i] = static_cast<char>('0' + value % 10);
+    out[i] = static_cast<char>('0' + value % 10);
     value /= 10;
   }
-  mOut += digits;
+  out += digits;
 }
 
-void TerminalEncoder::PutParam(const Param& param) {
-  std::memcpy(mOut, param.text, sizeof param.text);  // fixed size: cheaper than a variable copy
-  mOut += param.length;
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutParam(const Param& param) {
+  std::memcpy(out, param.text, sizeof param.text);  // fixed size: cheaper than a variable copy
+  out += param.length;
 }
 
-void TerminalEncoder::PutMove(int count, char final) {
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutMove(int count, char final) {
   Put(seq::kCsi);
   if (count > 1) PutNumber(count);  // 1 is the default
-  *mOut++ = final;
+  *out++ = final;
 }
 
-void TerminalEncoder::MoveTo(int x, int y) {
-  if (mRowKnown && mCursorY == y) {
-    if (mColumnKnown && x == mCursorX) return;
+[[gnu::always_inline]] inline void TerminalEncoder::PutGlyph(Terminal& t, uint8_t code) const {
+  const Glyph& glyph = mGlyphs[code];
+  std::memcpy(t.out, glyph.bytes, sizeof glyph.bytes);  // fixed size, as for a Param
+  t.out += glyph.length;
+}
+
+[[gnu::always_inline]] inline void TerminalEncoder::MoveTo(Terminal& t, int x, int y) const {
+  if (t.cursorY == y) {
+    if (x == t.cursorX) return;
     const int column = mOriginX + x + 1;
     const auto moveCost = [](int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); };
     const int absoluteCost = moveCost(column);
-    if (mColumnKnown && x > mCursorX) {
-      const int gap = x - mCursorX;
+    if (t.cursorX != kUnknown && x > t.cursorX) {
+      const int gap = x - t.cursorX;
       const int forwardCost = std::min(moveCost(gap), absoluteCost);
       // Sending the cells in between again, as the terminal shows them, is cheaper than a
       // cursor move when they are few, short and fit the pen.
       const Cell* shown = &mShown[y * kScreenWidth];
       int rewriteCost = 0;
       bool rewrite = true;
-      for (int j = mCursorX; rewrite && j < x; ++j) {
-        rewrite = Fits(shown[j], mPenFg, mPenBg) && (rewriteCost += mGlyphs[CodeUnderPen(shown[j])].length) <= forwardCost;
+      for (int j = t.cursorX; rewrite && j < x; ++j) {
+        rewrite = Fits(shown[j], t.penFg, t.penBg) && (rewriteCost += mGlyphs[CodeUnderPen(t, shown[j])].length) <= forwardCost;
       }
       if (rewrite) {
-        for (int j = mCursorX; j < x; ++j) {
-          const Glyph& glyph = mGlyphs[CodeUnderPen(shown[j])];
-          std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
-          mOut += glyph.length;
-        }
+        for (int j = t.cursorX; j < x; ++j) PutGlyph(t, CodeUnderPen(t, shown[j]));
       } else if (moveCost(gap) <= absoluteCost) {
-        PutMove(gap, seq::kCursorForwardFinal);
+        t.PutMove(gap, seq::kCursorForwardFinal);
       } else {
-        PutMove(column, seq::kCursorColumnFinal);
+        t.PutMove(column, seq::kCursorColumnFinal);
       }
-    } else if (mColumnKnown && moveCost(mCursorX - x) < absoluteCost) {
-      PutMove(mCursorX - x, seq::kCursorBackFinal);
+    } else if (t.cursorX != kUnknown && moveCost(t.cursorX - x) < absoluteCost) {
+      t.PutMove(t.cursorX - x, seq::kCursorBackFinal);
     } else {
-      PutMove(column, seq::kCursorColumnFinal);
+      t.PutMove(column, seq::kCursorColumnFinal);
     }
-    mColumnKnown = true;
-    mCursorX = x;
+    t.cursorX = x;
     return;
   }
-  Put(seq::kCsi);
-  PutNumber(mOriginY + y + 1);
+  t.Put(seq::kCsi);
+  t.PutNumber(mOriginY + y + 1);
   if (mOriginX + x > 0) {
-    *mOut++ = seq::kParamSeparator;
-    PutNumber(mOriginX + x + 1);
+    *t.out++ = seq::kParamSeparator;
+    t.PutNumber(mOriginX + x + 1);
   }
-  *mOut++ = seq::kCursorPositionFinal;
-  mRowKnown = mColumnKnown = true;
-  mCursorX = x;
-  mCursorY = y;
+  *t.out++ = seq::kCursorPositionFinal;
+  t.cursorX = x;
+  t.cursorY = y;
 }
 
 std::string_view TerminalEncoder::ReplayStart() {
@@ -313,140 +334,252 @@ std::string TerminalEncoder::ReplayEnd() const {
   return bytes;
 }
 
-void TerminalEncoder::SetPen(int fg, int bg) {
-  const bool fgChanges = fg >= 0 && fg != mPenFg;
-  const bool bgChanges = bg >= 0 && bg != mPenBg;
+// The parameters are copied whole whether sent or not, and the pointer moved on by what is
+// sent: which colours change follows the picture, not a pattern a branch predictor learns.
+[[gnu::always_inline]] inline void TerminalEncoder::SetPen(Terminal& t, int fg, int bg) const {
+  const bool fgChanges = fg >= 0 && fg != t.penFg;
+  const bool bgChanges = bg >= 0 && bg != t.penBg;
   if (!fgChanges && !bgChanges) return;
-  Put(seq::kCsi);
-  if (fgChanges) PutParam(mFgParams[fg]);
-  if (fgChanges && bgChanges) *mOut++ = seq::kParamSeparator;
-  if (bgChanges) PutParam(mBgParams[bg]);
-  *mOut++ = seq::kGraphicsFinal;
-  if (fgChanges) mPenFg = fg;
-  if (bgChanges) mPenBg = bg;
+  t.Put(seq::kCsi);
+  const Param& fgParam = mFgParams[fgChanges ? fg : 0];
+  std::memcpy(t.out, fgParam.text, sizeof fgParam.text);
+  t.out += fgChanges ? fgParam.length : 0;
+  *t.out = seq::kParamSeparator;
+  t.out += fgChanges && bgChanges ? 1 : 0;
+  const Param& bgParam = mBgParams[bgChanges ? bg : 0];
+  std::memcpy(t.out, bgParam.text, sizeof bgParam.text);
+  t.out += bgChanges ? bgParam.length : 0;
+  *t.out++ = seq::kGraphicsFinal;
+  t.penFg = fgChanges ? fg : t.penFg;
+  t.penBg = bgChanges ? bg : t.penBg;
 }
 
-void TerminalEncoder::PutCell(int x, Cell sameLooking) {
-  const Glyph& glyph = mGlyphs[CodeUnderPen(sameLooking)];
-  std::memcpy(mOut, glyph.bytes, sizeof glyph.bytes);
-  mOut += glyph.length;
+[[gnu::always_inline]] inline void TerminalEncoder::PutCell(Terminal& t, int x, Cell sameLooking) const {
+  PutGlyph(t, CodeUnderPen(t, sameLooking));
   // Auto-wrap is off: past the last column the cursor stays put or moves on into the
   // margin, depending on the terminal's width, so its column is no longer known; its row is.
-  mCursorX = x + 1;
-  if (mCursorX == kScreenWidth) mColumnKnown = false;
+  t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
 }
 
-uint16_t TerminalEncoder::KindOf(Cell sameLooking) {
-  const uint8_t code = CellCharacter(sameLooking);
-  const unsigned fg = CellForeground(sameLooking), bg = CellBackground(sameLooking);
-  if (code == kSpace) return static_cast<uint16_t>(fg);
-  if (code == kUpperHalf || code == kLeftHalf) return static_cast<uint16_t>(kHalfKinds + std::min(fg, bg) * 16 + std::max(fg, bg));
-  return static_cast<uint16_t>(kExactKinds + fg * 16 + bg);
+// A cell's key: its attribute, and whether it is a half block.
+constexpr uint16_t kHalfBlockKey = 256;
+constexpr uint16_t KeyOf(int fg, int bg, bool halfBlock = false) {
+  return static_cast<uint16_t>(MakeAttribute(fg, bg) | (halfBlock ? kHalfBlockKey : 0));
+}
+
+TerminalEncoder::Columns TerminalEncoder::Columns::All() { return From(0); }
+
+TerminalEncoder::Columns TerminalEncoder::Columns::From(int column) {
+  constexpr uint64_t kHighColumns = (uint64_t{1} << (kScreenWidth - 64)) - 1;
+  if (column < 64) return {~uint64_t{0} << column, kHighColumns};
+  return {0, kHighColumns & (~uint64_t{0} << (column - 64))};
+}
+
+template <typename Visit>
+void TerminalEncoder::Columns::ForEach(Visit visit) const {
+  for (uint64_t bits = low; bits != 0; bits &= bits - 1) visit(std::countr_zero(bits));
+  for (uint64_t bits = high; bits != 0; bits &= bits - 1) visit(64 + std::countr_zero(bits));
+}
+
+// The cells are compared into a byte per column, a loop the compiler turns into vector
+// compares, and every eight bytes then become eight bits by one multiplication: byte k (0 or
+// 1) times 2^(7 * (8 - k)) lands on bit 56 + k, and no two of the 64 products share a bit.
+TerminalEncoder::Columns TerminalEncoder::ColumnsThatDiffer(const Cell* row, const Cell* otherRow) {
+  static_assert(kScreenWidth % 8 == 0 && kScreenWidth > 64, "whole groups of eight, some in the high word");
+  std::array<uint8_t, kScreenWidth> differs;
+  for (int x = 0; x < kScreenWidth; ++x) differs[x] = row[x] != otherRow[x];
+  Columns columns;
+  for (int group = 0; group < kScreenWidth / 8; ++group) {
+    uint64_t bytes = 0;
+    for (int k = 0; k < 8; ++k) bytes |= uint64_t{differs[group * 8 + k]} << (8 * k);  // one load, on any byte order
+    const uint64_t bits = (bytes * 0x0102040810204080) >> 56;
+    (group < 8 ? columns.low : columns.high) |= bits << (8 * (group & 7));
+  }
+  return columns;
 }
 
 int TerminalEncoder::Columns::First() const {
   return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(high);
 }
 
-TerminalEncoder::Columns TerminalEncoder::Columns::After(int column) const {
-  const int from = column + 1;
-  if (from < 64) return {low & (~uint64_t{0} << from), high};
-  return {0, high & (~uint64_t{0} << (from - 64))};
+TerminalEncoder::Columns TerminalEncoder::Columns::WithoutFirst() const {
+  if (low != 0) return {low & (low - 1), high};
+  return {0, high & (high - 1)};
+}
+
+int TerminalEncoder::Columns::Last() const {
+  return high != 0 ? 127 - std::countl_zero(high) : 63 - std::countl_zero(low);
+}
+
+TerminalEncoder::Columns TerminalEncoder::Columns::After(int column) const { return *this & From(column + 1); }
+
+TerminalEncoder::Columns TerminalEncoder::Columns::Before(int column) const {
+  const Columns from = From(column);
+  return {low & ~from.low, high & ~from.high};
+}
+
+TerminalEncoder::Columns TerminalEncoder::Columns::Without(const Columns& other) const {
+  return {low & ~other.low, high & ~other.high};
 }
 
 void TerminalEncoder::Columns::Add(int column) {
   (column < 64 ? low : high) |= uint64_t{1} << (column & 63);
 }
 
-void TerminalEncoder::Columns::Remove(int column) {
-  (column < 64 ? low : high) &= ~(uint64_t{1} << (column & 63));
+bool TerminalEncoder::Columns::Has(int column) const {
+  return ((column < 64 ? low : high) >> (column & 63) & 1) != 0;
 }
 
-inline TerminalEncoder::Columns TerminalEncoder::FittingPen() const {
-  if (mPenFg < 0 || mPenBg < 0) return {};
-  const Columns solid = mWaitingOfKind[mPenFg] | mWaitingOfKind[mPenBg];
-  return solid | mWaitingOfKind[kHalfKinds + std::min(mPenFg, mPenBg) * 16 + std::max(mPenFg, mPenBg)] |
-         mWaitingOfKind[kExactKinds + mPenFg * 16 + mPenBg];
+// A pen fits the cells of one colour in either of its colours (a same-looking cell of one
+// colour has it as foreground and background alike), the cells in its colours, and the half
+// blocks in its colours exchanged; of these, those of its foreground colour alone (unless it
+// is the background's too) and the exchanged half blocks take the other form. A pen of which
+// only one colour is known (after the first colour change of a frame sent whole) fits the
+// cells of that one colour alone.
+[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t,
+                                                                                  const Columns& waiting) const {
+  const Columns ofFg = t.penFg >= 0 ? mOfKey[KeyOf(t.penFg, t.penFg)] : Columns{};
+  const Columns ofBg = t.penBg >= 0 ? mOfKey[KeyOf(t.penBg, t.penBg)] : Columns{};
+  PenCells cells{ofFg | ofBg, ofFg.Without(ofBg)};
+  if (PenKnown(t)) {
+    const Columns exchangedHalves = mOfKey[KeyOf(t.penBg, t.penFg, true)];
+    cells.fitting = cells.fitting | mOfKey[KeyOf(t.penFg, t.penBg)] | mOfKey[KeyOf(t.penFg, t.penBg, true)] | exchangedHalves;
+    cells.otherForm = cells.otherForm | exchangedHalves;
+  }
+  cells.fitting = cells.fitting & waiting;
+  return cells;
 }
 
-void TerminalEncoder::EncodeRow(int y) {
+// The terminal shows the last given cell in its same-looking form, so only the cells given
+// otherwise are looked at, and a cell that looks the same as shown needs nothing sent. Every
+// cell looked at is filed by key, waiting or not: FittingPen asks only about waiting ones.
+TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell* shown, Columns changed) {
+  ReadLooks(given, changed);
+  Columns waiting;
+  changed.ForEach([&](int x) {
+    mOfKey[mRowKeys[x]].Add(x);
+    if (!mShownValid || mRowCells[x] != shown[x]) waiting.Add(x);
+  });
+  return waiting;
+}
+
+// The same-looking cells and keys of the groups of eight cells with a change, in vector
+// registers: no branch, which the glyphs of a picture would make unpredictable, and no table
+// of every cell, which would not stay in the first-level cache.
+void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
+  for (int group = 0; group < kScreenWidth / kLanes; ++group) {
+    const int first = group * kLanes;
+    if (((first < 64 ? changed.low >> first : changed.high >> (first - 64)) & 0xFF) == 0) continue;
+    CellLanes cells;
+    std::memcpy(&cells, given + first, sizeof cells);
+    const CellLanes sameLooking = SameLooking(cells);
+    const CellLanes code = sameLooking & 0xFF;
+    const CellLanes halfBlock = Is(code, kUpperHalf) | Is(code, kLeftHalf);
+    const CellLanes keys = (sameLooking >> 8) | (halfBlock & kHalfBlockKey);
+    // What turns the glyph into its other form: see DrawRun.
+    const CellLanes flips = Select(Is(code, kSpace), CellLanes{} + (kSpace ^ kFullBlock), halfBlock & kMirrorBits);
+    std::memcpy(&mRowCells[first], &sameLooking, sizeof sameLooking);
+    std::memcpy(&mRowKeys[first], &keys, sizeof keys);
+    std::memcpy(&mRowFlips[first], &flips, sizeof flips);
+  }
+}
+
+// The cells a sweep draws with the pen from x on, x among them (a cell the pen fits). Where
+// every colour change passes cells over, every later one the pen fits, with the cells between
+// passed over (asked only with both colours of the pen known); else those up to the next
+// waiting cell the pen does not fit.
+[[gnu::always_inline]] inline TerminalEncoder::Columns TerminalEncoder::RunFrom(const Terminal& t, const Columns& waiting,
+                                                                              const Columns& fitting, int x) const {
+  const Columns fromX = fitting & Columns::From(x);
+  if (mEveryChangePassesOver && PenKnown(t)) return fromX;
+  const Columns misfits = waiting.Without(fitting).After(x);
+  return misfits.Any() ? fromX.Before(misfits.First()) : fromX;
+}
+
+// The cells of `run` from one word of Columns: `bits` and `otherForm` hold columns from
+// `first` on. A loop, not ForEach: a lambda this large is not inlined, and `t` must stay in
+// registers. The glyph is the cell's own, or its other form (a full block for a space, the
+// mirror for a half block) where the pen's colours are the other way round (PenCells).
+[[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm,
+                                                            int first, Cell* shown) const {
+  for (; bits != 0; bits &= bits - 1) {
+    const int x = first + std::countr_zero(bits);
+    if (!t.AtCursor(x, y)) MoveTo(t, x, y);
+    const Cell cell = mRowCells[x];
+    const unsigned flip = mRowFlips[x] & (0u - static_cast<unsigned>(otherForm >> (x - first) & 1));
+    PutGlyph(t, static_cast<uint8_t>(CellCharacter(cell) ^ flip));
+    // Auto-wrap is off: past the last column the cursor stays put or moves on into the
+    // margin, depending on the terminal's width, so its column is no longer known; its row is.
+    t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
+    shown[x] = cell;
+  }
+}
+
+void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
+  Terminal t = terminal;  // in registers: see Terminal
   Cell* shown = &mShown[y * kScreenWidth];
   // Each sweep starts at the first waiting cell and goes right. A cell the pen does not fit is
   // passed over, for a later sweep, when this sweep has drawn already and a later waiting cell
   // fits the pen (and, where a colour change may be cheap, when changing costs enough).
-  while (mWaiting.Any()) {
-    int x = mWaiting.First();
+  while (waiting.Any()) {
+    int x = waiting.First();
     bool drewAny = false;
-    // Worked out again only when the pen changes: the cells drawn since lie at or before x,
-    // and only the cells after x are asked about.
-    Columns penFitting = FittingPen();
+    // Worked out again only when the pen changes: the cells drawn since lie before x, and only
+    // x and the cells after it are asked about.
+    PenCells pen = CellsOfPen(t, waiting);
     for (;;) {
-      const Cell cell = mRowCells[x];
-      if (!Fits(cell, mPenFg, mPenBg)) {
-        if (mEveryChangePassesOver && drewAny) {
-          const Columns fitting = penFitting.After(x);
-          if (fitting.Any()) {
-            x = fitting.First();  // every cell up to there is passed over
-            continue;
-          }
-        }
-        const Columns later = mWaiting.After(x);
+      if (!pen.fitting.Has(x)) {
+        const Columns later = waiting.After(x);
         int fg = -1, bg = -1;
-        PenFor(cell, later.Any() ? &mRowCells[later.First()] : nullptr, fg, bg);
-        // Only a change that costs enough is worth the question whether a later cell fits.
-        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(fg, bg) > kPassOverCost && penFitting.After(x).Any()) {
+        PenFor(t, mRowCells[x], later.Any() ? &mRowCells[later.First()] : nullptr, fg, bg);
+        // Only a change that costs enough is worth the question whether a later cell fits
+        // (which is asked only with both colours of the pen known).
+        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(t, fg, bg) > kPassOverCost && PenKnown(t) &&
+            pen.fitting.After(x).Any()) {
           x = later.First();  // not empty: it holds the cells that fit the pen
           continue;
         }
-        if (!AtCursor(x, y)) MoveTo(x, y);
-        SetPen(fg, bg);
-        penFitting = FittingPen();
-      } else if (!AtCursor(x, y)) {
-        MoveTo(x, y);
+        if (!t.AtCursor(x, y)) MoveTo(t, x, y);
+        SetPen(t, fg, bg);
+        pen = CellsOfPen(t, waiting);
       }
-      PutCell(x, cell);
-      shown[x] = cell;
-      mWaiting.Remove(x);
-      mWaitingOfKind[mRowKinds[x]].Remove(x);
+      const Columns run = RunFrom(t, waiting, pen.fitting, x);
+      DrawRun(t, y, run.low, pen.otherForm.low, 0, shown);
+      DrawRun(t, y, run.high, pen.otherForm.high, 64, shown);
+      waiting = waiting.Without(run);
       drewAny = true;
-      const Columns later = mWaiting.After(x);
+      const Columns later = waiting.After(run.Last());
       if (!later.Any()) break;
       x = later.First();
     }
   }
+  terminal = t;
 }
 
 std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
   const size_t capacity = kMaxBytesPerCell * kScreenCells + kFrameOverhead + prefix.size();
   if (mBuffer.size() < capacity) mBuffer.resize(capacity);
-  mOut = mBuffer.data();
-  Put(seq::kSyncBegin);
-  Put(prefix);
-  const char* cellsBegin = mOut;
-  // Cells that look the same are the same: a change from one to another sends nothing.
-  const Cell* sameLooking = SameLookingTable().data();
+  Terminal t = mTerminal;
+  t.out = mBuffer.data();
+  t.Put(seq::kSyncBegin);
+  t.Put(prefix);
+  const char* cellsBegin = t.out;
   for (int y = 0; y < kScreenHeight; ++y) {
     const Cell* given = cells + y * kScreenWidth;
     Cell* last = &mLastCells[y * kScreenWidth];
-    if (mShownValid && std::memcmp(given, last, kScreenWidth * sizeof(Cell)) == 0) continue;
-    const Cell* shown = &mShown[y * kScreenWidth];
-    for (int x = 0; x < kScreenWidth; ++x) {
-      // The terminal shows the last given cell in its same-looking form, so a cell given as
-      // before needs no look-up in the (large) table.
-      if (mShownValid && given[x] == last[x]) continue;
-      const Cell cell = sameLooking[given[x]];
-      if (mShownValid && cell == shown[x]) continue;
-      const uint16_t kind = KindOf(cell);
-      mRowCells[x] = cell;
-      mRowKinds[x] = kind;
-      mWaiting.Add(x);
-      mWaitingOfKind[kind].Add(x);
-    }
+    const Columns changed = mShownValid ? ColumnsThatDiffer(given, last) : Columns::All();
+    if (!changed.Any()) continue;
     std::memcpy(last, given, kScreenWidth * sizeof(Cell));
-    if (mWaiting.Any()) EncodeRow(y);
+    const Columns waiting = ReadRow(given, &mShown[y * kScreenWidth], changed);
+    if (waiting.Any()) EncodeRow(t, y, waiting);
+    changed.ForEach([this](int x) { mOfKey[mRowKeys[x]] = {}; });
   }
   mShownValid = true;
-  if (mOut == cellsBegin && prefix.empty()) return {};
-  Put(seq::kSyncEnd);
-  return {mBuffer.data(), static_cast<size_t>(mOut - mBuffer.data())};
+  if (t.out == cellsBegin && prefix.empty()) {
+    mTerminal = t;
+    return {};
+  }
+  t.Put(seq::kSyncEnd);
+  mTerminal = t;
+  return {mBuffer.data(), static_cast<size_t>(t.out - mBuffer.data())};
 }

@@ -89,6 +89,24 @@ class TerminalEncoder {
     char text[16];
     uint8_t length;
   };
+  static constexpr int kUnknown = -2;
+  // What the terminal is in besides the cells it shows, as far as known, and where its next
+  // bytes go. A frame is encoded with a copy in a local variable: a byte written through a
+  // char pointer may, for all the compiler knows, change any member, so state kept in members
+  // would be read back from memory after every byte, while a local whose address never
+  // escapes stays in registers. Every function that takes it is inlined for that reason.
+  struct Terminal {
+    char* out = nullptr;
+    int penFg = kUnknown;  // a colour, or kUnknown (as is every field below that can be)
+    int penBg = kUnknown;
+    int cursorX = kUnknown;  // picture coordinates, or kUnknown
+    int cursorY = kUnknown;
+    void Put(std::string_view bytes);
+    void PutNumber(int value);
+    void PutParam(const Param& param);
+    void PutMove(int count, char final);
+    bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
+  };
 
   // A set of columns of one row: which changed cells wait to be drawn, of all or of one kind.
   // Finding the next one is a bit scan, so a sweep goes straight to the next cell the pen fits
@@ -97,45 +115,58 @@ class TerminalEncoder {
     uint64_t low = 0;   // columns 0-63
     uint64_t high = 0;  // columns 64 and up
     static_assert(kScreenWidth <= 128, "a row's columns fit two words");
+    static Columns All();
+    static Columns From(int column);  // that column and those after it
     bool Any() const { return (low | high) != 0; }
+    bool Has(int column) const;
     int First() const;  // the lowest column; only when Any()
+    int Last() const;   // the highest column; only when Any()
+    Columns WithoutFirst() const;
     Columns After(int column) const;
+    Columns Before(int column) const;
+    Columns Without(const Columns& other) const;
     void Add(int column);
-    void Remove(int column);
     Columns operator|(const Columns& other) const { return {low | other.low, high | other.high}; }
+    Columns operator&(const Columns& other) const { return {low & other.low, high & other.high}; }
+    // Calls visit(column) for every column, from the lowest.
+    template <typename Visit>
+    void ForEach(Visit visit) const;
   };
-  // The kinds of waiting cells, by the pens that fit them: cells of one colour by that colour,
-  // half blocks by their two colours in either order, the rest by their exact colours.
-  static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
-  static uint16_t KindOf(Cell sameLooking);
-  // The waiting cells of the row that the pen fits.
-  Columns FittingPen() const;
+  static Columns ColumnsThatDiffer(const Cell* row, const Cell* otherRow);
+  // The cells of `waiting` that the pen fits, and those of them it draws in their other form.
+  struct PenCells {
+    Columns fitting;
+    Columns otherForm;
+  };
+  PenCells CellsOfPen(const Terminal& t, const Columns& waiting) const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
   static constexpr int kPassOverCost = 10;
   // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
   bool mEveryChangePassesOver = false;
-  // The row being drawn: its changed cells (as SameLookingCell gives them) and their kinds by
-  // column, the columns still waiting, and those of each kind (all empty between rows).
+  // The row being drawn: its changed cells (as SameLookingCell gives them) and their keys (the
+  // attribute, and whether a half block: see FittingPen) by column, and the columns of each
+  // key (all empty between rows).
   std::array<Cell, kScreenWidth> mRowCells{};
-  std::array<uint16_t, kScreenWidth> mRowKinds{};
-  Columns mWaiting;
-  std::array<Columns, kKinds> mWaitingOfKind{};
+  std::array<uint16_t, kScreenWidth> mRowKeys{};
+  std::array<uint16_t, kScreenWidth> mRowFlips{};  // see DrawRun
+  std::array<Columns, 512> mOfKey{};
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
-  int PenCost(int fg, int bg) const;
-  void PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
-  uint8_t CodeUnderPen(Cell sameLooking) const;
-  void Put(std::string_view bytes);
-  void PutNumber(int value);
-  void PutParam(const Param& param);
-  void PutMove(int value, char final);
-  void MoveTo(int x, int y);
-  bool AtCursor(int x, int y) const { return mRowKnown && mColumnKnown && mCursorY == y && mCursorX == x; }
-  void SetPen(int fg, int bg);
-  void PutCell(int x, Cell sameLooking);
-  void EncodeRow(int y);
+  int PenCost(const Terminal& t, int fg, int bg) const;
+  void PenFor(const Terminal& t, Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
+  static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
+  void PutGlyph(Terminal& t, uint8_t code) const;
+  void MoveTo(Terminal& t, int x, int y) const;
+  void SetPen(Terminal& t, int fg, int bg) const;
+  void PutCell(Terminal& t, int x, Cell sameLooking) const;
+  void ReadLooks(const Cell* given, const Columns& changed);
+  Columns ReadRow(const Cell* given, const Cell* shown, Columns changed);
+  static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
+  Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
+  void DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
+  void EncodeRow(Terminal& t, int y, Columns waiting);
 
   ColorMode mMode;
   std::array<Glyph, 256> mGlyphs{};
@@ -144,15 +175,8 @@ class TerminalEncoder {
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
   std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
-  char* mOut = nullptr;
   int mOriginX = 0;
   int mOriginY = 0;
   bool mShownValid = false;
-  static constexpr int kUnknown = -2;
-  int mPenFg = kUnknown;  // a colour, or kUnknown
-  int mPenBg = kUnknown;
-  bool mRowKnown = false;
-  bool mColumnKnown = false;
-  int mCursorX = 0;  // picture coordinates
-  int mCursorY = 0;
+  Terminal mTerminal;  // between frames; during one, a local copy
 };
