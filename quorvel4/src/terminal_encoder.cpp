@@ -35,14 +35,23 @@ int DistanceSquared(const Rgb& a, const Rgb& b) {
 
 bool Equals(const char* value, const char* wanted) { return value && std::strcmp(value, wanted) == 0; }
 
-// Comparisons, not a loop of divisions: cursor moves ask it several times each.
+// No loop of divisions, nor branches: cursor moves ask it several times each. The bits of
+// the value give the digits to within one (1233 / 4096 is just over log10(2)).
 int DecimalDigits(int value) {
-  int digits = 1;
-  for (const int power : {10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000}) {
-    digits += value >= power ? 1 : 0;
-  }
-  return digits;
+  static constexpr int kPowers[] = {0, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
+  const int estimate = (std::bit_width(static_cast<unsigned>(value | 1)) * 1233) >> 12;
+  return estimate + (value >= kPowers[estimate] ? 1 : 0);
 }
+
+// "00" to "99", for numbers sent two digits at a time.
+constexpr std::array<char, 200> kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
 
 // Code page 437 codes of the glyphs that may stand in for one another.
 constexpr uint8_t kNul = 0x00;
@@ -69,12 +78,27 @@ Cell SameLooking(Cell cell) {
   return cell;
 }
 
-// Eight cells side by side, for the work done on every cell of a row: GCC and Clang keep this
-// in one vector register where the processor has 16-byte vectors (every x86-64 one does) and
-// split it into scalars elsewhere. A comparison gives lanes of all ones or zero.
+// Eight cells side by side, for the work done on every cell of a row, and eight bytes: GCC
+// and Clang keep these in vector registers where the processor has them (every x86-64 one
+// does) and split them into scalars elsewhere. A comparison gives lanes of all ones or zero.
 using CellLanes = uint16_t __attribute__((vector_size(16)));
+using ByteLanes = uint8_t __attribute__((vector_size(8)));
 constexpr int kLanes = 8;
 static_assert(kScreenWidth % kLanes == 0);
+
+// The lanes of a comparison, a byte each, as Columns::AddEight takes them.
+uint64_t FlagBytes(CellLanes comparison) {
+  const ByteLanes bytes = __builtin_convertvector(comparison, ByteLanes);
+  uint64_t flags;
+  std::memcpy(&flags, &bytes, sizeof flags);
+  return flags;
+}
+
+uint64_t ReverseBytes(uint64_t value) {
+  uint64_t reversed = 0;
+  for (int i = 0; i < 8; ++i, value >>= 8) reversed = reversed << 8 | (value & 0xFF);
+  return reversed;
+}
 
 CellLanes Is(CellLanes lanes, uint16_t value) { return __builtin_convertvector(lanes == value, CellLanes); }
 CellLanes Select(CellLanes mask, CellLanes ifSet, CellLanes ifClear) { return (mask & ifSet) | (~mask & ifClear); }
@@ -247,11 +271,15 @@ void TerminalEncoder::Invalidate() {
   out += bytes.size();
 }
 
+// A number below 100, as most are, is one copy of a pair of digits, whole even for one digit
+// (the buffer has room past the end, and what follows overwrites it).
 [[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutNumber(int value) {
   const int digits = DecimalDigits(value);
-  for (int i = digits - 1; i >= 0; --i) {
-    out[i] = static_cast<char>('0' + value % 10);
-    value /= 10;
+  if (value < 100) {
+    std::memcpy(out, &kDigitPairs[2 * value + 2 - digits], 2);
+  } else {
+    int rest = value;
+    for (int i = digits - 1; i >= 0; --i, rest /= 10) out[i] = static_cast<char>('0' + rest % 10);
   }
   out += digits;
 }
@@ -361,13 +389,33 @@ std::string TerminalEncoder::ReplayEnd() const {
   t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
 }
 
-// A cell's key: its attribute, and whether it is a half block.
+// A cell's key: its attribute, and whether it is a half block. Colours 0-15 only: the pen's
+// when known.
 constexpr uint16_t kHalfBlockKey = 256;
-constexpr uint16_t KeyOf(int fg, int bg, bool halfBlock = false) {
-  return static_cast<uint16_t>(MakeAttribute(fg, bg) | (halfBlock ? kHalfBlockKey : 0));
-}
+constexpr int KeyOf(int fg, int bg, bool halfBlock = false) { return fg | bg << 4 | (halfBlock ? kHalfBlockKey : 0); }
 
 TerminalEncoder::Columns TerminalEncoder::Columns::All() { return From(0); }
+
+// Byte k of `flags` becomes bit k by one multiplication: byte k's low bit times
+// 2^(7 * (8 - k)) lands on bit 56 + k, and no two of the 64 products share a bit.
+void TerminalEncoder::Columns::AddEight(int first, uint64_t flags) {
+  static_assert(kScreenWidth % 8 == 0 && 64 % 8 == 0, "no group of eight between the words");
+  const uint64_t bytes = std::endian::native == std::endian::big ? ReverseBytes(flags) : flags;
+  const uint64_t bits = ((bytes & 0x0101010101010101) * 0x0102040810204080) >> 56;
+  (first < 64 ? low : high) |= bits << (first & 63);
+}
+
+// Bit g for every group of eight columns (g * 8 to g * 8 + 7) with a column in the set: the
+// bits of each byte folded onto its low bit, then gathered as in AddEight.
+uint32_t TerminalEncoder::Columns::GroupsOfEight() const {
+  const auto gather = [](uint64_t word) {
+    word |= word >> 4;
+    word |= word >> 2;
+    word |= word >> 1;
+    return static_cast<uint32_t>(((word & 0x0101010101010101) * 0x0102040810204080) >> 56);
+  };
+  return gather(low) | gather(high) << 8;
+}
 
 TerminalEncoder::Columns TerminalEncoder::Columns::From(int column) {
   constexpr uint64_t kHighColumns = (uint64_t{1} << (kScreenWidth - 64)) - 1;
@@ -381,19 +429,13 @@ void TerminalEncoder::Columns::ForEach(Visit visit) const {
   for (uint64_t bits = high; bits != 0; bits &= bits - 1) visit(64 + std::countr_zero(bits));
 }
 
-// The cells are compared into a byte per column, a loop the compiler turns into vector
-// compares, and every eight bytes then become eight bits by one multiplication: byte k (0 or
-// 1) times 2^(7 * (8 - k)) lands on bit 56 + k, and no two of the 64 products share a bit.
 TerminalEncoder::Columns TerminalEncoder::ColumnsThatDiffer(const Cell* row, const Cell* otherRow) {
-  static_assert(kScreenWidth % 8 == 0 && kScreenWidth > 64, "whole groups of eight, some in the high word");
-  std::array<uint8_t, kScreenWidth> differs;
-  for (int x = 0; x < kScreenWidth; ++x) differs[x] = row[x] != otherRow[x];
   Columns columns;
-  for (int group = 0; group < kScreenWidth / 8; ++group) {
-    uint64_t bytes = 0;
-    for (int k = 0; k < 8; ++k) bytes |= uint64_t{differs[group * 8 + k]} << (8 * k);  // one load, on any byte order
-    const uint64_t bits = (bytes * 0x0102040810204080) >> 56;
-    (group < 8 ? columns.low : columns.high) |= bits << (8 * (group & 7));
+  for (int first = 0; first < kScreenWidth; first += kLanes) {
+    CellLanes cells, otherCells;
+    std::memcpy(&cells, row + first, sizeof cells);
+    std::memcpy(&otherCells, otherRow + first, sizeof otherCells);
+    columns.AddEight(first, FlagBytes(__builtin_convertvector(cells != otherCells, CellLanes)));
   }
   return columns;
 }
@@ -455,6 +497,7 @@ bool TerminalEncoder::Columns::Has(int column) const {
 // cell looked at is filed by key, waiting or not: FittingPen asks only about waiting ones.
 TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell* shown, Columns changed) {
   ReadLooks(given, changed);
+  if (!mShownValid) return FileWholeRow();
   Columns waiting;
   changed.ForEach([&](int x) {
     mOfKey[mRowKeys[x]].Add(x);
@@ -463,13 +506,29 @@ TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell*
   return waiting;
 }
 
+// Every cell of a row waits where the terminal's picture is not known: plain loops over the
+// row, without ReadRow's bit scan.
+TerminalEncoder::Columns TerminalEncoder::FileWholeRow() {
+  for (int x = 0; x < 64; ++x) mOfKey[mRowKeys[x]].low |= uint64_t{1} << x;
+  for (int x = 64; x < kScreenWidth; ++x) mOfKey[mRowKeys[x]].high |= uint64_t{1} << (x - 64);
+  return Columns::All();
+}
+
+// Empties mOfKey after a row.
+void TerminalEncoder::ForgetKeys(const Columns& changed) {
+  if (changed.low == Columns::All().low && changed.high == Columns::All().high) {
+    for (int x = 0; x < kScreenWidth; ++x) mOfKey[mRowKeys[x]] = {};
+  } else {
+    changed.ForEach([this](int x) { mOfKey[mRowKeys[x]] = {}; });
+  }
+}
+
 // The same-looking cells and keys of the groups of eight cells with a change, in vector
 // registers: no branch, which the glyphs of a picture would make unpredictable, and no table
 // of every cell, which would not stay in the first-level cache.
 void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
-  for (int group = 0; group < kScreenWidth / kLanes; ++group) {
-    const int first = group * kLanes;
-    if (((first < 64 ? changed.low >> first : changed.high >> (first - 64)) & 0xFF) == 0) continue;
+  for (uint32_t groups = changed.GroupsOfEight(); groups != 0; groups &= groups - 1) {
+    const int first = std::countr_zero(groups) * kLanes;
     CellLanes cells;
     std::memcpy(&cells, given + first, sizeof cells);
     const CellLanes sameLooking = SameLooking(cells);
@@ -572,7 +631,7 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
     std::memcpy(last, given, kScreenWidth * sizeof(Cell));
     const Columns waiting = ReadRow(given, &mShown[y * kScreenWidth], changed);
     if (waiting.Any()) EncodeRow(t, y, waiting);
-    changed.ForEach([this](int x) { mOfKey[mRowKeys[x]] = {}; });
+    ForgetKeys(changed);
   }
   mShownValid = true;
   if (t.out == cellsBegin && prefix.empty()) {

@@ -125,6 +125,10 @@ class TerminalEncoder {
     Columns After(int column) const;
     Columns Before(int column) const;
     Columns Without(const Columns& other) const;
+    uint32_t GroupsOfEight() const;
+    // The columns from `first` whose bytes in `flags` (in memory order) are 0xFF, of eight
+    // bytes that are 0 or 0xFF.
+    void AddEight(int first, uint64_t flags);
     void Add(int column);
     Columns operator|(const Columns& other) const { return {low | other.low, high | other.high}; }
     Columns operator&(const Columns& other) const { return {low & other.low, high & other.high}; }
@@ -162,6 +166,8 @@ class TerminalEncoder {
   void SetPen(Terminal& t, int fg, int bg) const;
   void PutCell(Terminal& t, int x, Cell sameLooking) const;
   void ReadLooks(const Cell* given, const Columns& changed);
+  Columns FileWholeRow();
+  void ForgetKeys(const Columns& changed);
   Columns ReadRow(const Cell* given, const Cell* shown, Columns changed);
   static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
   Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
