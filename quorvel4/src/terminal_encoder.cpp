@@ -35,13 +35,17 @@ int DistanceSquared(const Rgb& a, const Rgb& b) {
 
 bool Equals(const char* value, const char* wanted) { return value && std::strcmp(value, wanted) == 0; }
 
-// No loop of divisions, nor branches: cursor moves ask it several times each. The bits of
-// the value give the digits to within one (1233 / 4096 is just over log10(2)).
+// No loop of divisions: cursor moves ask it several times each, mostly of numbers below 100.
+// Above, the bits of the value give the digits to within one (1233 / 4096 is just over log10(2)).
 int DecimalDigits(int value) {
+  if (value < 100) return value < 10 ? 1 : 2;
   static constexpr int kPowers[] = {0, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
   const int estimate = (std::bit_width(static_cast<unsigned>(value | 1)) * 1233) >> 12;
   return estimate + (value >= kPowers[estimate] ? 1 : 0);
 }
+
+// The bytes of a cursor move by `count`: CSI, the count (1 is the default, not sent), a letter.
+int MoveCost(int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); }
 
 // "00" to "99", for numbers sent two digits at a time.
 constexpr std::array<char, 200> kDigitPairs = [] {
@@ -235,14 +239,17 @@ void TerminalEncoder::Invalidate() {
          (bgChanges ? mBgParams[bg].length : 0) + (fgChanges && bgChanges ? 1 : 0);
 }
 
-// The pen that draws a cell the pen does not fit, at the least cost; for a cell of one colour
-// the one that also fits `nextCell` (the next cell of the row to draw, if any) when it can.
-[[gnu::always_inline]] inline void TerminalEncoder::PenFor(const Terminal& t, Cell sameLooking, const Cell* nextCell, int& fg,
+// The pen that draws the cell at x, which the pen does not fit, at the least cost; for a cell
+// of one colour the one that also fits the next waiting cell of the row, if any, when it can.
+[[gnu::always_inline]] inline void TerminalEncoder::PenFor(const Terminal& t, int x, const Columns& waiting, int& fg,
                                                            int& bg) const {
+  const Cell sameLooking = mRowCells[x];
   const uint8_t code = CellCharacter(sameLooking);
   const int a = static_cast<int>(CellForeground(sameLooking));
   const int b = static_cast<int>(CellBackground(sameLooking));
   if (code == kSpace) {
+    const Columns later = waiting.After(x);
+    const Cell* nextCell = later.Any() ? &mRowCells[later.First()] : nullptr;
     const bool asForeground = nextCell && !Fits(*nextCell, t.penFg, a) && Fits(*nextCell, a, t.penBg);
     fg = asForeground ? a : -1;
     bg = asForeground ? -1 : a;
@@ -303,34 +310,7 @@ void TerminalEncoder::Invalidate() {
 
 [[gnu::always_inline]] inline void TerminalEncoder::MoveTo(Terminal& t, int x, int y) const {
   if (t.cursorY == y) {
-    if (x == t.cursorX) return;
-    const int column = mOriginX + x + 1;
-    const auto moveCost = [](int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); };
-    const int absoluteCost = moveCost(column);
-    if (t.cursorX != kUnknown && x > t.cursorX) {
-      const int gap = x - t.cursorX;
-      const int forwardCost = std::min(moveCost(gap), absoluteCost);
-      // Sending the cells in between again, as the terminal shows them, is cheaper than a
-      // cursor move when they are few, short and fit the pen.
-      const Cell* shown = &mShown[y * kScreenWidth];
-      int rewriteCost = 0;
-      bool rewrite = true;
-      for (int j = t.cursorX; rewrite && j < x; ++j) {
-        rewrite = Fits(shown[j], t.penFg, t.penBg) && (rewriteCost += mGlyphs[CodeUnderPen(t, shown[j])].length) <= forwardCost;
-      }
-      if (rewrite) {
-        for (int j = t.cursorX; j < x; ++j) PutGlyph(t, CodeUnderPen(t, shown[j]));
-      } else if (moveCost(gap) <= absoluteCost) {
-        t.PutMove(gap, seq::kCursorForwardFinal);
-      } else {
-        t.PutMove(column, seq::kCursorColumnFinal);
-      }
-    } else if (t.cursorX != kUnknown && moveCost(t.cursorX - x) < absoluteCost) {
-      t.PutMove(t.cursorX - x, seq::kCursorBackFinal);
-    } else {
-      t.PutMove(column, seq::kCursorColumnFinal);
-    }
-    t.cursorX = x;
+    MoveInRow(t, x, y);
     return;
   }
   t.Put(seq::kCsi);
@@ -342,6 +322,47 @@ void TerminalEncoder::Invalidate() {
   *t.out++ = seq::kCursorPositionFinal;
   t.cursorX = x;
   t.cursorY = y;
+}
+
+// The cheapest of: sending again the cells in between, a move forward or back, a move to the
+// column. Each cost is worked out once: a frame moves the cursor hundreds of times.
+[[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, int y) const {
+  if (x == t.cursorX) return;
+  const int column = mOriginX + x + 1;
+  const int absoluteCost = MoveCost(column);
+  if (t.cursorX == kUnknown || x < t.cursorX) {
+    const int back = t.cursorX - x;
+    if (t.cursorX != kUnknown && MoveCost(back) < absoluteCost) {
+      t.PutMove(back, seq::kCursorBackFinal);
+    } else {
+      t.PutMove(column, seq::kCursorColumnFinal);
+    }
+  } else {
+    const int gap = x - t.cursorX;
+    const int gapCost = MoveCost(gap);
+    const Cell* shown = &mShown[y * kScreenWidth];
+    if (CheaperToRewrite(t, shown, x, std::min(gapCost, absoluteCost))) {
+      for (int j = t.cursorX; j < x; ++j) PutGlyph(t, CodeUnderPen(t, shown[j]));
+    } else if (gapCost <= absoluteCost) {
+      t.PutMove(gap, seq::kCursorForwardFinal);
+    } else {
+      t.PutMove(column, seq::kCursorColumnFinal);
+    }
+  }
+  t.cursorX = x;
+}
+
+// Sending the cells from the cursor to x again, as the terminal shows them, is cheaper than a
+// cursor move costing `moveCost` when they are few, short and fit the pen.
+[[gnu::always_inline]] inline bool TerminalEncoder::CheaperToRewrite(const Terminal& t, const Cell* shown, int x,
+                                                                     int moveCost) const {
+  int rewriteCost = 0;
+  for (int j = t.cursorX; j < x; ++j) {
+    if (!Fits(shown[j], t.penFg, t.penBg)) return false;
+    rewriteCost += mGlyphs[CodeUnderPen(t, shown[j])].length;
+    if (rewriteCost > moveCost) return false;
+  }
+  return true;
 }
 
 std::string_view TerminalEncoder::ReplayStart() {
@@ -480,16 +501,17 @@ bool TerminalEncoder::Columns::Has(int column) const {
 // cells of that one colour alone.
 [[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t,
                                                                                   const Columns& waiting) const {
-  const Columns ofFg = t.penFg >= 0 ? mOfKey[KeyOf(t.penFg, t.penFg)] : Columns{};
-  const Columns ofBg = t.penBg >= 0 ? mOfKey[KeyOf(t.penBg, t.penBg)] : Columns{};
-  PenCells cells{ofFg | ofBg, ofFg.Without(ofBg)};
-  if (PenKnown(t)) {
-    const Columns exchangedHalves = mOfKey[KeyOf(t.penBg, t.penFg, true)];
-    cells.fitting = cells.fitting | mOfKey[KeyOf(t.penFg, t.penBg)] | mOfKey[KeyOf(t.penFg, t.penBg, true)] | exchangedHalves;
-    cells.otherForm = cells.otherForm | exchangedHalves;
+  if (!PenKnown(t)) {
+    const Columns ofFg = t.penFg >= 0 ? mOfKey[KeyOf(t.penFg, t.penFg)] : Columns{};
+    const Columns ofBg = t.penBg >= 0 ? mOfKey[KeyOf(t.penBg, t.penBg)] : Columns{};
+    return {(ofFg | ofBg) & waiting, ofFg};
   }
-  cells.fitting = cells.fitting & waiting;
-  return cells;
+  const Columns ofFg = mOfKey[KeyOf(t.penFg, t.penFg)];
+  const Columns ofBg = mOfKey[KeyOf(t.penBg, t.penBg)];
+  const int inPenColors = KeyOf(t.penFg, t.penBg);
+  const Columns exchangedHalves = mOfKey[KeyOf(t.penBg, t.penFg, true)];
+  const Columns fitting = ofFg | ofBg | mOfKey[inPenColors] | mOfKey[inPenColors | kHalfBlockKey] | exchangedHalves;
+  return {fitting & waiting, ofFg.Without(ofBg) | exchangedHalves};
 }
 
 // The terminal shows the last given cell in its same-looking form, so only the cells given
@@ -500,7 +522,7 @@ TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell*
   if (!mShownValid) return FileWholeRow();
   Columns waiting;
   changed.ForEach([&](int x) {
-    mOfKey[mRowKeys[x]].Add(x);
+    mOfKey[KeyAt(x)].Add(x);
     if (!mShownValid || mRowCells[x] != shown[x]) waiting.Add(x);
   });
   return waiting;
@@ -509,18 +531,26 @@ TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell*
 // Every cell of a row waits where the terminal's picture is not known: plain loops over the
 // row, without ReadRow's bit scan.
 TerminalEncoder::Columns TerminalEncoder::FileWholeRow() {
-  for (int x = 0; x < 64; ++x) mOfKey[mRowKeys[x]].low |= uint64_t{1} << x;
-  for (int x = 64; x < kScreenWidth; ++x) mOfKey[mRowKeys[x]].high |= uint64_t{1} << (x - 64);
+  for (int x = 0; x < 64; ++x) mOfKey[KeyAt(x)].low |= uint64_t{1} << x;
+  for (int x = 64; x < kScreenWidth; ++x) mOfKey[KeyAt(x)].high |= uint64_t{1} << (x - 64);
   return Columns::All();
 }
 
-// Empties mOfKey after a row.
+// Empties mOfKey after a row. Of a whole row, only the first cell of each run of one key
+// (neighbours often share one): the runs start where a key differs from the one before, found
+// eight at a time (the sentinel before column 0 differs from every key).
 void TerminalEncoder::ForgetKeys(const Columns& changed) {
-  if (changed.low == Columns::All().low && changed.high == Columns::All().high) {
-    for (int x = 0; x < kScreenWidth; ++x) mOfKey[mRowKeys[x]] = {};
-  } else {
-    changed.ForEach([this](int x) { mOfKey[mRowKeys[x]] = {}; });
+  Columns filed = changed;
+  if (!mShownValid) {
+    filed = {};
+    for (int first = 0; first < kScreenWidth; first += kLanes) {
+      CellLanes keys, before;
+      std::memcpy(&keys, &mKeys[1 + first], sizeof keys);
+      std::memcpy(&before, &mKeys[first], sizeof before);
+      filed.AddEight(first, FlagBytes(__builtin_convertvector(keys != before, CellLanes)));
+    }
   }
+  filed.ForEach([this](int x) { mOfKey[KeyAt(x)] = {}; });
 }
 
 // The same-looking cells and keys of the groups of eight cells with a change, in vector
@@ -538,7 +568,7 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
     // What turns the glyph into its other form: see DrawRun.
     const CellLanes flips = Select(Is(code, kSpace), CellLanes{} + (kSpace ^ kFullBlock), halfBlock & kMirrorBits);
     std::memcpy(&mRowCells[first], &sameLooking, sizeof sameLooking);
-    std::memcpy(&mRowKeys[first], &keys, sizeof keys);
+    std::memcpy(&mKeys[1 + first], &keys, sizeof keys);
     std::memcpy(&mRowFlips[first], &flips, sizeof flips);
   }
 }
@@ -556,22 +586,30 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 }
 
 // The cells of `run` from one word of Columns: `bits` and `otherForm` hold columns from
-// `first` on. A loop, not ForEach: a lambda this large is not inlined, and `t` must stay in
-// registers. The glyph is the cell's own, or its other form (a full block for a space, the
-// mirror for a half block) where the pen's colours are the other way round (PenCells).
+// `first` on. Taken a stretch of adjacent cells at a time: the cursor is asked about and moved
+// at the start of each, and within it each cell is a glyph. A loop, not ForEach: a lambda
+// this large is not inlined, and `t` must stay in registers.
 [[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm,
                                                             int first, Cell* shown) const {
-  for (; bits != 0; bits &= bits - 1) {
-    const int x = first + std::countr_zero(bits);
-    if (!t.AtCursor(x, y)) MoveTo(t, x, y);
-    const Cell cell = mRowCells[x];
-    const unsigned flip = mRowFlips[x] & (0u - static_cast<unsigned>(otherForm >> (x - first) & 1));
-    PutGlyph(t, static_cast<uint8_t>(CellCharacter(cell) ^ flip));
+  while (bits != 0) {
+    const int start = std::countr_zero(bits);
+    const int end = start + std::countr_zero(~(bits >> start));  // countr_zero(0) is 64
+    if (!t.AtCursor(first + start, y)) MoveTo(t, first + start, y);
+    for (int i = start; i < end; ++i) DrawCell(t, first + i, (otherForm >> i & 1) != 0, shown);
     // Auto-wrap is off: past the last column the cursor stays put or moves on into the
     // margin, depending on the terminal's width, so its column is no longer known; its row is.
-    t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
-    shown[x] = cell;
+    t.cursorX = first + end == kScreenWidth ? kUnknown : first + end;
+    bits = end == 64 ? 0 : bits & (~uint64_t{0} << end);
   }
+}
+
+// The glyph is the cell's own, or its other form (a full block for a space, the mirror for a
+// half block) where the pen's colours are the other way round (PenCells).
+[[gnu::always_inline]] inline void TerminalEncoder::DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const {
+  const Cell cell = mRowCells[x];
+  const unsigned flip = mRowFlips[x] & (otherForm ? 0xFFu : 0u);
+  PutGlyph(t, static_cast<uint8_t>(CellCharacter(cell) ^ flip));
+  shown[x] = cell;
 }
 
 void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
@@ -588,14 +626,13 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
     PenCells pen = CellsOfPen(t, waiting);
     for (;;) {
       if (!pen.fitting.Has(x)) {
-        const Columns later = waiting.After(x);
         int fg = -1, bg = -1;
-        PenFor(t, mRowCells[x], later.Any() ? &mRowCells[later.First()] : nullptr, fg, bg);
+        PenFor(t, x, waiting, fg, bg);
         // Only a change that costs enough is worth the question whether a later cell fits
         // (which is asked only with both colours of the pen known).
         if (!mEveryChangePassesOver && drewAny && 2 * PenCost(t, fg, bg) > kPassOverCost && PenKnown(t) &&
             pen.fitting.After(x).Any()) {
-          x = later.First();  // not empty: it holds the cells that fit the pen
+          x = waiting.After(x).First();  // not empty: it holds the cells that fit the pen
           continue;
         }
         if (!t.AtCursor(x, y)) MoveTo(t, x, y);

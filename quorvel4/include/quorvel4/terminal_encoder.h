@@ -153,16 +153,20 @@ class TerminalEncoder {
   // attribute, and whether a half block: see FittingPen) by column, and the columns of each
   // key (all empty between rows).
   std::array<Cell, kScreenWidth> mRowCells{};
-  std::array<uint16_t, kScreenWidth> mRowKeys{};
+  // Column x's key is mKeys[1 + x]; mKeys[0], before column 0, is no key (ForgetKeys).
+  std::array<uint16_t, 1 + kScreenWidth> mKeys{0xFFFF};
+  uint16_t KeyAt(int x) const { return mKeys[1 + x]; }
   std::array<uint16_t, kScreenWidth> mRowFlips{};  // see DrawRun
   std::array<Columns, 512> mOfKey{};
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   int PenCost(const Terminal& t, int fg, int bg) const;
-  void PenFor(const Terminal& t, Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
+  void PenFor(const Terminal& t, int x, const Columns& waiting, int& fg, int& bg) const;
   static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
   void PutGlyph(Terminal& t, uint8_t code) const;
   void MoveTo(Terminal& t, int x, int y) const;
+  void MoveInRow(Terminal& t, int x, int y) const;
+  bool CheaperToRewrite(const Terminal& t, const Cell* shown, int x, int moveCost) const;
   void SetPen(Terminal& t, int fg, int bg) const;
   void PutCell(Terminal& t, int x, Cell sameLooking) const;
   void ReadLooks(const Cell* given, const Columns& changed);
@@ -172,6 +176,7 @@ class TerminalEncoder {
   static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
   Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
   void DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
+  void DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const;
   void EncodeRow(Terminal& t, int y, Columns waiting);
 
   ColorMode mMode;
