@@ -205,11 +205,13 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
     cheapest = std::min({cheapest, static_cast<int>(mFgParams[color].length), static_cast<int>(mBgParams[color].length)});
   }
   mEveryChangePassesOver = 2 * (static_cast<int>(seq::kCsi.size()) + 1 + cheapest) > kPassOverCost;
+  SetOrigin(0, 0);
 }
 
 void TerminalEncoder::SetOrigin(int column, int row) {
   mOriginX = column;
   mOriginY = row;
+  for (int x = 0; x < kScreenWidth; ++x) mColumnMoveCosts[x] = MoveCost(mOriginX + x + 1);
   Invalidate();
 }
 
@@ -280,8 +282,7 @@ void TerminalEncoder::Invalidate() {
 
 // A number below 100, as most are, is one copy of a pair of digits, whole even for one digit
 // (the buffer has room past the end, and what follows overwrites it).
-[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutNumber(int value) {
-  const int digits = DecimalDigits(value);
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutNumber(int value, int digits) {
   if (value < 100) {
     std::memcpy(out, &kDigitPairs[2 * value + 2 - digits], 2);
   } else {
@@ -296,9 +297,10 @@ void TerminalEncoder::Invalidate() {
   out += param.length;
 }
 
-[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutMove(int count, char final) {
+// `cost` is MoveCost(count), worked out already.
+[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutMove(int count, char final, int cost) {
   Put(seq::kCsi);
-  if (count > 1) PutNumber(count);  // 1 is the default
+  if (count > 1) PutNumber(count, cost - static_cast<int>(seq::kCsi.size()) - 1);  // 1 is the default
   *out++ = final;
 }
 
@@ -314,10 +316,10 @@ void TerminalEncoder::Invalidate() {
     return;
   }
   t.Put(seq::kCsi);
-  t.PutNumber(mOriginY + y + 1);
+  t.PutNumber(mOriginY + y + 1, DecimalDigits(mOriginY + y + 1));
   if (mOriginX + x > 0) {
     *t.out++ = seq::kParamSeparator;
-    t.PutNumber(mOriginX + x + 1);
+    t.PutNumber(mOriginX + x + 1, DecimalDigits(mOriginX + x + 1));
   }
   *t.out++ = seq::kCursorPositionFinal;
   t.cursorX = x;
@@ -329,13 +331,14 @@ void TerminalEncoder::Invalidate() {
 [[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, int y) const {
   if (x == t.cursorX) return;
   const int column = mOriginX + x + 1;
-  const int absoluteCost = MoveCost(column);
+  const int absoluteCost = mColumnMoveCosts[x];
   if (t.cursorX == kUnknown || x < t.cursorX) {
     const int back = t.cursorX - x;
-    if (t.cursorX != kUnknown && MoveCost(back) < absoluteCost) {
-      t.PutMove(back, seq::kCursorBackFinal);
+    const int backCost = MoveCost(back);
+    if (t.cursorX != kUnknown && backCost < absoluteCost) {
+      t.PutMove(back, seq::kCursorBackFinal, backCost);
     } else {
-      t.PutMove(column, seq::kCursorColumnFinal);
+      t.PutMove(column, seq::kCursorColumnFinal, absoluteCost);
     }
   } else {
     const int gap = x - t.cursorX;
@@ -344,9 +347,9 @@ void TerminalEncoder::Invalidate() {
     if (CheaperToRewrite(t, shown, x, std::min(gapCost, absoluteCost))) {
       for (int j = t.cursorX; j < x; ++j) PutGlyph(t, CodeUnderPen(t, shown[j]));
     } else if (gapCost <= absoluteCost) {
-      t.PutMove(gap, seq::kCursorForwardFinal);
+      t.PutMove(gap, seq::kCursorForwardFinal, gapCost);
     } else {
-      t.PutMove(column, seq::kCursorColumnFinal);
+      t.PutMove(column, seq::kCursorColumnFinal, absoluteCost);
     }
   }
   t.cursorX = x;
@@ -499,19 +502,18 @@ bool TerminalEncoder::Columns::Has(int column) const {
 // is the background's too) and the exchanged half blocks take the other form. A pen of which
 // only one colour is known (after the first colour change of a frame sent whole) fits the
 // cells of that one colour alone.
-[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t,
-                                                                                  const Columns& waiting) const {
+[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t) const {
   if (!PenKnown(t)) {
     const Columns ofFg = t.penFg >= 0 ? mOfKey[KeyOf(t.penFg, t.penFg)] : Columns{};
     const Columns ofBg = t.penBg >= 0 ? mOfKey[KeyOf(t.penBg, t.penBg)] : Columns{};
-    return {(ofFg | ofBg) & waiting, ofFg};
+    return {ofFg | ofBg, ofFg};
   }
   const Columns ofFg = mOfKey[KeyOf(t.penFg, t.penFg)];
   const Columns ofBg = mOfKey[KeyOf(t.penBg, t.penBg)];
   const int inPenColors = KeyOf(t.penFg, t.penBg);
   const Columns exchangedHalves = mOfKey[KeyOf(t.penBg, t.penFg, true)];
   const Columns fitting = ofFg | ofBg | mOfKey[inPenColors] | mOfKey[inPenColors | kHalfBlockKey] | exchangedHalves;
-  return {fitting & waiting, ofFg.Without(ofBg) | exchangedHalves};
+  return {fitting, ofFg.Without(ofBg) | exchangedHalves};
 }
 
 // The terminal shows the last given cell in its same-looking form, so only the cells given
@@ -586,20 +588,17 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 }
 
 // The cells of `run` from one word of Columns: `bits` and `otherForm` hold columns from
-// `first` on. Taken a stretch of adjacent cells at a time: the cursor is asked about and moved
-// at the start of each, and within it each cell is a glyph. A loop, not ForEach: a lambda
-// this large is not inlined, and `t` must stay in registers.
+// `first` on. The cursor is on row y already (EncodeRow). A loop, not ForEach: a lambda this
+// large is not inlined, and `t` must stay in registers.
 [[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm,
                                                             int first, Cell* shown) const {
-  while (bits != 0) {
-    const int start = std::countr_zero(bits);
-    const int end = start + std::countr_zero(~(bits >> start));  // countr_zero(0) is 64
-    if (!t.AtCursor(first + start, y)) MoveTo(t, first + start, y);
-    for (int i = start; i < end; ++i) DrawCell(t, first + i, (otherForm >> i & 1) != 0, shown);
+  for (; bits != 0; bits &= bits - 1) {
+    const int i = std::countr_zero(bits);
+    if (t.cursorX != first + i) MoveInRow(t, first + i, y);
+    DrawCell(t, first + i, (otherForm >> i & 1) != 0, shown);
     // Auto-wrap is off: past the last column the cursor stays put or moves on into the
     // margin, depending on the terminal's width, so its column is no longer known; its row is.
-    t.cursorX = first + end == kScreenWidth ? kUnknown : first + end;
-    bits = end == 64 ? 0 : bits & (~uint64_t{0} << end);
+    t.cursorX = first + i + 1 == kScreenWidth ? kUnknown : first + i + 1;
   }
 }
 
@@ -618,28 +617,33 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
   // Each sweep starts at the first waiting cell and goes right. A cell the pen does not fit is
   // passed over, for a later sweep, when this sweep has drawn already and a later waiting cell
   // fits the pen (and, where a colour change may be cheap, when changing costs enough).
+  // Every sweep moves within the row; the first goes to the row first.
+  if (!t.AtCursor(waiting.First(), y)) MoveTo(t, waiting.First(), y);
+  // The cells of the row the pen fits, waiting or not: worked out again when the pen changes.
+  PenCells pen = CellsOfPen(t);
   while (waiting.Any()) {
     int x = waiting.First();
     bool drewAny = false;
-    // Worked out again only when the pen changes: the cells drawn since lie before x, and only
-    // x and the cells after it are asked about.
-    PenCells pen = CellsOfPen(t, waiting);
+    // The waiting cells the pen fits, worked out again only when the pen changes: the cells
+    // drawn since lie before x, and only x and the cells after it are asked about.
+    Columns fitting = pen.fitting & waiting;
     for (;;) {
-      if (!pen.fitting.Has(x)) {
+      if (!fitting.Has(x)) {
         int fg = -1, bg = -1;
         PenFor(t, x, waiting, fg, bg);
         // Only a change that costs enough is worth the question whether a later cell fits
         // (which is asked only with both colours of the pen known).
         if (!mEveryChangePassesOver && drewAny && 2 * PenCost(t, fg, bg) > kPassOverCost && PenKnown(t) &&
-            pen.fitting.After(x).Any()) {
+            fitting.After(x).Any()) {
           x = waiting.After(x).First();  // not empty: it holds the cells that fit the pen
           continue;
         }
         if (!t.AtCursor(x, y)) MoveTo(t, x, y);
         SetPen(t, fg, bg);
-        pen = CellsOfPen(t, waiting);
+        pen = CellsOfPen(t);
+        fitting = pen.fitting & waiting;
       }
-      const Columns run = RunFrom(t, waiting, pen.fitting, x);
+      const Columns run = RunFrom(t, waiting, fitting, x);
       DrawRun(t, y, run.low, pen.otherForm.low, 0, shown);
       DrawRun(t, y, run.high, pen.otherForm.high, 64, shown);
       waiting = waiting.Without(run);

@@ -102,9 +102,9 @@ class TerminalEncoder {
     int cursorX = kUnknown;  // picture coordinates, or kUnknown
     int cursorY = kUnknown;
     void Put(std::string_view bytes);
-    void PutNumber(int value);
+    void PutNumber(int value, int digits);
     void PutParam(const Param& param);
-    void PutMove(int count, char final);
+    void PutMove(int count, char final, int cost);
     bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
   };
 
@@ -137,12 +137,12 @@ class TerminalEncoder {
     void ForEach(Visit visit) const;
   };
   static Columns ColumnsThatDiffer(const Cell* row, const Cell* otherRow);
-  // The cells of `waiting` that the pen fits, and those of them it draws in their other form.
+  // The cells of the row that the pen fits, and those of them it draws in their other form.
   struct PenCells {
     Columns fitting;
     Columns otherForm;
   };
-  PenCells CellsOfPen(const Terminal& t, const Columns& waiting) const;
+  PenCells CellsOfPen(const Terminal& t) const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
@@ -188,6 +188,7 @@ class TerminalEncoder {
   std::vector<char> mBuffer;
   int mOriginX = 0;
   int mOriginY = 0;
+  std::array<int, kScreenWidth> mColumnMoveCosts{};  // of a move to each column: see SetOrigin
   bool mShownValid = false;
   Terminal mTerminal;  // between frames; during one, a local copy
 };
