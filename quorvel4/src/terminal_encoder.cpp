@@ -45,7 +45,11 @@ int DecimalDigits(int value) {
 }
 
 // The bytes of a cursor move by `count`: CSI, the count (1 is the default, not sent), a letter.
-int MoveCost(int count) { return static_cast<int>(seq::kCsi.size()) + 1 + (count > 1 ? DecimalDigits(count) : 0); }
+int MoveCost(int count) {
+  const int frame = static_cast<int>(seq::kCsi.size()) + 1;
+  if (count < 100) return frame + (count > 1 ? 1 : 0) + (count > 9 ? 1 : 0);  // most, without DecimalDigits
+  return frame + DecimalDigits(count);
+}
 
 // "00" to "99", for numbers sent two digits at a time.
 constexpr std::array<char, 200> kDigitPairs = [] {
@@ -167,7 +171,14 @@ int Xterm256IndexOf(int console) {
 
 TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
   for (int code = 0; code < 256; ++code) {
-    mGlyphs[code].length = static_cast<uint8_t>(Utf8Encode(kCp437ToUnicode[code], mGlyphs[code].bytes));
+    Glyph& glyph = mGlyphs[code][0];
+    glyph.length = static_cast<uint8_t>(Utf8Encode(kCp437ToUnicode[code], glyph.bytes));
+  }
+  // The other forms (DrawCell): a full block for a space, the mirror of a half block.
+  for (int code = 0; code < 256; ++code) {
+    const bool halfBlock = code == kUpperHalf || code == kLeftHalf;
+    const int other = code == kSpace ? kFullBlock : halfBlock ? code ^ kMirrorBits : code;
+    mGlyphs[code][1] = mGlyphs[other][0];
   }
   for (int color = 0; color < 16; ++color) {
     std::string fg, bg;
@@ -222,14 +233,17 @@ void TerminalEncoder::Invalidate() {
 }
 
 // Whether the pen (penFg, penBg) draws the cell in one of its forms without a colour change.
+// Selections, not branches: the glyphs of a picture follow no pattern a predictor could learn.
 [[gnu::always_inline]] inline bool TerminalEncoder::Fits(Cell sameLooking, int penFg, int penBg) {
   const uint8_t code = CellCharacter(sameLooking);
   const int fg = static_cast<int>(CellForeground(sameLooking));
   const int bg = static_cast<int>(CellBackground(sameLooking));
+  const bool inPenColors = (penFg == fg) & (penBg == bg);
+  const bool halfBlock = (code == kUpperHalf) | (code == kLeftHalf);
+  const bool exchanged = halfBlock & (penFg == bg) & (penBg == fg);
   // Every space of a same-looking cell is of one colour: a space on it or a full block in it.
-  if (code == kSpace) return penBg == bg || penFg == bg;
-  if (code == kUpperHalf || code == kLeftHalf) return (penFg == fg && penBg == bg) || (penFg == bg && penBg == fg);
-  return penFg == fg && penBg == bg;
+  const bool space = (penBg == bg) | (penFg == bg);
+  return code == kSpace ? space : inPenColors | exchanged;
 }
 
 // The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
@@ -298,14 +312,22 @@ void TerminalEncoder::Invalidate() {
 }
 
 // `cost` is MoveCost(count), worked out already.
+// `cost` is MoveCost(count), worked out already. A count below 100, as most are, is written
+// with the digit pair whole whatever its digits, and the letter then put over what is not sent.
 [[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutMove(int count, char final, int cost) {
+  const int digits = cost - static_cast<int>(seq::kCsi.size()) - 1;  // none for 1, the default
   Put(seq::kCsi);
-  if (count > 1) PutNumber(count, cost - static_cast<int>(seq::kCsi.size()) - 1);  // 1 is the default
+  if (count < 100) {
+    std::memcpy(out, &kDigitPairs[2 * count + 2 - digits], 2);
+    out += digits;
+  } else {
+    PutNumber(count, digits);
+  }
   *out++ = final;
 }
 
 [[gnu::always_inline]] inline void TerminalEncoder::PutGlyph(Terminal& t, uint8_t code) const {
-  const Glyph& glyph = mGlyphs[code];
+  const Glyph& glyph = mGlyphs[code][0];
   std::memcpy(t.out, glyph.bytes, sizeof glyph.bytes);  // fixed size, as for a Param
   t.out += glyph.length;
 }
@@ -327,9 +349,9 @@ void TerminalEncoder::Invalidate() {
 }
 
 // The cheapest of: sending again the cells in between, a move forward or back, a move to the
-// column. Each cost is worked out once: a frame moves the cursor hundreds of times.
+// column; the cursor is on row y, not on x. Each cost is worked out once: a frame moves the
+// cursor hundreds of times.
 [[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, int y) const {
-  if (x == t.cursorX) return;
   const int column = mOriginX + x + 1;
   const int absoluteCost = mColumnMoveCosts[x];
   if (t.cursorX == kUnknown || x < t.cursorX) {
@@ -362,7 +384,7 @@ void TerminalEncoder::Invalidate() {
   int rewriteCost = 0;
   for (int j = t.cursorX; j < x; ++j) {
     if (!Fits(shown[j], t.penFg, t.penBg)) return false;
-    rewriteCost += mGlyphs[CodeUnderPen(t, shown[j])].length;
+    rewriteCost += mGlyphs[CodeUnderPen(t, shown[j])][0].length;
     if (rewriteCost > moveCost) return false;
   }
   return true;
@@ -504,15 +526,15 @@ bool TerminalEncoder::Columns::Has(int column) const {
 // cells of that one colour alone.
 [[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t) const {
   if (!PenKnown(t)) {
-    const Columns ofFg = t.penFg >= 0 ? mOfKey[KeyOf(t.penFg, t.penFg)] : Columns{};
-    const Columns ofBg = t.penBg >= 0 ? mOfKey[KeyOf(t.penBg, t.penBg)] : Columns{};
+    const Columns ofFg = t.penFg >= 0 ? OfKey(KeyOf(t.penFg, t.penFg)) : Columns{};
+    const Columns ofBg = t.penBg >= 0 ? OfKey(KeyOf(t.penBg, t.penBg)) : Columns{};
     return {ofFg | ofBg, ofFg};
   }
-  const Columns ofFg = mOfKey[KeyOf(t.penFg, t.penFg)];
-  const Columns ofBg = mOfKey[KeyOf(t.penBg, t.penBg)];
+  const Columns ofFg = OfKey(KeyOf(t.penFg, t.penFg));
+  const Columns ofBg = OfKey(KeyOf(t.penBg, t.penBg));
   const int inPenColors = KeyOf(t.penFg, t.penBg);
-  const Columns exchangedHalves = mOfKey[KeyOf(t.penBg, t.penFg, true)];
-  const Columns fitting = ofFg | ofBg | mOfKey[inPenColors] | mOfKey[inPenColors | kHalfBlockKey] | exchangedHalves;
+  const Columns exchangedHalves = OfKey(KeyOf(t.penBg, t.penFg, true));
+  const Columns fitting = ofFg | ofBg | OfKey(inPenColors) | OfKey(inPenColors | kHalfBlockKey) | exchangedHalves;
   return {fitting, ofFg.Without(ofBg) | exchangedHalves};
 }
 
@@ -524,7 +546,7 @@ TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell*
   if (!mShownValid) return FileWholeRow();
   Columns waiting;
   changed.ForEach([&](int x) {
-    mOfKey[KeyAt(x)].Add(x);
+    (x < 64 ? mOfKeyLow[KeyAt(x)] : mOfKeyHigh[KeyAt(x)]) |= uint64_t{1} << (x & 63);
     if (!mShownValid || mRowCells[x] != shown[x]) waiting.Add(x);
   });
   return waiting;
@@ -533,12 +555,14 @@ TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell*
 // Every cell of a row waits where the terminal's picture is not known: plain loops over the
 // row, without ReadRow's bit scan.
 TerminalEncoder::Columns TerminalEncoder::FileWholeRow() {
-  for (int x = 0; x < 64; ++x) mOfKey[KeyAt(x)].low |= uint64_t{1} << x;
-  for (int x = 64; x < kScreenWidth; ++x) mOfKey[KeyAt(x)].high |= uint64_t{1} << (x - 64);
+  uint64_t bit = 1;
+  for (int x = 0; x < 64; ++x, bit <<= 1) mOfKeyLow[KeyAt(x)] |= bit;
+  bit = 1;
+  for (int x = 64; x < kScreenWidth; ++x, bit <<= 1) mOfKeyHigh[KeyAt(x)] |= bit;
   return Columns::All();
 }
 
-// Empties mOfKey after a row. Of a whole row, only the first cell of each run of one key
+// Empties the columns of each key after a row. Of a whole row, only the first cell of each run of one key
 // (neighbours often share one): the runs start where a key differs from the one before, found
 // eight at a time (the sentinel before column 0 differs from every key).
 void TerminalEncoder::ForgetKeys(const Columns& changed) {
@@ -552,7 +576,7 @@ void TerminalEncoder::ForgetKeys(const Columns& changed) {
       filed.AddEight(first, FlagBytes(__builtin_convertvector(keys != before, CellLanes)));
     }
   }
-  filed.ForEach([this](int x) { mOfKey[KeyAt(x)] = {}; });
+  filed.ForEach([this](int x) { mOfKeyLow[KeyAt(x)] = mOfKeyHigh[KeyAt(x)] = 0; });
 }
 
 // The same-looking cells and keys of the groups of eight cells with a change, in vector
@@ -567,11 +591,8 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
     const CellLanes code = sameLooking & 0xFF;
     const CellLanes halfBlock = Is(code, kUpperHalf) | Is(code, kLeftHalf);
     const CellLanes keys = (sameLooking >> 8) | (halfBlock & kHalfBlockKey);
-    // What turns the glyph into its other form: see DrawRun.
-    const CellLanes flips = Select(Is(code, kSpace), CellLanes{} + (kSpace ^ kFullBlock), halfBlock & kMirrorBits);
     std::memcpy(&mRowCells[first], &sameLooking, sizeof sameLooking);
     std::memcpy(&mKeys[1 + first], &keys, sizeof keys);
-    std::memcpy(&mRowFlips[first], &flips, sizeof flips);
   }
 }
 
@@ -606,8 +627,9 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 // half block) where the pen's colours are the other way round (PenCells).
 [[gnu::always_inline]] inline void TerminalEncoder::DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const {
   const Cell cell = mRowCells[x];
-  const unsigned flip = mRowFlips[x] & (otherForm ? 0xFFu : 0u);
-  PutGlyph(t, static_cast<uint8_t>(CellCharacter(cell) ^ flip));
+  const Glyph& glyph = mGlyphs[CellCharacter(cell)][otherForm ? 1 : 0];
+  std::memcpy(t.out, &glyph, sizeof glyph);  // whole, as for a Param
+  t.out += glyph.length;
   shown[x] = cell;
 }
 

@@ -81,7 +81,7 @@ class TerminalEncoder {
   const Cell* Shown() const { return mShown.data(); }
 
  private:
-  struct Glyph {
+  struct alignas(8) Glyph {  // eight bytes: one load
     char bytes[4];
     uint8_t length;
   };
@@ -156,8 +156,10 @@ class TerminalEncoder {
   // Column x's key is mKeys[1 + x]; mKeys[0], before column 0, is no key (ForgetKeys).
   std::array<uint16_t, 1 + kScreenWidth> mKeys{0xFFFF};
   uint16_t KeyAt(int x) const { return mKeys[1 + x]; }
-  std::array<uint16_t, kScreenWidth> mRowFlips{};  // see DrawRun
-  std::array<Columns, 512> mOfKey{};
+  // In two arrays of words, not one of Columns: a word's index scales in the address itself.
+  std::array<uint64_t, 512> mOfKeyLow{};
+  std::array<uint64_t, 512> mOfKeyHigh{};
+  Columns OfKey(int key) const { return {mOfKeyLow[key], mOfKeyHigh[key]}; }
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   int PenCost(const Terminal& t, int fg, int bg) const;
@@ -180,7 +182,7 @@ class TerminalEncoder {
   void EncodeRow(Terminal& t, int y, Columns waiting);
 
   ColorMode mMode;
-  std::array<Glyph, 256> mGlyphs{};
+  std::array<std::array<Glyph, 2>, 256> mGlyphs{};  // by code: its own, and its other form
   std::array<Param, 16> mFgParams{};
   std::array<Param, 16> mBgParams{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
