@@ -180,8 +180,10 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
     const int other = code == kSpace ? kFullBlock : halfBlock ? code ^ kMirrorBits : code;
     mGlyphs[code][1] = mGlyphs[other][0];
   }
+  std::array<std::string, 16> fgParams, bgParams;
   for (int color = 0; color < 16; ++color) {
-    std::string fg, bg;
+    std::string& fg = fgParams[color];
+    std::string& bg = bgParams[color];
     switch (mMode) {
       case ColorMode::kTrueColor: {
         const Rgb& c = kVgaPalette[color];
@@ -205,17 +207,24 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
         break;
       }
     }
-    std::memcpy(mFgParams[color].text, fg.data(), fg.size());
-    mFgParams[color].length = static_cast<uint8_t>(fg.size());
-    std::memcpy(mBgParams[color].text, bg.data(), bg.size());
-    mBgParams[color].length = static_cast<uint8_t>(bg.size());
+  }
+  const auto setSgr = [this](int index, const std::string& params) {
+    const std::string text = std::string(seq::kCsi) + params + seq::kGraphicsFinal;
+    std::memcpy(mSgrs[index].text, text.data(), text.size());
+    mSgrs[index].length = static_cast<uint8_t>(text.size());
+  };
+  for (int fg = 0; fg < 16; ++fg) {
+    for (int bg = 0; bg < 16; ++bg) setSgr(SgrIndex(true, true, fg, bg), fgParams[fg] + seq::kParamSeparator + bgParams[bg]);
   }
   // The cheapest colour change: one colour, the shorter of the two forms.
   int cheapest = 1 << 30;
   for (int color = 0; color < 16; ++color) {
-    cheapest = std::min({cheapest, static_cast<int>(mFgParams[color].length), static_cast<int>(mBgParams[color].length)});
+    setSgr(SgrIndex(true, false, color, -1), fgParams[color]);
+    setSgr(SgrIndex(false, true, -1, color), bgParams[color]);
+    cheapest = std::min({cheapest, int{mSgrs[SgrIndex(true, false, color, -1)].length},
+                         int{mSgrs[SgrIndex(false, true, -1, color)].length}});
   }
-  mEveryChangePassesOver = 2 * (static_cast<int>(seq::kCsi.size()) + 1 + cheapest) > kPassOverCost;
+  mEveryChangePassesOver = 2 * cheapest > kPassOverCost;
   SetOrigin(0, 0);
 }
 
@@ -246,13 +255,17 @@ void TerminalEncoder::Invalidate() {
   return code == kSpace ? space : inPenColors | exchanged;
 }
 
+// The SGRs side by side: both colours (256), the foreground alone (16), the background alone.
+int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
+  return fgChanges && bgChanges ? fg | bg << 4 : fgChanges ? 256 + fg : 256 + 16 + bg;
+}
+
 // The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
 [[gnu::always_inline]] inline int TerminalEncoder::PenCost(const Terminal& t, int fg, int bg) const {
   const bool fgChanges = fg >= 0 && fg != t.penFg;
   const bool bgChanges = bg >= 0 && bg != t.penBg;
   if (!fgChanges && !bgChanges) return 0;
-  return static_cast<int>(seq::kCsi.size()) + 1 + (fgChanges ? mFgParams[fg].length : 0) +
-         (bgChanges ? mBgParams[bg].length : 0) + (fgChanges && bgChanges ? 1 : 0);
+  return mSgrs[SgrIndex(fgChanges, bgChanges, fg, bg)].length;
 }
 
 // The pen that draws the cell at x, which the pen does not fit, at the least cost; for a cell
@@ -304,11 +317,6 @@ void TerminalEncoder::Invalidate() {
     for (int i = digits - 1; i >= 0; --i, rest /= 10) out[i] = static_cast<char>('0' + rest % 10);
   }
   out += digits;
-}
-
-[[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutParam(const Param& param) {
-  std::memcpy(out, param.text, sizeof param.text);  // fixed size: cheaper than a variable copy
-  out += param.length;
 }
 
 // `cost` is MoveCost(count), worked out already.
@@ -408,31 +416,16 @@ std::string TerminalEncoder::ReplayEnd() const {
   return bytes;
 }
 
-// The parameters are copied whole whether sent or not, and the pointer moved on by what is
-// sent: which colours change follows the picture, not a pattern a branch predictor learns.
+// A whole SGR from the table, copied at its full size (cheaper than a copy of its length).
 [[gnu::always_inline]] inline void TerminalEncoder::SetPen(Terminal& t, int fg, int bg) const {
   const bool fgChanges = fg >= 0 && fg != t.penFg;
   const bool bgChanges = bg >= 0 && bg != t.penBg;
   if (!fgChanges && !bgChanges) return;
-  t.Put(seq::kCsi);
-  const Param& fgParam = mFgParams[fgChanges ? fg : 0];
-  std::memcpy(t.out, fgParam.text, sizeof fgParam.text);
-  t.out += fgChanges ? fgParam.length : 0;
-  *t.out = seq::kParamSeparator;
-  t.out += fgChanges && bgChanges ? 1 : 0;
-  const Param& bgParam = mBgParams[bgChanges ? bg : 0];
-  std::memcpy(t.out, bgParam.text, sizeof bgParam.text);
-  t.out += bgChanges ? bgParam.length : 0;
-  *t.out++ = seq::kGraphicsFinal;
+  const Sgr& sgr = mSgrs[SgrIndex(fgChanges, bgChanges, fg, bg)];
+  std::memcpy(t.out, sgr.text, sizeof sgr.text);
+  t.out += sgr.length;
   t.penFg = fgChanges ? fg : t.penFg;
   t.penBg = bgChanges ? bg : t.penBg;
-}
-
-[[gnu::always_inline]] inline void TerminalEncoder::PutCell(Terminal& t, int x, Cell sameLooking) const {
-  PutGlyph(t, CodeUnderPen(t, sameLooking));
-  // Auto-wrap is off: past the last column the cursor stays put or moves on into the
-  // margin, depending on the terminal's width, so its column is no longer known; its row is.
-  t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
 }
 
 // A cell's key: its attribute, and whether it is a half block. Colours 0-15 only: the pen's
@@ -614,12 +607,13 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 [[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm,
                                                             int first, Cell* shown) const {
   for (; bits != 0; bits &= bits - 1) {
-    const int i = std::countr_zero(bits);
-    if (t.cursorX != first + i) MoveInRow(t, first + i, y);
-    DrawCell(t, first + i, (otherForm >> i & 1) != 0, shown);
+    const auto i = static_cast<unsigned>(std::countr_zero(bits));
+    const int x = first + static_cast<int>(i);
+    if (t.cursorX != x) MoveInRow(t, x, y);
+    DrawCell(t, x, (otherForm >> i & 1) != 0, shown);
     // Auto-wrap is off: past the last column the cursor stays put or moves on into the
     // margin, depending on the terminal's width, so its column is no longer known; its row is.
-    t.cursorX = first + i + 1 == kScreenWidth ? kUnknown : first + i + 1;
+    t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
   }
 }
 

@@ -85,8 +85,8 @@ class TerminalEncoder {
     char bytes[4];
     uint8_t length;
   };
-  struct Param {
-    char text[16];
+  struct Sgr {
+    char text[47];  // the longest: CSI, both colours in 24 bits, the final byte
     uint8_t length;
   };
   static constexpr int kUnknown = -2;
@@ -103,7 +103,6 @@ class TerminalEncoder {
     int cursorY = kUnknown;
     void Put(std::string_view bytes);
     void PutNumber(int value, int digits);
-    void PutParam(const Param& param);
     void PutMove(int count, char final, int cost);
     bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
   };
@@ -162,6 +161,7 @@ class TerminalEncoder {
   Columns OfKey(int key) const { return {mOfKeyLow[key], mOfKeyHigh[key]}; }
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
+  static int SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg);
   int PenCost(const Terminal& t, int fg, int bg) const;
   void PenFor(const Terminal& t, int x, const Columns& waiting, int& fg, int& bg) const;
   static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
@@ -170,7 +170,6 @@ class TerminalEncoder {
   void MoveInRow(Terminal& t, int x, int y) const;
   bool CheaperToRewrite(const Terminal& t, const Cell* shown, int x, int moveCost) const;
   void SetPen(Terminal& t, int fg, int bg) const;
-  void PutCell(Terminal& t, int x, Cell sameLooking) const;
   void ReadLooks(const Cell* given, const Columns& changed);
   Columns FileWholeRow();
   void ForgetKeys(const Columns& changed);
@@ -183,8 +182,9 @@ class TerminalEncoder {
 
   ColorMode mMode;
   std::array<std::array<Glyph, 2>, 256> mGlyphs{};  // by code: its own, and its other form
-  std::array<Param, 16> mFgParams{};
-  std::array<Param, 16> mBgParams{};
+  // Every colour change: both colours by fg | bg << 4, then the foreground alone, then the
+  // background alone (SgrIndex).
+  std::array<Sgr, 256 + 16 + 16> mSgrs{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
   std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
