@@ -342,7 +342,7 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
 
 [[gnu::always_inline]] inline void TerminalEncoder::MoveTo(Terminal& t, int x, int y) const {
   if (t.cursorY == y) {
-    MoveInRow(t, x, y);
+    MoveInRow(t, x, &mShown[y * kScreenWidth]);
     return;
   }
   t.Put(seq::kCsi);
@@ -357,9 +357,9 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
 }
 
 // The cheapest of: sending again the cells in between, a move forward or back, a move to the
-// column; the cursor is on row y, not on x. Each cost is worked out once: a frame moves the
-// cursor hundreds of times.
-[[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, int y) const {
+// column; the cursor is on the row whose cells the terminal shows are `shown`, not on x. Each
+// cost is worked out once: a frame moves the cursor hundreds of times.
+[[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, const Cell* shown) const {
   const int column = mOriginX + x + 1;
   const int absoluteCost = mColumnMoveCosts[x];
   if (t.cursorX == kUnknown || x < t.cursorX) {
@@ -373,7 +373,6 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
   } else {
     const int gap = x - t.cursorX;
     const int gapCost = MoveCost(gap);
-    const Cell* shown = &mShown[y * kScreenWidth];
     if (CheaperToRewrite(t, shown, x, std::min(gapCost, absoluteCost))) {
       for (int j = t.cursorX; j < x; ++j) PutGlyph(t, CodeUnderPen(t, shown[j]));
     } else if (gapCost <= absoluteCost) {
@@ -389,6 +388,7 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
 // cursor move costing `moveCost` when they are few, short and fit the pen.
 [[gnu::always_inline]] inline bool TerminalEncoder::CheaperToRewrite(const Terminal& t, const Cell* shown, int x,
                                                                      int moveCost) const {
+  if (x - t.cursorX > moveCost) return false;  // every glyph takes a byte at least
   int rewriteCost = 0;
   for (int j = t.cursorX; j < x; ++j) {
     if (!Fits(shown[j], t.penFg, t.penBg)) return false;
@@ -602,14 +602,14 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 }
 
 // The cells of `run` from one word of Columns: `bits` and `otherForm` hold columns from
-// `first` on. The cursor is on row y already (EncodeRow). A loop, not ForEach: a lambda this
+// `first` on. The cursor is on their row already (EncodeRow). A loop, not ForEach: a lambda this
 // large is not inlined, and `t` must stay in registers.
-[[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm,
+[[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm,
                                                             int first, Cell* shown) const {
   for (; bits != 0; bits &= bits - 1) {
     const auto i = static_cast<unsigned>(std::countr_zero(bits));
     const int x = first + static_cast<int>(i);
-    if (t.cursorX != x) MoveInRow(t, x, y);
+    if (t.cursorX != x) MoveInRow(t, x, shown);
     DrawCell(t, x, (otherForm >> i & 1) != 0, shown);
     // Auto-wrap is off: past the last column the cursor stays put or moves on into the
     // margin, depending on the terminal's width, so its column is no longer known; its row is.
@@ -654,14 +654,14 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
           x = waiting.After(x).First();  // not empty: it holds the cells that fit the pen
           continue;
         }
-        if (!t.AtCursor(x, y)) MoveTo(t, x, y);
+        if (t.cursorX != x) MoveInRow(t, x, shown);
         SetPen(t, fg, bg);
         pen = CellsOfPen(t);
         fitting = pen.fitting & waiting;
       }
       const Columns run = RunFrom(t, waiting, fitting, x);
-      DrawRun(t, y, run.low, pen.otherForm.low, 0, shown);
-      DrawRun(t, y, run.high, pen.otherForm.high, 64, shown);
+      DrawRun(t, run.low, pen.otherForm.low, 0, shown);
+      DrawRun(t, run.high, pen.otherForm.high, 64, shown);
       waiting = waiting.Without(run);
       drewAny = true;
       const Columns later = waiting.After(run.Last());

@@ -167,7 +167,7 @@ class TerminalEncoder {
   static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
   void PutGlyph(Terminal& t, uint8_t code) const;
   void MoveTo(Terminal& t, int x, int y) const;
-  void MoveInRow(Terminal& t, int x, int y) const;
+  void MoveInRow(Terminal& t, int x, const Cell* shown) const;
   bool CheaperToRewrite(const Terminal& t, const Cell* shown, int x, int moveCost) const;
   void SetPen(Terminal& t, int fg, int bg) const;
   void ReadLooks(const Cell* given, const Columns& changed);
@@ -176,7 +176,7 @@ class TerminalEncoder {
   Columns ReadRow(const Cell* given, const Cell* shown, Columns changed);
   static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
   Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
-  void DrawRun(Terminal& t, int y, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
+  void DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
   void DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const;
   void EncodeRow(Terminal& t, int y, Columns waiting);
 
