@@ -627,14 +627,23 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
   shown[x] = cell;
 }
 
+// Each sweep starts at the first waiting cell and goes right. A cell the pen does not fit is
+// passed over, for a later sweep, when this sweep has drawn already and a later waiting cell
+// fits the pen (and, where a colour change may be cheap, when changing costs enough).
 void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
   Terminal t = terminal;  // in registers: see Terminal
   Cell* shown = &mShown[y * kScreenWidth];
-  // Each sweep starts at the first waiting cell and goes right. A cell the pen does not fit is
-  // passed over, for a later sweep, when this sweep has drawn already and a later waiting cell
-  // fits the pen (and, where a colour change may be cheap, when changing costs enough).
   // Every sweep moves within the row; the first goes to the row first.
   if (!t.AtCursor(waiting.First(), y)) MoveTo(t, waiting.First(), y);
+  if (mEveryChangePassesOver && PenKnown(t)) {
+    SweepsPassingOver(t, waiting, shown);
+  } else {
+    Sweeps(t, waiting, shown);
+  }
+  terminal = t;
+}
+
+[[gnu::always_inline]] inline void TerminalEncoder::Sweeps(Terminal& t, Columns waiting, Cell* shown) const {
   // The cells of the row the pen fits, waiting or not: worked out again when the pen changes.
   PenCells pen = CellsOfPen(t);
   while (waiting.Any()) {
@@ -654,9 +663,7 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
           x = waiting.After(x).First();  // not empty: it holds the cells that fit the pen
           continue;
         }
-        if (t.cursorX != x) MoveInRow(t, x, shown);
-        SetPen(t, fg, bg);
-        pen = CellsOfPen(t);
+        pen = SwitchPen(t, x, fg, bg, shown);
         fitting = pen.fitting & waiting;
       }
       const Columns run = RunFrom(t, waiting, fitting, x);
@@ -669,7 +676,44 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
       x = later.First();
     }
   }
-  terminal = t;
+}
+
+// Sweeps where every colour change passes cells over (24-bit, 256 colours) and both colours
+// of the pen are known (as they stay): a pen draws every waiting cell it fits from x on, with
+// the cells between passed over, so the first waiting cell after those is one it does not
+// fit. Sweeps less the questions whose answers are known.
+[[gnu::always_inline]] inline void TerminalEncoder::SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const {
+  PenCells pen = CellsOfPen(t);
+  while (waiting.Any()) {
+    int x = waiting.First();
+    if (!(pen.fitting & waiting).Has(x)) pen = SwitchPen(t, x, waiting, shown);
+    for (;;) {
+      const Columns run = pen.fitting & waiting & Columns::From(x);
+      DrawRun(t, run.low, pen.otherForm.low, 0, shown);
+      DrawRun(t, run.high, pen.otherForm.high, 64, shown);
+      const Columns later = waiting.After(run.Last());
+      waiting = waiting.Without(run);
+      if (!later.Any()) break;
+      x = later.First();
+      pen = SwitchPen(t, x, waiting, shown);
+    }
+  }
+}
+
+// Takes the pen to (fg, bg) at x: the cursor there first, then the colours.
+[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::SwitchPen(Terminal& t, int x, int fg, int bg,
+                                                                                  const Cell* shown) const {
+  if (t.cursorX != x) MoveInRow(t, x, shown);
+  SetPen(t, fg, bg);
+  return CellsOfPen(t);
+}
+
+// Takes the pen to the one PenFor chooses for x.
+[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::SwitchPen(Terminal& t, int x, const Columns& waiting,
+                                                                                  const Cell* shown) const {
+  int fg = -1, bg = -1;
+  PenFor(t, x, waiting, fg, bg);
+  return SwitchPen(t, x, fg, bg, shown);
 }
 
 std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {

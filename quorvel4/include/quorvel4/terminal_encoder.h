@@ -178,6 +178,10 @@ class TerminalEncoder {
   Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
   void DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
   void DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const;
+  PenCells SwitchPen(Terminal& t, int x, int fg, int bg, const Cell* shown) const;
+  PenCells SwitchPen(Terminal& t, int x, const Columns& waiting, const Cell* shown) const;
+  void Sweeps(Terminal& t, Columns waiting, Cell* shown) const;
+  void SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const;
   void EncodeRow(Terminal& t, int y, Columns waiting);
 
   ColorMode mMode;
