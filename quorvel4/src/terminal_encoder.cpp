@@ -290,7 +290,7 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
 }
 
 // The glyph that draws a cell the pen fits: a space in its background or else a full block, a
-// half block in its foreground or else the mirror. Selections, as in SameLooking.
+// half block in its foreground or else the mirror. Selections, as in Fits.
 [[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(const Terminal& t, Cell sameLooking) {
   const uint8_t code = CellCharacter(sameLooking);
   const int fg = static_cast<int>(CellForeground(sameLooking));
@@ -319,7 +319,6 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
   out += digits;
 }
 
-// `cost` is MoveCost(count), worked out already.
 // `cost` is MoveCost(count), worked out already. A count below 100, as most are, is written
 // with the digit pair whole whatever its digits, and the letter then put over what is not sent.
 [[gnu::always_inline]] inline void TerminalEncoder::Terminal::PutMove(int count, char final, int cost) {
@@ -336,7 +335,7 @@ int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
 
 [[gnu::always_inline]] inline void TerminalEncoder::PutGlyph(Terminal& t, uint8_t code) const {
   const Glyph& glyph = mGlyphs[code][0];
-  std::memcpy(t.out, glyph.bytes, sizeof glyph.bytes);  // fixed size, as for a Param
+  std::memcpy(t.out, glyph.bytes, sizeof glyph.bytes);  // fixed size: cheaper than a copy of its length
   t.out += glyph.length;
 }
 
@@ -483,11 +482,6 @@ int TerminalEncoder::Columns::First() const {
   return low != 0 ? std::countr_zero(low) : 64 + std::countr_zero(high);
 }
 
-TerminalEncoder::Columns TerminalEncoder::Columns::WithoutFirst() const {
-  if (low != 0) return {low & (low - 1), high};
-  return {0, high & (high - 1)};
-}
-
 int TerminalEncoder::Columns::Last() const {
   return high != 0 ? 127 - std::countl_zero(high) : 63 - std::countl_zero(low);
 }
@@ -622,7 +616,7 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
 [[gnu::always_inline]] inline void TerminalEncoder::DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const {
   const Cell cell = mRowCells[x];
   const Glyph& glyph = mGlyphs[CellCharacter(cell)][otherForm ? 1 : 0];
-  std::memcpy(t.out, &glyph, sizeof glyph);  // whole, as for a Param
+  std::memcpy(t.out, &glyph, sizeof glyph);  // whole, as in PutGlyph
   t.out += glyph.length;
   shown[x] = cell;
 }

@@ -107,9 +107,9 @@ class TerminalEncoder {
     bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
   };
 
-  // A set of columns of one row: which changed cells wait to be drawn, of all or of one kind.
-  // Finding the next one is a bit scan, so a sweep goes straight to the next cell the pen fits
-  // instead of visiting every cell it passes over.
+  // A set of columns of one row: the changed cells waiting to be drawn, those of one key, those
+  // a pen fits. Finding the next one is a bit scan, so a sweep goes straight to the next cell
+  // the pen fits instead of visiting every cell it passes over.
   struct Columns {
     uint64_t low = 0;   // columns 0-63
     uint64_t high = 0;  // columns 64 and up
@@ -120,7 +120,6 @@ class TerminalEncoder {
     bool Has(int column) const;
     int First() const;  // the lowest column; only when Any()
     int Last() const;   // the highest column; only when Any()
-    Columns WithoutFirst() const;
     Columns After(int column) const;
     Columns Before(int column) const;
     Columns Without(const Columns& other) const;
@@ -149,7 +148,7 @@ class TerminalEncoder {
   // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
   bool mEveryChangePassesOver = false;
   // The row being drawn: its changed cells (as SameLookingCell gives them) and their keys (the
-  // attribute, and whether a half block: see FittingPen) by column, and the columns of each
+  // attribute, and whether a half block: see CellsOfPen) by column, and the columns of each
   // key (all empty between rows).
   std::array<Cell, kScreenWidth> mRowCells{};
   // Column x's key is mKeys[1 + x]; mKeys[0], before column 0, is no key (ForgetKeys).
