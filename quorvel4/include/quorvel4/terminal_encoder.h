@@ -182,6 +182,9 @@ class TerminalEncoder {
   void Sweeps(Terminal& t, Columns waiting, Cell* shown) const;
   void SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const;
   void EncodeRow(Terminal& t, int y, Columns waiting);
+  void EncodeRows(Terminal& t, const Cell* cells);
+  void EncodeRowsWide(Terminal& t, const Cell* cells);  // x86-64 only
+  void EncodeRowsForThisProcessor(Terminal& t, const Cell* cells);
 
   ColorMode mMode;
   std::array<std::array<Glyph, 2>, 256> mGlyphs{};  // by code: its own, and its other form
