@@ -340,20 +340,21 @@ TEST(TerminalEncoderLooks, WholeShowCastWhenGiven) {
 
 class TerminalEncoderThroughEmulator : public ::testing::TestWithParam<ColorMode> {};
 
+// The first frame whole, the second as changes, then back to the first: the reverse changes,
+// now from a known pen and cursor. The picture at (originX, originY) of the terminal.
+void ExpectFullFrameThenChangedFrames(TerminalEncoder& encoder, VtScreen& vt, int originX = 0, int originY = 0) {
+  const std::vector<Cell> first = FirstFrame();
+  const std::vector<Cell> second = SecondFrame(first);
+  for (const std::vector<Cell>* frame : {&first, &second, &first}) {
+    vt.Feed(encoder.EncodeFrame(frame->data()));
+    ExpectScreenShows(vt, *frame, encoder.Mode(), originX, originY);
+  }
+}
+
 TEST_P(TerminalEncoderThroughEmulator, FullFrameThenChangedFrame) {
   TerminalEncoder encoder(GetParam());
   VtScreen vt(kScreenWidth, kScreenHeight);
-  const std::vector<Cell> first = FirstFrame();
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam());
-
-  const std::vector<Cell> second = SecondFrame(first);
-  vt.Feed(encoder.EncodeFrame(second.data()));
-  ExpectScreenShows(vt, second, GetParam());
-
-  // Back to the first frame: the reverse changes, now from a known pen and cursor.
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam());
+  ExpectFullFrameThenChangedFrames(encoder, vt);
 }
 
 TEST_P(TerminalEncoderThroughEmulator, CentredInALargerTerminalAndRedrawnAfterAClear) {
@@ -385,14 +386,7 @@ TEST_P(TerminalEncoderThroughEmulator, FarFromTheCornerWhereMovesTakeThreeDigits
   TerminalEncoder encoder(GetParam());
   VtScreen vt(230, 160);
   encoder.SetOrigin(140, 105);
-  const std::vector<Cell> first = FirstFrame();
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam(), 140, 105);
-  const std::vector<Cell> second = SecondFrame(first);
-  vt.Feed(encoder.EncodeFrame(second.data()));
-  ExpectScreenShows(vt, second, GetParam(), 140, 105);
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam(), 140, 105);
+  ExpectFullFrameThenChangedFrames(encoder, vt, 140, 105);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllColorModes, TerminalEncoderThroughEmulator,

@@ -214,7 +214,9 @@ TerminalEncoder::TerminalEncoder(ColorMode mode) : mMode(mode) {
     mSgrs[index].length = static_cast<uint8_t>(text.size());
   };
   for (int fg = 0; fg < 16; ++fg) {
-    for (int bg = 0; bg < 16; ++bg) setSgr(SgrIndex(true, true, fg, bg), fgParams[fg] + seq::kParamSeparator + bgParams[bg]);
+    for (int bg = 0; bg < 16; ++bg) {
+      setSgr(SgrIndex(true, true, fg, bg), fgParams[fg] + seq::kParamSeparator + bgParams[bg]);
+    }
   }
   // The cheapest colour change: one colour, the shorter of the two forms.
   int cheapest = 1 << 30;
@@ -527,14 +529,14 @@ bool TerminalEncoder::Columns::Has(int column) const {
 
 // The terminal shows the last given cell in its same-looking form, so only the cells given
 // otherwise are looked at, and a cell that looks the same as shown needs nothing sent. Every
-// cell looked at is filed by key, waiting or not: FittingPen asks only about waiting ones.
+// cell looked at is filed by key, waiting or not: the sweeps ask only about waiting ones.
 TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell* shown, Columns changed) {
   ReadLooks(given, changed);
   if (!mShownValid) return FileWholeRow();
   Columns waiting;
   changed.ForEach([&](int x) {
     (x < 64 ? mOfKeyLow[KeyAt(x)] : mOfKeyHigh[KeyAt(x)]) |= uint64_t{1} << (x & 63);
-    if (!mShownValid || mRowCells[x] != shown[x]) waiting.Add(x);
+    if (mRowCells[x] != shown[x]) waiting.Add(x);
   });
   return waiting;
 }
@@ -549,9 +551,9 @@ TerminalEncoder::Columns TerminalEncoder::FileWholeRow() {
   return Columns::All();
 }
 
-// Empties the columns of each key after a row. Of a whole row, only the first cell of each run of one key
-// (neighbours often share one): the runs start where a key differs from the one before, found
-// eight at a time (the sentinel before column 0 differs from every key).
+// Empties the columns of each key after a row. Of a whole row, only at the first cell of each
+// run of one key (neighbours often share one): the runs start where a key differs from the
+// one before, found eight at a time (the sentinel before column 0 differs from every key).
 void TerminalEncoder::ForgetKeys(const Columns& changed) {
   Columns filed = changed;
   if (!mShownValid) {
@@ -595,9 +597,9 @@ void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed) {
   return misfits.Any() ? fromX.Before(misfits.First()) : fromX;
 }
 
-// The cells of `run` from one word of Columns: `bits` and `otherForm` hold columns from
-// `first` on. The cursor is on their row already (EncodeRow). A loop, not ForEach: a lambda this
-// large is not inlined, and `t` must stay in registers.
+// The cells of a run from one word of Columns: `bits` and `otherForm` hold columns from
+// `first` on. The cursor is on their row already (EncodeRow). A loop, not ForEach: a lambda
+// this large is not inlined, and `t` must stay in registers.
 [[gnu::always_inline]] inline void TerminalEncoder::DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm,
                                                             int first, Cell* shown) const {
   for (; bits != 0; bits &= bits - 1) {

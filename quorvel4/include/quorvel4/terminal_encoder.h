@@ -94,7 +94,8 @@ class TerminalEncoder {
   // bytes go. A frame is encoded with a copy in a local variable: a byte written through a
   // char pointer may, for all the compiler knows, change any member, so state kept in members
   // would be read back from memory after every byte, while a local whose address never
-  // escapes stays in registers. Every function that takes it is inlined for that reason.
+  // escapes stays in registers. Every function that takes it is inlined, or works on a copy
+  // of its own (EncodeRow), for that reason.
   struct Terminal {
     char* out = nullptr;
     int penFg = kUnknown;  // a colour, or kUnknown (as is every field below that can be)
