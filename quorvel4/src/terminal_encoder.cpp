@@ -514,17 +514,21 @@ bool TerminalEncoder::Columns::Has(int column) const {
 // only one colour is known (after the first colour change of a frame sent whole) fits the
 // cells of that one colour alone.
 [[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::CellsOfPen(const Terminal& t) const {
-  if (!PenKnown(t)) {
-    const Columns ofFg = t.penFg >= 0 ? OfKey(KeyOf(t.penFg, t.penFg)) : Columns{};
-    const Columns ofBg = t.penBg >= 0 ? OfKey(KeyOf(t.penBg, t.penBg)) : Columns{};
-    return {ofFg | ofBg, ofFg};
-  }
+  if (!PenKnown(t)) return CellsOfPartPen(t.penFg, t.penBg);
   const Columns ofFg = OfKey(KeyOf(t.penFg, t.penFg));
   const Columns ofBg = OfKey(KeyOf(t.penBg, t.penBg));
   const int inPenColors = KeyOf(t.penFg, t.penBg);
   const Columns exchangedHalves = OfKey(KeyOf(t.penBg, t.penFg, true));
   const Columns fitting = ofFg | ofBg | OfKey(inPenColors) | OfKey(inPenColors | kHalfBlockKey) | exchangedHalves;
   return {fitting, ofFg.Without(ofBg) | exchangedHalves};
+}
+
+// CellsOfPen for a pen of which a colour is not known, out of line: it happens at the start of
+// a frame sent whole at most.
+[[gnu::noinline]] TerminalEncoder::PenCells TerminalEncoder::CellsOfPartPen(int penFg, int penBg) const {
+  const Columns ofFg = penFg >= 0 ? OfKey(KeyOf(penFg, penFg)) : Columns{};
+  const Columns ofBg = penBg >= 0 ? OfKey(KeyOf(penBg, penBg)) : Columns{};
+  return {ofFg | ofBg, ofFg};
 }
 
 // The terminal shows the last given cell in its same-looking form, so only the cells given

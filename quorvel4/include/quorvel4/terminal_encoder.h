@@ -142,6 +142,7 @@ class TerminalEncoder {
     Columns otherForm;
   };
   PenCells CellsOfPen(const Terminal& t) const;
+  PenCells CellsOfPartPen(int penFg, int penBg) const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
