@@ -135,7 +135,8 @@ class TerminalEncoder {
     template <typename Visit>
     void ForEach(Visit visit) const;
   };
-  static Columns ColumnsThatDiffer(const Cell* row, const Cell* otherRow);
+  // The columns where two rows of cells, or of keys, differ.
+  static Columns ColumnsThatDiffer(const uint16_t* row, const uint16_t* otherRow);
   // The cells of the row that the pen fits, and those of them it draws in their other form.
   struct PenCells {
     Columns fitting;
