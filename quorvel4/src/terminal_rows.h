@@ -54,6 +54,7 @@ inline constexpr uint8_t kUpperHalf = 0xDF;
 inline constexpr uint8_t kMirrorBits = kUpperHalf ^ kLowerHalf;
 static_assert((kLeftHalf ^ kRightHalf) == kMirrorBits);
 
+// For Columns::AddEight on a machine that keeps the high byte of a word first.
 inline uint64_t ReverseBytes(uint64_t value) {
   uint64_t reversed = 0;
   for (int i = 0; i < 8; ++i, value >>= 8) reversed = reversed << 8 | (value & 0xFF);
@@ -67,7 +68,8 @@ constexpr int KeyOf(int fg, int bg, bool halfBlock = false) { return fg | bg << 
 
 // Eight cells at a time, in loops a compiler turns into vector instructions (GCC does, eight
 // 16-bit lanes to a register): values of one width throughout, and masks of all ones or zero
-// where SameLooking has branches. Its cells follow no pattern a branch predictor could learn.
+// where SameLooking (terminal_encoder.cpp) has branches, which the glyphs of a picture would
+// make unpredictable.
 inline constexpr int kLanes = 8;
 static_assert(kScreenWidth % kLanes == 0);
 using Lane = uint16_t;
