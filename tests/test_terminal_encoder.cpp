@@ -113,6 +113,34 @@ TEST(SameLookingCell, OneColourCellsAndMirroredHalvesMeetInOneForm) {
   }
 }
 
+// The encoder works out the same-looking forms of a row eight cells at a time (SameLookingCell
+// one at a time): every possible cell, in frames sent whole and as changes, ends up shown in
+// the form SameLookingCell gives, also when only one or two cells of a group of eight change.
+TEST(TerminalEncoder, ShownIsTheSameLookingFormOfEveryCell) {
+  TerminalEncoder encoder(ColorMode::kTrueColor);
+  std::vector<Cell> cells(kScreenCells);
+  const auto expectShown = [&](const char* how, int frame) {
+    for (int i = 0; i < kScreenCells; ++i) {
+      ASSERT_EQ(encoder.Shown()[i], SameLookingCell(cells[i])) << how << " frame " << frame << " cell " << std::hex << cells[i];
+    }
+  };
+  for (int frame = 0; frame * kScreenCells < 65536; ++frame) {
+    for (int i = 0; i < kScreenCells; ++i) cells[i] = static_cast<Cell>(frame * kScreenCells + i);
+    encoder.EncodeFrame(cells.data());
+    expectShown("changed", frame);
+    encoder.Invalidate();
+    encoder.EncodeFrame(cells.data());
+    expectShown("whole", frame);
+    // A lone change in every group of eight, then a pair.
+    for (int i = 0; i < kScreenCells; i += 8) cells[i] = static_cast<Cell>(cells[i] ^ 0xDC00);
+    encoder.EncodeFrame(cells.data());
+    expectShown("one in eight", frame);
+    for (int i = 3; i < kScreenCells; i += 8) cells[i] = cells[i + 1] = static_cast<Cell>(cells[i] ^ 0x3C00);
+    encoder.EncodeFrame(cells.data());
+    expectShown("two in eight", frame);
+  }
+}
+
 int SgrCount(std::string_view bytes) {
   static const std::regex sgr("\x1b\\[[0-9;]*m");
   const std::string text(bytes);
@@ -312,20 +340,21 @@ TEST(TerminalEncoderLooks, WholeShowCastWhenGiven) {
 
 class TerminalEncoderThroughEmulator : public ::testing::TestWithParam<ColorMode> {};
 
+// The first frame whole, the second as changes, then back to the first: the reverse changes,
+// now from a known pen and cursor. The picture at (originX, originY) of the terminal.
+void ExpectFullFrameThenChangedFrames(TerminalEncoder& encoder, VtScreen& vt, int originX = 0, int originY = 0) {
+  const std::vector<Cell> first = FirstFrame();
+  const std::vector<Cell> second = SecondFrame(first);
+  for (const std::vector<Cell>* frame : {&first, &second, &first}) {
+    vt.Feed(encoder.EncodeFrame(frame->data()));
+    ExpectScreenShows(vt, *frame, encoder.Mode(), originX, originY);
+  }
+}
+
 TEST_P(TerminalEncoderThroughEmulator, FullFrameThenChangedFrame) {
   TerminalEncoder encoder(GetParam());
   VtScreen vt(kScreenWidth, kScreenHeight);
-  const std::vector<Cell> first = FirstFrame();
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam());
-
-  const std::vector<Cell> second = SecondFrame(first);
-  vt.Feed(encoder.EncodeFrame(second.data()));
-  ExpectScreenShows(vt, second, GetParam());
-
-  // Back to the first frame: the reverse changes, now from a known pen and cursor.
-  vt.Feed(encoder.EncodeFrame(first.data()));
-  ExpectScreenShows(vt, first, GetParam());
+  ExpectFullFrameThenChangedFrames(encoder, vt);
 }
 
 TEST_P(TerminalEncoderThroughEmulator, CentredInALargerTerminalAndRedrawnAfterAClear) {
@@ -349,6 +378,15 @@ TEST_P(TerminalEncoderThroughEmulator, CentredInALargerTerminalAndRedrawnAfterAC
   encoder.Invalidate();
   vt.Feed(encoder.EncodeFrame(second.data()));
   ExpectScreenShows(vt, second, GetParam(), 10, 3);
+}
+
+// Far enough from the corner that rows and columns take three digits in cursor moves, which
+// are sent otherwise than the one or two of most.
+TEST_P(TerminalEncoderThroughEmulator, FarFromTheCornerWhereMovesTakeThreeDigits) {
+  TerminalEncoder encoder(GetParam());
+  VtScreen vt(230, 160);
+  encoder.SetOrigin(140, 105);
+  ExpectFullFrameThenChangedFrames(encoder, vt, 140, 105);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllColorModes, TerminalEncoderThroughEmulator,

@@ -9,8 +9,9 @@ set(standard
   tuple type_traits utility vector)
 file(GLOB_RECURSE sources ${CORE_DIR}/include/*.h ${CORE_DIR}/src/*.h ${CORE_DIR}/src/*.cpp)
 # The back ends, the system primitives (NAME_posix.cpp, NAME_windows.cpp: the signal handlers)
-# and the builds of the rasteriser's loops for particular processors (NAME_x86_64.cpp beside the
-# portable NAME_generic.cpp that CMake picks elsewhere) are where platforms differ.
+# and the builds of the rasteriser's loops and the terminal encoder's rows for particular
+# processors (NAME_x86_64.cpp beside the portable NAME_generic.cpp that CMake picks elsewhere)
+# are where platforms differ.
 list(FILTER sources EXCLUDE REGEX "/src/backends/|_(posix|windows|web|x86_64)\\.cpp$")
 set(problems "")
 foreach(source ${sources})

@@ -83,78 +83,125 @@ class TerminalEncoder {
   const Cell* Shown() const { return mShown.data(); }
 
  private:
-  struct Glyph {
+  struct alignas(8) Glyph {  // eight bytes: one load
     char bytes[4];
     uint8_t length;
   };
-  struct Param {
-    char text[16];
+  struct Sgr {
+    char text[47];  // the longest: CSI, both colours in 24 bits, the final byte
     uint8_t length;
   };
+  static constexpr int kUnknown = -2;
+  // What the terminal is in besides the cells it shows, as far as known, and where its next
+  // bytes go. A frame is encoded with a copy in a local variable: a byte written through a
+  // char pointer may, for all the compiler knows, change any member, so state kept in members
+  // would be read back from memory after every byte, while a local whose address never
+  // escapes stays in registers. Every function that takes it is inlined, or works on a copy
+  // of its own (EncodeRow), for that reason.
+  struct Terminal {
+    char* out = nullptr;
+    int penFg = kUnknown;  // a colour, or kUnknown (as is every field below that can be)
+    int penBg = kUnknown;
+    int cursorX = kUnknown;  // picture coordinates, or kUnknown
+    int cursorY = kUnknown;
+    void Put(std::string_view bytes);
+    void PutNumber(int value, int digits);
+    void PutMove(int count, char final, int cost);
+    bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
+  };
 
-  // A set of columns of one row: which changed cells wait to be drawn, of all or of one kind.
-  // Finding the next one is a bit scan, so a sweep goes straight to the next cell the pen fits
-  // instead of visiting every cell it passes over.
+  // A set of columns of one row: the changed cells waiting to be drawn, those of one key, those
+  // a pen fits. Finding the next one is a bit scan, so a sweep goes straight to the next cell
+  // the pen fits instead of visiting every cell it passes over.
   struct Columns {
     uint64_t low = 0;   // columns 0-63
     uint64_t high = 0;  // columns 64 and up
     static_assert(kScreenWidth <= 128, "a row's columns fit two words");
+    static Columns All();
+    static Columns From(int column);  // that column and those after it
     bool Any() const { return (low | high) != 0; }
+    bool Has(int column) const;
     int First() const;  // the lowest column; only when Any()
+    int Last() const;   // the highest column; only when Any()
     Columns After(int column) const;
+    Columns Before(int column) const;
+    Columns Without(const Columns& other) const;
+    uint32_t GroupsOfEight() const;
+    // The columns from `first` whose bytes in `flags` (in memory order) are 0xFF, of eight
+    // bytes that are 0 or 0xFF.
+    void AddEight(int first, uint64_t flags);
     void Add(int column);
-    void Remove(int column);
     Columns operator|(const Columns& other) const { return {low | other.low, high | other.high}; }
+    Columns operator&(const Columns& other) const { return {low & other.low, high & other.high}; }
+    // Calls visit(column) for every column, from the lowest.
+    template <typename Visit>
+    void ForEach(Visit visit) const;
   };
-  // The kinds of waiting cells, by the pens that fit them: cells of one colour by that colour,
-  // half blocks by their two colours in either order, the rest by their exact colours.
-  static constexpr int kHalfKinds = 16, kExactKinds = kHalfKinds + 256, kKinds = kExactKinds + 256;
-  static uint16_t KindOf(Cell sameLooking);
-  // The waiting cells of the row that the pen fits.
-  Columns FittingPen() const;
+  // The columns where two rows of cells, or of keys, differ.
+  static Columns ColumnsThatDiffer(const uint16_t* row, const uint16_t* otherRow);
+  // The cells of the row that the pen fits, and those of them it draws in their other form.
+  struct PenCells {
+    Columns fitting;
+    Columns otherForm;
+  };
+  PenCells CellsOfPen(const Terminal& t) const;
+  PenCells CellsOfPartPen(int penFg, int penBg) const;
 
   // A sweep passes a cell over when a later one fits its pen and the two colour changes this
   // saves cost more than this (about two cursor moves).
   static constexpr int kPassOverCost = 10;
   // Whether every colour change costs more than kPassOverCost / 2 in this mode (24-bit, 256).
   bool mEveryChangePassesOver = false;
-  // The row being drawn: its changed cells (as SameLookingCell gives them) and their kinds by
-  // column, the columns still waiting, and those of each kind (all empty between rows).
+  // The row being drawn: its changed cells (as SameLookingCell gives them) and their keys (the
+  // attribute, and whether a half block: see CellsOfPen) by column, and the columns of each
+  // key (all empty between rows).
   std::array<Cell, kScreenWidth> mRowCells{};
-  std::array<uint16_t, kScreenWidth> mRowKinds{};
-  Columns mWaiting;
-  std::array<Columns, kKinds> mWaitingOfKind{};
+  // Column x's key is mKeys[1 + x]; mKeys[0], before column 0, is no key (ForgetKeys).
+  std::array<uint16_t, 1 + kScreenWidth> mKeys{0xFFFF};
+  uint16_t KeyAt(int x) const { return mKeys[1 + x]; }
+  // In two arrays of words, not one of Columns: a word's index scales in the address itself.
+  std::array<uint64_t, 512> mOfKeyLow{};
+  std::array<uint64_t, 512> mOfKeyHigh{};
+  Columns OfKey(int key) const { return {mOfKeyLow[key], mOfKeyHigh[key]}; }
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
-  int PenCost(int fg, int bg) const;
-  void PenFor(Cell sameLooking, const Cell* nextCell, int& fg, int& bg) const;
-  uint8_t CodeUnderPen(Cell sameLooking) const;
-  void Put(std::string_view bytes);
-  void PutNumber(int value);
-  void PutParam(const Param& param);
-  void PutMove(int value, char final);
-  void MoveTo(int x, int y);
-  bool AtCursor(int x, int y) const { return mRowKnown && mColumnKnown && mCursorY == y && mCursorX == x; }
-  void SetPen(int fg, int bg);
-  void PutCell(int x, Cell sameLooking);
-  void EncodeRow(int y);
+  static int SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg);
+  int PenCost(const Terminal& t, int fg, int bg) const;
+  void PenFor(const Terminal& t, int x, const Columns& waiting, int& fg, int& bg) const;
+  static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
+  void PutGlyph(Terminal& t, uint8_t code) const;
+  void MoveTo(Terminal& t, int x, int y) const;
+  void MoveInRow(Terminal& t, int x, const Cell* shown) const;
+  bool CheaperToRewrite(const Terminal& t, const Cell* shown, int x, int moveCost) const;
+  void SetPen(Terminal& t, int fg, int bg) const;
+  void ReadLooks(const Cell* given, const Columns& changed);
+  Columns FileWholeRow();
+  void ForgetKeys(const Columns& changed);
+  Columns ReadRow(const Cell* given, const Cell* shown, Columns changed);
+  static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
+  Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
+  void DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
+  void DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const;
+  PenCells SwitchPen(Terminal& t, int x, int fg, int bg, const Cell* shown) const;
+  PenCells SwitchPen(Terminal& t, int x, const Columns& waiting, const Cell* shown) const;
+  void Sweeps(Terminal& t, Columns waiting, Cell* shown) const;
+  void SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const;
+  void EncodeRow(Terminal& t, int y, Columns waiting);
+  void EncodeRows(Terminal& t, const Cell* cells);
+  void EncodeRowsWide(Terminal& t, const Cell* cells);  // x86-64 only
+  void EncodeRowsForThisProcessor(Terminal& t, const Cell* cells);
 
   ColorMode mMode;
-  std::array<Glyph, 256> mGlyphs{};
-  std::array<Param, 16> mFgParams{};
-  std::array<Param, 16> mBgParams{};
+  std::array<std::array<Glyph, 2>, 256> mGlyphs{};  // by code: its own, and its other form
+  // Every colour change: both colours by fg | bg << 4, then the foreground alone, then the
+  // background alone (SgrIndex).
+  std::array<Sgr, 256 + 16 + 16> mSgrs{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
   std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
-  char* mOut = nullptr;
   int mOriginX = 0;
   int mOriginY = 0;
+  std::array<int, kScreenWidth> mColumnMoveCosts{};  // of a move to each column: see SetOrigin
   bool mShownValid = false;
-  static constexpr int kUnknown = -2;
-  int mPenFg = kUnknown;  // a colour, or kUnknown
-  int mPenBg = kUnknown;
-  bool mRowKnown = false;
-  bool mColumnKnown = false;
-  int mCursorX = 0;  // picture coordinates
-  int mCursorY = 0;
+  Terminal mTerminal;  // between frames; during one, a local copy
 };
