@@ -520,15 +520,16 @@ inline void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waitin
     int x = first + start;
     while (x < end) {
       const Cell cell = mRowCells[x];
-      int form = InOtherForm(t, cell) ? 1 : 0;
-      if (!Fits(cell, t.penFg, t.penBg)) {
+      int form;
+      if (Fits(cell, t.penFg, t.penBg)) {
+        form = InOtherForm(t, cell) ? 1 : 0;
+        if (t.cursorX != x) MoveInRow(t, x, shown);
+      } else {
         // The waiting cells after x: the rest of this word's, and those of the word after.
         const uint64_t later = bits & qvl_terminal::BitsFrom(x + 1 - first);
         form = NewPen(t, sweep, x, first == 0 ? Columns{later, sweep.waiting.high} : Columns{0, later}, shown);
         if (form == kHandedOver) return false;
         if (form == kPassedOver) break;
-      } else if (t.cursorX != x) {
-        MoveInRow(t, x, shown);
       }
       DrawGlyph(t, x, form, shown);
       x = DrawOwnForm(t, x + 1, end, shown);
