@@ -1,12 +1,14 @@
 // The terminal encoder's bytes, read back through a real terminal emulator.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quorvel4/cp437.h"
@@ -175,8 +177,6 @@ TEST(TerminalEncoder, InterleavedPensAreDrawnOnePenAtATime) {
   EXPECT_LE(SgrCount(encoder.EncodeFrame(frame.data())), 2 * kScreenHeight);
 }
 
-#ifdef QVL_HAVE_VTERM
-
 // Frames of a few colours in the glyphs that may stand in for one another, changing at random
 // from frame to frame: the pen the encoder believes in must be the one the terminal holds
 // after every space drawn without a foreground and every mirrored half block.
@@ -192,6 +192,76 @@ std::vector<Cell> InterchangeableFrame(uint32_t& state, const std::vector<Cell>&
   }
   return cells;
 }
+
+// What a stream does, step by step: 'm' a colour change, 'M' a cursor move, 'g' glyphs (a run
+// of them as one step), 'o' any other control sequence.
+std::string StreamSteps(std::string_view bytes) {
+  std::string steps;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\x1b' || i + 1 == bytes.size() || bytes[i + 1] != '[') {
+      if (steps.empty() || steps.back() != 'g') steps += 'g';
+      continue;
+    }
+    for (i += 2; i < bytes.size() && (bytes[i] < 0x40 || bytes[i] > 0x7E);) ++i;  // to the final byte
+    const char final = i < bytes.size() ? bytes[i] : '?';
+    steps += final == 'm' ? 'm' : std::string_view("CDGH").find(final) != std::string_view::npos ? 'M' : 'o';
+  }
+  return steps;
+}
+
+const ColorMode kEveryMode[] = {ColorMode::kTrueColor, ColorMode::kIndexed256, ColorMode::kAnsi16, ColorMode::kPalette};
+
+// A cursor move straight after another, or a colour change straight after another, is sent
+// for nothing: the sweeps move the cursor and change the pen only for a cell they then draw,
+// also when they pass a cell over where a stretch of changed cells starts. Frames of a few
+// colours changing at random between unchanged cells, as changes and whole, in every mode.
+TEST(TerminalEncoder, NoCursorMoveOrColourChangeIsSentForNothing) {
+  for (const ColorMode mode : kEveryMode) {
+    TerminalEncoder encoder(mode);
+    uint32_t state = 11;
+    std::vector<Cell> cells(kScreenCells, 0);
+    for (int frame = 0; frame < 30; ++frame) {
+      cells = InterchangeableFrame(state, cells);
+      if (frame % 10 == 9) encoder.Invalidate();
+      const std::string steps = StreamSteps(encoder.EncodeFrame(cells.data()));
+      EXPECT_EQ(steps.find("MM"), std::string::npos) << "mode " << int(mode) << " frame " << frame;
+      EXPECT_EQ(steps.find("mm"), std::string::npos) << "mode " << int(mode) << " frame " << frame;
+    }
+  }
+}
+
+// Every row one pen fits, in its own colours, as spaces in either colour and as half blocks
+// either way round: in every mode a frame sent whole is one colour change and one cursor move
+// a row (to its start), also across column 64, where the columns' second word starts.
+TEST(TerminalEncoder, RowsOfOnePenInEveryFormNeedOneMoveEach) {
+  const Cell forms[] = {MakeCell('x', 4u, 2u), MakeCell(0x20, 7u, 2u), MakeCell(0xDB, 4u, 9u), MakeCell(0xDF, 2u, 4u),
+                        MakeCell(0xDC, 4u, 2u), MakeCell(0x00, 1u, 4u), MakeCell(0xB1, 4u, 2u)};
+  std::vector<Cell> frame(kScreenCells);
+  for (int i = 0; i < kScreenCells; ++i) frame[i] = forms[(i * 5 + i / 7) % 7];
+  for (const ColorMode mode : kEveryMode) {
+    TerminalEncoder encoder(mode);
+    const std::string steps = StreamSteps(encoder.EncodeFrame(frame.data()));
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), 'm'), 1) << "mode " << int(mode);
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), 'M'), kScreenHeight) << "mode " << int(mode);
+  }
+}
+
+// Two pens alternating along every row after a few spaces, in a frame sent whole, so that the
+// pen is not known at first and then only in one colour: in every mode, once both colours are
+// known, each row is drawn in two sweeps, one per pen.
+TEST(TerminalEncoder, InterleavedPensAfterSpacesAreDrawnOnePenAtATimeInEveryMode) {
+  std::vector<Cell> frame(kScreenCells);
+  for (int i = 0; i < kScreenCells; ++i) {
+    const int x = i % kScreenWidth;
+    frame[i] = x < 5 ? MakeCell(0x20, 0u, 3u) : x % 2 ? MakeCell('a', 4u, 1u) : MakeCell('b', 2u, 14u);
+  }
+  for (const ColorMode mode : kEveryMode) {
+    TerminalEncoder encoder(mode);
+    EXPECT_LE(SgrCount(encoder.EncodeFrame(frame.data())), 3 * kScreenHeight) << "mode " << int(mode);
+  }
+}
+
+#ifdef QVL_HAVE_VTERM
 
 // Rows whose changes lie on both sides of column 64, or only past it, with two pens
 // alternating: the sweeps find the next cell of their pen across the whole row, and the

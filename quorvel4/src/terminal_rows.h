@@ -66,6 +66,9 @@ inline uint64_t ReverseBytes(uint64_t value) {
 inline constexpr uint16_t kHalfBlockKey = 256;
 constexpr int KeyOf(int fg, int bg, bool halfBlock = false) { return fg | bg << 4 | (halfBlock ? kHalfBlockKey : 0); }
 
+// The bits of a word from bit i on, i from 0 to 64.
+inline uint64_t BitsFrom(int i) { return i < 64 ? ~uint64_t{0} << i : 0; }
+
 // Eight cells at a time, in loops a compiler turns into vector instructions (GCC does, eight
 // 16-bit lanes to a register): values of one width throughout, and masks of all ones or zero
 // where SameLooking (terminal_encoder.cpp) has branches, which the glyphs of a picture would
@@ -116,50 +119,66 @@ inline void LooksOfEight(const Cell* given, Cell* sameLooking, uint16_t* keys) {
   return code == qvl_terminal::kSpace ? space : inPenColors | exchanged;
 }
 
-// The SGRs side by side: both colours (256), the foreground alone (16), the background alone.
+// The SGRs by the colour each sets, 16 for one that stays: a colour change is worked out
+// with selections, not branches (which colours change follows the picture). The one that
+// changes nothing is empty.
 inline int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg) {
-  return fgChanges && bgChanges ? fg | bg << 4 : fgChanges ? 256 + fg : 256 + 16 + bg;
+  return (fgChanges ? fg : kSameColor) + (kSameColor + 1) * (bgChanges ? bg : kSameColor);
 }
 
-// The bytes of the SGR that takes the pen to (fg, bg); -1 leaves that colour as it is.
+// The SGR that takes the pen to (fg, bg); -1 leaves that colour as it is. The colours after
+// it first, then whether each differs: no branch on which colours change.
+[[gnu::always_inline]] inline const TerminalEncoder::Sgr& TerminalEncoder::SgrFor(const Terminal& t, int fg, int bg) const {
+  const int fgAfter = fg >= 0 ? fg : t.penFg;
+  const int bgAfter = bg >= 0 ? bg : t.penBg;
+  return mSgrs[SgrIndex(fgAfter != t.penFg, bgAfter != t.penBg, fgAfter, bgAfter)];
+}
+
+// The bytes of the SGR that takes the pen to (fg, bg).
 [[gnu::always_inline]] inline int TerminalEncoder::PenCost(const Terminal& t, int fg, int bg) const {
-  const bool fgChanges = fg >= 0 && fg != t.penFg;
-  const bool bgChanges = bg >= 0 && bg != t.penBg;
-  if (!fgChanges && !bgChanges) return 0;
-  return mSgrs[SgrIndex(fgChanges, bgChanges, fg, bg)].length;
+  return SgrFor(t, fg, bg).length;
 }
 
 // The pen that draws the cell at x, which the pen does not fit, at the least cost; for a cell
-// of one colour the one that also fits the next waiting cell of the row, if any, when it can.
-[[gnu::always_inline]] inline void TerminalEncoder::PenFor(const Terminal& t, int x, const Columns& waiting, int& fg,
-                                                           int& bg) const {
+// of one colour the one that also fits the next waiting cell of the row (the first of
+// `later`, those after x), if any, when it can. Gives the form it draws the cell in (as in
+// mGlyphs): the other where it is a space in the foreground or the mirror of a half block.
+[[gnu::always_inline]] inline int TerminalEncoder::PenFor(const Terminal& t, int x, const Columns& later, int& fg,
+                                                          int& bg) const {
   const Cell sameLooking = mRowCells[x];
   const uint8_t code = CellCharacter(sameLooking);
   const int a = static_cast<int>(CellForeground(sameLooking));
   const int b = static_cast<int>(CellBackground(sameLooking));
   if (code == qvl_terminal::kSpace) {
-    const Columns later = waiting.After(x);
     const Cell* nextCell = later.Any() ? &mRowCells[later.First()] : nullptr;
     const bool asForeground = nextCell && !Fits(*nextCell, t.penFg, a) && Fits(*nextCell, a, t.penBg);
     fg = asForeground ? a : -1;
     bg = asForeground ? -1 : a;
-    return;
+    return asForeground ? 1 : 0;
   }
   const bool mirrored = (code == qvl_terminal::kUpperHalf || code == qvl_terminal::kLeftHalf) && PenCost(t, b, a) < PenCost(t, a, b);
   fg = mirrored ? b : a;
   bg = mirrored ? a : b;
+  return mirrored ? 1 : 0;
 }
 
-// The glyph that draws a cell the pen fits: a space in its background or else a full block, a
-// half block in its foreground or else the mirror. Selections, as in Fits.
-[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(const Terminal& t, Cell sameLooking) {
+// Whether the pen draws a cell it fits in the other form: a space in its foreground (a full
+// block), a half block in its background (the mirror). Selections, as in Fits.
+[[gnu::always_inline]] inline bool TerminalEncoder::InOtherForm(const Terminal& t, Cell sameLooking) {
   const uint8_t code = CellCharacter(sameLooking);
   const int fg = static_cast<int>(CellForeground(sameLooking));
   const bool space = code == qvl_terminal::kSpace;
-  const bool half = code == qvl_terminal::kUpperHalf || code == qvl_terminal::kLeftHalf;
+  const bool half = (code == qvl_terminal::kUpperHalf) | (code == qvl_terminal::kLeftHalf);
   const int penColor = space ? t.penBg : t.penFg;
+  return (space | half) & (penColor != fg);
+}
+
+// The glyph that draws a cell the pen fits.
+[[gnu::always_inline]] inline uint8_t TerminalEncoder::CodeUnderPen(const Terminal& t, Cell sameLooking) {
+  const uint8_t code = CellCharacter(sameLooking);
+  const bool space = code == qvl_terminal::kSpace;
   const auto otherForm = static_cast<uint8_t>(space ? qvl_terminal::kFullBlock : code ^ qvl_terminal::kMirrorBits);
-  return (space || half) && penColor != fg ? otherForm : code;
+  return InOtherForm(t, sameLooking) ? otherForm : code;
 }
 
 [[gnu::always_inline]] inline void TerminalEncoder::Terminal::Put(std::string_view bytes) {
@@ -222,10 +241,10 @@ inline int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int
 [[gnu::always_inline]] inline void TerminalEncoder::MoveInRow(Terminal& t, int x, const Cell* shown) const {
   const int column = mOriginX + x + 1;
   const int absoluteCost = mColumnMoveCosts[x];
-  if (t.cursorX == kUnknown || x < t.cursorX) {
+  if (!t.ColumnKnown() || x < t.cursorX) {
     const int back = t.cursorX - x;
     const int backCost = qvl_terminal::MoveCost(back);
-    if (t.cursorX != kUnknown && backCost < absoluteCost) {
+    if (t.ColumnKnown() && backCost < absoluteCost) {
       t.PutMove(back, seq::kCursorBackFinal, backCost);
     } else {
       t.PutMove(column, seq::kCursorColumnFinal, absoluteCost);
@@ -260,14 +279,15 @@ inline int TerminalEncoder::SgrIndex(bool fgChanges, bool bgChanges, int fg, int
 
 // A whole SGR from the table, copied at its full size (cheaper than a copy of its length).
 [[gnu::always_inline]] inline void TerminalEncoder::SetPen(Terminal& t, int fg, int bg) const {
-  const bool fgChanges = fg >= 0 && fg != t.penFg;
-  const bool bgChanges = bg >= 0 && bg != t.penBg;
-  if (!fgChanges && !bgChanges) return;
-  const Sgr& sgr = mSgrs[SgrIndex(fgChanges, bgChanges, fg, bg)];
+  SetPen(t, fg, bg, SgrFor(t, fg, bg));
+}
+
+// SetPen with its SGR (SgrFor) worked out already.
+[[gnu::always_inline]] inline void TerminalEncoder::SetPen(Terminal& t, int fg, int bg, const Sgr& sgr) const {
   std::memcpy(t.out, sgr.text, sizeof sgr.text);
   t.out += sgr.length;
-  t.penFg = fgChanges ? fg : t.penFg;
-  t.penBg = bgChanges ? bg : t.penBg;
+  t.penFg = fg >= 0 ? fg : t.penFg;
+  t.penBg = bg >= 0 ? bg : t.penBg;
 }
 
 inline TerminalEncoder::Columns TerminalEncoder::Columns::All() { return From(0); }
@@ -346,6 +366,12 @@ inline bool TerminalEncoder::Columns::Has(int column) const {
   return ((column < 64 ? low : high) >> (column & 63) & 1) != 0;
 }
 
+inline TerminalEncoder::Columns TerminalEncoder::Columns::With(int column) const {
+  Columns with = *this;
+  with.Add(column);
+  return with;
+}
+
 // A pen fits the cells of one colour in either of its colours (a same-looking cell of one
 // colour has it as foreground and background alike), the cells in its colours, and the half
 // blocks in its colours exchanged; of these, those of its foreground colour alone (unless it
@@ -363,35 +389,50 @@ inline bool TerminalEncoder::Columns::Has(int column) const {
 }
 
 // The terminal shows the last given cell in its same-looking form, so only the cells given
-// otherwise are looked at, and a cell that looks the same as shown needs nothing sent. Every
-// cell looked at is filed by key, waiting or not: the sweeps ask only about waiting ones.
-inline TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell* shown, Columns changed) {
+// otherwise are looked at, and a cell that looks the same as shown needs nothing sent. Where
+// the terminal's picture is not known, every cell waits.
+inline TerminalEncoder::Columns TerminalEncoder::ReadRow(const Cell* given, const Cell* shown, const Columns& changed) {
   ReadLooks(given, changed);
-  if (!mShownValid) return FileWholeRow();
+  if (!mShownValid) return Columns::All();
   Columns waiting;
   changed.ForEach([&](int x) {
-    (x < 64 ? mOfKeyLow[KeyAt(x)] : mOfKeyHigh[KeyAt(x)]) |= uint64_t{1} << (x & 63);
     if (mRowCells[x] != shown[x]) waiting.Add(x);
   });
   return waiting;
 }
 
-// Every cell of a row waits where the terminal's picture is not known: plain loops over the
-// row, without ReadRow's bit scan.
-inline TerminalEncoder::Columns TerminalEncoder::FileWholeRow() {
-  uint64_t bit = 1;
-  for (int x = 0; x < 64; ++x, bit <<= 1) mOfKeyLow[KeyAt(x)] |= bit;
-  bit = 1;
-  for (int x = 64; x < kScreenWidth; ++x, bit <<= 1) mOfKeyHigh[KeyAt(x)] |= bit;
-  return Columns::All();
+// Files the cells by key (OfKey), when the sweeps first ask about keys: the rows of a frame
+// in 16 colours often need no question. The few changed cells of a row are filed one by one;
+// the cells of a whole row a run of neighbours of one key at a time, one OR of all its
+// columns, where a cell at a time would wait on the OR of the cell before.
+inline void TerminalEncoder::FileKeys(const Columns& cells) {
+  if (mShownValid) {
+    cells.ForEach([this](int x) { (x < 64 ? mOfKeyLow[KeyAt(x)] : mOfKeyHigh[KeyAt(x)]) |= uint64_t{1} << (x & 63); });
+    mFiledRuns = cells;
+    return;
+  }
+  const Columns differ = ColumnsThatDiffer(&mKeys[1], &mKeys[0]);
+  // A run starts at a cell whose key differs from the one before or whose cell before is not
+  // filed; in each word on its own.
+  mFiledRuns = {cells.low & (differ.low | ~(cells.low << 1)), cells.high & (differ.high | ~(cells.high << 1))};
+  FileRuns(mOfKeyLow, mFiledRuns.low, cells.low, 0);
+  FileRuns(mOfKeyHigh, mFiledRuns.high, cells.high, 64);
 }
 
-// Empties the columns of each key after a row. Of a whole row, only at the first cell of each
-// run of one key (neighbours often share one): the runs start where a key differs from the
-// one before (the sentinel before column 0 differs from every key).
-inline void TerminalEncoder::ForgetKeys(const Columns& changed) {
-  const Columns filed = mShownValid ? changed : ColumnsThatDiffer(&mKeys[1], &mKeys[0]);
-  filed.ForEach([this](int x) { mOfKeyLow[KeyAt(x)] = mOfKeyHigh[KeyAt(x)] = 0; });
+// The runs of one word of Columns: `starts` and `cells` hold columns from `first` on.
+inline void TerminalEncoder::FileRuns(std::array<uint64_t, 512>& ofKey, uint64_t starts, uint64_t cells, int first) {
+  while (starts != 0) {
+    const uint64_t start = starts & (0 - starts);
+    starts &= starts - 1;
+    const uint64_t next = starts & (0 - starts);  // none after the last run: it reaches the end
+    ofKey[KeyAt(first + std::countr_zero(start))] |= ((next - 1) ^ (start - 1)) & cells;
+  }
+}
+
+// Empties the columns of each key filed, at the start of each of its runs.
+inline void TerminalEncoder::ForgetKeys() {
+  mFiledRuns.ForEach([this](int x) { mOfKeyLow[KeyAt(x)] = mOfKeyHigh[KeyAt(x)] = 0; });
+  mFiledRuns = {};
 }
 
 // The same-looking cells and keys of the groups of eight cells with a change, eight at a
@@ -404,18 +445,6 @@ inline void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed
   }
 }
 
-// The cells a sweep draws with the pen from x on, x among them (a cell the pen fits). Where
-// every colour change passes cells over, every later one the pen fits, with the cells between
-// passed over (asked only with both colours of the pen known); else those up to the next
-// waiting cell the pen does not fit.
-[[gnu::always_inline]] inline TerminalEncoder::Columns TerminalEncoder::RunFrom(const Terminal& t, const Columns& waiting,
-                                                                              const Columns& fitting, int x) const {
-  const Columns fromX = fitting & Columns::From(x);
-  if (mEveryChangePassesOver && PenKnown(t)) return fromX;
-  const Columns misfits = waiting.Without(fitting).After(x);
-  return misfits.Any() ? fromX.Before(misfits.First()) : fromX;
-}
-
 // The cells of a run from one word of Columns: `bits` and `otherForm` hold columns from
 // `first` on. The cursor is on their row already (EncodeRow). A loop, not ForEach: a lambda
 // this large is not inlined, and `t` must stay in registers.
@@ -425,18 +454,21 @@ inline void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed
     const auto i = static_cast<unsigned>(std::countr_zero(bits));
     const int x = first + static_cast<int>(i);
     if (t.cursorX != x) MoveInRow(t, x, shown);
-    DrawCell(t, x, (otherForm >> i & 1) != 0, shown);
-    // Auto-wrap is off: past the last column the cursor stays put or moves on into the
-    // margin, depending on the terminal's width, so its column is no longer known; its row is.
-    t.cursorX = x + 1 == kScreenWidth ? kUnknown : x + 1;
+    DrawCell(t, x, static_cast<int>(otherForm >> i & 1), shown);
   }
 }
 
 // The glyph is the cell's own, or its other form (a full block for a space, the mirror for a
 // half block) where the pen's colours are the other way round (PenCells).
-[[gnu::always_inline]] inline void TerminalEncoder::DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const {
+[[gnu::always_inline]] inline void TerminalEncoder::DrawCell(Terminal& t, int x, int form, Cell* shown) const {
+  DrawGlyph(t, x, form, shown);
+  t.cursorX = x + 1;  // past the last column, not known (ColumnKnown)
+}
+
+// DrawCell but for the cursor's column, for the callers that keep it themselves.
+[[gnu::always_inline]] inline void TerminalEncoder::DrawGlyph(Terminal& t, int x, int form, Cell* shown) const {
   const Cell cell = mRowCells[x];
-  const Glyph& glyph = mGlyphs[CellCharacter(cell)][otherForm ? 1 : 0];
+  const Glyph& glyph = mGlyphs[CellCharacter(cell)][form];
   std::memcpy(t.out, &glyph, sizeof glyph);  // whole, as in PutGlyph
   t.out += glyph.length;
   shown[x] = cell;
@@ -448,87 +480,147 @@ inline void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed
 inline void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
   Terminal t = terminal;  // in registers: see Terminal
   Cell* shown = &mShown[y * kScreenWidth];
+  int x = waiting.First();
   // Every sweep moves within the row; the first goes to the row first.
-  if (!t.AtCursor(waiting.First(), y)) MoveTo(t, waiting.First(), y);
-  if (mEveryChangePassesOver && PenKnown(t)) {
-    SweepsPassingOver(t, waiting, shown);
-  } else {
-    Sweeps(t, waiting, shown);
-  }
+  if (!t.AtCursor(x, y)) MoveTo(t, x, y);
+  if ((mEveryChangePassesOver && PenKnown(t)) || !Sweeps(t, waiting, x, shown)) SweepsPassingOver(t, waiting, x, shown);
+  ForgetKeys();
   terminal = t;
 }
 
-[[gnu::always_inline]] inline void TerminalEncoder::Sweeps(Terminal& t, Columns waiting, Cell* shown) const {
-  // The cells of the row the pen fits, waiting or not: worked out again when the pen changes.
-  PenCells pen = CellsOfPen(t);
+// Sweeps cell by cell, where a colour change may cost little (16 colours, the palette), and
+// where it never does until both colours of the pen are known (after Invalidate): then false,
+// with the waiting cells and the first of them left for SweepsPassingOver. Every waiting cell
+// of a sweep is drawn or passed over, so the cells passed over are the next sweep's.
+[[gnu::always_inline]] inline bool TerminalEncoder::Sweeps(Terminal& t, Columns& waiting, int& x, Cell* shown) {
+  bool done = true;
   while (waiting.Any()) {
-    int x = waiting.First();
-    bool drewAny = false;
-    // The waiting cells the pen fits, worked out again only when the pen changes: the cells
-    // drawn since lie before x, and only x and the cells after it are asked about.
-    Columns fitting = pen.fitting & waiting;
-    for (;;) {
-      if (!fitting.Has(x)) {
-        int fg = -1, bg = -1;
-        PenFor(t, x, waiting, fg, bg);
-        // Only a change that costs enough is worth the question whether a later cell fits
-        // (which is asked only with both colours of the pen known).
-        if (!mEveryChangePassesOver && drewAny && 2 * PenCost(t, fg, bg) > kPassOverCost && PenKnown(t) &&
-            fitting.After(x).Any()) {
-          x = waiting.After(x).First();  // not empty: it holds the cells that fit the pen
-          continue;
-        }
-        pen = SwitchPen(t, x, fg, bg, shown);
-        fitting = pen.fitting & waiting;
-      }
-      const Columns run = RunFrom(t, waiting, fitting, x);
-      DrawRun(t, run.low, pen.otherForm.low, 0, shown);
-      DrawRun(t, run.high, pen.otherForm.high, 64, shown);
-      waiting = waiting.Without(run);
-      drewAny = true;
-      const Columns later = waiting.After(run.Last());
-      if (!later.Any()) break;
-      x = later.First();
+    Sweep sweep{waiting, waiting.First(), {}};
+    if (!SweepWord(t, sweep, waiting.low, 0, shown) || !SweepWord(t, sweep, waiting.high, 64, shown)) {
+      waiting = sweep.waiting;
+      x = sweep.first;
+      done = false;
+      break;
     }
+    waiting = sweep.passedOver;
   }
+  return done;
+}
+
+// The cells of one word of a sweep, `bits` from column `first` on, a stretch of neighbouring
+// columns at a time: once on a stretch, the cursor moves on by itself with each cell drawn.
+// Of the cells the pen fits, DrawOwnForm draws most; a cell it does not fit goes to NewPen,
+// and one passed over ends the stretch. False when NewPen hands the row over to
+// SweepsPassingOver.
+[[gnu::always_inline]] inline bool TerminalEncoder::SweepWord(Terminal& t, Sweep& sweep, uint64_t bits, int first,
+                                                              Cell* shown) {
+  while (bits != 0) {
+    const int start = std::countr_zero(bits);
+    const int end = first + start + std::countr_one(bits >> start);
+    int x = first + start;
+    while (x < end) {
+      const Cell cell = mRowCells[x];
+      int form;
+      if (Fits(cell, t.penFg, t.penBg)) {
+        form = InOtherForm(t, cell) ? 1 : 0;
+        if (t.cursorX != x) MoveInRow(t, x, shown);
+      } else {
+        // The waiting cells after x: the rest of this word's, and those of the word after.
+        const uint64_t later = bits & qvl_terminal::BitsFrom(x + 1 - first);
+        form = NewPen(t, sweep, x, first == 0 ? Columns{later, sweep.waiting.high} : Columns{0, later}, shown);
+        if (form == kHandedOver) return false;
+        if (form == kPassedOver) break;
+      }
+      DrawGlyph(t, x, form, shown);
+      x = DrawOwnForm(t, x + 1, end, shown);
+      t.cursorX = x;
+    }
+    bits &= qvl_terminal::BitsFrom(x + 1 - first);  // x: past the stretch, or the cell passed over
+  }
+  return true;
+}
+
+// Draws the cells from x, where the cursor is, before `end` while they are in the pen's own
+// colours or spaces in its background, as most cells a pen draws are; gives the column after
+// the last drawn. A loop of its own, which the compiler gives the registers, with no column
+// kept (the cursor moves on by itself) and two comparisons a cell, of its key.
+[[gnu::always_inline]] inline int TerminalEncoder::DrawOwnForm(Terminal& t, int x, int end, Cell* shown) const {
+  // A colour not known makes these negative, no key.
+  const int inPenColors = qvl_terminal::KeyOf(t.penFg, t.penBg);
+  const int backgroundSpace = qvl_terminal::KeyOf(t.penBg, t.penBg);
+  for (; x < end; ++x) {
+    const int key = KeyAt(x);
+    if (((key & 0xFF) != inPenColors) & (key != backgroundSpace)) break;
+    DrawGlyph(t, x, 0, shown);
+  }
+  return x;
+}
+
+// For the cell at x, which the pen does not fit, with the waiting cells `later` after it:
+// passes it over (kPassedOver), or changes the pen for it and gives its form (as in mGlyphs).
+// Where every colour change passes cells over, once the pen is known, leaves the row to
+// SweepsPassingOver instead (kHandedOver), with the waiting cells from x on in `sweep` (none
+// passed over: in these modes none ever is before).
+[[gnu::always_inline]] inline int TerminalEncoder::NewPen(Terminal& t, Sweep& sweep, int x, const Columns& later,
+                                                          Cell* shown) {
+  int fg = -1, bg = -1;
+  const int form = PenFor(t, x, later, fg, bg);
+  const Sgr& sgr = SgrFor(t, fg, bg);
+  // The first cell of a sweep is drawn: nothing is drawn yet that passing it over would help.
+  if (x != sweep.first && PassesOver(t, sgr.length, later, sweep.waiting)) {
+    sweep.passedOver.Add(x);
+    return kPassedOver;
+  }
+  if (t.cursorX != x) MoveInRow(t, x, shown);
+  SetPen(t, fg, bg, sgr);
+  if (mEveryChangePassesOver && PenKnown(t)) {
+    sweep.waiting = later.With(x);
+    sweep.first = x;
+    return kHandedOver;
+  }
+  return form;
+}
+
+// Whether the cell waiting before `later` (the waiting cells after it in a sweep of
+// `waiting`), which the pen does not fit, is passed over rather than given a pen at the cost
+// of `penCost` bytes: only a change that costs enough is worth the question whether a later
+// cell fits the pen (asked only with both colours known).
+[[gnu::always_inline]] inline bool TerminalEncoder::PassesOver(const Terminal& t, int penCost, const Columns& later,
+                                                               const Columns& waiting) {
+  if (mEveryChangePassesOver || 2 * penCost <= kPassOverCost || !PenKnown(t)) return false;
+  if (!mFiledRuns.Any()) FileKeys(waiting);
+  return (CellsOfPen(t).fitting & later).Any();
 }
 
 // Sweeps where every colour change passes cells over (24-bit, 256 colours) and both colours
-// of the pen are known (as they stay): a pen draws every waiting cell it fits from x on, with
-// the cells between passed over, so the first waiting cell after those is one it does not
-// fit. Sweeps less the questions whose answers are known.
-[[gnu::always_inline]] inline void TerminalEncoder::SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const {
+// of the pen are known (as they stay), from x, a waiting cell: a pen draws every waiting cell
+// it fits from x on, with the cells between passed over, so the first waiting cell after those
+// is one it does not fit, and the pen changes there. Sweeps less the questions whose answers
+// are known.
+[[gnu::always_inline]] inline void TerminalEncoder::SweepsPassingOver(Terminal& t, Columns waiting, int x,
+                                                                      Cell* shown) {
+  FileKeys(waiting);
   PenCells pen = CellsOfPen(t);
-  while (waiting.Any()) {
-    int x = waiting.First();
-    if (!(pen.fitting & waiting).Has(x)) pen = SwitchPen(t, x, waiting, shown);
-    for (;;) {
-      const Columns run = pen.fitting & waiting & Columns::From(x);
-      DrawRun(t, run.low, pen.otherForm.low, 0, shown);
-      DrawRun(t, run.high, pen.otherForm.high, 64, shown);
-      const Columns later = waiting.After(run.Last());
-      waiting = waiting.Without(run);
-      if (!later.Any()) break;
-      x = later.First();
-      pen = SwitchPen(t, x, waiting, shown);
-    }
+  for (;;) {
+    if (!pen.fitting.Has(x)) pen = SwitchPen(t, x, waiting, shown);
+    const Columns run = pen.fitting & waiting & Columns::From(x);
+    DrawRun(t, run.low, pen.otherForm.low, 0, shown);
+    DrawRun(t, run.high, pen.otherForm.high, 64, shown);
+    const Columns later = waiting.After(run.Last());
+    waiting = waiting.Without(run);
+    if (!waiting.Any()) return;
+    x = later.Any() ? later.First() : waiting.First();  // a new sweep at the first
   }
 }
 
-// Takes the pen to (fg, bg) at x: the cursor there first, then the colours.
-[[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::SwitchPen(Terminal& t, int x, int fg, int bg,
-                                                                                  const Cell* shown) const {
-  if (t.cursorX != x) MoveInRow(t, x, shown);
-  SetPen(t, fg, bg);
-  return CellsOfPen(t);
-}
-
-// Takes the pen to the one PenFor chooses for x.
+// Takes the pen to the one PenFor chooses for x: the cursor there first, then the colours.
 [[gnu::always_inline]] inline TerminalEncoder::PenCells TerminalEncoder::SwitchPen(Terminal& t, int x, const Columns& waiting,
                                                                                   const Cell* shown) const {
   int fg = -1, bg = -1;
-  PenFor(t, x, waiting, fg, bg);
-  return SwitchPen(t, x, fg, bg, shown);
+  PenFor(t, x, waiting.After(x), fg, bg);
+  if (t.cursorX != x) MoveInRow(t, x, shown);
+  SetPen(t, fg, bg);
+  return CellsOfPen(t);
 }
 
 inline void TerminalEncoder::EncodeRows(Terminal& t, const Cell* cells) {
@@ -540,6 +632,5 @@ inline void TerminalEncoder::EncodeRows(Terminal& t, const Cell* cells) {
     std::memcpy(last, given, kScreenWidth * sizeof(Cell));
     const Columns waiting = ReadRow(given, &mShown[y * kScreenWidth], changed);
     if (waiting.Any()) EncodeRow(t, y, waiting);
-    ForgetKeys(changed);
   }
 }

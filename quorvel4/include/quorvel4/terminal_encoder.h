@@ -102,12 +102,16 @@ class TerminalEncoder {
     char* out = nullptr;
     int penFg = kUnknown;  // a colour, or kUnknown (as is every field below that can be)
     int penBg = kUnknown;
-    int cursorX = kUnknown;  // picture coordinates, or kUnknown
+    int cursorX = kUnknown;  // picture coordinates, or kUnknown (see ColumnKnown)
     int cursorY = kUnknown;
     void Put(std::string_view bytes);
     void PutNumber(int value, int digits);
     void PutMove(int count, char final, int cost);
     bool AtCursor(int x, int y) const { return cursorY == y && cursorX == x; }
+    // Auto-wrap is off: past the last column the cursor stays put or moves on into the
+    // margin, depending on the terminal's width, so its column (kScreenWidth after a cell
+    // there) is no longer known; its row is.
+    bool ColumnKnown() const { return static_cast<unsigned>(cursorX) < kScreenWidth; }
   };
 
   // A set of columns of one row: the changed cells waiting to be drawn, those of one key, those
@@ -126,6 +130,7 @@ class TerminalEncoder {
     Columns After(int column) const;
     Columns Before(int column) const;
     Columns Without(const Columns& other) const;
+    Columns With(int column) const;
     uint32_t GroupsOfEight() const;
     // The columns from `first` whose bytes in `flags` (in memory order) are 0xFF, of eight
     // bytes that are 0 or 0xFF.
@@ -154,38 +159,56 @@ class TerminalEncoder {
   bool mEveryChangePassesOver = false;
   // The row being drawn: its changed cells (as SameLookingCell gives them) and their keys (the
   // attribute, and whether a half block: see CellsOfPen) by column, and the columns of each
-  // key (all empty between rows).
+  // key filed (FileKeys; all empty between rows).
   std::array<Cell, kScreenWidth> mRowCells{};
-  // Column x's key is mKeys[1 + x]; mKeys[0], before column 0, is no key (ForgetKeys).
-  std::array<uint16_t, 1 + kScreenWidth> mKeys{0xFFFF};
+  // Column x's key is mKeys[1 + x]; mKeys[0] is there for the comparison of every key with
+  // the one before it (FileKeys).
+  std::array<uint16_t, 1 + kScreenWidth> mKeys{};
   uint16_t KeyAt(int x) const { return mKeys[1 + x]; }
   // In two arrays of words, not one of Columns: a word's index scales in the address itself.
   std::array<uint64_t, 512> mOfKeyLow{};
   std::array<uint64_t, 512> mOfKeyHigh{};
   Columns OfKey(int key) const { return {mOfKeyLow[key], mOfKeyHigh[key]}; }
+  Columns mFiledRuns;  // the first column of each run of one key filed (FileKeys); empty when none is
 
   static bool Fits(Cell sameLooking, int penFg, int penBg);
   static int SgrIndex(bool fgChanges, bool bgChanges, int fg, int bg);
+  const Sgr& SgrFor(const Terminal& t, int fg, int bg) const;
   int PenCost(const Terminal& t, int fg, int bg) const;
-  void PenFor(const Terminal& t, int x, const Columns& waiting, int& fg, int& bg) const;
+  int PenFor(const Terminal& t, int x, const Columns& later, int& fg, int& bg) const;
+  static bool InOtherForm(const Terminal& t, Cell sameLooking);
   static uint8_t CodeUnderPen(const Terminal& t, Cell sameLooking);
   void PutGlyph(Terminal& t, uint8_t code) const;
   void MoveTo(Terminal& t, int x, int y) const;
   void MoveInRow(Terminal& t, int x, const Cell* shown) const;
   bool CheaperToRewrite(const Terminal& t, const Cell* shown, int x, int moveCost) const;
   void SetPen(Terminal& t, int fg, int bg) const;
+  void SetPen(Terminal& t, int fg, int bg, const Sgr& sgr) const;
   void ReadLooks(const Cell* given, const Columns& changed);
-  Columns FileWholeRow();
-  void ForgetKeys(const Columns& changed);
-  Columns ReadRow(const Cell* given, const Cell* shown, Columns changed);
+  Columns ReadRow(const Cell* given, const Cell* shown, const Columns& changed);
+  void FileKeys(const Columns& cells);
+  void FileRuns(std::array<uint64_t, 512>& ofKey, uint64_t starts, uint64_t cells, int first);
+  void ForgetKeys();
   static bool PenKnown(const Terminal& t) { return t.penFg >= 0 && t.penBg >= 0; }
-  Columns RunFrom(const Terminal& t, const Columns& waiting, const Columns& fitting, int x) const;
   void DrawRun(Terminal& t, uint64_t bits, uint64_t otherForm, int first, Cell* shown) const;
-  void DrawCell(Terminal& t, int x, bool otherForm, Cell* shown) const;
-  PenCells SwitchPen(Terminal& t, int x, int fg, int bg, const Cell* shown) const;
+  void DrawCell(Terminal& t, int x, int form, Cell* shown) const;
+  void DrawGlyph(Terminal& t, int x, int form, Cell* shown) const;
   PenCells SwitchPen(Terminal& t, int x, const Columns& waiting, const Cell* shown) const;
-  void Sweeps(Terminal& t, Columns waiting, Cell* shown) const;
-  void SweepsPassingOver(Terminal& t, Columns waiting, Cell* shown) const;
+  // A sweep cell by cell (Sweeps): the waiting cells it started with, the first of them, and
+  // those it passed over so far.
+  struct Sweep {
+    Columns waiting;
+    int first;
+    Columns passedOver;
+  };
+  bool Sweeps(Terminal& t, Columns& waiting, int& x, Cell* shown);
+  bool SweepWord(Terminal& t, Sweep& sweep, uint64_t bits, int first, Cell* shown);
+  int DrawOwnForm(Terminal& t, int x, int end, Cell* shown) const;
+  static constexpr int kPassedOver = -1;  // from NewPen
+  static constexpr int kHandedOver = -2;
+  int NewPen(Terminal& t, Sweep& sweep, int x, const Columns& later, Cell* shown);
+  bool PassesOver(const Terminal& t, int penCost, const Columns& later, const Columns& waiting);
+  void SweepsPassingOver(Terminal& t, Columns waiting, int x, Cell* shown);
   void EncodeRow(Terminal& t, int y, Columns waiting);
   void EncodeRows(Terminal& t, const Cell* cells);
   void EncodeRowsWide(Terminal& t, const Cell* cells);  // x86-64 only
@@ -193,9 +216,9 @@ class TerminalEncoder {
 
   ColorMode mMode;
   std::array<std::array<Glyph, 2>, 256> mGlyphs{};  // by code: its own, and its other form
-  // Every colour change: both colours by fg | bg << 4, then the foreground alone, then the
-  // background alone (SgrIndex).
-  std::array<Sgr, 256 + 16 + 16> mSgrs{};
+  // Every colour change, by the colours it sets (SgrIndex), and the empty one.
+  static constexpr int kSameColor = 16;
+  std::array<Sgr, (kSameColor + 1) * (kSameColor + 1)> mSgrs{};
   std::vector<Cell> mShown = std::vector<Cell>(kScreenCells, 0);
   std::vector<Cell> mLastCells = std::vector<Cell>(kScreenCells, 0);  // as given, for whole rows unchanged
   std::vector<char> mBuffer;
