@@ -84,8 +84,12 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   // would hold the frame back, so a terminal that keeps up costs no extra read a frame.
   void Present(const Cell* cells) override {
     if (mRestored) return;
-    if (!MaySend() && mKeyFd >= 0) ReadInput(0);
-    if (!MaySend()) {
+    bool maySend = MaySend();
+    if (!maySend && mKeyFd >= 0) {
+      ReadInput(0);
+      maySend = MaySend();
+    }
+    if (!maySend) {
       mScreen->Keep(cells);
       return;
     }
