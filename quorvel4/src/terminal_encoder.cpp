@@ -51,7 +51,6 @@ Cell SameLooking(Cell cell) {
   return cell;
 }
 
-
 std::string HexByte(uint8_t value) {
   static constexpr char kDigits[] = "0123456789abcdef";
   return {kDigits[value >> 4], kDigits[value & 15]};
@@ -61,10 +60,9 @@ std::string HexByte(uint8_t value) {
 
 Cell SameLookingCell(Cell cell) { return SameLooking(cell); }
 
-
 // One entry a sequence: some terminals (alacritty 0.11) ignore a sequence that sets them all.
 std::string SetPaletteEntryBytes(int ansi, const Rgb& colour) {
-  return std::string(seq::kOscSetColor) + std::to_string(ansi) + seq::kParamSeparator + std::string(seq::kRgbSpec) +
+  return std::string(seq::kOscPaletteEntry) + std::to_string(ansi) + seq::kParamSeparator + std::string(seq::kRgbSpec) +
          HexByte(colour.r) + '/' + HexByte(colour.g) + '/' + HexByte(colour.b) + std::string(seq::kStringTerminator);
 }
 

@@ -1,5 +1,9 @@
 #include "terminal_input.h"
 
+#include <algorithm>
+
+#include "terminal_sequences.h"
+
 namespace {
 
 constexpr char kEsc = '\x1b';
@@ -79,7 +83,7 @@ TerminalInput::Match TerminalInput::Classify(std::string_view bytes, size_t* len
   if (bytes.size() == 1) return Match::kPrefix;
   if (bytes[1] == ']' && mPaletteRounds > 0) {
     // ESC ] 4 ; ... ended by BEL or ESC backslash; printable bytes between.
-    static constexpr std::string_view kHead = "\x1b]4;";
+    constexpr std::string_view kHead = seq::kOscPaletteEntry;
     const size_t head = bytes.size() < kHead.size() ? bytes.size() : kHead.size();
     if (bytes.substr(0, head) != kHead.substr(0, head)) return Match::kNo;
     for (size_t i = kHead.size(); i < bytes.size() && i < kMaxAnswer; ++i) {

@@ -42,17 +42,16 @@ inline constexpr std::string_view kPopTitle = "\x1b[23;0t";
 // Operating system command that sets the window title, ended by BEL.
 inline constexpr std::string_view kTitleBegin = "\x1b]2;";
 inline constexpr std::string_view kTitleEnd = "\x07";
-// Operating system commands that set palette entries ("4;index;rgb:rr/gg/bb", pairs repeated)
-// and put the terminal's own palette back; ended by ST.
-inline constexpr std::string_view kOscSetColor = "\x1b]4;";
+// Operating system commands about a palette entry: kOscPaletteEntry, its number, then
+// ";rgb:rr/gg/bb" to set it or kQueryPaletteEnd to ask for it (the answer has the first form);
+// and the one that puts the terminal's own palette back. Ended by ST.
+inline constexpr std::string_view kOscPaletteEntry = "\x1b]4;";
 inline constexpr std::string_view kRgbSpec = "rgb:";
 inline constexpr std::string_view kResetPalette = "\x1b]104\x1b\\";
 inline constexpr std::string_view kStringTerminator = "\x1b\\";
 // Questions whose answers arrive on the terminal's input: the colour of a palette entry
-// (kQueryPaletteEntry, the entry's number, kQueryPaletteEnd: answered only where OSC 4 is
-// known), then the device attributes (answered by every terminal of the VT100 family, after
-// any earlier answer).
-inline constexpr std::string_view kQueryPaletteEntry = "\x1b]4;";
+// (answered only where OSC 4 is known), then the device attributes (answered by every terminal
+// of the VT100 family, after any earlier answer).
 inline constexpr std::string_view kQueryPaletteEnd = ";?\x1b\\";
 inline constexpr std::string_view kQueryDeviceAttributes = "\x1b[c";
 // CAN aborts an escape sequence a frame cut short by a signal may have left open.

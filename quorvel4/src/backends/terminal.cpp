@@ -182,7 +182,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   static std::string PaletteQuestions() {
     std::string questions;
     for (int entry = 0; entry < 16; ++entry) {
-      questions += std::string(seq::kQueryPaletteEntry) + std::to_string(entry) + std::string(seq::kQueryPaletteEnd);
+      questions += std::string(seq::kOscPaletteEntry) + std::to_string(entry) + std::string(seq::kQueryPaletteEnd);
     }
     return questions;
   }
