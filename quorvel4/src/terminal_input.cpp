@@ -67,7 +67,10 @@ void TerminalInput::AwaitAnswers() {
   ++mPaletteRounds;
   ++mAttributesAwaited;
   mPalette = {};
-  mPaletteAnswered = false;
+}
+
+bool TerminalInput::PaletteAnswered() const {
+  return std::any_of(mPalette.begin(), mPalette.end(), [](const std::optional<Rgb>& entry) { return entry.has_value(); });
 }
 
 int TerminalInput::TakeAttributeAnswers() {
@@ -133,7 +136,6 @@ void TerminalInput::Sort(int64_t nowMs) {
           const std::string_view body = answer.substr(2, answer.size() - 2 - terminator);
           const std::optional<int> entry = PaletteEntry(body);
           if (entry && !mPalette[*entry]) mPalette[*entry] = PaletteBody(body);
-          mPaletteAnswered = mPaletteAnswered || (entry && mPalette[*entry]);
         } else {
           mAttributesAnswered = true;
           --mAttributesAwaited;

@@ -40,7 +40,7 @@ class TerminalInput {
 
   // The terminal answered a palette query: it knows OSC 4. The colours it named, by entry
   // (ANSI numbering); entry 0's alone.
-  bool PaletteAnswered() const { return mPaletteAnswered; }
+  bool PaletteAnswered() const;
   const std::array<std::optional<Rgb>, 16>& PaletteEntries() const { return mPalette; }
   std::optional<Rgb> PaletteColor() const { return mPalette[0]; }
   // The device-attributes answer of every round came. Terminals answer in order, so no palette
@@ -58,7 +58,6 @@ class TerminalInput {
   int mAttributesAwaited = 0;
   bool mAttributesAnswered = false;
   int mAttributeAnswersUntaken = 0;
-  bool mPaletteAnswered = false;
   std::array<std::optional<Rgb>, 16> mPalette;
   std::string mHeld;
   int64_t mHeldSince = 0;
