@@ -349,11 +349,6 @@ inline int TerminalEncoder::Columns::Last() const {
 
 inline TerminalEncoder::Columns TerminalEncoder::Columns::After(int column) const { return *this & From(column + 1); }
 
-inline TerminalEncoder::Columns TerminalEncoder::Columns::Before(int column) const {
-  const Columns from = From(column);
-  return {low & ~from.low, high & ~from.high};
-}
-
 inline TerminalEncoder::Columns TerminalEncoder::Columns::Without(const Columns& other) const {
   return {low & ~other.low, high & ~other.high};
 }

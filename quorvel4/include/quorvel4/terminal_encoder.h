@@ -128,7 +128,6 @@ class TerminalEncoder {
     int First() const;  // the lowest column; only when Any()
     int Last() const;   // the highest column; only when Any()
     Columns After(int column) const;
-    Columns Before(int column) const;
     Columns Without(const Columns& other) const;
     Columns With(int column) const;
     uint32_t GroupsOfEight() const;
