@@ -492,11 +492,15 @@ class Session:
         self.last_image = settled_screenshot(self.display, self.work, self.box(), "%s: %s" % (self.name, what), changed)
         return self.last_image
 
+    def clear(self):
+        """Clears the terminal; the screenshot of the cleared screen."""
+        self.ask({"action": "show", "file": str(self.work / "empty")}, "a cleared screen")
+        return self.shoot("the cleared screen")
+
     def show(self, path, what, clear=True, accept=lambda image: True):
         """Replays a file in the terminal (after a blank screen, so that the shot shows the new picture)."""
         if clear:
-            self.ask({"action": "show", "file": str(self.work / "empty")}, "a cleared screen")
-            self.shoot("the cleared screen")
+            self.clear()
         self.ask({"action": "show", "file": str(path), "clear": clear}, "the replay of %s" % Path(path).name)
         return self.shoot(what, accept)
 
@@ -551,8 +555,7 @@ def split_palette_replay(frame):
 
 def locate_grid(session):
     """Grid place and cell size: the box of the pixels the reverse-video fill changed on a cleared screen."""
-    session.ask({"action": "show", "file": str(session.work / "empty")}, "a cleared screen")
-    cleared = session.shoot("the cleared screen")
+    cleared = session.clear()
 
     def grid_of(image):
         if image.shape != cleared.shape:
@@ -596,8 +599,7 @@ def check_live_show(session, build, result):
     """The show itself, its colours left to its questions: it must draw and run until a key.
 
     A terminal's answers that the show takes for keys end it at once."""
-    session.ask({"action": "show", "file": str(session.work / "empty")}, "a cleared screen")
-    cleared = session.shoot("the cleared screen")
+    cleared = session.clear()
     demo = build / "demo" / "quorvel4-demo"
     run = session.post({"action": "run", "argv": [str(demo)], "env": {"SDL_AUDIODRIVER": "dummy"}})
     ack = session.folder / ("%d.ack" % run)
