@@ -17,13 +17,20 @@ void ClearBuffers() {
 }  // namespace
 
 void RunFrame(int32_t t, Show& show) {
-  if (!RunScene(t, show)) ConvertCanvas(show);
+  const bool converted = RunScene(t, show);
+  if (!show.failure.empty()) {
+    // The frame of a failed scene is half drawn: it is not shown.
+    ClearBuffers();
+    return;
+  }
+  if (!converted) ConvertCanvas(show);
   if (show.flashGuard) show.flashGuard->Filter(t, CellScreen);
   PresentScreen();
   ClearBuffers();
 }
 
 ShowEnd StopReason(const MusicClock& clock, const Show& show) {
+  if (!show.failure.empty()) return ShowEnd::kFailed;
   if (KeyWaiting()) return ShowEnd::kKey;
   if (show.ended) return ShowEnd::kLastScene;
   if (clock.Exhausted()) return ShowEnd::kClockRanOut;

@@ -16,6 +16,16 @@ class MusicClock {
   virtual bool Exhausted() const { return false; }
 };
 
+// The clock of a show without music: milliseconds of real time since Start.
+class RealTimeClock : public MusicClock {
+ public:
+  void Start();
+  int32_t MusicTime() override;
+
+ private:
+  int64_t startNanoseconds_ = 0;
+};
+
 // Replays a fixed list of times, one per call: for tests and the offline renderer.
 class ScriptedClock : public MusicClock {
  public:

@@ -24,7 +24,10 @@ enum class ShowEnd {
   kLastScene,    // the timeline passed its last scene
   kClockRanOut,  // a scripted clock gave its last time
   kStopped,      // the program stopped stepping (its output failed, say)
+  kFailed,       // the show's script failed in a scene (Show::failure says how)
 };
+
+class ShowScript;
 
 struct Show {
   BlockColorConverter converter;
@@ -37,6 +40,13 @@ struct Show {
   bool ended = false;
   // Set in the gentle mode: holds back frames that would flash too often.
   std::unique_ptr<FlashGuard> flashGuard;
+  // The show's script: its scene table, and the pictures it declared.
+  std::unique_ptr<ShowScript> script;
+  // Why the show's script failed, with the place; the frame it failed in is not presented.
+  std::string failure;
+
+  Show();
+  ~Show();
 };
 
 // The frames' copy of a finished Canvas, drawn back with a shake.

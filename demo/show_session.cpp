@@ -1,11 +1,14 @@
 #include "demo/show_session.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "demo/data_directory.h"
 #include "demo/demo_main.h"
 #include "demo/frame.h"
 #include "demo/scroll_texts.h"
+#include "demo/show_script.h"
 #include "demo/timeline.h"
 #include "effects/dot_cube.h"
 #include "effects/sparkles.h"
@@ -49,20 +52,36 @@ std::string UnreadablePictureLine(const std::string& path, bool drawnBlack) {
   return "The picture file " + path + " could not be read" + (drawnBlack ? "; the show drew it black." : ".");
 }
 
-void PrepareShow(Show& show, const std::string& dataDir) {
+bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error) {
   PrepareRippleFields();
   show.converter.BuildMap(0xFFFF);
-  SetTitle(kWindowTitle);
-  show.images.Allocate();
+  show.script->SetConverter(&show.converter);
+  SetTitle(show.script->Facts().title.c_str());
   ShowLoadingLine(4, "loading images\n");
   InitSparkles();
-  show.unreadablePictures = show.images.Load(dataDir);
+  if (!show.script->ReadFiles(blackWhenUnreadable, show.unreadablePictures, error)) return false;
   for (const std::string& path : show.unreadablePictures) DebugPrint("cannot read the picture file %s\n", path.c_str());
   InitSwarm();
   MoveSwarm();
   BuildDotPalette();
   MakeDotGrid();
   ShowLoadingLine(5, "loading music\n");
+  return true;
+}
+
+bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& error) {
+  show.script = std::make_unique<ShowScript>();
+  return show.script->Load(kBuiltInScriptName, BuiltInShowSource(), ShowFolder(dataDir, "//"), error);
+}
+
+void PrepareShow(Show& show, const std::string& dataDir) {
+  std::string error;
+  if (!LoadBuiltInScript(show, dataDir, error) || !PrepareShow(show, true, error)) {
+    std::fprintf(stderr, "the built-in show could not be prepared: %s\n", error.c_str());
+    std::abort();
+  }
+  show.images.Allocate();
+  show.images.Load(dataDir);
 }
 
 void SetScrollSpeeds(Show& show) {
@@ -98,10 +117,26 @@ bool ShowSession::ChooseDataDirectory(std::string& error) {
   return false;
 }
 
-bool ShowSession::OpenMusic(std::string& error) {
+// The script: the built-in one, or the show.js of the folder the settings name.
+bool ShowSession::LoadScript(std::string& error) {
+  if (settings_.showDir.empty()) return LoadBuiltInScript(show_, dataDir_, error);
+  show_.script = std::make_unique<ShowScript>();
+  ShowFolder folder(settings_.showDir);
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!folder.Read(kShowScriptFile, kMaxShowScriptBytes, bytes, why)) {
+    error = "the folder " + settings_.showDir + " holds no show: " + why +
+            " (a show's folder holds its script, show.js, beside the files it names; quorvel4-demo --new DIR writes one)";
+    return false;
+  }
+  std::string ignored;
+  return show_.script->Load(folder.PathOf(kShowScriptFile, ignored), std::string(bytes.begin(), bytes.end()), folder,
+                            error);
+}
+
+bool ShowSession::OpenMusic(const std::string& path, std::string& error) {
   music_ = std::make_unique<MusicStream>();
   if (!music_->Init()) return Fail(error, "Error!\n" + music_->Error());
-  const std::string path = DataPath(dataDir_, kMusicFile);
   uint64_t size = 0;
   std::string reason;
   if (const DataFileError problem = ReadMusicFile(path, block_, &size, &reason); problem != DataFileError::kNone)
@@ -110,20 +145,42 @@ bool ShowSession::OpenMusic(std::string& error) {
   return true;
 }
 
+std::string ShowSession::MusicPath() const {
+  std::string ignored;
+  return show_.script->Folder().PathOf(show_.script->Facts().music, ignored);
+}
+
+std::string ShowSession::MusicFile() const {
+  return show_.script && !show_.script->Facts().music.empty() ? MusicPath() : "";
+}
+
 bool ShowSession::Prepare(std::string& error) {
   if (settings_.seed)
     InitConsoleWithSeed(*settings_.seed);
   else
     InitConsole();
-  std::string noData;
-  if (!ChooseDataDirectory(noData)) return Fail(error, noData);
-  PrepareShow(show_, dataDir_);
+  std::string problem;
+  if (settings_.showDir.empty()) {
+    if (!ChooseDataDirectory(problem)) return Fail(error, problem);
+  } else {
+    dataDir_ = settings_.showDir;
+  }
+  if (!LoadScript(problem)) return Fail(error, problem);
+  // A show of one's own stops at a picture it cannot read; the built-in show draws it black
+  // and says so afterwards, unless the program needs every picture (an export: below).
+  const bool blackWhenUnreadable = settings_.showDir.empty();
+  if (!PrepareShow(show_, blackWhenUnreadable, problem)) return Fail(error, problem);
   report_.unreadablePictures = show_.unreadablePictures;
   if (!show_.converter.HasMap()) return Fail(error, "Error!\nNot enough memory for the colour table");
   std::string pictures;
   for (const std::string& path : show_.unreadablePictures) pictures += UnreadablePictureLine(path, false) + "\n";
   if (settings_.picturesRequired && !pictures.empty()) return Fail(error, pictures);
-  if (!settings_.times && !OpenMusic(error)) {
+  const std::string& music = show_.script->Facts().music;
+  // The music of a show of one's own passes the same checks as its other files.
+  if (!settings_.showDir.empty() && !music.empty() &&
+      show_.script->Folder().CheckedPath(music, kMaxMusicFileBytes, problem).empty())
+    return Fail(error, problem);
+  if (!settings_.times && !music.empty() && !OpenMusic(MusicPath(), error)) {
     // No show ran, so no picture was drawn black: they are only named.
     error += "\n" + pictures;
     if (error.back() == '\n') error.pop_back();
@@ -141,9 +198,12 @@ bool ShowSession::Start(std::string& error) {
   if (settings_.times) {
     script_ = std::make_unique<ScriptedClock>(*settings_.times);
     clock_ = script_.get();
+  } else if (!music_) {
+    silence_ = std::make_unique<RealTimeClock>();
+    silence_->Start();
+    clock_ = silence_.get();
   } else {
-    if (!music_->Play())
-      return Fail(error, "Error!\nCannot play the music file " + DataPath(dataDir_, kMusicFile) + ": " + music_->Error());
+    if (!music_->Play()) return Fail(error, "Error!\nCannot play the music file " + MusicPath() + ": " + music_->Error());
     clock_ = music_.get();
   }
   SetScrollSpeeds(show_);
@@ -183,6 +243,7 @@ void ShowSession::Finish() {
     report_.silent = prepared_ && music_->Silent();
   }
   show_.images.Release();
+  show_.script.reset();
   block_.data.reset();
   ShutdownConsole();
 }

@@ -27,6 +27,9 @@ struct ShowSettings {
   // The folder of the pictures and the music; empty: data/ here, beside the program, the
   // installed one, or QVL_DATA_DIR.
   std::string dataDir;
+  // The folder of a show of one's own (its show.js and the files it names); empty: the built-in
+  // show, whose pictures and music are in the data folder.
+  std::string showDir;
   // A picture that cannot be read stops the start-up (an export must not show a black
   // picture in its place); otherwise the show draws it black and says so afterwards.
   bool picturesRequired = false;
@@ -82,15 +85,21 @@ class ShowSession {
   // What to say after the show: the silent playback and the pictures drawn black.
   std::vector<std::string> ClosingLines() const;
 
-  // The data folder in use (after Prepare).
+  // The data folder in use (after Prepare): the built-in show's data, or the show's folder.
   const std::string& DataDirectory() const { return dataDir_; }
+
+  // The show's music file, or empty for a show without music (after Prepare).
+  std::string MusicFile() const;
 
   // The frame loop's state, for tests and the benchmarks.
   Show& State() { return show_; }
 
  private:
   bool ChooseDataDirectory(std::string& error);
-  bool OpenMusic(std::string& error);
+  bool LoadScript(std::string& error);
+  bool OpenMusic(const std::string& path, std::string& error);
+  // Where the show's music file is (after the script was loaded).
+  std::string MusicPath() const;
   bool Fail(std::string& error, const std::string& why);
 
   ShowSettings settings_;
@@ -99,15 +108,25 @@ class ShowSession {
   MusicBlock block_;
   std::unique_ptr<MusicStream> music_;
   std::unique_ptr<ScriptedClock> script_;
+  std::unique_ptr<RealTimeClock> silence_;  // the clock of a show without music
   MusicClock* clock_ = nullptr;
   ShowReport report_;
   bool prepared_ = false;
   bool finished_ = false;
 };
 
-// The steps of the start-up before the music, in their order (Prepare runs them): exposed for
-// the tests that check the order and its loading lines.
+// The steps of the start-up before the music, in their order (Prepare runs them, once the
+// show's script has declared the show): exposed for the tests that check the order and its
+// loading lines. A picture that cannot be read is drawn black when `blackWhenUnreadable`, and
+// otherwise stops the start-up: false with `error`.
+bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error);
+
+// The built-in show's script with its data in `dataDir`, then the start-up as above, pictures
+// that cannot be read drawn black (for the tests and the benchmarks).
 void PrepareShow(Show& show, const std::string& dataDir);
+
+// Loads the built-in show's script into `show` with its files in `dataDir`; false with `error`.
+bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& error);
 
 // The scrolling speeds from the lengths of the two texts.
 void SetScrollSpeeds(Show& show);

@@ -5,6 +5,7 @@
 
 #include "demo/cell_filters.h"
 #include "demo/scroll_texts.h"
+#include "demo/show_script.h"
 #include "effects/big_text.h"
 #include "effects/bit_patterns.h"
 #include "effects/blits.h"
@@ -22,6 +23,9 @@
 #include "quorvel4/random.h"
 
 Pixel CanvasCopy[kCanvasPixels];
+
+Show::Show() = default;
+Show::~Show() = default;
 
 namespace {
 
@@ -505,6 +509,7 @@ std::vector<SceneWindow> SceneWindows() {
 }
 
 bool RunScene(int32_t t, Show& show) {
+  if (show.script) return show.script->RunScene(t, show.sceneIndex, show.ended, show.failure);
   const Scene* scene = FindScene(t);
   if (scene == nullptr) {
     if (show.sceneIndex == kLastScene)

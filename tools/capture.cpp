@@ -44,10 +44,12 @@ int main(int argc, char** argv) {
                        .times = options.times,
                        .reduceFlashes = options.reduceFlashes,
                        .dataDir = options.dataDir,
+                       .showDir = options.showDir,
                        .picturesRequired = true});
   std::string error;
   if (!session.Open(error)) return Fail(error);
-  options.dataDir = session.DataDirectory();  // the video's music comes from there too
+  options.dataDir = session.DataDirectory();
+  options.music = session.MusicFile();  // the video's sound
 
   InstallInterruptCleanup();
   std::unique_ptr<FrameWriter> writer = options.format->open(options);

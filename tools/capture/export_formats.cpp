@@ -27,9 +27,11 @@ std::unique_ptr<FrameWriter> Failed(const std::string& why) {
 std::unique_ptr<FrameWriter> OpenVideo(const Options& options) {
   std::string ffmpeg;
   if (const auto missing = FindVideoEncoder(&ffmpeg)) return Failed(*missing);
-  const std::string music = (std::filesystem::path(options.dataDir) / kMusicFile).string();
+  // The show's own music (a show without music makes a silent video).
+  const std::string& music = options.music;
   std::error_code code;
-  if (!std::filesystem::is_regular_file(music, code)) return Failed("no music file " + music + " for the video's sound");
+  if (!music.empty() && !std::filesystem::is_regular_file(music, code))
+    return Failed("no music file " + music + " for the video's sound");
   return std::make_unique<VideoWriter>(
       options.out, ffmpeg, VideoSettings{music, options.times.front(), options.times.size(), options.fps, options.scale});
 }

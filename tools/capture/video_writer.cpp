@@ -50,12 +50,20 @@ std::string Saying(const ChildProcess& program) {
 std::vector<std::string> EncoderArguments(const VideoSettings& settings, const std::string& out, bool streamed) {
   const int width = kRasterWidth * settings.scale, height = kRasterHeight * settings.scale;
   const double duration = static_cast<double>(settings.frames) / settings.fps;
-  return {"-hide_banner", "-nostdin", "-loglevel", "error", "-y",
-          // The pictures, as they come through the pipe.
-          "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", std::to_string(width) + "x" + std::to_string(height),
-          "-framerate", std::to_string(settings.fps), "-i", "pipe:0",
-          // The music from the first frame's time, as long as the frames last.
-          "-ss", Seconds(settings.firstTime / 1000.0), "-t", Seconds(duration), "-i", settings.music,
+  // The music from the first frame's time, as long as the frames last; a show without music
+  // gets a silent track, so that every video has its sound stream.
+  const std::vector<std::string> sound =
+      settings.music.empty()
+          ? std::vector<std::string>{"-f", "lavfi", "-t", Seconds(duration), "-i", "anullsrc=r=44100:cl=stereo"}
+          : std::vector<std::string>{"-ss", Seconds(settings.firstTime / 1000.0), "-t", Seconds(duration), "-i",
+                                     settings.music};
+  std::vector<std::string> arguments = {
+      "-hide_banner", "-nostdin", "-loglevel", "error", "-y",
+      // The pictures, as they come through the pipe.
+      "-f", "rawvideo", "-pix_fmt", "yuv420p", "-video_size", std::to_string(width) + "x" + std::to_string(height),
+      "-framerate", std::to_string(settings.fps), "-i", "pipe:0"};
+  arguments.insert(arguments.end(), sound.begin(), sound.end());
+  const std::vector<std::string> rest = {
           "-map", "0:v:0", "-map", "1:a:0",
           "-c:v", "libx264", "-preset", kPreset, "-crf", kQuality, "-maxrate", kMaxRate,
           "-bufsize", kRateBuffer, "-pix_fmt", "yuv420p",
@@ -64,6 +72,8 @@ std::vector<std::string> EncoderArguments(const VideoSettings& settings, const s
           // the range does, the music stops with the pictures.
           "-af", "apad=whole_dur=" + Seconds(duration), "-c:a", "aac", "-b:a", "192k", "-shortest", "-movflags", streamed ? "+frag_keyframe+empty_moov+default_base_moof" : "+faststart",
           "-f", "mp4", out};
+  arguments.insert(arguments.end(), rest.begin(), rest.end());
+  return arguments;
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// The files of a show's folder, as its script may reach them: only files inside the folder,
+// named relative to it (no "..", no absolute paths, no link that leads out of it), and only
+// regular files (never a device or a FIFO, which could stall the start-up or read a machine's
+// secrets). Every refusal names the file and the place looked at.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct DataFile;
+
+class ShowFolder {
+ public:
+  // `root` empty: a show with no folder (the built-in one before its data is found) reads nothing.
+  // `separator` joins the folder and a name in the paths that messages show (the built-in show
+  // has always named its files "data//NAME").
+  explicit ShowFolder(std::string root = "", std::string separator = "/")
+      : root_(std::move(root)), separator_(std::move(separator)) {}
+
+  const std::string& Root() const { return root_; }
+
+  // The path a script's file name stands for, or empty with `error` when the name is not one a
+  // show may use (checked without touching the disk).
+  std::string PathOf(const std::string& name, std::string& error) const;
+
+  // The real path of the file `name` once every check has passed (inside the folder, a regular
+  // file of at most `maxBytes` bytes), or empty with `error`.
+  std::string CheckedPath(const std::string& name, uint64_t maxBytes, std::string& error) const;
+
+  // Reads the whole file `name` of at most `maxBytes` bytes; false with `error`, naming the
+  // file and where it was looked for.
+  bool Read(const std::string& name, uint64_t maxBytes, std::vector<uint8_t>& bytes, std::string& error) const;
+
+  // True when `name` is a file of the folder (for the web page, which fetches what is missing).
+  bool Has(const std::string& name) const;
+
+ private:
+  // Every check, then the file opened: its real path, or empty with `error`.
+  std::string Open(const std::string& name, uint64_t maxBytes, DataFile& file, std::string& error) const;
+
+  std::string root_;
+  std::string separator_;
+};
+
+// A show folder's script.
+inline constexpr const char* kShowScriptFile = "show.js";
+inline constexpr uint64_t kMaxShowScriptBytes = uint64_t{4} << 20;
+
+// Whether `name` is a relative name of parts that are neither empty, "." nor "..", without a
+// drive or a backslash: the only names a show's script may give.
+bool IsShowFileName(const std::string& name);

@@ -1,0 +1,230 @@
+#include "demo/show_script.h"
+
+#include <duktape.h>
+
+#include "demo/picture_decode.h"
+#include "demo/show_api.h"
+#include "quorvel4/sync_points.h"
+
+namespace {
+
+constexpr uint64_t kMaxPictureFileBytes = uint64_t{64} << 20;
+constexpr uint64_t kMaxTextFileBytes = uint64_t{1} << 20;
+constexpr uint64_t kMaxSyncFileBytes = uint64_t{1} << 20;
+// The stash's array of the scene rows' functions, in the rows' order.
+constexpr const char* kRowFunctions = "sceneFunctions";
+
+// The scene index of a frame that lies in no window.
+constexpr int32_t kNoSceneIndex = 404;
+
+std::string WindowWords(const ShowSceneRow& row) {
+  std::string words = "the scene " + std::to_string(row.lower) + " < t < " + std::to_string(row.upper);
+  if (row.index) words += " (scene " + std::to_string(*row.index) + ")";
+  return words;
+}
+
+bool ValidUtf8(const std::vector<uint8_t>& bytes, size_t& badAt) {
+  for (size_t i = 0; i < bytes.size();) {
+    const uint8_t lead = bytes[i];
+    const int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
+    if (extra < 0 || (extra == 1 && lead < 0xC2)) {
+      badAt = i;
+      return false;
+    }
+    for (int k = 1; k <= extra; ++k) {
+      if (i + k >= bytes.size() || (bytes[i + k] & 0xC0) != 0x80) {
+        badAt = i;
+        return false;
+      }
+    }
+    i += static_cast<size_t>(extra) + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+ShowScript::ShowScript() : engine_(std::make_unique<ScriptEngine>()) { engine_->SetHost(this); }
+
+ShowScript::~ShowScript() = default;
+
+bool ShowScript::Load(const std::string& scriptName, const std::string& source, ShowFolder folder,
+                      std::string& error) {
+  scriptName_ = scriptName;
+  folder_ = std::move(folder);
+  if (!engine_->Ok()) {
+    error = scriptName + ": not enough memory for the script engine";
+    return false;
+  }
+  duk_context* ctx = engine_->Context();
+  duk_push_global_stash(ctx);
+  duk_push_array(ctx);
+  duk_put_prop_string(ctx, -2, kRowFunctions);
+  duk_pop(ctx);
+  InstallShowApi(ctx);
+  phase_ = Phase::kDeclaring;
+  ScriptError failure;
+  if (!engine_->RunProgram(scriptName, source, failure)) {
+    error = failure.Text();
+    return false;
+  }
+  if (rows_.empty()) {
+    error = scriptName + ": the script declares no scene: add one with Scene(LOWER, UPPER, INDEX, function (t) { ... })";
+    return false;
+  }
+  phase_ = Phase::kReading;
+  return true;
+}
+
+bool ShowScript::DeclarePicture(const std::string& name, const std::string& file, int32_t width, int32_t height,
+                                std::string& error) {
+  if (FindPicture(name) != nullptr) {
+    error = "a picture named \"" + name + "\" was declared already";
+    return false;
+  }
+  const bool png = file.size() >= 4 && file.compare(file.size() - 4, 4, ".png") == 0;
+  if (!png && width == 0 && !RawSizeFromName(file, width, height)) {
+    error = "\"" + file + "\" is neither a PNG file (.png) nor a raw file whose name ends in its size (_WxH.raw); "
+            "give a raw file's width and height";
+    return false;
+  }
+  if (png && width != 0) {
+    error = "a PNG file carries its own size: leave out width and height";
+    return false;
+  }
+  if (int64_t{width} * height > kMaxPicturePixels) {
+    error = "a picture of " + std::to_string(width) + " x " + std::to_string(height) + " is larger than a show may use";
+    return false;
+  }
+  pictures_.push_back({name, file, width, height, {}});
+  return true;
+}
+
+void ShowScript::DeclareScene(const ShowSceneRow& row) {
+  duk_context* ctx = engine_->Context();
+  ShowSceneRow declared = row;
+  declared.place.file = scriptName_;
+  rows_.push_back(declared);
+  if (row.index) lastScene_ = *row.index;
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kRowFunctions);
+  duk_dup(ctx, -3);
+  duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(rows_.size() - 1));
+  duk_pop_3(ctx);
+}
+
+bool ShowScript::ReadText(const std::string& file, std::string& text, std::string& error) {
+  std::vector<uint8_t> bytes;
+  if (!folder_.Read(file, kMaxTextFileBytes, bytes, error)) return false;
+  texts_.push_back(file);
+  size_t badAt = 0;
+  if (!ValidUtf8(bytes, badAt)) {
+    error = "the text file " + folder_.PathOf(file, error) + " is not UTF-8 (at byte " + std::to_string(badAt) + ")";
+    return false;
+  }
+  text.assign(bytes.begin(), bytes.end());
+  return true;
+}
+
+bool ShowScript::ReadFiles(bool blackWhenUnreadable, std::vector<std::string>& unreadable, std::string& error) {
+  for (ShowPicture& picture : pictures_) {
+    std::vector<uint8_t> bytes;
+    if (!folder_.Read(picture.file, kMaxPictureFileBytes, bytes, error)) {
+      if (blackWhenUnreadable && picture.width > 0) {
+        std::string ignored;
+        unreadable.push_back(folder_.PathOf(picture.file, ignored));
+        picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, 0);
+        error.clear();
+        continue;
+      }
+      error = "the picture \"" + picture.name + "\": " + error;
+      return false;
+    }
+    DecodedPicture decoded;
+    if (picture.width == 0) {
+      if (!DecodePng(bytes, decoded, error)) {
+        std::string ignored;
+        error = "the picture file " + folder_.PathOf(picture.file, ignored) + ": " + error;
+        return false;
+      }
+    } else {
+      DecodeRaw(bytes, picture.width, picture.height, decoded);
+    }
+    picture.width = decoded.width;
+    picture.height = decoded.height;
+    picture.pixels = std::move(decoded.pixels);
+  }
+  if (!facts_.syncPoints.empty()) {
+    const std::string path = folder_.CheckedPath(facts_.syncPoints, kMaxSyncFileBytes, error);
+    if (path.empty()) return false;
+    if (LoadSyncPoints(path.c_str()) < 0) {
+      error = "the sync file " + path + " could not be read";
+      return false;
+    }
+  }
+  phase_ = Phase::kPlaying;
+  return true;
+}
+
+std::vector<std::string> ShowScript::NamedFiles() const {
+  std::vector<std::string> files;
+  for (const ShowPicture& picture : pictures_) files.push_back(picture.file);
+  files.insert(files.end(), texts_.begin(), texts_.end());
+  if (!facts_.music.empty()) files.push_back(facts_.music);
+  if (!facts_.syncPoints.empty()) files.push_back(facts_.syncPoints);
+  return files;
+}
+
+const ShowPicture* ShowScript::FindPicture(const std::string& name) const {
+  for (const ShowPicture& picture : pictures_)
+    if (picture.name == name) return &picture;
+  return nullptr;
+}
+
+bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::string& error) {
+  size_t found = rows_.size();
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].lower < t && t < rows_[i].upper) {
+      found = i;
+      break;
+    }
+  }
+  if (found == rows_.size()) {
+    if (lastScene_ >= 0 && sceneIndex == lastScene_)
+      ended = true;
+    else
+      sceneIndex = kNoSceneIndex;
+    return false;
+  }
+  const ShowSceneRow& row = rows_[found];
+  duk_context* ctx = engine_->Context();
+  duk_push_global_stash(ctx);
+  duk_get_prop_string(ctx, -1, kRowFunctions);
+  duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(found));
+  duk_push_int(ctx, t);
+  duk_push_object(ctx);
+  duk_push_int(ctx, row.lower);
+  duk_put_prop_string(ctx, -2, "lower");
+  duk_push_int(ctx, row.upper);
+  duk_put_prop_string(ctx, -2, "upper");
+  if (row.index)
+    duk_push_int(ctx, *row.index);
+  else
+    duk_push_null(ctx);
+  duk_put_prop_string(ctx, -2, "index");
+  inScene_ = true;
+  ScriptError failure;
+  const bool ok = engine_->Call(2, failure);
+  inScene_ = false;
+  bool converted = false;
+  if (ok) {
+    converted = duk_to_boolean(ctx, -1) != 0;
+    duk_pop(ctx);
+  } else {
+    error = failure.Text() + " (in " + WindowWords(row) + ", at t = " + std::to_string(t) + ")";
+  }
+  duk_pop_2(ctx);  // the stash and its array
+  if (!ok) return false;
+  if (row.index) sceneIndex = *row.index;
+  return converted;
+}
