@@ -9,8 +9,10 @@
 int main(int argc, char** argv) {
   ShowSettings settings;
   std::string backend;
-  const OptionTable options = LiveShowOptions(settings, backend);
+  ShowCommands commands;
+  const OptionTable options = LiveShowOptions(settings, backend, commands);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
+  if (const std::optional<int> status = RunShowCommand(options, commands)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
   return CloseChosenBackend(options, DemoMain(settings));  // after the show's closing lines
 }

@@ -65,8 +65,10 @@ int RunShow() {
   // Seeded from the system's millisecond tick, as the show always was on Windows.
   settings.seed = GetTickCount();
   std::string backend;
-  const OptionTable options = LiveShowOptions(settings, backend);
+  ShowCommands commands;
+  const OptionTable options = LiveShowOptions(settings, backend, commands);
   if (const std::optional<int> status = options.Parse(__argc, __argv)) return *status;
+  if (const std::optional<int> status = RunShowCommand(options, commands)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend, "windows-console")) return *status;
   const int result = DemoMain(settings);
   ShutdownConsole();

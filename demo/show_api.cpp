@@ -98,6 +98,10 @@ std::string NumberText(double value) {
   if (std::isnan(value)) return "NaN";
   if (std::isinf(value)) return value > 0 ? "Infinity" : "-Infinity";
   char buffer[64];
+  if (value == std::floor(value) && std::fabs(value) < 1e15) {
+    std::snprintf(buffer, sizeof buffer, "%.0f", value);
+    return buffer;
+  }
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
   // The shortest form that reads back the same.
   for (int digits = 1; digits <= 17; ++digits) {

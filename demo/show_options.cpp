@@ -1,8 +1,11 @@
 #include "demo/show_options.h"
 
 #include <cstdint>
+#include <cstdio>
 
 #include "demo/number_text.h"
+#include "demo/show_api.h"
+#include "demo/starter_show.h"
 #include "quorvel4/backend_options.h"
 
 const char* const kDataLookupNote =
@@ -44,11 +47,32 @@ OptionTable PageOptions(ShowSettings& settings, std::string& times) {
   return options;
 }
 
-OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend) {
-  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes]", "Plays the show; any key ends it.");
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands) {
+  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [DIR]",
+                      "Plays the show (the built-in one, or the one in the folder DIR); any key ends it.");
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);
+  options.Add({"--new", "DIR", "write a starter show into the new or empty folder DIR, and exit", SetText(commands.newShowDir)});
+  options.Add({"--api-reference", "", "print the reference of the functions a show's script may call, and exit",
+               SetFlag(commands.apiReference)});
+  options.Add({"", "DIR", "", SetOnce(settings.showDir, "one show at a time")});
   options.AddNote(kDataLookupNote);
   options.AddNote(kFlashWarning);
   return options;
+}
+
+std::optional<int> RunShowCommand(const OptionTable& options, const ShowCommands& commands) {
+  if (commands.apiReference) {
+    std::fputs(ShowApiReference().c_str(), stdout);
+    return 0;
+  }
+  if (commands.newShowDir.empty()) return std::nullopt;
+  std::string error;
+  if (!WriteStarterShow(commands.newShowDir, error)) {
+    options.Complain(error);
+    return 1;
+  }
+  std::printf("A new show is in %s: play it with quorvel4-demo %s, and edit its show.js.\n", commands.newShowDir.c_str(),
+              commands.newShowDir.c_str());
+  return 0;
 }

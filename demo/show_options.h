@@ -18,9 +18,20 @@ void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed);
 // --data DIR: the folder of the pictures and the music.
 void AddDataOption(OptionTable& table, std::string& dataDir);
 
-// The live show's table, the same on every platform: the back end (into `backend`) and the
-// gentle mode, with the notes on the data and the flashes.
-OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend);
+// What the live show's program may be asked to do instead of playing a show.
+struct ShowCommands {
+  std::string newShowDir;     // --new DIR: write a starter show there
+  bool apiReference = false;  // --api-reference: print the functions a show's script may call
+};
+
+// The live show's table, the same on every platform: the show's folder (none: the built-in
+// show), the back end (into `backend`) and the gentle mode, the commands, with the notes on the
+// data and the flashes.
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands);
+
+// Carries out a command of `commands`, if one was given: its exit status (its output or
+// complaint printed); nothing when the show is to play.
+std::optional<int> RunShowCommand(const OptionTable& options, const ShowCommands& commands);
 
 // The web page's table: the address's seed=N&times=TIMES[&reduce-flashes=1], passed as
 // --seed N --times TIMES [--reduce-flashes]; the times as written, for ParseTimeList.

@@ -34,8 +34,9 @@ void ReadAs(uint8_t program, int argc, const char* const* argv) {
   switch (program % 6) {
     case 0: {
       ShowSettings settings;
+      ShowCommands commands;
       std::string backend, error;
-      const OptionTable::Reading reading = ReadChecked(LiveShowOptions(settings, backend), argc, argv);
+      const OptionTable::Reading reading = ReadChecked(LiveShowOptions(settings, backend, commands), argc, argv);
       if (reading.outcome == OptionTable::Outcome::kRun && !ResolveBackendName(backend, error))
         FUZZ_CHECK(!error.empty());
       break;

@@ -480,7 +480,7 @@ TEST(DemoOptions, ChooseTheDisplayAndSayWhyWhenThereIsNone) {
   EXPECT_EQ(status, 0);
   for (const char* listed : {"--backend NAME", "--window", "--terminal", "    terminal ", "    window ", "    headless "})
     EXPECT_NE(help.find(listed), std::string::npos) << listed << " is not in the help:\n" << help;
-  for (const char* bad : {"--windows", "--window --terminal", "--backend window --backend=terminal", "--backend", "extra"}) {
+  for (const char* bad : {"--windows", "--window --terminal", "--backend window --backend=terminal", "--backend", "one two"}) {
     const std::string output = DemoWithoutDisplay(bad, &status);
     EXPECT_EQ(status, 2) << bad;
     EXPECT_NE(output.find("usage: quorvel4-demo"), std::string::npos) << bad;

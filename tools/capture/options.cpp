@@ -83,11 +83,13 @@ void CheckFormatRules(Options& options, bool haveScale) {
 OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::string& times, std::string& format,
                       long long& fps, long long& scale) {
   OptionTable table("quorvel4-capture",
-                    "--seed N [--data DIR] --times TIMES --format FORMAT --out PATH [--fps F] [--scale S]\n"
-                    "               [--reduce-flashes]",
+                    "--seed N [--data DIR | --show DIR] --times TIMES --format FORMAT --out PATH [--fps F]\n"
+                    "               [--scale S] [--reduce-flashes]",
                     "Renders the show's frames on a scripted clock into a file or a directory.");
   AddSeedOption(table, seed);
   AddDataOption(table, options.dataDir);
+  table.Add({"--show", "DIR", "a show of one's own: the folder of its show.js (else the built-in show)",
+             SetText(options.showDir)});
   table.Add({"--times", "TIMES",
              "T0:T1:STEP, T,T,... or T0:T1 (the frame nearest every 1/F s from T0 up to T1)", SetText(times)});
   table.Add({"--format", "FORMAT", FormatList(), SetText(format)});
@@ -104,6 +106,8 @@ OptionTable MakeTable(Options& options, std::optional<uint32_t>& seed, std::stri
 void Settle(Options& options, const std::optional<uint32_t>& seed, const std::string& timesText,
             const std::string& formatName, long long fps, long long scale) {
   if (!seed) UsageError("--seed is required");
+  if (!options.showDir.empty() && !options.dataDir.empty())
+    UsageError("--data is the built-in show's folder: a show of one's own (--show) reads its own");
   options.seed = *seed;
   if (timesText.empty()) UsageError("--times is required");
   if (formatName.empty()) UsageError("--format is required");
