@@ -12,7 +12,10 @@
 #   real-terminals  the terminal emulators that scripts/real-terminals-check.py draws the show in
 set -euo pipefail
 
-run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev)
+# duktape-dev ships the script engine's source (compiled into every build, for every platform);
+# libstb-dev the header-only PNG reader and writer of the shows' pictures.
+script_packages=(duktape-dev libstb-dev)
+run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev "${script_packages[@]}")
 build_packages=(
   "${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
@@ -36,11 +39,11 @@ real_terminal_packages=(
   xvfb xdotool imagemagick xfonts-base fonts-dejavu-core libgl1-mesa-dri python3-numpy python3-pil
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
-web_packages=(cmake make python3 emscripten chromium nodejs)
+web_packages=(cmake make python3 emscripten chromium nodejs "${script_packages[@]}")
 # Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
 command -v npm >/dev/null 2>&1 || web_packages+=(npm)
 windows_packages=(
-  cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip
+  cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip "${script_packages[@]}"
   wine wine64 fonts-dejavu-core xvfb xauth xdotool imagemagick
 )
 
