@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "demo/images.h"
 #include "demo/show_session.h"
 #include "demo/frame.h"
+#include "demo/show_script.h"
 #include "demo/timeline.h"
 #include "quorvel4/console.h"
 #include "quorvel4/terminal_encoder.h"
@@ -63,6 +65,17 @@ Show& PreparedShow() {
   return session->State();
 }
 
+// The built-in show's rows, read from its script.
+std::vector<ShowSceneRow> BuiltInRows() {
+  Show show;
+  std::string error;
+  if (!LoadBuiltInScript(show, "", error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
+  return show.script->Rows();
+}
+
 void BM_Frame(benchmark::State& state, int32_t t) {
   Show& show = PreparedShow();
   for (auto _ : state) {
@@ -74,9 +87,9 @@ void BM_Frame(benchmark::State& state, int32_t t) {
 
 // One benchmark per row of the table, at the middle of its window.
 const bool registered = [] {
-  for (const SceneWindow& window : SceneWindows()) {
+  for (const ShowSceneRow& window : BuiltInRows()) {
     const int32_t t = window.lower + (window.upper - window.lower) / 2;
-    const std::string scene = window.sceneIndex == kKeepSceneIndex ? "caption" : std::to_string(window.sceneIndex);
+    const std::string scene = window.index ? std::to_string(*window.index) : "caption";
     benchmark::RegisterBenchmark(("Frame/scene_" + scene + "/t_" + std::to_string(t)).c_str(), BM_Frame, t)
         ->Unit(benchmark::kMicrosecond);
   }

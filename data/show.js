@@ -48,10 +48,11 @@ var GREETINGS = BLANKS +
 
 // The texts scroll while the music runs from the first text scene's start to the last one's end:
 // each text's width in columns (7 a character) crosses that stretch, in whole milliseconds per
-// column, and at least one.
+// column, and at least one (an empty text, too).
 var TEXTS_FROM = 84006;
 var TEXTS_UNTIL = 104891;
 function scrollSpeed(text) {
+  if (text.length === 0) return 1;
   return Math.max(idiv(TEXTS_UNTIL - TEXTS_FROM, text.length * 7), 1);
 }
 var CREDITS_SPEED = scrollSpeed(CREDITS);

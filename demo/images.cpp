@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "demo/data_file.h"
+#include "demo/picture_decode.h"
 
 namespace {
 
@@ -27,14 +28,6 @@ constexpr std::array<PictureFile, kImageCount> kPictureFiles = {{
     {"zul_160x100.raw", 160, 100},
 }};
 
-// A byte past the end of the file reads as EOF, whose low byte is 255: white.
-Pixel ReadPixel(FILE* file) {
-  const Pixel red = static_cast<unsigned char>(std::fgetc(file));
-  const Pixel green = static_cast<unsigned char>(std::fgetc(file));
-  const Pixel blue = static_cast<unsigned char>(std::fgetc(file));
-  return red + green * 256 + blue * 65536;
-}
-
 }  // namespace
 
 const PictureFile& PictureFileOf(ImageId id) { return kPictureFiles[id]; }
@@ -52,32 +45,17 @@ bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height)
     std::memset(image, 0, pixels * sizeof(Pixel));
     return false;
   }
-  FILE* file = data.file.get();
-  for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < width; ++x) image[x + width * y] = ReadPixel(file);
+  // The picture's bytes and no more; a short file is decoded as the show's loader always read
+  // it (white where bytes are missing).
+  std::vector<uint8_t> bytes(pixels * 3);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), data.file.get()));
   // A read error (a failing disk) is not a short file: refuse the picture.
-  const bool failed = std::ferror(file) != 0;
-  if (failed) std::memset(image, 0, pixels * sizeof(Pixel));
-  return !failed;
-}
-
-void ShowImages::Allocate() {
-  for (int id = 0; id < kImageCount; ++id) {
-    const PictureFile& picture = kPictureFiles[id];
-    blocks_[id].reset(new Pixel[static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height)]);
+  if (std::ferror(data.file.get()) != 0) {
+    std::memset(image, 0, pixels * sizeof(Pixel));
+    return false;
   }
-}
-
-std::vector<std::string> ShowImages::Load(const std::string& dataDir) {
-  std::vector<std::string> unreadable;
-  for (ImageId id : kImageLoadOrder) {
-    const PictureFile& picture = kPictureFiles[id];
-    const std::string path = DataPath(dataDir, picture.fileName);
-    if (!LoadRawImage(path.c_str(), blocks_[id].get(), picture.width, picture.height)) unreadable.push_back(path);
-  }
-  return unreadable;
-}
-
-void ShowImages::Release() {
-  for (auto& block : blocks_) block.reset();
+  DecodedPicture picture;
+  DecodeRaw(bytes, width, height, picture);
+  std::memcpy(image, picture.pixels.data(), pixels * sizeof(Pixel));
+  return true;
 }

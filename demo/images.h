@@ -1,4 +1,5 @@
-// The show's seventeen pictures: their files, sizes and the loader of the raw format.
+// The built-in show's seventeen pictures: their files and sizes (data/show.js declares them;
+// the data folder is found by them), and the loader of the raw format.
 #pragma once
 
 #include <array>
@@ -50,19 +51,3 @@ std::string DataPath(const std::string& dataDir, const char* fileName);
 // after the picture are ignored. Returns false, with the image set to black, when the file
 // cannot be opened, is no regular file (a FIFO is never waited on) or a read fails.
 bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height);
-
-// The pixel blocks of all seventeen pictures.
-class ShowImages {
- public:
-  // Allocates every block at its size, in allocation order; the blocks are not cleared.
-  void Allocate();
-  // Loads the pictures in load order. A picture that cannot be read is left black and the
-  // show goes on without it; returns the paths of those pictures.
-  std::vector<std::string> Load(const std::string& dataDir);
-  void Release();
-
-  const Pixel* operator[](ImageId id) const { return blocks_[id].get(); }
-
- private:
-  std::array<std::unique_ptr<Pixel[]>, kImageCount> blocks_;
-};

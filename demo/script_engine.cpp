@@ -362,6 +362,20 @@ bool ScriptEngine::RunProgram(const std::string& name, const std::string& source
   return ok;
 }
 
+bool ScriptEngine::Evaluate(const std::string& expression, std::string& value, ScriptError& error) {
+  Arm();
+  duk_push_string(ctx_, "(expression)");
+  bool ok = duk_pcompile_lstring_filename(ctx_, DUK_COMPILE_EVAL, expression.data(), expression.size()) == 0;
+  if (ok) ok = duk_pcall(ctx_, 0) == 0;
+  if (ok) value = duk_safe_to_string(ctx_, -1);
+  if (ok)
+    duk_pop(ctx_);
+  else
+    error = TakeError();
+  armed_ = false;
+  return ok;
+}
+
 bool ScriptEngine::Call(int argc, ScriptError& error) {
   Arm();
   const bool ok = duk_pcall(ctx_, argc) == 0;

@@ -50,6 +50,10 @@ class ScriptEngine {
   // Compiles `source` as the program of the file `name` and runs it; false with `error`.
   bool RunProgram(const std::string& name, const std::string& source, ScriptError& error);
 
+  // Evaluates an expression in the script's global scope, within the budget: its value as a
+  // string in `value`; false with `error`.
+  bool Evaluate(const std::string& expression, std::string& value, ScriptError& error);
+
   // Calls the function below its `argc` arguments on top of the stack, within the budget.
   // Leaves its result in the function's place; on failure leaves nothing there and fills
   // `error`.

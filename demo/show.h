@@ -1,5 +1,5 @@
-// Everything the frame loop works with: the converter, the pictures, the scroll speeds and
-// the loop's own record of where the show is.
+// Everything the frame loop works with: the converter, the show's script (its scenes and
+// pictures) and the loop's own record of where the show is.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "demo/flash_guard.h"
-#include "demo/images.h"
 #include "quorvel4/qvl_blockcolor.h"
 
 // SceneIndex of a frame whose time lies in no window (404: no scene found). Any value but
@@ -31,11 +30,8 @@ class ShowScript;
 
 struct Show {
   BlockColorConverter converter;
-  ShowImages images;
   // Pictures that could not be read: the show draws them black.
   std::vector<std::string> unreadablePictures;
-  float creditsSpeed = 0.0f;
-  float greetingsSpeed = 0.0f;
   int32_t sceneIndex = 0;
   bool ended = false;
   // Set in the gentle mode: holds back frames that would flash too often.

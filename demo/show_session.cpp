@@ -7,7 +7,7 @@
 #include "demo/data_directory.h"
 #include "demo/demo_main.h"
 #include "demo/frame.h"
-#include "demo/scroll_texts.h"
+#include "demo/images.h"
 #include "demo/show_script.h"
 #include "demo/timeline.h"
 #include "effects/dot_cube.h"
@@ -80,14 +80,8 @@ void PrepareShow(Show& show, const std::string& dataDir) {
     std::fprintf(stderr, "the built-in show could not be prepared: %s\n", error.c_str());
     std::abort();
   }
-  show.images.Allocate();
-  show.images.Load(dataDir);
 }
 
-void SetScrollSpeeds(Show& show) {
-  show.creditsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(CreditsText)));
-  show.greetingsSpeed = ScrollSpeed(static_cast<uint32_t>(std::strlen(GreetingsText)));
-}
 
 ShowSession::ShowSession(ShowSettings settings) : settings_(std::move(settings)) {}
 
@@ -206,7 +200,6 @@ bool ShowSession::Start(std::string& error) {
     if (!music_->Play()) return Fail(error, "Error!\nCannot play the music file " + MusicPath() + ": " + music_->Error());
     clock_ = music_.get();
   }
-  SetScrollSpeeds(show_);
   show_.sceneIndex = 0;
   show_.ended = false;
   return true;
@@ -242,7 +235,6 @@ void ShowSession::Finish() {
     music_->Close();
     report_.silent = prepared_ && music_->Silent();
   }
-  show_.images.Release();
   show_.script.reset();
   block_.data.reset();
   ShutdownConsole();

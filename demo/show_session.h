@@ -1,7 +1,7 @@
 // One showing of the show, whatever program shows it: the live show in a terminal, a window or
 // a Windows console, the offline renderer, the web page and the benchmarks. The session owns
-// what a showing needs (the seed, the gentle mode, where the data comes from, the pictures, the
-// music, the flash guard, the scroll speeds), runs the start-up once, steps one frame at a time,
+// what a showing needs (the seed, the gentle mode, where the data comes from, the show's script
+// and its pictures, the music, the flash guard), runs the start-up once, steps one frame at a time,
 // finishes, and reports what happened. A program only chooses its back end, reads its options
 // into ShowSettings and writes its own output.
 #pragma once
@@ -128,8 +128,6 @@ void PrepareShow(Show& show, const std::string& dataDir);
 // Loads the built-in show's script into `show` with its files in `dataDir`; false with `error`.
 bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& error);
 
-// The scrolling speeds from the lengths of the two texts.
-void SetScrollSpeeds(Show& show);
 
 // The one wording for a picture that could not be read; `drawnBlack` when the show went on.
 std::string UnreadablePictureLine(const std::string& path, bool drawnBlack);

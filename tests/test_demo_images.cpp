@@ -72,23 +72,3 @@ TEST(LoadRawImage, AMissingOrUnreadableFileIsRefusedAndLeavesBlack) {
   EXPECT_FALSE(LoadRawImage(scratch.path().c_str(), image.data(), 160, 100));  // a directory
   EXPECT_EQ(image, std::vector<Pixel>(16000, 0));
 }
-
-TEST(ShowImages, LoadLeavesUnreadablePicturesBlackAndNamesThem) {
-  ScratchDirectory scratch;
-  WriteStandInData(scratch.path(), 0);
-  ShowImages images;
-  images.Allocate();
-  ASSERT_TRUE(images.Load(scratch.path().string()).empty());
-  const std::vector<uint8_t> logo = StandInPicture(640, 100, kKvrtLogo640);
-  EXPECT_EQ(images[kKvrtLogo640][639 + 640 * 99], logo[3 * 64000 - 3] + logo[3 * 64000 - 2] * 256u + logo[3 * 64000 - 1] * 65536u);
-
-  std::filesystem::remove(scratch.path() / "varnel_160x100.raw");
-  std::filesystem::remove(scratch.path() / "zul_160x100.raw");
-  // In load order (varnel is read third, zul last); the pictures after varnel still load.
-  EXPECT_EQ(images.Load(scratch.path().string()),
-            (std::vector<std::string>{scratch.path().string() + "//varnel_160x100.raw",
-                                      scratch.path().string() + "//zul_160x100.raw"}));
-  EXPECT_TRUE(std::all_of(images[kVarnel], images[kVarnel] + 16000, [](Pixel p) { return p == 0; }));
-  EXPECT_TRUE(std::all_of(images[kZul], images[kZul] + 16000, [](Pixel p) { return p == 0; }));
-  EXPECT_EQ(images[kKvrtLogo640][639 + 640 * 99], logo[3 * 64000 - 3] + logo[3 * 64000 - 2] * 256u + logo[3 * 64000 - 1] * 65536u);
-}

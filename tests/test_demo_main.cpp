@@ -6,6 +6,7 @@
 #include <string>
 
 #include "demo/demo_main.h"
+#include "demo/show_script.h"
 #include "demo_test_support.h"
 #include "quorvel4/console.h"
 
@@ -41,7 +42,8 @@ TEST(DemoStartUp, LoadingLinesStandOneBelowTheOther) {
   EXPECT_EQ(Row(cells, 5, 4, 15), std::string("loading images") + '\0');
   EXPECT_EQ(Row(cells, 5, 5, 14), std::string("loading music") + '\0');
   EXPECT_EQ(cells[5 + 80 * 4], 0x0F6C);
-  ASSERT_NE(show.images[kZul], nullptr);
+  ASSERT_NE(show.script->FindPicture("zul"), nullptr);
+  EXPECT_EQ(show.script->FindPicture("zul")->pixels.size(), 16000u);
 }
 
 TEST(DemoStartUp, MissingDataDirectorySaysWhereItLooked) {

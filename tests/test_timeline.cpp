@@ -9,6 +9,7 @@
 
 #include "demo/demo_main.h"
 #include "demo/frame.h"
+#include "demo/show_script.h"
 #include "demo/timeline.h"
 #include "demo_test_support.h"
 #include "random_draws.h"
@@ -35,8 +36,17 @@ Show* MakeShow(int32_t sceneIndex = 0) {
   shared = std::make_unique<Show>();
   PrepareShow(*shared, scratch.path().string());
   if (!shared->unreadablePictures.empty()) std::abort();
-  SetScrollSpeeds(*shared);
   return MakeShow(sceneIndex);
+}
+
+const Pixel* PictureOf(const Show& show, const char* name) { return show.script->FindPicture(name)->pixels.data(); }
+
+// A value of the built-in show's script, evaluated in its global scope.
+std::string InScript(Show& show, const std::string& expression) {
+  std::string value;
+  ScriptError error;
+  EXPECT_TRUE(show.script->Engine().Evaluate(expression, value, error)) << error.Text();
+  return value;
 }
 
 bool CanvasHolds(const Pixel* picture) { return std::equal(Canvas, Canvas + kCanvasPixels, picture); }
@@ -73,11 +83,11 @@ TEST(Timeline, ScenesAtTheirBounds) {
 TEST(Timeline, OpeningScenesDrawTheirPictures) {
   auto show = MakeShow();
   RunScene(300, *show);
-  EXPECT_TRUE(CanvasHolds(show->images[kQo]));
+  EXPECT_TRUE(CanvasHolds(PictureOf(*show, "qo")));
 
   show = MakeShow();
   RunScene(2000, *show);
-  EXPECT_TRUE(CanvasHolds(show->images[kOsmir]));
+  EXPECT_TRUE(CanvasHolds(PictureOf(*show, "osmir")));
 }
 
 TEST(Timeline, TheSecondPictureShakesForTheLastTwentyMillisecondsOfEach160) {
@@ -92,7 +102,7 @@ TEST(Timeline, TheSecondPictureShakesForTheLastTwentyMillisecondsOfEach160) {
     RunScene(c.t, *show);
     EXPECT_EQ(DrawsBetween(5, RandomState()), c.shakes ? 100 : 0) << c.t;
     if (!c.shakes) {
-      EXPECT_TRUE(CanvasHolds(show->images[kTrelbo])) << c.t;
+      EXPECT_TRUE(CanvasHolds(PictureOf(*show, "trelbo"))) << c.t;
     }
   }
 }
@@ -129,37 +139,45 @@ TEST(Timeline, RandomFillTakesThreeDrawsForOneColour) {
   EXPECT_EQ(DrawsBetween(1234, RandomState()), 3);
 }
 
-TEST(Timeline, ScrollPositionsAndSpeeds) {
-  EXPECT_EQ(ScrollSpeed(182), 16.0f);
-  EXPECT_EQ(ScrollSpeed(221), 13.0f);
-  EXPECT_EQ(ScrollPosition(84007, 16.0f), 0);
-  EXPECT_EQ(ScrollPosition(84007, 13.0f), 0);
-  EXPECT_EQ(ScrollPosition(84022, 16.0f), 1);
-  EXPECT_EQ(ScrollPosition(84022, 13.0f), 1);
-  EXPECT_EQ(ScrollPosition(104890, 16.0f), 1305);
-  EXPECT_EQ(ScrollPosition(104890, 13.0f), 1606);
+// The texts scroll one column every 16 and 13 ms: the whole-number quotients of the stretch under
+// the texts by their widths (182 and 221 characters of 7 columns), not 16.39 and 13.5.
+TEST(Timeline, TheTextsLengthsGiveWholeNumberScrollSpeeds) {
+  auto show = MakeShow();
+  EXPECT_EQ(InScript(*show, "[CREDITS.length, GREETINGS.length, CREDITS_SPEED, GREETINGS_SPEED].join()"), "182,221,16,13");
   // Nonsense lengths never give a speed of zero, which would divide by zero.
-  EXPECT_EQ(ScrollSpeed(0), 1.0f);
-  EXPECT_EQ(ScrollSpeed(5000), 1.0f);
+  EXPECT_EQ(InScript(*show, "scrollSpeed('') + ',' + scrollSpeed(new Array(5001).join('x'))"), "1,1");
 }
 
-TEST(Timeline, TheShowsTextsGiveTheSpeeds) {
-  Show show;
-  SetScrollSpeeds(show);
-  EXPECT_EQ(show.creditsSpeed, 16.0f);
-  EXPECT_EQ(show.greetingsSpeed, 13.0f);
+// At 84007 both texts stand at their start; at 84022 both have moved one column; at 104890
+// both have scrolled off (1305 and 1606 columns, beyond their widths).
+TEST(Timeline, TheTextsScrollFromTheirStart) {
+  auto show = MakeShow();
+  RunScene(84007, *show);
+  const std::vector<Cell> start(CellScreen, CellScreen + kScreenCells);
+  show = MakeShow();
+  RunScene(84022, *show);
+  // The credits' first letter (column 70 at the start) is one column further left.
+  const std::vector<Cell> moved(CellScreen, CellScreen + kScreenCells);
+  auto column = [](const std::vector<Cell>& cells, int x, int y) { return cells[x + kScreenWidth * y]; };
+  bool shifted = true;
+  for (int y = 30; y < 42; ++y)
+    for (int x = 70; x < 79; ++x) shifted = shifted && (column(start, x, y) == 0xFFDB) == (column(moved, x - 1, y) == 0xFFDB);
+  EXPECT_TRUE(shifted);
+  show = MakeShow();
+  RunScene(104890, *show);
+  EXPECT_TRUE(std::none_of(CellScreen, CellScreen + kScreenCells, [](Cell c) { return c == 0xFFDB || c == 0x11DB; }));
 }
 
 TEST(Timeline, WindowsFollowEachOtherWithoutGaps) {
-  const std::vector<SceneWindow> windows = SceneWindows();
+  const std::vector<ShowSceneRow> windows = MakeShow()->script->Rows();
   ASSERT_EQ(windows.size(), 51u);
   EXPECT_EQ(windows.front().lower, 0);
   EXPECT_EQ(windows.back().upper, 123689);
-  EXPECT_EQ(windows.back().sceneIndex, kKeepSceneIndex);
+  EXPECT_FALSE(windows.back().index.has_value());
   for (size_t i = 1; i < windows.size(); ++i) {
     EXPECT_LT(windows[i].lower, windows[i].upper);
     // Scene 7's window opens inside scene 6's; every other one opens where the last closed.
-    if (windows[i].sceneIndex == 7)
+    if (windows[i].index == 7)
       EXPECT_EQ(windows[i].lower, 13245);
     else
       EXPECT_EQ(windows[i].lower, windows[i - 1].upper) << "row " << i;
@@ -295,7 +313,6 @@ TEST(FrameLoop, EveryScenePresentsItsRecordedFrame) {
   Show show;
   PrepareShow(show, std::string(QVL_SOURCE_DIR) + "/data");
   ASSERT_TRUE(show.unreadablePictures.empty());
-  SetScrollSpeeds(show);
   for (const RecordedFrame& frame : kRecordedFrames) {
     RunFrame(frame.t, show);
     EXPECT_EQ(FrameHash(screen->LastFrame()), frame.hash) << "the frame at " << frame.t;
@@ -308,7 +325,7 @@ TEST(Timeline, WindowBoundsAreTheMusicsCues) {
   std::set<int32_t> cues;
   for (int32_t cue; cuesFile >> cue;) cues.insert(cue);
   std::set<int32_t> bounds;
-  for (const SceneWindow& window : SceneWindows()) {
+  for (const ShowSceneRow& window : MakeShow()->script->Rows()) {
     bounds.insert(window.lower);
     bounds.insert(window.upper);
   }

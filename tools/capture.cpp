@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "demo/show_script.h"
 #include "demo/show_session.h"
 #include "options.h"
 #include "output_file.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
   if (!session.Open(error)) return Fail(error);
   options.dataDir = session.DataDirectory();
   options.music = session.MusicFile();  // the video's sound
+  for (const ShowSceneRow& row : session.State().script->Rows()) options.sceneStarts.push_back(row.lower);
 
   InstallInterruptCleanup();
   std::unique_ptr<FrameWriter> writer = options.format->open(options);

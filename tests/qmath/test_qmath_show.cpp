@@ -57,7 +57,6 @@ void RecordShow(Arguments* sinArguments, Arguments* cosArguments) {
   Show show;
   PrepareShow(show, std::string(QVL_SOURCE_DIR) + "/data");
   ASSERT_TRUE(show.unreadablePictures.empty());
-  SetScrollSpeeds(show);
   std::vector<int32_t> times;
   for (int32_t t = 0; t <= 126000; t += 10) times.push_back(t);
   ScriptedClock clock(times);

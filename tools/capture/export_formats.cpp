@@ -108,7 +108,7 @@ const std::vector<ExportFormat>& ExportFormats() {
        .about = "flashes per second on standard output; PATH, if given, a PNG plot",
        .defaultFps = 60,
        .open = [](const Options& o) -> std::unique_ptr<FrameWriter> {
-         return std::make_unique<FlashReportWriter>(o.out, stdout);
+         return std::make_unique<FlashReportWriter>(o.out, stdout, o.sceneStarts);
        },
        .outOptional = true},
   };

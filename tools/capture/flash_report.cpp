@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "basic_writers.h"
-#include "demo/timeline.h"
 #include "quorvel4/font.h"
 
 namespace {
@@ -65,8 +64,8 @@ class Picture {
 
 }  // namespace
 
-FlashReportWriter::FlashReportWriter(std::string plotPath, FILE* report)
-    : plotPath_(std::move(plotPath)), report_(report) {}
+FlashReportWriter::FlashReportWriter(std::string plotPath, FILE* report, std::vector<int32_t> sceneStarts)
+    : plotPath_(std::move(plotPath)), report_(report), sceneStarts_(std::move(sceneStarts)) {}
 
 bool FlashReportWriter::Write(int32_t time, const Cell* cells) {
   const FlashCount count = counter_.Take(time, MeasureLight(cells));
@@ -112,8 +111,7 @@ bool FlashReportWriter::Finish() {
             " seconds, and a plot holds at most " + std::to_string(kMostPlottedSeconds);
     return false;
   }
-  std::vector<int32_t> bounds;
-  for (const SceneWindow& window : SceneWindows()) bounds.push_back(window.lower);
+  const std::vector<int32_t>& bounds = sceneStarts_;
   int width = 0, height = 0;
   const std::vector<uint8_t> rgb = DrawFlashPlot(seconds_, bounds, &width, &height);
   std::vector<uint8_t> file;

@@ -13,8 +13,9 @@
 
 class FlashReportWriter : public FrameWriter {
  public:
-  // `plotPath` empty: no plot. `report` receives the printed lines.
-  FlashReportWriter(std::string plotPath, FILE* report);
+  // `plotPath` empty: no plot. `report` receives the printed lines. `sceneStarts`: the times
+  // (ms) the plot marks, where the show's scenes begin.
+  FlashReportWriter(std::string plotPath, FILE* report, std::vector<int32_t> sceneStarts = {});
   bool Write(int32_t time, const Cell* cells) override;
   bool Finish() override;
 
@@ -25,6 +26,7 @@ class FlashReportWriter : public FrameWriter {
   void PrintReport() const;
   std::string plotPath_;
   FILE* report_;
+  std::vector<int32_t> sceneStarts_;
   FlashCounter counter_;
   std::map<int32_t, FlashCount> seconds_;
   int32_t firstTime_ = 0, lastTime_ = 0;

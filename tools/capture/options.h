@@ -14,6 +14,7 @@ struct Options {
   std::string dataDir;
   std::string showDir;  // a show's folder; empty: the built-in show
   std::string music;    // the show's music file, once the show is open; empty: none
+  std::vector<int32_t> sceneStarts;  // where the show's scenes begin (ms), once the show is open
   std::vector<int32_t> times;  // the frame times, in the order they are run
   const ExportFormat* format = nullptr;
   std::string out;
