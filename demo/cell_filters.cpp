@@ -16,13 +16,15 @@ Cell DarkenCell(Cell cell) { return static_cast<Cell>(static_cast<int16_t>(cell)
 }  // namespace
 
 void FilterXorTime(int32_t time) {
-  const uint32_t key = static_cast<uint32_t>(time + 18761);
+  // In 32 bits unsigned, which wrap where a signed sum would overflow for the largest times; the
+  // low 16 bits, all that is used, are the same.
+  const uint32_t key = static_cast<uint32_t>(time) + 18761u;
   ForEachCell([key](uint32_t v, int32_t) { return ((v ^ key) & 0xFFFF) << 2; });
 }
 
 void FilterXorRamp(int32_t time) {
   ForEachCell([time](uint32_t v, int32_t i) {
-    const uint32_t ramp = (static_cast<uint32_t>(time + i) ^ 0x89u) & 0xF0u;
+    const uint32_t ramp = ((static_cast<uint32_t>(time) + static_cast<uint32_t>(i)) ^ 0x89u) & 0xF0u;
     return ((v ^ ramp) & 0xFFFF) << 1;
   });
 }
@@ -33,9 +35,9 @@ void FilterMask() {
 
 void FilterNoise(int32_t time) {
   ForEachCell([time](uint32_t v, int32_t i) {
-    const uint32_t noise = (static_cast<uint32_t>(time + i) ^ 0x89u) & 0xC1u;
+    const uint32_t noise = ((static_cast<uint32_t>(time) + static_cast<uint32_t>(i)) ^ 0x89u) & 0xC1u;
     const uint32_t shifted = (((v ^ noise) & 0xFFFF) << 2) & 0xFFFF;
-    return shifted | static_cast<uint32_t>(time + 2 * i);
+    return shifted | (static_cast<uint32_t>(time) + 2u * static_cast<uint32_t>(i));
   });
 }
 

@@ -24,6 +24,10 @@ int DemoMain(const ShowSettings& settings) {
   }
   session.Run(SleepBetweenFrames);
   session.Finish();
+  if (session.Report().end == ShowEnd::kFailed) {
+    Say(session.State().failure);
+    return 1;
+  }
   for (const std::string& line : session.ClosingLines()) Say(line);
   return 0;
 }

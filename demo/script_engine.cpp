@@ -2,6 +2,7 @@
 
 #include <duktape.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -114,11 +115,12 @@ duk_ret_t ExactPow(duk_context* ctx) {
   const double base = duk_to_number(ctx, 0);
   const double exponent = duk_to_number(ctx, 1);
   if (std::isnan(exponent) || std::isnan(base) || exponent != std::floor(exponent) || std::fabs(exponent) > 1024.0) {
-    duk_push_error_object(ctx, DUK_ERR_RANGE_ERROR,
-                          "Math.pow takes a whole exponent of at most 1024 in a show (other powers differ between "
-                          "platforms); %g was given",
-                          exponent);
-    return duk_throw(ctx);
+    char message[200];
+    std::snprintf(message, sizeof message,
+                  "Math.pow takes a whole exponent of at most 1024 in a show (other powers differ between platforms); "
+                  "%g was given",
+                  exponent);
+    ThrowScriptError(ctx, "pow", message);
   }
   double result = 1.0;
   double factor = base;
@@ -138,17 +140,17 @@ duk_ret_t RefusedMath(duk_context* ctx) {
   duk_push_current_function(ctx);
   duk_get_prop_string(ctx, -1, "qvlName");
   const char* name = duk_get_string(ctx, -1);
-  duk_push_error_object(ctx, DUK_ERR_TYPE_ERROR,
-                        "Math.%s is not the same on every platform, so a show cannot use it (Math.sin, Math.cos, "
-                        "Math.sqrt and whole powers are exact)",
-                        name != nullptr ? name : "?");
-  return duk_throw(ctx);
+  char message[300];
+  std::snprintf(message, sizeof message,
+                "Math.%s is not the same on every platform, so a show cannot use it (Math.sin, Math.cos, Math.sqrt "
+                "and whole powers are exact)",
+                name != nullptr ? name : "?");
+  ThrowScriptError(ctx, name != nullptr ? name : "", message);
 }
 duk_ret_t RefusedDate(duk_context* ctx) {
-  duk_push_error_object(ctx, DUK_ERR_TYPE_ERROR,
-                        "Date is not available in a show: it reads the wall clock, and a show's only clock is the "
-                        "time its scenes are given");
-  return duk_throw(ctx);
+  ThrowScriptError(ctx, "Date",
+                   "Date is not available in a show: it reads the wall clock, and a show's only clock is the time its "
+                   "scenes are given");
 }
 
 void PutFunction(duk_context* ctx, duk_idx_t object, const char* name, duk_c_function fn, duk_idx_t args) {
@@ -178,9 +180,31 @@ ScriptEngine::~ScriptEngine() {
   if (ctx_ != nullptr) duk_destroy_heap(ctx_);
 }
 
+// A call that has been refused memory, or has run out of time, is stopped at the engine's next
+// interrupt check, not at the refusal itself: the engine must still allocate to throw the error
+// that ends it. Near the heap's limit every allocation would otherwise run the garbage
+// collector again and again, and the call crawl on for minutes. The time is also looked at
+// here, every 1024 allocations, for a long native function (a join of a huge array), which
+// runs between interrupt checks.
+void ScriptEngine::NoteAllocation() {
+  if (armed_ && !timedOut_ && (++allocations_ & 1023) == 0 && std::chrono::steady_clock::now() > deadline_)
+    timedOut_ = true;
+}
+
+// Whether a call being stopped may still have `size` more bytes: only small blocks, within a
+// reserve beyond the limit, which the engine needs to make and throw the error that ends the
+// call. A large block (the result of a join, a big array) is what keeps a runaway going.
+bool ScriptEngine::MayGrow(size_t size) const {
+  const bool stopping = armed_ && (timedOut_ || refusedMemory_);
+  const size_t limit = stopping ? heapLimit_ + kStopReserve : heapLimit_;
+  if (stopping && size >= kLargeBlock) return false;
+  return size <= limit - std::min(limit, heapBytes_);
+}
+
 void* ScriptEngine::Allocate(size_t size) {
-  if (size > heapLimit_ - std::min(heapLimit_, heapBytes_)) {
-    refusedMemory_ = true;
+  NoteAllocation();
+  if (!MayGrow(size)) {
+    refusedMemory_ = refusedMemory_ || !timedOut_;
     return nullptr;
   }
   auto* header = static_cast<BlockHeader*>(std::malloc(sizeof(BlockHeader) + size));
@@ -194,8 +218,9 @@ void* ScriptEngine::Reallocate(void* block, size_t size) {
   if (block == nullptr) return Allocate(size);
   BlockHeader* header = static_cast<BlockHeader*>(block) - 1;
   const size_t old = header->size;
-  if (size > old && size - old > heapLimit_ - std::min(heapLimit_, heapBytes_)) {
-    refusedMemory_ = true;
+  NoteAllocation();
+  if (size > old && !MayGrow(size - old)) {
+    refusedMemory_ = refusedMemory_ || !timedOut_;
     return nullptr;
   }
   auto* moved = static_cast<BlockHeader*>(std::realloc(header, sizeof(BlockHeader) + size));
@@ -215,7 +240,7 @@ void ScriptEngine::Free(void* block) {
 bool ScriptEngine::Interrupted() {
   if (!armed_) return false;
   if (!timedOut_ && std::chrono::steady_clock::now() > deadline_) timedOut_ = true;
-  return timedOut_;
+  return timedOut_ || refusedMemory_;
 }
 
 void ScriptEngine::Arm() {
@@ -266,8 +291,8 @@ const std::string* ScriptEngine::SourceOf(const std::string& name) const {
 }
 
 // A syntax error names its line but not its column. The column is found by compiling the
-// source cut short: up to the token that is wrong, the cut source is only unfinished ("end of
-// input"); from it on, it fails on that line as the whole source does.
+// source cut short and followed by a line that cannot be parsed: cut before the wrong token,
+// the parse fails on that added line; cut after it, on the wrong token's own line.
 ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std::string& source, int line) const {
   ScriptPlace place{name, line, 0};
   size_t lineStart = 0;
@@ -279,15 +304,16 @@ ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std:
   size_t lineEnd = source.find('\n', lineStart);
   if (lineEnd == std::string::npos) lineEnd = source.size();
   auto failsHere = [&](size_t end) {
+    const std::string probe = source.substr(0, end) + "\n@";
     duk_push_string(ctx_, name.c_str());
-    const bool failed = duk_pcompile_lstring_filename(ctx_, 0, source.data(), end) != 0;
+    const bool failed = duk_pcompile_lstring_filename(ctx_, 0, probe.data(), probe.size()) != 0;
     bool atEnd = false;
     const int at = failed ? LineInMessage(duk_safe_to_string(ctx_, -1), &atEnd) : 0;
     duk_pop(ctx_);
-    return failed && !atEnd && at == line;
+    return failed && at == line;
   };
-  size_t low = lineStart;  // fails not here
-  size_t high = lineEnd;   // fails here (the whole line does)
+  size_t low = lineStart;  // fails on the added line
+  size_t high = lineEnd;   // fails on this line
   if (!failsHere(high)) return place;
   while (high - low > 1) {
     const size_t middle = low + (high - low) / 2;
@@ -301,6 +327,22 @@ ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std:
   while (start > lineStart && IsNameChar(source[start]) && IsNameChar(source[start - 1])) --start;
   place.column = static_cast<int>(start - lineStart) + 1;
   return place;
+}
+
+// The last line of `source` that holds more than blanks (1 for a blank source).
+static int LastFilledLine(const std::string& source) {
+  int line = 1, filled = 1;
+  bool blank = true;
+  for (char c : source) {
+    if (c == '\n') {
+      if (!blank) filled = line;
+      ++line;
+      blank = true;
+    } else if (c != ' ' && c != '\t' && c != '\r') {
+      blank = false;
+    }
+  }
+  return blank ? filled : line;
 }
 
 ScriptError ScriptEngine::TakeError() {
@@ -323,9 +365,13 @@ ScriptError ScriptEngine::TakeError() {
     const std::string callee = duk_is_string(ctx_, -1) ? duk_get_string(ctx_, -1) : "";
     duk_pop(ctx_);
     error.message = Trimmed(duk_safe_to_string(ctx_, -1));
-    const std::string hint = callee.empty() ? QuotedName(error.message) : callee;
-    if (const std::string* source = SourceOf(error.place.file); source != nullptr && error.place.line > 0)
-      error.place.column = ColumnOf(LineOf(*source, error.place.line), hint);
+    std::string hint = callee.empty() ? QuotedName(error.message) : callee;
+    if (const std::string* source = SourceOf(error.place.file); source != nullptr && error.place.line > 0) {
+      const std::string text = LineOf(*source, error.place.line);
+      // An error the script threw itself stands where it was thrown.
+      if (hint.empty() && ColumnOf(text, "throw") != ColumnOf(text, "")) hint = "throw";
+      error.place.column = ColumnOf(text, hint);
+    }
   } else {
     error.message = "uncaught " + Trimmed(duk_safe_to_string(ctx_, -1));
   }
@@ -348,7 +394,8 @@ bool ScriptEngine::RunProgram(const std::string& name, const std::string& source
     duk_pop(ctx_);
     armed_ = false;
     bool atEnd = false;
-    const int line = LineInMessage(message, &atEnd);
+    int line = LineInMessage(message, &atEnd);
+    if (atEnd) line = std::min(line, LastFilledLine(source));
     error.place = atEnd ? ScriptPlace{name, line, 0} : PlaceOfSyntaxError(name, source, line);
     if (atEnd) error.place.column = static_cast<int>(LineOf(source, line).size()) + 1;
     error.message = WithoutLine(message);

@@ -81,6 +81,10 @@ class ScriptEngine {
   ScriptPlace PlaceOfSyntaxError(const std::string& name, const std::string& source, int line) const;
   void InstallSandbox();
   void Arm();
+  void NoteAllocation();
+  bool MayGrow(size_t size) const;
+  static constexpr size_t kStopReserve = size_t{4} << 20;
+  static constexpr size_t kLargeBlock = size_t{64} << 10;
 
   duk_context* ctx_ = nullptr;
   void* host_ = nullptr;
@@ -91,6 +95,7 @@ class ScriptEngine {
   bool armed_ = false;
   bool timedOut_ = false;
   bool refusedMemory_ = false;
+  uint64_t allocations_ = 0;
   // The files run, by name, for the places of errors.
   std::string programName_;
   std::string programSource_;

@@ -190,10 +190,14 @@ bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::stri
     }
   }
   if (found == rows_.size()) {
-    if (lastScene_ >= 0 && sceneIndex == lastScene_)
+    // Only a row that ran can make the index the last scene's: the index a show starts with
+    // (0) ends nothing, even in a show whose last scene is numbered 0.
+    if (lastScene_ >= 0 && sceneIndex == lastScene_ && indexFromRow_) {
       ended = true;
-    else
+    } else {
       sceneIndex = kNoSceneIndex;
+      indexFromRow_ = false;
+    }
     return false;
   }
   const ShowSceneRow& row = rows_[found];
@@ -225,6 +229,9 @@ bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::stri
   }
   duk_pop_2(ctx);  // the stash and its array
   if (!ok) return false;
-  if (row.index) sceneIndex = *row.index;
+  if (row.index) {
+    sceneIndex = *row.index;
+    indexFromRow_ = true;
+  }
   return converted;
 }

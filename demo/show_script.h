@@ -114,6 +114,7 @@ class ShowScript {
   std::vector<ShowSceneRow> rows_;
   std::vector<std::string> texts_;  // the text files named, in order
   int32_t lastScene_ = -1;
+  bool indexFromRow_ = false;  // the scene index was set by a row that ran
   BlockColorConverter* converter_ = nullptr;
   Phase phase_ = Phase::kDeclaring;
   bool inScene_ = false;

@@ -215,6 +215,10 @@ bool ShowSession::Step() {
   if (report_.end != ShowEnd::kRunning) return false;
   report_.lastTime = clock_->MusicTime();
   RunFrame(report_.lastTime, show_);
+  if (!show_.failure.empty()) {
+    report_.end = ShowEnd::kFailed;
+    return false;
+  }
   ++report_.frames;
   if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   return true;

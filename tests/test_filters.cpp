@@ -95,3 +95,17 @@ TEST(CellFilters, BarsShiftArithmeticallyInTwoMirroredBands) {
   EXPECT_EQ(CellScreen[13 + 80 * 5], 0xFC7E);
   EXPECT_EQ(CellScreen[24 + 80 * 5], 0xFC7E);
 }
+
+// The keys are worked out in 32 bits that wrap: the largest times give the low 16 bits of the
+// wrapped sums (checked with the sanitizers, which stop on a signed overflow).
+TEST(CellFilters, TheLargestTimesWrapInsteadOfOverflowing) {
+  FillScreen(0);
+  FilterXorTime(INT32_MAX);  // key 0x7FFFFFFF + 0x4949: low bits 0x4948
+  EXPECT_EQ(CellScreen[0], (0x4948 << 2) & 0xFFFF);
+  FillScreen(0);
+  FilterXorRamp(INT32_MAX);  // cell 1: (0x80000000 ^ 0x89) & 0xF0 = 0x80
+  EXPECT_EQ(CellScreen[1], 0x80 << 1);
+  FillScreen(0);
+  FilterNoise(INT32_MAX);  // cell 3999: the or-ed time + 2 * 3999 wraps to 0x80001F3D
+  EXPECT_EQ(CellScreen[3999], static_cast<Cell>(((((0x7FFFFFFFu + 3999u) ^ 0x89u) & 0xC1u) << 2 | 0x1F3Du) & 0xFFFF));
+}

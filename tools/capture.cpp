@@ -68,6 +68,12 @@ int main(int argc, char** argv) {
   session.Finish();
 
   progress.Finishing();
+  if (session.Report().end == ShowEnd::kFailed) {
+    // Nothing is written: the export stops where the show's script failed.
+    progress.Clear();
+    writer.reset();
+    return Fail(session.State().failure);
+  }
   if (session.Report().end == ShowEnd::kStopped || !writer->Finish()) {
     progress.Clear();
     return Fail(writer->error);
