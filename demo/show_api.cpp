@@ -3,8 +3,10 @@
 #include <duktape.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "demo/cell_filters.h"
@@ -74,11 +76,13 @@ class ApiCall {
   duk_context* ctx_;
   const Binding& binding_;
   ShowScript& script_;
-  std::vector<double> numbers_;
-  std::vector<std::string> texts_;
-  std::vector<const ShowPicture*> pictures_;
-  std::vector<bool> given_;
-  std::vector<bool> null_;
+  // Fixed arrays: a call takes no allocation for its arguments (every frame makes many calls).
+  static constexpr size_t kMostArgs = 8;
+  std::array<double, kMostArgs> numbers_{};
+  std::array<std::string, kMostArgs> texts_;
+  std::array<const ShowPicture*, kMostArgs> pictures_{};
+  std::array<bool, kMostArgs> given_{};
+  std::array<bool, kMostArgs> null_{};
   std::string error_;
   enum class Result { kNone, kNumber, kText, kNull } result_ = Result::kNone;
   double number_ = 0;
@@ -235,11 +239,6 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
 
 bool ApiCall::Check() {
   const size_t count = binding_.args.size();
-  numbers_.assign(count, 0);
-  texts_.assign(count, "");
-  pictures_.assign(count, nullptr);
-  given_.assign(count, false);
-  null_.assign(count, false);
   if (binding_.phase == BindingPhase::kDeclare && script_.CurrentPhase() != ShowScript::Phase::kDeclaring) {
     Fail("declares the show, so it can be called only by the script's program, not in a scene");
     return false;
@@ -674,7 +673,12 @@ std::vector<Binding> MakeBindings() {
 }  // namespace
 
 const std::vector<Binding>& ShowBindings() {
-  static const std::vector<Binding> bindings = MakeBindings();
+  static const std::vector<Binding> bindings = [] {
+    std::vector<Binding> made = MakeBindings();
+    for (const Binding& binding : made)
+      if (binding.args.size() > 8) std::abort();  // ApiCall keeps at most 8 arguments
+    return made;
+  }();
   return bindings;
 }
 
