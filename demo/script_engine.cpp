@@ -291,8 +291,10 @@ const std::string* ScriptEngine::SourceOf(const std::string& name) const {
 }
 
 // A syntax error names its line but not its column. The column is found by compiling the
-// source cut short and followed by a line that cannot be parsed: cut before the wrong token,
-// the parse fails on that added line; cut after it, on the wrong token's own line.
+// source cut short. Duktape reports "end of input" when the token it stopped at ends where the
+// source does, so the shortest cut that fails on that line, and not at its end, holds the wrong
+// token and the one character after it that ended the token; the line's own line break counts,
+// or a token last on its line would never be found.
 ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std::string& source, int line) const {
   ScriptPlace place{name, line, 0};
   size_t lineStart = 0;
@@ -302,18 +304,17 @@ ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std:
   }
   if (lineStart == std::string::npos) return place;
   size_t lineEnd = source.find('\n', lineStart);
-  if (lineEnd == std::string::npos) lineEnd = source.size();
+  lineEnd = lineEnd == std::string::npos ? source.size() : lineEnd + 1;
   auto failsHere = [&](size_t end) {
-    const std::string probe = source.substr(0, end) + "\n@";
     duk_push_string(ctx_, name.c_str());
-    const bool failed = duk_pcompile_lstring_filename(ctx_, 0, probe.data(), probe.size()) != 0;
+    const bool failed = duk_pcompile_lstring_filename(ctx_, 0, source.data(), end) != 0;
     bool atEnd = false;
     const int at = failed ? LineInMessage(duk_safe_to_string(ctx_, -1), &atEnd) : 0;
     duk_pop(ctx_);
-    return failed && at == line;
+    return failed && !atEnd && at == line;
   };
-  size_t low = lineStart;  // fails on the added line
-  size_t high = lineEnd;   // fails on this line
+  size_t low = lineStart;  // fails not here
+  size_t high = lineEnd;   // fails here (the whole line does)
   if (!failsHere(high)) return place;
   while (high - low > 1) {
     const size_t middle = low + (high - low) / 2;
@@ -322,9 +323,19 @@ ScriptPlace ScriptEngine::PlaceOfSyntaxError(const std::string& name, const std:
     else
       low = middle;
   }
-  // `high` ends the first text that fails: its last character belongs to the wrong token.
-  size_t start = high - 1;
-  while (start > lineStart && IsNameChar(source[start]) && IsNameChar(source[start - 1])) --start;
+  // The wrong token's last character, then its first: a name's or a number's, or a string's
+  // opening quote; a punctuator is named by its last character.
+  if (high < lineStart + 2) {
+    place.column = 1;
+    return place;
+  }
+  size_t start = high - 2;
+  if (IsNameChar(source[start])) {
+    while (start > lineStart && IsNameChar(source[start - 1])) --start;
+  } else if (source[start] == '"' || source[start] == '\'') {
+    const size_t opening = source.rfind(source[start], start == lineStart ? start : start - 1);
+    if (opening != std::string::npos && opening >= lineStart && opening < start) start = opening;
+  }
   place.column = static_cast<int>(start - lineStart) + 1;
   return place;
 }

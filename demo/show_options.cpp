@@ -40,7 +40,9 @@ void AddDataOption(OptionTable& table, std::string& dataDir) {
 }
 
 OptionTable PageOptions(ShowSettings& settings, std::string& times) {
-  OptionTable options("the page", "?seed=N&times=TIMES[&reduce-flashes=1]");
+  OptionTable options("the page", "?[show=PATH/&]seed=N&times=TIMES[&reduce-flashes=1]");
+  options.Add({"--show", "DIR", "the folder the page fetched the show into (else the built-in show)",
+               SetText(settings.showDir)});
   AddSeedOption(options, settings.seed);
   options.Add({"--times", "TIMES", "T0:T1:STEP or T,T,...", SetText(times)});
   AddGentleModeOption(options, settings.reduceFlashes);

@@ -34,7 +34,8 @@ OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCo
 std::optional<int> RunShowCommand(const OptionTable& options, const ShowCommands& commands);
 
 // The web page's table: the address's seed=N&times=TIMES[&reduce-flashes=1], passed as
-// --seed N --times TIMES [--reduce-flashes]; the times as written, for ParseTimeList.
+// --seed N --times TIMES [--reduce-flashes]; the times as written, for ParseTimeList. With
+// show=PATH/ the page fetches the show's folder into its file system and adds --show DIR.
 OptionTable PageOptions(ShowSettings& settings, std::string& times);
 
 // Where the pictures and the music are looked for, for the end of a help text.

@@ -2,6 +2,8 @@
 
 #include <duktape.h>
 
+#include <algorithm>
+
 #include "demo/picture_decode.h"
 #include "demo/show_api.h"
 #include "quorvel4/sync_points.h"
@@ -114,6 +116,11 @@ void ShowScript::DeclareScene(const ShowSceneRow& row) {
 }
 
 bool ShowScript::ReadText(const std::string& file, std::string& text, std::string& error) {
+  if (discovery_ && IsShowFileName(file) && !folder_.Has(file)) {
+    texts_.push_back(file);
+    text.clear();
+    return true;
+  }
   std::vector<uint8_t> bytes;
   if (!folder_.Read(file, kMaxTextFileBytes, bytes, error)) return false;
   texts_.push_back(file);
@@ -172,6 +179,33 @@ std::vector<std::string> ShowScript::NamedFiles() const {
   files.insert(files.end(), texts_.begin(), texts_.end());
   if (!facts_.music.empty()) files.push_back(facts_.music);
   if (!facts_.syncPoints.empty()) files.push_back(facts_.syncPoints);
+  return files;
+}
+
+bool LoadShowFolder(ShowScript& script, const std::string& showDir, std::string& error) {
+  ShowFolder folder(showDir);
+  std::vector<uint8_t> bytes;
+  std::string why;
+  if (!folder.Read(kShowScriptFile, kMaxShowScriptBytes, bytes, why)) {
+    error = "the folder " + showDir + " holds no show: " + why +
+            " (a show's folder holds its script, show.js, beside the files it names; quorvel4-demo --new DIR writes one)";
+    return false;
+  }
+  std::string ignored;
+  return script.Load(folder.PathOf(kShowScriptFile, ignored), std::string(bytes.begin(), bytes.end()), folder, error);
+}
+
+std::vector<std::string> DiscoverShowFiles(const std::string& showDir) {
+  ShowScript script;
+  script.SetDiscovery(true);
+  // A failure is the real start-up's to report, once the files are there: it names the same place.
+  std::string ignored;
+  LoadShowFolder(script, showDir, ignored);
+  std::vector<std::string> files;
+  for (const std::string& file : script.NamedFiles()) {
+    if (!IsShowFileName(file) || file.find_first_of("\r\n") != std::string::npos) continue;
+    if (std::find(files.begin(), files.end(), file) == files.end()) files.push_back(file);
+  }
   return files;
 }
 

@@ -104,6 +104,12 @@ class ShowScript {
   void DeclareScene(const ShowSceneRow& row);
   // A text file's contents (UTF-8), remembered as named.
   bool ReadText(const std::string& file, std::string& text, std::string& error);
+
+  // For a host that fetches the files a show names before it starts (the web page), and cannot
+  // know in advance what the program reads with Text(): while on, a text file the folder does
+  // not hold yet is remembered as named and reads as "" instead of stopping the program. Such a
+  // script is only ever looked at, never played.
+  void SetDiscovery(bool on) { discovery_ = on; }
   ScriptEngine& Engine() { return *engine_; }
 
  private:
@@ -118,5 +124,16 @@ class ShowScript {
   BlockColorConverter* converter_ = nullptr;
   Phase phase_ = Phase::kDeclaring;
   bool inScene_ = false;
+  bool discovery_ = false;
   std::string scriptName_;
 };
+
+// Loads the show.js of the folder `showDir` into `script`; false with one message naming the file
+// or the place in the script.
+bool LoadShowFolder(ShowScript& script, const std::string& showDir, std::string& error);
+
+// The files that the show in `showDir` names so far, each once, in the order named, as a host
+// fetches them: its program is run in discovery mode, and as far as it gets (a script that stops
+// on a text read as "" names more once that text is there). Only names a show may use, and none
+// with a line break, so that a list of lines carries them.
+std::vector<std::string> DiscoverShowFiles(const std::string& showDir);

@@ -115,17 +115,7 @@ bool ShowSession::ChooseDataDirectory(std::string& error) {
 bool ShowSession::LoadScript(std::string& error) {
   if (settings_.showDir.empty()) return LoadBuiltInScript(show_, dataDir_, error);
   show_.script = std::make_unique<ShowScript>();
-  ShowFolder folder(settings_.showDir);
-  std::vector<uint8_t> bytes;
-  std::string why;
-  if (!folder.Read(kShowScriptFile, kMaxShowScriptBytes, bytes, why)) {
-    error = "the folder " + settings_.showDir + " holds no show: " + why +
-            " (a show's folder holds its script, show.js, beside the files it names; quorvel4-demo --new DIR writes one)";
-    return false;
-  }
-  std::string ignored;
-  return show_.script->Load(folder.PathOf(kShowScriptFile, ignored), std::string(bytes.begin(), bytes.end()), folder,
-                            error);
+  return LoadShowFolder(*show_.script, settings_.showDir, error);
 }
 
 bool ShowSession::OpenMusic(const std::string& path, std::string& error) {

@@ -3,7 +3,10 @@
 // clock, one per displayed frame. With ?seed=N&times=T0:T1:STEP (or T,T,...) it runs those
 // times on a scripted clock without music, as the offline renderer does, and leaves the last
 // frame on the canvas. With reduce-flashes=1 (or the start overlay's box ticked) the frame loop
-// holds back frames that would flash more than three times a second.
+// holds back frames that would flash more than three times a second. With ?show=PATH/ the page
+// plays that show folder instead of the built-in show: before main it fetches the folder's
+// show.js, asks qvl_show_files what the script names, fetches those, and asks again until
+// nothing new is named; main is then given --show DIR.
 #include <emscripten.h>
 #include <emscripten/html5.h>
 
@@ -12,6 +15,7 @@
 
 #include "demo/number_text.h"
 #include "demo/show_options.h"
+#include "demo/show_script.h"
 #include "demo/show_session.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
@@ -105,7 +109,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE void qvl_start(int reduceFlashes) {
   emscripten_request_animation_frame_loop(LiveFrame, nullptr);
 }
 
-// The page passes the address's options as --seed N --times T [--reduce-flashes].
+// The files the show in `dir` names so far, one a line. The page calls this before main, once a
+// round, fetching what is new each time: a Text() read only names the file its answer names
+// once the first is there.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* qvl_show_files(const char* dir) {
+  static std::string lines;
+  lines.clear();
+  for (const std::string& file : DiscoverShowFiles(dir)) lines += file + "\n";
+  return lines.c_str();
+}
+
+// The page passes the address's options as [--show DIR] --seed N --times T [--reduce-flashes].
 int main(int argc, char** argv) {
   SetDebugSink([](const char* text) { qvl_page_debug(text); });
   ShowSettings settings;

@@ -4,9 +4,17 @@
 // a double-click toggle fullscreen. The start overlay warns of the flashes and offers the gentle
 // mode, ticked from the start by reduce-flashes=1 (or yes, true, on) in the address or, where the
 // address says neither yes nor no, when the browser says its user prefers reduced motion.
+// With show=PATH/ the page plays the show folder served at PATH beside it instead of the
+// built-in show: it fetches PATH/show.js, then what the script names, round after round, and
+// only then runs the program.
 (function () {
   // Filled in by the build: the pictures and the music, served beside the page in data/.
   const dataFiles = [@QVL_WEB_DATA_FILES@];
+  // A script that names files without end must not make the page fetch without end.
+  const maxShowFiles = 1000;
+  // Where a show's folder lies in the program's file system: the page's own folder, so that
+  // the program names a show's files as the address does (shows/NAME/...).
+  const pageRoot = "/page";
   const modifierKeys = new Set(["Shift", "Control", "Alt", "AltGraph", "Meta", "OS", "Super", "Hyper",
                                 "Fn", "FnLock", "CapsLock", "NumLock", "ScrollLock", "Symbol", "SymbolLock"]);
 
@@ -23,7 +31,25 @@
     }
     return answer;
   }
+  // The show folder of show=: a folder beside the page, named relative to it, never another
+  // site's or one above the page's folder (a page is often served from a folder of a larger
+  // site). { dir, url } (dir as the program names it), { refused } with the notice's words, or
+  // null without show=.
+  function showFolder() {
+    if (!params.has("show")) return null;
+    const asked = params.get("show");
+    const parts = asked.split("/").filter((part) => part !== "" && part !== ".");
+    const refused = "The address is not understood: show=" + JSON.stringify(asked) + " must name a show's folder " +
+      "beside this page, relative to it, such as show=shows/NAME/ (no other site, no absolute path, no \"..\").";
+    if (asked.startsWith("/") || /[\\:?#]/.test(asked) || parts.includes("..") || parts.length === 0) return { refused };
+    const url = new URL(parts.map(encodeURIComponent).join("/") + "/", location.href);
+    if (url.origin !== location.origin) return { refused };
+    return { dir: parts.join("/"), url: url.href };
+  }
+  const show = showFolder();
+
   const args = [];
+  if (show && show.dir) args.push("--show", show.dir);
   for (const name of ["seed", "times"]) {
     if (params.has(name)) args.push("--" + name, params.get(name));
   }
@@ -57,7 +83,18 @@
   const program = (document.currentScript && document.currentScript.src || "index.js").replace(/\.js$/, ".wasm");
   const programName = program.slice(program.lastIndexOf("/") + 1);
   let started = false;
-  Module.onRuntimeInitialized = () => { started = true; };
+  Module.onRuntimeInitialized = () => {
+    started = true;
+    if (show && show.dir) {
+      fetchShow().then((complete) => { if (complete) callMain(args); }, (error) => Module.onAbort(String(error)));
+    }
+  };
+  // A show of one's own starts once its files are here.
+  if (show) Module.noInitialRun = true;
+  if (show && show.refused) {
+    Module.qvlSetState("failed");
+    Module.qvlNotice(show.refused);
+  }
 
   async function whyItDidNotLoad(what) {
     if (location.protocol === "file:") {
@@ -102,7 +139,49 @@
   };
   Module.printErr = (text) => console.warn(text);
 
+  // A file of the show's folder into the program's file system. One that cannot be fetched is
+  // left out: the program names it as missing, as it would anywhere else.
+  function fetchShowFile(name) {
+    return fetch(show.url + name.split("/").map(encodeURIComponent).join("/"))
+      .then((response) => (response.ok ? response.arrayBuffer() : null))
+      .then((bytes) => {
+        if (!bytes) return;
+        const file = pageRoot + "/" + show.dir + "/" + name;
+        FS.mkdirTree(file.slice(0, file.lastIndexOf("/")));
+        FS.writeFile(file, new Uint8Array(bytes));
+      })
+      .catch(() => {});
+  }
+
+  // Asks the program what the script names until an answer names nothing new (a file read by
+  // Text() may name the next), fetching the new ones each round. False when the page gave up.
+  async function fetchShow() {
+    const asked = new Set(["show.js"]);
+    for (;;) {
+      const stack = stackSave();
+      const listed = UTF8ToString(Module._qvl_show_files(allocateUTF8OnStack(show.dir)));
+      stackRestore(stack);
+      const fresh = listed.split("\n").filter((name) => name !== "" && !asked.has(name));
+      if (fresh.length === 0) return true;
+      if (asked.size - 1 + fresh.length > maxShowFiles) {
+        Module.qvlNotice("The show cannot start: its script names more than " + maxShowFiles + " files.");
+        Module.qvlSetState("failed");
+        return false;
+      }
+      for (const name of fresh) asked.add(name);
+      await Promise.all(fresh.map(fetchShowFile));
+    }
+  }
+
   Module.preRun = [() => {
+    if (show) {
+      if (show.refused) return;
+      FS.mkdir(pageRoot);
+      FS.chdir(pageRoot);
+      addRunDependency("show.js");
+      fetchShowFile("show.js").finally(() => removeRunDependency("show.js"));
+      return;
+    }
     FS.mkdir("/data");
     for (const name of dataFiles) {
       const dependency = "data/" + name;

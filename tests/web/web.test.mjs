@@ -1,6 +1,6 @@
 // The web page in headless Chromium: it loads cleanly, its stills equal the offline
-// renderer's pictures pixel for pixel, and the live show follows the music's clock, ends on a
-// key and survives fullscreen.
+// renderer's pictures pixel for pixel (the built-in show's and those of show folders, ?show=),
+// and the live show follows the music's clock, ends on a key and survives fullscreen.
 //
 // Environment: QVL_WEB_DIST (the built page), QVL_CAPTURE (the offline renderer), QVL_DATA
 // (the data directory), QVL_CHROMIUM (default /usr/bin/chromium).
@@ -21,9 +21,10 @@ const dataDir = process.env.QVL_DATA;
 const chromium = process.env.QVL_CHROMIUM || "/usr/bin/chromium";
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Serves the page; `replaced` maps a path to the bytes served instead of the file's, and the
-// paths in `missing` are not found.
-function startServer(root, replaced, missing) {
+// Serves the page; `replaced` maps a path to the bytes served instead of the file's, the
+// paths in `missing` are not found, and `mounted` maps a path prefix (such as "/scratch/") to a
+// folder served under it.
+function startServer(root, replaced, missing, mounted) {
   const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
   const server = http.createServer((request, response) => {
     const name = decodeURIComponent(new URL(request.url, "http://localhost").pathname);
@@ -33,8 +34,12 @@ function startServer(root, replaced, missing) {
     };
     if (missing.has(name)) return send(404, "");
     if (replaced.has(name)) return send(200, replaced.get(name));
-    const file = path.join(root, path.normalize(name === "/" ? "/index.html" : name));
-    if (!file.startsWith(root)) return send(403, "");
+    let folder = root, inside = name;
+    for (const [prefix, mount] of mounted) {
+      if (name.startsWith(prefix)) [folder, inside] = [mount, name.slice(prefix.length - 1)];
+    }
+    const file = path.join(folder, path.normalize(inside === "/" ? "/index.html" : inside));
+    if (!file.startsWith(folder)) return send(403, "");
     fs.readFile(file, (error, body) => (error ? send(404, "") : send(200, body, types[path.extname(file)])));
   });
   return new Promise((resolve) => server.listen(0, "127.0.0.1", () => resolve(server)));
@@ -85,11 +90,35 @@ function readPng(file) {
   return { width, height, channels, pixels };
 }
 
-// The offline renderer's last picture for a seed and a time list.
-async function capturedPicture(seed, times, extra = []) {
+// 8-bit RGBA PNGs, unfiltered: pictures for the shows the tests write.
+const crcTable = Array.from({ length: 256 }, (_, n) => {
+  for (let k = 0; k < 8; ++k) n = n & 1 ? 0xedb88320 ^ (n >>> 1) : n >>> 1;
+  return n >>> 0;
+});
+function pngBytes(width, height, rgba) {
+  const chunk = (type, body) => {
+    const bytes = Buffer.concat([Buffer.alloc(4), Buffer.from(type, "latin1"), body, Buffer.alloc(4)]);
+    bytes.writeUInt32BE(body.length, 0);
+    let crc = 0xffffffff;
+    for (const byte of bytes.subarray(4, bytes.length - 4)) crc = crcTable[(crc ^ byte) & 0xff] ^ (crc >>> 8);
+    bytes.writeUInt32BE((crc ^ 0xffffffff) >>> 0, bytes.length - 4);
+    return bytes;
+  };
+  const header = Buffer.from([0, 0, 0, 0, 0, 0, 0, 0, 8, 6, 0, 0, 0]);
+  header.writeUInt32BE(width, 0);
+  header.writeUInt32BE(height, 4);
+  const rows = [];
+  for (let y = 0; y < height; ++y) rows.push(Buffer.from([0]), rgba.subarray(y * width * 4, (y + 1) * width * 4));
+  return Buffer.concat([Buffer.from([0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a]), chunk("IHDR", header),
+                        chunk("IDAT", zlib.deflateSync(Buffer.concat(rows))), chunk("IEND", Buffer.alloc(0))]);
+}
+
+// The offline renderer's last picture for a seed and a time list: of the built-in show with the
+// data folder, or with `source` ["--show", FOLDER] of that show.
+async function capturedPicture(seed, times, extra = [], source = ["--data", dataDir]) {
   const out = fs.mkdtempSync(path.join(os.tmpdir(), "qvl-capture-"));
   try {
-    await promisify(execFile)(capture, ["--seed", String(seed), "--data", dataDir, "--times", times, "--format", "png", "--out", out,
+    await promisify(execFile)(capture, ["--seed", String(seed), ...source, "--times", times, "--format", "png", "--out", out,
                                         ...extra]);
     const last = fs.readdirSync(out).sort().at(-1);
     return readPng(path.join(out, last));
@@ -123,9 +152,10 @@ function firstDifference(expected, rgba) {
   return { count, first };
 }
 
-let browser, server, base;
+let browser, server, base, scratch;
 const replaced = new Map();
 const missing = new Set();
+const mounted = new Map();
 
 // Every page of the test, with what went wrong on it.
 async function openPage(address, { reducedMotion = false, beforeLoad = null } = {}) {
@@ -154,7 +184,10 @@ const status = (page) => page.evaluate(() => ({ ...Module.qvlStatus }));
 
 before(async () => {
   assert.ok(dist && capture && dataDir, "QVL_WEB_DIST, QVL_CAPTURE and QVL_DATA must be set");
-  server = await startServer(path.resolve(dist), replaced, missing);
+  // Show folders the tests write, served beside the page as scratch/NAME/.
+  scratch = fs.mkdtempSync(path.join(os.tmpdir(), "qvl-shows-"));
+  mounted.set("/scratch/", scratch);
+  server = await startServer(path.resolve(dist), replaced, missing, mounted);
   base = `http://127.0.0.1:${server.address().port}/`;
   browser = await puppeteer.launch({
     executablePath: chromium,
@@ -169,6 +202,7 @@ before(async () => {
 after(async () => {
   await browser?.close();
   server?.close();
+  if (scratch) fs.rmSync(scratch, { recursive: true, force: true });
 });
 
 describe("the page", () => {
@@ -420,6 +454,179 @@ describe("the live show", () => {
       await page.close();
     } finally {
       replaced.clear();
+    }
+  });
+});
+
+// The page's still of the show folder at `showPath` (relative to the page, such as
+// shows/NAME/) against quorvel4-capture --show of the same folder on disk, by default the site's
+// own copy: one call for any show the site holds. Returns the page's status record.
+async function assertShowStillEqualsCapture(t, showPath, seed, times, folder = path.join(dist, showPath)) {
+  const captured = capturedPicture(seed, times, [], ["--show", folder]);
+  const { page, problems, state } = await openPage(`index.html?show=${showPath}&seed=${seed}&times=${times}`);
+  try {
+    const notice = await page.$eval("#notice", (e) => e.textContent);
+    assert.equal(await state(), "done", notice);
+    assert.deepEqual(problems, []);
+    const { count, first } = firstDifference(await captured, await canvasPixels(page));
+    assert.equal(count, 0, `${showPath} seed ${seed} times ${times}: ${count} pixels differ, the first at ${JSON.stringify(first)}`);
+    const record = await status(page);
+    t.diagnostic(`${showPath} times ${times}: ${record.frames} frames, ${(record.scriptMs / record.frames).toFixed(2)} ms of script per frame`);
+    return { ...record, title: await page.title() };
+  } finally {
+    await page.close();
+  }
+}
+
+// Writes a show folder under the test server's scratch/ folder; `files` maps a name inside the
+// folder to its contents. Returns the folder and its path beside the page.
+function writeShow(name, files) {
+  const folder = path.join(scratch, name);
+  for (const [file, body] of Object.entries(files)) {
+    fs.mkdirSync(path.dirname(path.join(folder, file)), { recursive: true });
+    fs.writeFileSync(path.join(folder, file), body);
+  }
+  return { folder, showPath: `scratch/${name}/` };
+}
+
+// What quorvel4-capture says when it cannot render the folder, with the folder named as the
+// page names it and without the program's prefix.
+async function captureComplaint(folder, showPath) {
+  const out = fs.mkdtempSync(path.join(os.tmpdir(), "qvl-capture-"));
+  const failure = await promisify(execFile)(capture, ["--seed", "1", "--show", folder, "--times", "0:100:50", "--format", "png",
+                                                      "--out", out])
+    .then(() => null, (error) => error)
+    .finally(() => fs.rmSync(out, { recursive: true, force: true }));
+  assert.ok(failure, `quorvel4-capture rendered ${folder}`);
+  return failure.stderr.trim().replace(/^quorvel4-capture: /, "").replaceAll(folder, showPath.replace(/\/$/, ""));
+}
+
+// A picture with every kind of pixel the keyed blit meets: colours, black, and transparent.
+function testPicture(width, height) {
+  const rgba = Buffer.alloc(width * height * 4);
+  for (let y = 0; y < height; ++y) {
+    for (let x = 0; x < width; ++x) {
+      const at = (y * width + x) * 4;
+      const hole = (x + y) % 7 === 0, black = x % 9 === 4;
+      rgba.set(black ? [0, 0, 0, 255] : [x * 6 & 255, y * 8 & 255, (x ^ y) * 5 & 255, hole ? 0 : 255], at);
+    }
+  }
+  return pngBytes(width, height, rgba);
+}
+
+// The picture's name is in the text file, so the page learns of it only in its second round.
+const lanternScript = `Title("a show of the tests");
+var lines = Text("texts/list.txt").split("\\n");
+Picture("logo", lines[0]);
+var greeting = lines[1];
+Scene(0, 1000, 0, function (t) {
+  DrawPlasma(t);
+  BlitKeyedImage("logo", 10, 20);
+});
+Scene(1000, 3000, 1, function (t, scene) {
+  DrawBluePlasma(t);
+  BlitKeyedImage("logo", (t - scene.lower) / 40 | 0, 30);
+  Convert2x2();
+  DrawBigText(greeting, 2 + Random() % 8, 20, 0, 0, 0x0EDB);
+  PrintAt(0, 0, greeting);
+  return true;
+});
+`;
+
+function writeLampsShow(name) {
+  return writeShow(name, {
+    "show.js": lanternScript,
+    "texts/list.txt": "pics/logo.png\nhello, web",
+    "pics/logo.png": testPicture(45, 30),
+  });
+}
+
+describe("a show folder of one's own, ?show=PATH/", () => {
+  test("its stills equal the offline renderer's, with a PNG picture and a text file that names it", async (t) => {
+    const { folder, showPath } = writeLampsShow("lamps");
+    for (const [seed, times] of [[1, "0:2000:1000"], [7, "200:800:200"], [12345, "1500:2900:700"]]) {
+      const { title } = await assertShowStillEqualsCapture(t, showPath, seed, times, folder);
+      assert.equal(title, "a show of the tests");
+    }
+  });
+
+  test("plays live on a steady clock without music, and ends after its last scene", async () => {
+    const { showPath } = writeLampsShow("lamps-live");
+    const { page, problems, state } = await openPage(`index.html?show=${showPath}`);
+    assert.equal(await state(), "ready");
+    assert.equal(await page.title(), "a show of the tests");
+    await page.mouse.click(400, 350);
+    await page.waitForFunction(() => document.body.dataset.state === "ended", { timeout: 20000 });
+    const { time, scene, frames } = await status(page);
+    assert.equal(scene, 1, "the last scene ran");
+    assert.ok(time >= 3000 && frames > 10, `time ${time}, ${frames} frames`);
+    assert.deepEqual(problems, []);
+    await page.close();
+  });
+
+  test("a missing picture or script and a syntax error are named as the programs name them", async () => {
+    const cases = [
+      [writeShow("no-picture", { "show.js": 'Picture("gone", "gone.png");\nScene(0, 100, 0, function (t) {});\n' }),
+       /the picture "gone": the file scratch\/no-picture\/gone\.png does not exist/],
+      [writeShow("broken", { "show.js": 'Title("broken");\nScene(0, 100, 0, function (t) {\n  DrawPlasma(t;\n});\n' }),
+       /scratch\/broken\/show\.js:3:\d+: SyntaxError/],
+      [{ folder: path.join(scratch, "nothing-here"), showPath: "scratch/nothing-here/" },
+       /the folder scratch\/nothing-here holds no show: the file scratch\/nothing-here\/show\.js does not exist/],
+    ];
+    for (const [{ folder, showPath }, says] of cases) {
+      const expected = await captureComplaint(folder, showPath);
+      assert.match(expected, says, "quorvel4-capture's words");
+      for (const times of ["", "&seed=1&times=0:100:50"]) {
+        const { page, state } = await openPage(`index.html?show=${showPath}${times}`);
+        assert.equal(await state(), "failed", showPath + times);
+        assert.equal(await page.$eval("#notice", (e) => e.textContent), expected, showPath + times);
+        await page.close();
+      }
+    }
+  });
+
+  test("a script that names files without end is stopped before the page fetches them", async () => {
+    const { showPath } = writeShow("endless", {
+      "show.js": 'for (var i = 0; i < 5000; ++i) Picture("p" + i, "p" + i + ".png");\nScene(0, 100, 0, function (t) {});\n',
+    });
+    const { page, problems, state } = await openPage(`index.html?show=${showPath}`);
+    assert.equal(await state(), "failed");
+    assert.match(await page.$eval("#notice", (e) => e.textContent), /names more than 1000 files/);
+    // None of them is there: each one fetched would be a 404.
+    assert.deepEqual(problems, []);
+    await page.close();
+  });
+
+  test("refuses folders of other sites, absolute paths and .. with a notice, and fetches nothing of them", async () => {
+    // As written in the address: %2e%2e is "..", %5C a backslash.
+    const addresses = ["http://example.com/shows/x/", "//example.com/shows/x/", "https:example.com/", "/shows/x/",
+                       "../", "scratch/../../x/", "%2e%2e/x/", "scratch/..%5Cx/", "", "./"];
+    for (const value of addresses) {
+      const page = await browser.newPage();
+      const requested = [];
+      page.on("request", (request) => requested.push(request.url()));
+      await page.goto(`${base}index.html?show=${value}`);
+      await page.waitForFunction(() => document.body.dataset.state === "failed", { timeout: 30000 });
+      assert.match(await page.$eval("#notice", (e) => e.textContent), /The address is not understood: show=.*beside this page/,
+                   value);
+      const strays = requested.filter((url) => !url.startsWith(base) || /show\.js/.test(url));
+      assert.deepEqual(strays, [], value);
+      await page.close();
+    }
+  });
+
+  test("every show folder of the site gets ready to play", async (t) => {
+    const shows = path.join(dist, "shows");
+    const names = fs.existsSync(shows) ? fs.readdirSync(shows).filter((name) => fs.existsSync(path.join(shows, name, "show.js"))) : [];
+    if (names.length === 0) {
+      t.skip("the site holds no show folder (shows/ of the repository)");
+      return;
+    }
+    for (const name of names) {
+      const { page, problems, state } = await openPage(`index.html?show=shows/${encodeURIComponent(name)}/`);
+      assert.equal(await state(), "ready", `${name}: ${await page.$eval("#notice", (e) => e.textContent)}`);
+      assert.deepEqual(problems, [], name);
+      await page.close();
     }
   });
 });
