@@ -156,7 +156,8 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
     Fail(std::string(spec.name) + " is missing");
     return false;
   }
-  const std::string what = std::string(spec.name) + " is " + Describe(ctx_, at);
+  // Worded only for a message: a call that passes its checks makes no strings.
+  auto what = [&] { return std::string(spec.name) + " is " + Describe(ctx_, at); };
   switch (spec.kind) {
     case ArgKind::kIndex:
       if (duk_is_null(ctx_, at)) {
@@ -169,14 +170,14 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
       const bool whole = spec.kind != ArgKind::kNumber;
       const char* kind = whole ? "a whole number" : "a number";
       if (!duk_is_number(ctx_, at)) {
-        Fail(what + "; it must be " + kind + " " + Range(spec) + (spec.kind == ArgKind::kIndex ? ", or null" : ""));
+        Fail(what() + "; it must be " + kind + " " + Range(spec) + (spec.kind == ArgKind::kIndex ? ", or null" : ""));
         return false;
       }
       const double value = duk_get_number(ctx_, at);
       if (!std::isfinite(value) || value < spec.low || value > spec.high || (whole && value != std::floor(value))) {
         std::string hint;
         if (whole && std::isfinite(value) && value != std::floor(value)) hint = " (idiv(a, b) divides whole numbers)";
-        Fail(what + "; it must be " + kind + " " + Range(spec) + hint);
+        Fail(what() + "; it must be " + kind + " " + Range(spec) + hint);
         return false;
       }
       numbers_[i] = value;
@@ -184,7 +185,7 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
     }
     case ArgKind::kText: {
       if (!duk_is_string(ctx_, at)) {
-        Fail(what + "; it must be a string");
+        Fail(what() + "; it must be a string");
         return false;
       }
       duk_size_t length = 0;
@@ -203,7 +204,7 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
     }
     case ArgKind::kPicture: {
       if (!duk_is_string(ctx_, at)) {
-        Fail(what + "; it must be the name of a picture declared with Picture");
+        Fail(what() + "; it must be the name of a picture declared with Picture");
         return false;
       }
       const std::string name = duk_get_string(ctx_, at);
@@ -216,7 +217,7 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
     }
     case ArgKind::kFile: {
       if (!duk_is_string(ctx_, at)) {
-        Fail(what + "; it must be the name of a file in the show's folder");
+        Fail(what() + "; it must be the name of a file in the show's folder");
         return false;
       }
       texts_[i] = duk_get_string(ctx_, at);
@@ -229,7 +230,7 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
     }
     case ArgKind::kFunction:
       if (!duk_is_function(ctx_, at)) {
-        Fail(what + "; it must be a function");
+        Fail(what() + "; it must be a function");
         return false;
       }
       return true;
@@ -643,19 +644,19 @@ std::vector<Binding> MakeBindings() {
          FillTriangle(call.Int(0), call.Int(1), call.Int(2), call.Int(3), call.Int(4), call.Int(5),
                       static_cast<Pixel>(call.Number(6)));
        }},
-      {"PictureWidth", kBlits, BindingPhase::kAny, {PictureArg()}, "the width in pixels", "A declared picture's width.",
+      {"PictureWidth", kBlits, BindingPhase::kScene, {PictureArg()}, "the width in pixels", "A declared picture's width.",
        RunPictureWidth},
-      {"PictureHeight", kBlits, BindingPhase::kAny, {PictureArg()}, "the height in pixels",
+      {"PictureHeight", kBlits, BindingPhase::kScene, {PictureArg()}, "the height in pixels",
        "A declared picture's height.", RunPictureHeight},
-      {"FindSyncPoint", kTiming, BindingPhase::kAny, {Time("a time in milliseconds")},
+      {"FindSyncPoint", kTiming, BindingPhase::kScene, {Time("a time in milliseconds")},
        "the index of the last point before t, or -1",
        "Which sync point t has passed: the point before the first one at or after t.", RunFindSyncPoint},
-      {"TimeToNextSyncPoint", kTiming, BindingPhase::kAny, {Time("a time in milliseconds")},
+      {"TimeToNextSyncPoint", kTiming, BindingPhase::kScene, {Time("a time in milliseconds")},
        "milliseconds, or -1 when no point lies at or after t", "How long until the first sync point at or after t.",
        RunTimeToNext},
-      {"SyncPointTime", kTiming, BindingPhase::kAny, {Whole("index", 0, 2147483647.0, "a point's index")},
+      {"SyncPointTime", kTiming, BindingPhase::kScene, {Whole("index", 0, 2147483647.0, "a point's index")},
        "its time in milliseconds", "The time of a sync point.", RunSyncPointTime},
-      {"SyncPointCount", kTiming, BindingPhase::kAny, {}, "the number of points", "How many sync points were loaded.",
+      {"SyncPointCount", kTiming, BindingPhase::kScene, {}, "the number of points", "How many sync points were loaded.",
        RunSyncPointCount},
       {"Row", kTiming, BindingPhase::kAny, {{"t", ArgKind::kNumber, -kTimeRange, kTimeRange, "a time in milliseconds"}},
        "the row, a fraction", "The music's row at t: t / 1000 x bpm / 60 x rows per beat (needs Tempo).", RunRow},
