@@ -153,13 +153,17 @@ test-web: web release
 	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/quorvel4-capture QVL_DATA=$(CURDIR)/data \
 	  node --test tests/web/web.test.mjs
 
-# Re-creates the pictures, their preview sheet and the music under data/ from their generators.
+# Re-creates the pictures, their preview sheet and the music under data/, and the Lanterns show's
+# pictures and music under shows/lanterns/, from their generators.
 assets: release
 	@scripts/ensure-deps.sh assets
 	@/usr/bin/python3 tools/assets/test_synth.py
 	@/usr/bin/python3 tools/assets/make_pictures.py data
 	@$(RELEASE)/tools/quorvel4-preview-sheet data docs/preview.png
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
+	@/usr/bin/python3 tools/assets/make_lanterns_pictures.py shows/lanterns
+	@/usr/bin/python3 tools/assets/make_lanterns_music.py shows/lanterns/music.mp3
+	@/usr/bin/python3 tools/assets/test_lanterns_assets.py
 
 # Every source built with Clang, warnings as errors: the sanitizer build is that build.
 clang-check: sanitize
