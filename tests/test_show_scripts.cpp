@@ -307,3 +307,23 @@ TEST(ShowScripts, TheReferencePageIsTheBindingTables) {
   EXPECT_EQ(ReadAll(std::string(QVL_SOURCE_DIR) + "/docs/show-api.md"), ShowApiReference())
       << "docs/show-api.md is made by: quorvel4-demo --api-reference > docs/show-api.md";
 }
+
+// The gentle mode guards any show: a show that strobes black and white every frame has its
+// frames held back, in the export as in the live show.
+TEST(ShowScripts, TheGentleModeHoldsBackAStrobingShowsFrames) {
+  ShowFolderFixture show(
+      "Scene(0, 3000, 0, function (t) {\n"
+      "  var light = idiv(t, 17) % 2 === 0 ? 0xFFFFFF : 0;\n"
+      "  for (var i = 0; i < 16000; ++i) canvas[i] = light;\n"
+      "});\n");
+  const ToolRun plain = Capture("--show " + show.Dir() + " --seed 1 --times 0:3000 --format flashes", show.scratch);
+  EXPECT_EQ(plain.status, 0) << plain.errors;
+  EXPECT_NE(ReadAll(show.scratch.File("stdout.txt")).find("more than three"), std::string::npos)
+      << ReadAll(show.scratch.File("stdout.txt"));
+  const ToolRun gentle =
+      Capture("--show " + show.Dir() + " --seed 1 --times 0:3000 --format flashes --reduce-flashes", show.scratch);
+  EXPECT_EQ(gentle.status, 0) << gentle.errors;
+  EXPECT_NE(gentle.errors.find("frames held back by --reduce-flashes"), std::string::npos) << gentle.errors;
+  EXPECT_NE(ReadAll(show.scratch.File("stdout.txt")).find("no second has more than three flashes"), std::string::npos)
+      << ReadAll(show.scratch.File("stdout.txt"));
+}
