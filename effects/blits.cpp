@@ -23,6 +23,8 @@ void BlitKeyedImage(const Pixel* src, Pixel* dst, int32_t srcWidth, int32_t /*sr
 // Every row takes exactly one random draw, also when maxShift is 0: the later random
 // streams of the show depend on the count.
 void BlitJitteredImage(const Pixel* src, Pixel* dst, int32_t maxShift) {
+  // A shift below 0 would divide by zero (-1) or shift by a negative range: no shake at all.
+  if (maxShift < 0) maxShift = 0;
   for (int32_t y = 0; y < kCanvasHeight; ++y) {
     const int32_t r = Random();
     const int32_t shift = -(maxShift / 2) + r % (maxShift + 1);

@@ -17,7 +17,8 @@ void BlitKeyedImage(const Pixel* src, Pixel* dst, int32_t srcWidth, int32_t srcH
                     int32_t srcY, int32_t width, int32_t height);
 // A 160 x 100 picture with every row moved sideways by its own random shift of
 // -(maxShift / 2) to maxShift - maxShift / 2 pixels; what moves off the edge is lost and
-// what it uncovers keeps dst's pixels. One random draw per row, always.
+// what it uncovers keeps dst's pixels. One random draw per row, always. A negative maxShift is
+// taken as 0.
 void BlitJitteredImage(const Pixel* src, Pixel* dst, int32_t maxShift);
 // A 160 x 100 picture whose rows move up and down on a sine wave of `amplitude` pixels that
 // runs with `time` (its phase repeats every 100 ms); where two source rows land on one

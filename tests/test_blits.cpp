@@ -61,6 +61,17 @@ TEST(Blits, JitterWithoutShiftCopiesAndStillDrawsOncePerRow) {
   EXPECT_EQ(RandomState(), expected);
 }
 
+// A negative shift, which once divided by zero (-1), copies as a shift of 0 does, one draw a row.
+TEST(Blits, JitterWithANegativeShiftDoesNotShake) {
+  const std::vector<Pixel> src = Ramp(160, 100);
+  for (int32_t shift : {-1, -7, INT32_MIN}) {
+    std::vector<Pixel> dst(16000, 0);
+    SeedRandom(99);
+    BlitJitteredImage(src.data(), dst.data(), shift);
+    EXPECT_EQ(dst, src) << shift;
+  }
+}
+
 TEST(Blits, JitterShiftsStayInTheirRanges) {
   const std::vector<Pixel> src = Ramp(160, 100);
   struct Range {
