@@ -20,3 +20,9 @@ int32_t HeardPosition::At(double nowMs) {
   last_ = std::max(last_, time);
   return last_;
 }
+
+void HeardPosition::Restart(double positionMs, double atMs) {
+  *this = HeardPosition{};
+  Report({positionMs, false, atMs});
+  last_ = At(atMs);
+}

@@ -26,6 +26,11 @@ class HeardPosition {
   // Reports after the end change nothing.
   void Report(const MusicSample& sample);
 
+  // Starts afresh at `positionMs`, heard at `atMs`: after a seek or a pause the music goes on
+  // from there, backwards included, and before the end again. Like the first report, it allows
+  // no run-on until the output has moved once.
+  void Restart(double positionMs, double atMs);
+
   // The position at `nowMs` in whole milliseconds: 0 before the first report, never less than
   // any position given before.
   int32_t At(double nowMs);

@@ -35,7 +35,7 @@ inline constexpr uint64_t kMaxMusicFileBytes = uint64_t{256} << 20;
 DataFileError ReadMusicFile(const std::string& path, MusicBlock& block, uint64_t* fileSize = nullptr,
                             std::string* reason = nullptr);
 
-class MusicStream : public MusicClock {
+class MusicStream : public LiveClock {
  public:
   MusicStream();
   ~MusicStream() override;
@@ -54,9 +54,16 @@ class MusicStream : public MusicClock {
   // Starts the music paused, then lets it play.
   bool Play();
 
-  // Milliseconds of music heard so far: smooth, never going backwards, and running on with
-  // the wall clock once the music has ended.
+  // Milliseconds of music heard so far: smooth, never going backwards between seeks, and
+  // running on with the wall clock once the music has ended.
   int32_t MusicTime() override;
+
+  // Live editing, after Play. Only where the output can (CanSeek); elsewhere nothing changes.
+  bool CanSeek() const override;
+  void Pause() override;
+  void Resume() override;
+  bool Paused() const override { return paused_; }
+  bool Seek(int32_t ms) override;
 
   // Stops and closes the stream, then the audio output. Safe to call more than once.
   void Close();
@@ -66,4 +73,8 @@ class MusicStream : public MusicClock {
  private:
   std::unique_ptr<MusicOutput> output_;
   HeardPosition heard_;
+  bool playing_ = false;
+  bool paused_ = false;
+  int32_t pausedAt_ = 0;      // where the clock stands while paused
+  double restartedAt_ = 0.0;  // reports stamped before this are of the music before a seek
 };

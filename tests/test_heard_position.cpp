@@ -75,3 +75,25 @@ TEST(HeardPosition, StaysWithinTheClocksRange) {
       {kReport, 3e9, kEnded, 10, 20, INT32_MAX},
   });
 }
+
+TEST(HeardPosition, ARestartGoesBackAndClearsTheEnd) {
+  HeardPosition heard;
+  heard.Report({61000, false, 0});
+  heard.Report({61023, false, 23});
+  EXPECT_EQ(heard.At(30), 61030);
+  heard.Restart(10000, 40);
+  EXPECT_EQ(heard.At(40), 10000);
+  EXPECT_EQ(heard.At(90), 10000);  // no step yet since the restart: no run-on
+  // The output's first count from there lies one chunk behind: held, not followed back.
+  heard.Report({9977, false, 60});
+  EXPECT_EQ(heard.At(70), 10000);
+  heard.Report({10000, false, 83});
+  EXPECT_EQ(heard.At(93), 10010);
+  // After the end a restart plays again: reports move the position, the wall alone does not.
+  heard.Report({10023, true, 106});
+  EXPECT_EQ(heard.At(1106), 11023);
+  heard.Restart(500, 1200);
+  heard.Report({523, false, 1223});
+  EXPECT_EQ(heard.At(1230), 530);
+  EXPECT_EQ(heard.At(5000), 546);
+}

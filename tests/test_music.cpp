@@ -68,6 +68,27 @@ void ExpectClockFollowsTheWall(MusicStream& stream, double duration) {
   }
 }
 
+// Reads the clock until `wallMs` of wall time have passed: it must not move at all.
+void ExpectClockStandsAt(MusicStream& stream, int32_t ms, double wallMs) {
+  const WallClock::time_point start = WallClock::now();
+  while (MillisecondsSince(start) < wallMs) {
+    ASSERT_EQ(stream.MusicTime(), ms) << "paused, the clock moved after " << MillisecondsSince(start) << " ms";
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+// Just after a seek or a resume the clock starts from `ms`: it may wait for the output's first
+// count, and catch up by at most one of its chunks (23 ms), but it never runs ahead of the wall.
+void ExpectClockGoesOnFrom(MusicStream& stream, int32_t ms) {
+  constexpr double kSlackMs = 23.0 + 1.0 + 10.0;  // a chunk, the truncation, the reports' timing
+  const WallClock::time_point start = WallClock::now();
+  const int32_t first = stream.MusicTime();
+  ASSERT_GE(first, ms);
+  ASSERT_LE(first, ms + kSlackMs);
+  WaitForMusicTime(stream, ms + 50);
+  ASSERT_LE(stream.MusicTime() - ms, MillisecondsSince(start) + kSlackMs) << "the clock ran ahead of the wall";
+}
+
 }  // namespace
 
 TEST(MusicStream, ReadsTheWholeFileOrSaysWhyNot) {
@@ -160,4 +181,60 @@ TEST(MusicStream, PlaysTheShowsOwnMusic) {
   WaitForMusicTime(stream, 1);
   ExpectClockFollowsTheWall(stream, 300.0);
   WaitForMusicTime(stream, 500);
+}
+
+// Live editing on the real mixer: the clock lands where it is sent, backwards as well, and the
+// music stands and goes on with it.
+TEST(MusicStream, SeeksPausesAndResumesTheShowsOwnMusic) {
+  const std::string path = std::string(QVL_SOURCE_DIR) + "/data/8920.mp3";
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
+  MusicStream stream;
+  EXPECT_FALSE(stream.CanSeek());  // nothing to move before the music plays
+  EXPECT_FALSE(stream.Seek(1000));
+  ASSERT_TRUE(StartSilentStream(stream, block, path)) << stream.Error();
+  ASSERT_TRUE(stream.CanSeek());
+  WaitForMusicTime(stream, 1);
+
+  ASSERT_TRUE(stream.Seek(60000)) << stream.Error();
+  ExpectClockGoesOnFrom(stream, 60000);
+  ExpectClockFollowsTheWall(stream, 200.0);
+  ASSERT_TRUE(stream.Seek(10000)) << stream.Error();  // not held at 60 s by "never backwards"
+  ExpectClockGoesOnFrom(stream, 10000);
+
+  stream.Pause();
+  ASSERT_TRUE(stream.Paused());
+  const int32_t held = stream.MusicTime();
+  ExpectClockStandsAt(stream, held, 300.0);
+  stream.Resume();
+  ASSERT_FALSE(stream.Paused());
+  // Had the mixer played on while paused, its count would be 300 ms ahead.
+  ExpectClockGoesOnFrom(stream, held);
+  ExpectClockFollowsTheWall(stream, 200.0);
+
+  // Sought while paused, it stands at the new place until resumed.
+  stream.Pause();
+  ASSERT_TRUE(stream.Seek(30000)) << stream.Error();
+  ASSERT_TRUE(stream.Paused());
+  ExpectClockStandsAt(stream, 30000, 200.0);
+  stream.Resume();
+  ExpectClockGoesOnFrom(stream, 30000);
+  ASSERT_TRUE(stream.Seek(0)) << stream.Error();
+  ExpectClockGoesOnFrom(stream, 0);
+  stream.Close();
+  EXPECT_FALSE(stream.CanSeek());
+}
+
+// Once the mixer has finished the music, a seek plays it again; past its end the wall clock
+// carries the show on from where it was sent.
+TEST(MusicStream, SeeksAfterAndPastTheEnd) {
+  ScratchDirectory scratch;
+  MusicBlock block;  // the decoder reads it until the stream is closed: it must outlive it
+  MusicStream stream;
+  ASSERT_TRUE(StartSilentStream(stream, block, scratch, 8)) << stream.Error();  // about 0.21 s
+  WaitForMusicTime(stream, 600);
+  ASSERT_TRUE(stream.Seek(50)) << stream.Error();
+  ExpectClockGoesOnFrom(stream, 50);
+  ASSERT_TRUE(stream.Seek(5000)) << stream.Error();
+  ExpectClockGoesOnFrom(stream, 5000);
+  ExpectClockFollowsTheWall(stream, 200.0);
 }

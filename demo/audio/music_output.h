@@ -25,6 +25,14 @@ class MusicOutput {
   // Stops and closes; safe to call more than once.
   virtual void Close() = 0;
 
+  // Whether Pause and Seek work on this platform; where they do not, they answer false.
+  virtual bool CanSeek() const { return false; }
+  // Holds the music (`paused`) or lets it play on from where it was held.
+  virtual bool Pause(bool /*paused*/) { return false; }
+  // Moves playback to `ms`, paused or not; positions past the end end the music there. Reports
+  // from then on count from `ms`, and none made before the seek is given again.
+  virtual bool Seek(double /*ms*/) { return false; }
+
   virtual bool Silent() const { return silent_; }
   virtual const std::string& Error() const { return error_; }
 

@@ -22,15 +22,20 @@ class SdlMusicOutput : public MusicOutput {
   bool Play() override;
   std::optional<MusicSample> Sample() override;
   void Close() override;
+  bool CanSeek() const override { return true; }
+  bool Pause(bool paused) override;
+  bool Seek(double ms) override;
 
  private:
   static void PostMix(void* self, uint8_t* stream, int length);
   static void MusicFinished();
   void CountMixed(int bytes);
   bool OpenAudio();
+  double MixedMs() const { return 1000.0 * double(framesMixed_) / double(frequency_); }
 
   Mix_Music* music_ = nullptr;
   bool audioOpen_ = false;
+  bool held_ = false;  // paused by Pause, as opposed to for the moment of a seek
 
   int bytesPerFrame_ = 4;
   int frequency_ = 44100;
@@ -125,11 +130,12 @@ void SdlMusicOutput::MusicFinished() {
   if (activeStream == nullptr) return;
   std::lock_guard<std::mutex> lock(activeStream->mutex_);
   // All is heard from the last chunk on: the position stays where that chunk put it.
+  // Ended before a chunk was counted (a seek to the end, or past it): where the count stands.
   std::optional<MusicSample>& sample = activeStream->sample_;
   if (sample)
     sample->ended = true;
   else
-    sample = MusicSample{0.0, true, SteadyMilliseconds()};
+    sample = MusicSample{activeStream->MixedMs(), true, SteadyMilliseconds()};
 }
 
 // Each chunk mixed now is heard after the one the device is playing: the heard position at
@@ -138,10 +144,54 @@ void SdlMusicOutput::CountMixed(int bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!counting_ || (sample_ && sample_->ended) || Mix_PausedMusic()) return;
   const int64_t frames = bytes / bytesPerFrame_;
-  const double startMs = 1000.0 * double(framesMixed_) / double(frequency_);
+  const double startMs = MixedMs();
   framesMixed_ += frames;
   const double chunkMs = 1000.0 * double(frames) / double(frequency_);
   sample_ = MusicSample{startMs - chunkMs, false, SteadyMilliseconds()};
+}
+
+// The mixer's own pause: the chunks mixed from then on hold no music, and are not counted.
+bool SdlMusicOutput::Pause(bool paused) {
+  if (music_ == nullptr) return false;
+  held_ = paused;
+  if (paused)
+    Mix_PauseMusic();
+  else
+    Mix_ResumeMusic();
+  return true;
+}
+
+// Mixer calls are made with the stream's mutex free: the mixer's thread takes its own lock
+// first and then the mutex, in the post-mix hook. The music is paused across the move, so no
+// chunk is mixed from one position and counted from the other.
+bool SdlMusicOutput::Seek(double ms) {
+  if (music_ == nullptr) return false;
+  Mix_PauseMusic();
+  int64_t framesBefore = 0;
+  std::optional<MusicSample> sampleBefore;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    framesBefore = framesMixed_;
+    sampleBefore = sample_;
+    framesMixed_ = static_cast<int64_t>(ms * double(frequency_) / 1000.0);
+    sample_.reset();
+  }
+  bool moved = false;
+  if (Mix_PlayingMusic()) {
+    moved = Mix_SetMusicPosition(ms / 1000.0) == 0;
+  } else {
+    // The music has ended (and the mixer has let it go): it plays again, from there.
+    moved = Mix_FadeInMusicPos(music_, 0, 0, ms / 1000.0) == 0;
+    if (moved && held_) Mix_PauseMusic();
+  }
+  if (!moved) {
+    error_ = SDL_GetError();
+    std::lock_guard<std::mutex> lock(mutex_);
+    framesMixed_ = framesBefore;
+    sample_ = sampleBefore;
+  }
+  if (!held_) Mix_ResumeMusic();
+  return moved;
 }
 
 std::optional<MusicSample> SdlMusicOutput::Sample() {
