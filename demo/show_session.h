@@ -26,10 +26,10 @@ struct ShowSettings {
   bool reduceFlashes = false;
   // The folder of the pictures and the music; empty: data/ here, beside the program, the
   // installed one, or QVL_DATA_DIR.
-  std::string dataDir;
+  std::string dataDir{};
   // The folder of a show of one's own (its show.js and the files it names); empty: the built-in
   // show, whose pictures and music are in the data folder.
-  std::string showDir;
+  std::string showDir{};
   // A picture that cannot be read stops the start-up (an export must not show a black
   // picture in its place); otherwise the show draws it black and says so afterwards.
   bool picturesRequired = false;
