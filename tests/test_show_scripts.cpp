@@ -171,6 +171,12 @@ TEST(ShowScripts, MissingFilesAreNamedWithThePlaceLookedAt) {
   EXPECT_EQ(outcome.error, "the picture \"logo\": the file " + picture.Dir() + "/logo.png does not exist");
   EXPECT_TRUE(outcome.restored);
 
+  ShowFolderFixture garbage("Picture(\"logo\", \"logo.png\");\nScene(0, 1000, 0, function (t) {});\n");
+  WriteText(garbage.dir / "logo.png", "\x89PNG\r\n\x1a\n but no picture");
+  outcome = Play(garbage);
+  EXPECT_EQ(outcome.error.rfind("the picture file " + garbage.Dir() + "/logo.png: it is not a PNG picture that can be read", 0), 0u)
+      << outcome.error;
+
   ShowFolderFixture text("var t = Text(\"words.txt\");\nScene(0, 1000, 0, function (t) {});\n");
   outcome = Play(text);
   EXPECT_NE(outcome.error.find(text.Dir() + "/words.txt does not exist"), std::string::npos) << outcome.error;
