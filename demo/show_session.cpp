@@ -9,18 +9,23 @@
 #include "demo/frame.h"
 #include "demo/images.h"
 #include "demo/show_script.h"
+#include "demo/show_state.h"
 #include "demo/timeline.h"
-#include "effects/dot_cube.h"
-#include "effects/sparkles.h"
-#include "effects/swarm.h"
 #include "effects/water_ripples.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
 
 namespace {
 
+// The start-up's two loading lines; they stay in the cells until the first frame draws.
+constexpr int32_t kLoadingColumn = 5;
+constexpr int32_t kImagesRow = 4;
+constexpr int32_t kMusicRow = 5;
+constexpr const char* kLoadingImages = "loading images\n";
+constexpr const char* kLoadingMusic = "loading music\n";
+
 void ShowLoadingLine(int32_t row, const char* text) {
-  PrintAt(5, row, "%s", text);
+  PrintAt(kLoadingColumn, row, "%s", text);
   PresentScreen();
 }
 
@@ -57,15 +62,13 @@ bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error) {
   show.converter.BuildMap(0xFFFF);
   show.script->SetConverter(&show.converter);
   SetTitle(show.script->Facts().title.c_str());
-  ShowLoadingLine(4, "loading images\n");
-  InitSparkles();
+  ShowLoadingLine(kImagesRow, kLoadingImages);
+  // Reading the files draws no random number, so the tables' draws follow the script's program
+  // as they always have (the sparkles first).
   if (!show.script->ReadFiles(blackWhenUnreadable, show.unreadablePictures, error)) return false;
   for (const std::string& path : show.unreadablePictures) DebugPrint("cannot read the picture file %s\n", path.c_str());
-  InitSwarm();
-  MoveSwarm();
-  BuildDotPalette();
-  MakeDotGrid();
-  ShowLoadingLine(5, "loading music\n");
+  BuildEffectTables();
+  ShowLoadingLine(kMusicRow, kLoadingMusic);
   return true;
 }
 
@@ -75,6 +78,7 @@ bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& erro
 }
 
 void PrepareShow(Show& show, const std::string& dataDir) {
+  ResetShowState(show);
   std::string error;
   if (!LoadBuiltInScript(show, dataDir, error) || !PrepareShow(show, true, error)) {
     std::fprintf(stderr, "the built-in show could not be prepared: %s\n", error.c_str());
@@ -139,6 +143,8 @@ std::string ShowSession::MusicFile() const {
 }
 
 bool ShowSession::Prepare(std::string& error) {
+  // Whatever an earlier session in this process left behind is put back before anything draws.
+  ResetShowState(show_);
   if (settings_.seed)
     InitConsoleWithSeed(*settings_.seed);
   else

@@ -51,10 +51,12 @@ class ShowSession {
   ShowSession(const ShowSession&) = delete;
   ShowSession& operator=(const ShowSession&) = delete;
 
-  // Sets up the console on the back end the program chose (seeding the generator), then
-  // everything before the music: the converter's table, the pictures and the effects' tables,
-  // with the two loading lines; with music, opens the audio output and decodes the file. On a
-  // failure the console is given back and `error` holds the lines to print.
+  // Puts the show's state back to program start (demo/show_state.h), whatever an earlier
+  // session in this process left, sets up the console on the back end the program chose
+  // (seeding the generator), then everything before the music: the converter's table, the
+  // pictures and the effects' tables, with the two loading lines; with music, opens the audio
+  // output and decodes the file. On a failure the console is given back and `error` holds the
+  // lines to print.
   bool Prepare(std::string& error);
 
   // Starts the clock: the music plays (a browser allows that only after a click).
@@ -121,8 +123,9 @@ class ShowSession {
 // otherwise stops the start-up: false with `error`.
 bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error);
 
-// The built-in show's script with its data in `dataDir`, then the start-up as above, pictures
-// that cannot be read drawn black (for the tests and the benchmarks).
+// From program-start state (ResetShowState), the built-in show's script with its data in
+// `dataDir`, then the start-up as above, pictures that cannot be read drawn black (for the tests
+// and the benchmarks).
 void PrepareShow(Show& show, const std::string& dataDir);
 
 // Loads the built-in show's script into `show` with its files in `dataDir`; false with `error`.
