@@ -145,10 +145,9 @@ std::string ShowSession::MusicFile() const {
 bool ShowSession::Prepare(std::string& error) {
   // Whatever an earlier session in this process left behind is put back before anything draws.
   ResetShowState(show_);
-  if (settings_.seed)
-    InitConsoleWithSeed(*settings_.seed);
-  else
-    InitConsole();
+  // InitConsole's own choice of seed, made here so that a seek can use it again.
+  seed_ = settings_.seed ? *settings_.seed : TickCount();
+  InitConsoleWithSeed(seed_);
   std::string problem;
   if (settings_.showDir.empty()) {
     if (!ChooseDataDirectory(problem)) return Fail(error, problem);
@@ -182,8 +181,9 @@ bool ShowSession::Prepare(std::string& error) {
 
 bool ShowSession::Start(std::string& error) {
   if (settings_.reduceFlashes) {
-    show_.flashGuard = std::make_unique<FlashGuard>();
-    report_.heldFrames = 0;
+    // A seek made before Start has fed the guard its frames already.
+    if (!show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();
+    report_.heldFrames = show_.flashGuard->HeldFrames();
   }
   if (settings_.times) {
     script_ = std::make_unique<ScriptedClock>(*settings_.times);
@@ -215,6 +215,44 @@ bool ShowSession::Step() {
     report_.end = ShowEnd::kFailed;
     return false;
   }
+  ++report_.frames;
+  if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
+  return true;
+}
+
+bool ShowSession::SeekFailed(const std::string& why) {
+  show_.failure = why;
+  report_.end = ShowEnd::kFailed;
+  return false;
+}
+
+bool ShowSession::SeekTo(int32_t t) {
+  if (!prepared_ || finished_) return false;
+  if (settings_.reduceFlashes && !show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();
+  ResetShowState(show_);
+  // The start-up's random draws, in its order: the console's, the script's program's, the tables'.
+  SeedRandomAsAtStartUp(seed_);
+  std::string error;
+  if (!show_.script->Restart(error)) return SeekFailed(error);
+  BuildEffectTables();
+  // The cells as the start-up leaves them for the first frame, unseen this time.
+  PrintAt(kLoadingColumn, kImagesRow, "%s", kLoadingImages);
+  PrintAt(kLoadingColumn, kMusicRow, "%s", kLoadingMusic);
+  // The frames before t, checked for the end as Step checks before drawing one.
+  for (int64_t k = 0;; ++k) {
+    const int64_t time = GridFrameTime(0, k, kGridFramesPerSecond);
+    if (time >= t || show_.ended) break;
+    ReplayFrame(static_cast<int32_t>(time), show_);
+    if (!show_.failure.empty()) return SeekFailed(show_.failure);
+  }
+  if (show_.ended) {
+    report_.end = ShowEnd::kLastScene;
+    return false;
+  }
+  report_.end = ShowEnd::kRunning;
+  report_.lastTime = t;
+  RunFrame(t, show_);
+  if (!show_.failure.empty()) return SeekFailed(show_.failure);
   ++report_.frames;
   if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   return true;

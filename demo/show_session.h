@@ -72,6 +72,17 @@ class ShowSession {
   // last scene is over or the clock has run out.
   bool Step();
 
+  // Shows the frame of time t as a run from program start on the 60 fps grid shows it: puts the
+  // show's state back to program start (demo/show_state.h), makes the start-up's random draws
+  // again in their order (the session's seed, the script's program, the effects' tables), runs
+  // the grid's frames before t without presenting them, then draws and presents the frame of t
+  // as Step does. Frame k of the grid is at GridFrameTime(0, k, 60), as an export of --times
+  // 0:T times it, so for a t on the grid this is the frame such an export ends on. The clock is
+  // not moved: a program that plays music seeks the music itself. False, presenting nothing,
+  // before Prepare or after Finish, when the show has ended by t (Report().end is
+  // ShowEnd::kLastScene) and when the script fails (ShowEnd::kFailed, with State().failure).
+  bool SeekTo(int32_t t);
+
   // Steps until the frames stop, calling `pause` after each (the live show sleeps there).
   void Run(const std::function<void()>& pause);
 
@@ -103,8 +114,10 @@ class ShowSession {
   // Where the show's music file is (after the script was loaded).
   std::string MusicPath() const;
   bool Fail(std::string& error, const std::string& why);
+  bool SeekFailed(const std::string& why);
 
   ShowSettings settings_;
+  uint32_t seed_ = 0;  // the settings' seed, or the tick count Prepare chose
   std::string dataDir_;
   Show show_;
   MusicBlock block_;
