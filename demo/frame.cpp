@@ -29,6 +29,21 @@ void RunFrame(int32_t t, Show& show) {
   ClearBuffers();
 }
 
+void ReplayFrame(int32_t t, Show& show) {
+  const bool converted = RunScene(t, show);
+  // The conversion changes only the cells, cleared unseen below; the gentle mode alone reads
+  // them, and must see every frame to hold back the same ones afterwards.
+  if (show.failure.empty() && show.flashGuard) {
+    if (!converted) ConvertCanvas(show);
+    show.flashGuard->Filter(t, CellScreen);
+  }
+  ClearBuffers();
+}
+
+int64_t GridFrameTime(int32_t first, int64_t k, int fps) {
+  return first + (k * 2000 + fps) / (2 * static_cast<int64_t>(fps));
+}
+
 ShowEnd StopReason(const MusicClock& clock, const Show& show) {
   if (!show.failure.empty()) return ShowEnd::kFailed;
   if (KeyWaiting()) return ShowEnd::kKey;

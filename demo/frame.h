@@ -13,6 +13,19 @@
 // would flash too often) and clears both buffers.
 void RunFrame(int32_t t, Show& show);
 
+// The frame of time t as RunFrame draws it, leaving every state that RunFrame leaves (the
+// effects', the script's, the gentle mode's), but not presented: a seek runs the frames before
+// its time this way.
+void ReplayFrame(int32_t t, Show& show);
+
+// The frame rate of the grid a seek replays, the one an export's --times T0:T1 steps by.
+constexpr int kGridFramesPerSecond = 60;
+
+// The time of frame k of a grid of `fps` frames a second that starts at `first`: the show time
+// nearest k / fps seconds after `first`, halves rounded up. Exports and seeks share it, so a
+// seek replays exactly the frames an export of the same span draws.
+int64_t GridFrameTime(int32_t first, int64_t k, int fps);
+
 // Why the loop stops before drawing a frame of `clock`, or ShowEnd::kRunning to draw it: a key
 // is waiting (it stays in the input: the loop only looks), the end rule has fired or the clock
 // has run out.

@@ -3,6 +3,8 @@
 #include <duktape.h>
 
 #include <algorithm>
+#include <chrono>
+#include <memory>
 
 #include "demo/picture_decode.h"
 #include "demo/show_api.h"
@@ -53,6 +55,7 @@ ShowScript::~ShowScript() = default;
 bool ShowScript::Load(const std::string& scriptName, const std::string& source, ShowFolder folder,
                       std::string& error) {
   scriptName_ = scriptName;
+  source_ = source;
   folder_ = std::move(folder);
   if (!engine_->Ok()) {
     error = scriptName + ": not enough memory for the script engine";
@@ -121,6 +124,14 @@ bool ShowScript::ReadText(const std::string& file, std::string& text, std::strin
     text.clear();
     return true;
   }
+  if (restarting_) {
+    const auto read = std::find_if(textsRead_.begin(), textsRead_.end(), [&](const auto& t) { return t.first == file; });
+    if (read != textsRead_.end()) {
+      texts_.push_back(file);
+      text = read->second;
+      return true;
+    }
+  }
   std::vector<uint8_t> bytes;
   if (!folder_.Read(file, kMaxTextFileBytes, bytes, error)) return false;
   texts_.push_back(file);
@@ -130,6 +141,7 @@ bool ShowScript::ReadText(const std::string& file, std::string& text, std::strin
     return false;
   }
   text.assign(bytes.begin(), bytes.end());
+  textsRead_.emplace_back(file, text);
   return true;
 }
 
@@ -168,7 +180,48 @@ bool ShowScript::ReadFiles(bool blackWhenUnreadable, std::vector<std::string>& u
       error = "the sync file " + path + " could not be read";
       return false;
     }
+    syncTimes_.assign(SyncPointTimes(), SyncPointTimes() + SyncPointCount());
   }
+  phase_ = Phase::kPlaying;
+  return true;
+}
+
+bool ShowScript::Restart(std::string& error) {
+  if (phase_ != Phase::kPlaying) {
+    error = scriptName_ + ": the show cannot start again before its files are read";
+    return false;
+  }
+  std::vector<ShowPicture> read = std::move(pictures_);
+  const ShowFacts declared = facts_;
+  const std::chrono::milliseconds budget = engine_->CallBudget();
+  // The old heap goes first: the new one may need all the memory the old one had.
+  engine_.reset();
+  engine_ = std::make_unique<ScriptEngine>();
+  engine_->SetHost(this);
+  engine_->SetCallBudget(budget);
+  facts_ = ShowFacts{};
+  pictures_.clear();
+  rows_.clear();
+  texts_.clear();
+  lastScene_ = -1;
+  indexFromRow_ = false;
+  inScene_ = false;
+  restarting_ = true;
+  const bool loaded = Load(scriptName_, source_, folder_, error);
+  restarting_ = false;
+  if (!loaded) return false;
+
+  bool same = pictures_.size() == read.size() && facts_.music == declared.music &&
+              facts_.syncPoints == declared.syncPoints;
+  for (size_t i = 0; same && i < read.size(); ++i)
+    same = pictures_[i].name == read[i].name && pictures_[i].file == read[i].file;
+  if (!same) {
+    error = scriptName_ + ": run again, the program declared other files than the first time; a show's program "
+                          "must declare the same pictures, music and sync points every time it runs";
+    return false;
+  }
+  pictures_ = std::move(read);
+  if (!facts_.syncPoints.empty()) SetSyncPoints(syncTimes_.data(), static_cast<int32_t>(syncTimes_.size()));
   phase_ = Phase::kPlaying;
   return true;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "demo/script_engine.h"
@@ -67,6 +68,14 @@ class ShowScript {
   // added to `unreadable`.
   bool ReadFiles(bool blackWhenUnreadable, std::vector<std::string>& unreadable, std::string& error);
 
+  // Runs the program again in an engine of its own, so that the scenes start from the program's
+  // start: what scenes keep in the script's globals and closures is forgotten. The texts and the
+  // pictures are those read the first time, and the sync points read then are loaded again; no
+  // file is read. The generator must be where it stood before the first run (the program may
+  // draw from it). Only after ReadFiles; false with `error` when the program fails or declares
+  // other files than it did the first time.
+  bool Restart(std::string& error);
+
   // Every file the script names (pictures, texts, music, sync points), for a host that must
   // fetch them first (the web page).
   std::vector<std::string> NamedFiles() const;
@@ -119,6 +128,11 @@ class ShowScript {
   std::vector<ShowPicture> pictures_;
   std::vector<ShowSceneRow> rows_;
   std::vector<std::string> texts_;  // the text files named, in order
+  std::string source_;              // the program, for Restart
+  // What each text file read held, and the sync points loaded: Restart uses them again.
+  std::vector<std::pair<std::string, std::string>> textsRead_;
+  std::vector<int32_t> syncTimes_;
+  bool restarting_ = false;
   int32_t lastScene_ = -1;
   bool indexFromRow_ = false;  // the scene index was set by a row that ran
   BlockColorConverter* converter_ = nullptr;

@@ -9,18 +9,23 @@
 #include "demo/frame.h"
 #include "demo/images.h"
 #include "demo/show_script.h"
+#include "demo/show_state.h"
 #include "demo/timeline.h"
-#include "effects/dot_cube.h"
-#include "effects/sparkles.h"
-#include "effects/swarm.h"
 #include "effects/water_ripples.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
 
 namespace {
 
+// The start-up's two loading lines; they stay in the cells until the first frame draws.
+constexpr int32_t kLoadingColumn = 5;
+constexpr int32_t kImagesRow = 4;
+constexpr int32_t kMusicRow = 5;
+constexpr const char* kLoadingImages = "loading images\n";
+constexpr const char* kLoadingMusic = "loading music\n";
+
 void ShowLoadingLine(int32_t row, const char* text) {
-  PrintAt(5, row, "%s", text);
+  PrintAt(kLoadingColumn, row, "%s", text);
   PresentScreen();
 }
 
@@ -57,15 +62,13 @@ bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error) {
   show.converter.BuildMap(0xFFFF);
   show.script->SetConverter(&show.converter);
   SetTitle(show.script->Facts().title.c_str());
-  ShowLoadingLine(4, "loading images\n");
-  InitSparkles();
+  ShowLoadingLine(kImagesRow, kLoadingImages);
+  // Reading the files draws no random number, so the tables' draws follow the script's program
+  // as they always have (the sparkles first).
   if (!show.script->ReadFiles(blackWhenUnreadable, show.unreadablePictures, error)) return false;
   for (const std::string& path : show.unreadablePictures) DebugPrint("cannot read the picture file %s\n", path.c_str());
-  InitSwarm();
-  MoveSwarm();
-  BuildDotPalette();
-  MakeDotGrid();
-  ShowLoadingLine(5, "loading music\n");
+  BuildEffectTables();
+  ShowLoadingLine(kMusicRow, kLoadingMusic);
   return true;
 }
 
@@ -75,6 +78,7 @@ bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& erro
 }
 
 void PrepareShow(Show& show, const std::string& dataDir) {
+  ResetShowState(show);
   std::string error;
   if (!LoadBuiltInScript(show, dataDir, error) || !PrepareShow(show, true, error)) {
     std::fprintf(stderr, "the built-in show could not be prepared: %s\n", error.c_str());
@@ -139,10 +143,11 @@ std::string ShowSession::MusicFile() const {
 }
 
 bool ShowSession::Prepare(std::string& error) {
-  if (settings_.seed)
-    InitConsoleWithSeed(*settings_.seed);
-  else
-    InitConsole();
+  // Whatever an earlier session in this process left behind is put back before anything draws.
+  ResetShowState(show_);
+  // InitConsole's own choice of seed, made here so that a seek can use it again.
+  seed_ = settings_.seed ? *settings_.seed : TickCount();
+  InitConsoleWithSeed(seed_);
   std::string problem;
   if (settings_.showDir.empty()) {
     if (!ChooseDataDirectory(problem)) return Fail(error, problem);
@@ -176,8 +181,9 @@ bool ShowSession::Prepare(std::string& error) {
 
 bool ShowSession::Start(std::string& error) {
   if (settings_.reduceFlashes) {
-    show_.flashGuard = std::make_unique<FlashGuard>();
-    report_.heldFrames = 0;
+    // A seek made before Start has fed the guard its frames already.
+    if (!show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();
+    report_.heldFrames = show_.flashGuard->HeldFrames();
   }
   if (settings_.times) {
     script_ = std::make_unique<ScriptedClock>(*settings_.times);
@@ -209,6 +215,44 @@ bool ShowSession::Step() {
     report_.end = ShowEnd::kFailed;
     return false;
   }
+  ++report_.frames;
+  if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
+  return true;
+}
+
+bool ShowSession::SeekFailed(const std::string& why) {
+  show_.failure = why;
+  report_.end = ShowEnd::kFailed;
+  return false;
+}
+
+bool ShowSession::SeekTo(int32_t t) {
+  if (!prepared_ || finished_) return false;
+  if (settings_.reduceFlashes && !show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();
+  ResetShowState(show_);
+  // The start-up's random draws, in its order: the console's, the script's program's, the tables'.
+  SeedRandomAsAtStartUp(seed_);
+  std::string error;
+  if (!show_.script->Restart(error)) return SeekFailed(error);
+  BuildEffectTables();
+  // The cells as the start-up leaves them for the first frame, unseen this time.
+  PrintAt(kLoadingColumn, kImagesRow, "%s", kLoadingImages);
+  PrintAt(kLoadingColumn, kMusicRow, "%s", kLoadingMusic);
+  // The frames before t, checked for the end as Step checks before drawing one.
+  for (int64_t k = 0;; ++k) {
+    const int64_t time = GridFrameTime(0, k, kGridFramesPerSecond);
+    if (time >= t || show_.ended) break;
+    ReplayFrame(static_cast<int32_t>(time), show_);
+    if (!show_.failure.empty()) return SeekFailed(show_.failure);
+  }
+  if (show_.ended) {
+    report_.end = ShowEnd::kLastScene;
+    return false;
+  }
+  report_.end = ShowEnd::kRunning;
+  report_.lastTime = t;
+  RunFrame(t, show_);
+  if (!show_.failure.empty()) return SeekFailed(show_.failure);
   ++report_.frames;
   if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   return true;

@@ -51,10 +51,12 @@ class ShowSession {
   ShowSession(const ShowSession&) = delete;
   ShowSession& operator=(const ShowSession&) = delete;
 
-  // Sets up the console on the back end the program chose (seeding the generator), then
-  // everything before the music: the converter's table, the pictures and the effects' tables,
-  // with the two loading lines; with music, opens the audio output and decodes the file. On a
-  // failure the console is given back and `error` holds the lines to print.
+  // Puts the show's state back to program start (demo/show_state.h), whatever an earlier
+  // session in this process left, sets up the console on the back end the program chose
+  // (seeding the generator), then everything before the music: the converter's table, the
+  // pictures and the effects' tables, with the two loading lines; with music, opens the audio
+  // output and decodes the file. On a failure the console is given back and `error` holds the
+  // lines to print.
   bool Prepare(std::string& error);
 
   // Starts the clock: the music plays (a browser allows that only after a click).
@@ -69,6 +71,17 @@ class ShowSession {
   // One frame of the clock's next time; false, drawing nothing, once a key is waiting, the
   // last scene is over or the clock has run out.
   bool Step();
+
+  // Shows the frame of time t as a run from program start on the 60 fps grid shows it: puts the
+  // show's state back to program start (demo/show_state.h), makes the start-up's random draws
+  // again in their order (the session's seed, the script's program, the effects' tables), runs
+  // the grid's frames before t without presenting them, then draws and presents the frame of t
+  // as Step does. Frame k of the grid is at GridFrameTime(0, k, 60), as an export of --times
+  // 0:T times it, so for a t on the grid this is the frame such an export ends on. The clock is
+  // not moved: a program that plays music seeks the music itself. False, presenting nothing,
+  // before Prepare or after Finish, when the show has ended by t (Report().end is
+  // ShowEnd::kLastScene) and when the script fails (ShowEnd::kFailed, with State().failure).
+  bool SeekTo(int32_t t);
 
   // Steps until the frames stop, calling `pause` after each (the live show sleeps there).
   void Run(const std::function<void()>& pause);
@@ -101,8 +114,10 @@ class ShowSession {
   // Where the show's music file is (after the script was loaded).
   std::string MusicPath() const;
   bool Fail(std::string& error, const std::string& why);
+  bool SeekFailed(const std::string& why);
 
   ShowSettings settings_;
+  uint32_t seed_ = 0;  // the settings' seed, or the tick count Prepare chose
   std::string dataDir_;
   Show show_;
   MusicBlock block_;
@@ -121,8 +136,9 @@ class ShowSession {
 // otherwise stops the start-up: false with `error`.
 bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error);
 
-// The built-in show's script with its data in `dataDir`, then the start-up as above, pictures
-// that cannot be read drawn black (for the tests and the benchmarks).
+// From program-start state (ResetShowState), the built-in show's script with its data in
+// `dataDir`, then the start-up as above, pictures that cannot be read drawn black (for the tests
+// and the benchmarks).
 void PrepareShow(Show& show, const std::string& dataDir);
 
 // Loads the built-in show's script into `show` with its files in `dataDir`; false with `error`.

@@ -104,6 +104,12 @@ void DrawCube(int32_t time, int32_t nearLimit) {
 
 }  // namespace
 
+void ResetDotCube() {
+  gDotList = DotList{};
+  gDotGrid.fill(0);
+  gDotPalette.fill(PaletteEntry{});
+}
+
 void MakeDotGrid() {
   DebugPrint("made dots\n");
   int32_t count = 0;

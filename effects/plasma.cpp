@@ -11,7 +11,8 @@
 
 namespace {
 
-// Each plasma's phase: grows by t / 5000 per column on every call and is never reset.
+// Each plasma's phase: grows by t / 5000 per column on every call, back to 0 only when a new
+// run starts (ResetPlasma).
 float gColourDrift = 0.0f;
 float gBlueDrift = 0.0f;
 
@@ -79,6 +80,11 @@ void RenderPlasma(const PlasmaShape& shape, float& drift, float time) {
 }
 
 }  // namespace
+
+void ResetPlasma() {
+  gColourDrift = 0.0f;
+  gBlueDrift = 0.0f;
+}
 
 void DrawPlasma(float time) { RenderPlasma(kColourPlasma, gColourDrift, time); }
 

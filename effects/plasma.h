@@ -17,5 +17,8 @@ struct PlasmaShape {
 inline constexpr PlasmaShape kColourPlasma{50.0, 0.00125, 140.0, 40.0, 18.0, 24.0, 142.0, 34.0, false};
 inline constexpr PlasmaShape kBluePlasma{30.0, 0.00165, 80.0, 30.0, 21.0, 20.0, 92.0, 54.0, true};
 
+// Both phases back to where a run starts them (demo/show_state.h resets every effect).
+void ResetPlasma();
+
 void DrawPlasma(float time);
 void DrawBluePlasma(float time);

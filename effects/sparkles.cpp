@@ -42,6 +42,8 @@ void DrawSparkle(const Sparkle& s) {
 
 }  // namespace
 
+void ResetSparkles() { gSparkles.fill(Sparkle{}); }
+
 void InitSparkles() {
   for (Sparkle& s : gSparkles) {
     s.active = 1;

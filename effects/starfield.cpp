@@ -53,6 +53,12 @@ void DrawStar(const Star& star) {
 
 }  // namespace
 
+void ResetStarfield() {
+  for (Star& star : gStars) star = Star{};
+  gPreviousTime = 0;
+  gPrepared = false;
+}
+
 void DrawStarfield(int32_t time) {
   if (!gPrepared) Prepare(time);
   // The difference wraps like the 32-bit integers it is made of, without overflowing.

@@ -3,4 +3,7 @@
 
 #include <cstdint>
 
+// Forgets the stars: the next call places all of them anew, as the first call of a run does.
+void ResetStarfield();
+
 void DrawStarfield(int32_t time);

@@ -78,6 +78,8 @@ void DrawCross(int32_t x, int32_t y, int32_t colour) {
 
 }  // namespace
 
+void ResetSwarm() { gSwarm.fill(SwarmMember{}); }
+
 void InitSwarm() {
   for (SwarmMember& m : gSwarm) {
     m.active = 1;

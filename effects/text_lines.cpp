@@ -15,7 +15,8 @@ namespace {
 constexpr char kSlogan[] = "kvrt 6 world domination";
 constexpr Cell kWhiteOnBlack = MakeCell(0, kColourWhite, kColourBlack);
 
-// The places of the two pairs of lines persist between calls and between scenes.
+// The places of the two pairs of lines persist between calls and between scenes (ResetTextLines
+// must set every one of them back).
 int32_t gLineColumn = 0;
 int32_t gLineRow = 0;
 int32_t gCrossColumn = 0;
@@ -84,6 +85,14 @@ void FillAllColumns(const RollingText& text) {
 }
 
 }  // namespace
+
+void ResetTextLines() {
+  gLineColumn = 0;
+  gLineRow = 0;
+  gCrossColumn = 0;
+  gCrossRow = 0;
+  gMoveCross = 1;
+}
 
 void DrawTextLines(int32_t time) {
   // A negative time would give negative places and indices, outside the screen and the text.

@@ -3,4 +3,7 @@
 
 #include <cstdint>
 
+// The lines' places back to where a run starts them.
+void ResetTextLines();
+
 void DrawTextLines(int32_t time);

@@ -27,7 +27,8 @@ constexpr int32_t kSourceHeight = 455;
 constexpr int32_t kDampingShift = 6;
 constexpr int32_t kBrightest = 255;
 
-// Which field is current in this call; alternates on every call and is never reset.
+// Which field is current in this call; alternates on every call, false again only when a new
+// run starts (ResetWaterRipples).
 bool gTurn = false;
 
 int32_t Index(int32_t x, int32_t y) { return x + kWidth * y; }
@@ -87,6 +88,12 @@ void StepWaves(const int32_t* current, int32_t* previous) {
 }
 
 }  // namespace
+
+void ResetWaterRipples() {
+  gTurn = false;
+  for (int32_t* field : RippleFields)
+    if (field != nullptr) std::memset(field, 0, kRippleFieldBytes);
+}
 
 void DrawWaterRipples(int32_t time) {
   QVL_ASSERT("water_ripples", RippleFields[0] != nullptr && RippleFields[1] != nullptr);

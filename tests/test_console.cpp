@@ -55,6 +55,20 @@ TEST_F(Console, InitialisingDrawsTheEightyTitleNumbersAndSetsTheLibraryTitle) {
   }
 }
 
+// A seek replays the start-up's draws: the generator ends where the console's start-up leaves it,
+// and the back end is not touched.
+TEST_F(Console, TheStartUpsSeedingAloneLeavesTheGeneratorAsTheStartUpDoes) {
+  for (uint32_t seed : {1u, 7u, 12345u}) {
+    InitConsoleWithSeed(seed);
+    const uint32_t afterStartUp = RandomState();
+    SetTitle("the show's own title");
+    Random();
+    SeedRandomAsAtStartUp(seed);
+    EXPECT_EQ(RandomState(), afterStartUp) << seed;
+    EXPECT_EQ(backend_->Title(), "the show's own title");
+  }
+}
+
 TEST_F(Console, InitialisingFromTheTickCountDrawsEightyToo) {
   const uint32_t before = TickCount();
   InitConsole();

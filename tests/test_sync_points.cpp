@@ -55,6 +55,28 @@ TEST_F(SyncPoints, LoadsTimesAndSkipsBlankLinesBeforeNames) {
   EXPECT_EQ(debug_, "numpoints=3\n1000  0 \n2000  1 \n3000  2 \n");
 }
 
+// A second show must not find the first one's points; a seek puts back the ones read before.
+TEST_F(SyncPoints, ClearingEmptiesTheListAndSettingPutsTimesBackSilently) {
+  ASSERT_EQ(Load("2\na\n1000\nb\n2000\n"), 2);
+  ClearSyncPoints();
+  EXPECT_EQ(SyncPointCount(), 0);
+  EXPECT_EQ(SyncPointTimes(), nullptr);
+  EXPECT_EQ(FindSyncPoint(5000), -1);
+  EXPECT_EQ(TimeToNextSyncPoint(0), -1);
+
+  debug_.clear();
+  const int32_t times[] = {100, 200, 300};
+  SetSyncPoints(times, 3);
+  EXPECT_EQ(Loaded(), (Times{100, 200, 300}));
+  EXPECT_EQ(FindSyncPoint(150), 0);
+  EXPECT_EQ(debug_, "");
+  SetSyncPoints(times, 0);
+  EXPECT_EQ(SyncPointCount(), 0);
+  SetSyncPoints(times, 2);
+  SetSyncPoints(nullptr, 2);
+  EXPECT_EQ(SyncPointCount(), 0);
+}
+
 TEST_F(SyncPoints, FindsPassedAndNextPoints) {
   ASSERT_EQ(Load("3\na\n1000\nb\n2000\nc\n3000\n"), 3);
   EXPECT_EQ(FindSyncPoint(500), -1);

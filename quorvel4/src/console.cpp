@@ -52,14 +52,18 @@ uint32_t TickCount() {
 
 void InitConsole() { InitConsoleWithSeed(TickCount()); }
 
+void SeedRandomAsAtStartUp(uint32_t seed) {
+  SeedRandom(seed);
+  char title[81];
+  DrawRandomTitle(title);
+}
+
 void InitConsoleWithSeed(uint32_t seed) {
   if (!Backend()) {
     std::string error;
     ChooseConsoleBackend("", error);
   }
-  SeedRandom(seed);
-  char title[81];
-  DrawRandomTitle(title);
+  SeedRandomAsAtStartUp(seed);
   SetTitle(kLibraryTitle);
 }
 

@@ -101,6 +101,16 @@ int32_t LoadSyncPoints(const char* path) {
   return static_cast<int32_t>(Times().size());
 }
 
+void ClearSyncPoints() { Times().clear(); }
+
+void SetSyncPoints(const int32_t* times, int32_t count) {
+  if (times == nullptr || count < 1) {
+    ClearSyncPoints();
+    return;
+  }
+  Times().assign(times, times + count);
+}
+
 int32_t SyncPointCount() { return static_cast<int32_t>(Times().size()); }
 
 const int32_t* SyncPointTimes() { return Times().empty() ? nullptr : Times().data(); }

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include "demo/frame.h"
 #include "demo/number_text.h"
 #include "demo/show_options.h"
 #include "quorvel4/options.h"
@@ -40,19 +41,12 @@ int32_t ParseTime(const std::string& text) {
   return *value;
 }
 
-
-// Frame k of a range at `fps` frames a second shows the show time nearest k / fps seconds
-// after `first`; halves round up.
-int64_t FrameTime(int32_t first, int64_t frame, int fps) {
-  return first + (frame * 2000 + fps) / (2 * static_cast<int64_t>(fps));
-}
-
 std::vector<int32_t> RateTimes(int32_t first, int32_t last, int fps) {
   if (last < first) UsageError("--times T0:T1 needs T0 <= T1");
   if ((static_cast<int64_t>(last) - first) * fps / 1000 + 1 > kMaxScriptedFrames)
     UsageError("--times asks for too many frames");
   std::vector<int32_t> times;
-  for (int64_t k = 0, t; (t = FrameTime(first, k, fps)) <= last; ++k) times.push_back(static_cast<int32_t>(t));
+  for (int64_t k = 0, t; (t = GridFrameTime(first, k, fps)) <= last; ++k) times.push_back(static_cast<int32_t>(t));
   return times;
 }
 

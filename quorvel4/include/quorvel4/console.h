@@ -36,6 +36,11 @@ void InitConsole();
 // The same with a given seed: the offline renderer and tests replay a run with it.
 void InitConsoleWithSeed(uint32_t seed);
 
+// Only the generator's part of InitConsoleWithSeed: seeds it and makes the title's 80 draws,
+// touching neither the back end nor the title. Leaves the generator exactly as the console's
+// start-up leaves it, for a program that replays a run from its start (a seek).
+void SeedRandomAsAtStartUp(uint32_t seed);
+
 // The millisecond tick count InitConsole seeds from (wraps after 49.7 days).
 uint32_t TickCount();
 

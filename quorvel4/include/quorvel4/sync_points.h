@@ -24,6 +24,14 @@
 // debug sink, leaves the loaded list as it was and returns -1.
 int32_t LoadSyncPoints(const char* path);
 
+// Empties the loaded list, as it is before any load: a program that runs a second show must not
+// let it find the first one's points.
+void ClearSyncPoints();
+
+// Replaces the loaded list with `count` times (none when `count` < 1), without a file and without
+// debug output: for putting back a list read before.
+void SetSyncPoints(const int32_t* times, int32_t count);
+
 // The number of points of the loaded list (0 before any load).
 int32_t SyncPointCount();
 

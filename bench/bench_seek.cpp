@@ -1,0 +1,47 @@
+// A seek to the end of the built-in show: the state put back, the start-up's draws made again
+// and every frame of the 60 fps grid replayed unseen (7,422 of them), then the last one shown.
+// A player that seeks wants this well under a second.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "demo/show_session.h"
+#include "quorvel4/console.h"
+
+namespace {
+
+constexpr int32_t kLastFrameTime = 123700;  // frame 7422: blank, it ends the show
+
+ShowSession& OpenedShow(bool gentle) {
+  static std::unique_ptr<ShowSession> sessions[2];
+  std::unique_ptr<ShowSession>& session = sessions[gentle ? 1 : 0];
+  if (session) return *session;
+  UseConsoleBackend(std::make_unique<HeadlessBackend>());
+  session = std::make_unique<ShowSession>(ShowSettings{.seed = 1,
+                                                       .times = std::vector<int32_t>{},
+                                                       .reduceFlashes = gentle,
+                                                       .dataDir = std::string(QVL_BENCH_SOURCE_DIR) + "/data",
+                                                       .showDir = {},
+                                                       .picturesRequired = true});
+  std::string error;
+  if (!session->Open(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    std::abort();
+  }
+  return *session;
+}
+
+void BM_SeekToTheEnd(benchmark::State& state) {
+  ShowSession& session = OpenedShow(state.range(0) != 0);
+  for (auto _ : state) {
+    if (!session.SeekTo(kLastFrameTime)) state.SkipWithError("the seek showed nothing");
+  }
+  state.counters["frames"] = benchmark::Counter(7423.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SeekToTheEnd)->ArgName("gentle")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
