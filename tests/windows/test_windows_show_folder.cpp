@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -51,35 +52,14 @@ class WindowsShowFolder : public ::testing::Test {
   }
   void TearDown() override {
     SetCurrentDirectoryA(previous_.c_str());
-    // SHFileOperation is not among the DLLs the tests may use: the few files by hand.
-    for (const std::string& dir : made_) RemoveAll(dir);
-    RemoveAll(Show());
-    RemoveDirectoryA(scratch_.c_str());
-  }
-
-  static void RemoveAll(const std::string& dir) {
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string path = dir + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveAll(path);
-        else
-          DeleteFileA(path.c_str());
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryA(dir.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_, ignored);
   }
 
   std::string Show() const { return scratch_ + "\\show"; }
 
   std::string scratch_;
   std::string previous_;
-  std::vector<std::string> made_;
 };
 
 }  // namespace
@@ -127,7 +107,6 @@ TEST_F(WindowsShowFolder, MissingFilesAndTheFolderItselfAreToldApart) {
 TEST_F(WindowsShowFolder, FoldersNamedBeyondAsciiWork) {
   if (GetACP() != 1252) GTEST_SKIP() << "the name is spelt in code page 1252; this system's is " << GetACP();
   const std::string cafe = scratch_ + "\\caf\xE9";
-  made_.push_back(cafe);
   std::string error;
   ASSERT_TRUE(WriteStarterShow(cafe, error)) << error;
   EXPECT_TRUE(ExistsA(cafe + "\\show.js"));
