@@ -182,4 +182,4 @@ test-windows: windows
 	@cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture
-	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/quorvel4-capture
+	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/quorvel4-capture dist

@@ -25,3 +25,14 @@ OpenedFile OpenRegularFile(const std::string& path);
 FILE* StreamFromFile(const OpenedFile& file);
 
 void CloseFile(const OpenedFile& file);
+
+// Where `path` really is: absolute, every link followed (on Windows junctions too), as the
+// system itself resolves it, its parts joined by the system's one separator. Nothing of the
+// file is read and no device is opened for reading. `error` is kNotFound or kUnreadable
+// (with the system's words in `reason`) when it cannot be told.
+struct RealPath {
+  std::string path;
+  DataFileError error = DataFileError::kNone;
+  std::string reason;
+};
+RealPath RealPathOf(const std::string& path);

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "demo/data_file_system.h"
 
@@ -43,3 +45,16 @@ FILE* StreamFromFile(const OpenedFile& file) {
 }
 
 void CloseFile(const OpenedFile& file) { close(static_cast<int>(file.handle)); }
+
+RealPath RealPathOf(const std::string& path) {
+  RealPath real;
+  std::error_code code;
+  const std::filesystem::path found = std::filesystem::canonical(path, code);
+  if (code) {
+    real.error = code == std::errc::no_such_file_or_directory ? DataFileError::kNotFound : DataFileError::kUnreadable;
+    real.reason = code.message();
+    return real;
+  }
+  real.path = found.string();
+  return real;
+}

@@ -166,8 +166,9 @@ extern "C" int qvl_script_interrupted(void* udata) {
 
 std::string ScriptError::Text() const {
   std::string where = place.file;
-  if (place.line > 0) where += ":" + std::to_string(place.line);
-  if (place.line > 0 && place.column > 0) where += ":" + std::to_string(place.column);
+  // Appended a piece at a time: GCC 12 warns of a bogus overlap in ":" + std::to_string(...).
+  if (place.line > 0) (where += ':') += std::to_string(place.line);
+  if (place.line > 0 && place.column > 0) (where += ':') += std::to_string(place.column);
   return where.empty() ? message : where + ": " + message;
 }
 

@@ -221,9 +221,8 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
         return false;
       }
       texts_[i] = duk_get_string(ctx_, at);
-      if (!IsShowFileName(texts_[i])) {
-        Fail("\"" + texts_[i] + "\" is not a file name a show may use: name a file inside the show's folder, " +
-             "relative to it (no \"..\", no absolute path)");
+      if (const std::string problem = ShowFileNameProblem(texts_[i]); !problem.empty()) {
+        Fail(problem);
         return false;
       }
       return true;

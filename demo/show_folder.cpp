@@ -1,33 +1,86 @@
 #include "demo/show_folder.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "demo/data_file.h"
+#include "demo/data_file_system.h"
 
 namespace fs = std::filesystem;
 
-bool IsShowFileName(const std::string& name) {
-  if (name.empty() || name.size() > 4096) return false;
-  if (name.front() == '/' || name.find('\\') != std::string::npos || name.find(':') != std::string::npos) return false;
-  if (name.find('\0') != std::string::npos) return false;
+namespace {
+
+bool IsNameLeavingTheFolder(const std::string& name) {
+  if (name.empty() || name.size() > 4096) return true;
+  if (name.front() == '/' || name.find('\\') != std::string::npos || name.find(':') != std::string::npos) return true;
+  if (name.find('\0') != std::string::npos) return true;
   size_t start = 0;
   while (start <= name.size()) {
     size_t end = name.find('/', start);
     if (end == std::string::npos) end = name.size();
     const std::string part = name.substr(start, end - start);
-    if (part.empty() || part == "." || part == "..") return false;
+    if (part.empty() || part == "." || part == "..") return true;
     start = end + 1;
   }
-  return true;
+  return false;
+}
+
+// Windows opens a device for these in any folder and with any extension ("nul.txt" too), and
+// reads "COM1 " as "COM1".
+bool IsWindowsDeviceName(std::string base) {
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
+    if (base == device) return true;
+  if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+  const std::string number = base.substr(3);
+  // The digits, and the superscripts one, two and three in UTF-8, as a script's strings are.
+  return (number.size() == 1 && number[0] >= '0' && number[0] <= '9') || number == "\xC2\xB9" ||
+         number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
+// A name Windows cannot hold, or holds as another: "a." and "a " are "a" there, "..." is "..".
+bool IsNameWindowsReadsOtherwise(const std::string& name) {
+  for (const unsigned char c : name)
+    if (c < 32 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') return true;
+  size_t start = 0;
+  while (start < name.size()) {
+    size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    const std::string part = name.substr(start, end - start);
+    if (part.back() == '.' || part.back() == ' ') return true;
+    if (IsWindowsDeviceName(part.substr(0, part.find('.')))) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Whether `path` is `folder` or lies inside it. Both are real paths, as RealPathOf gives them:
+// absolute, every link followed, parts joined by the system's one separator. Compared part by
+// part, so that "/a/bc" is not inside "/a/b".
+bool LiesInside(const std::string& folder, const std::string& path) {
+  constexpr char separator = static_cast<char>(fs::path::preferred_separator);
+  if (path.compare(0, folder.size(), folder) != 0) return false;
+  return path.size() == folder.size() || (!folder.empty() && folder.back() == separator) ||
+         path[folder.size()] == separator;
+}
+
+}  // namespace
+
+std::string ShowFileNameProblem(const std::string& name) {
+  const std::string quoted = "\"" + name + "\" is not a file name a show may use: ";
+  if (IsNameLeavingTheFolder(name))
+    return quoted + "name a file inside the show's folder, relative to it (no \"..\", no absolute path)";
+  if (IsNameWindowsReadsOtherwise(name))
+    return quoted + "a show plays on every system, and Windows cannot hold this name or takes it for a device or another file" +
+           " (no CON, NUL, COM1 and the like, no part ending in a dot or a space, none of < > \" | ? *)";
+  return "";
 }
 
 std::string ShowFolder::PathOf(const std::string& name, std::string& error) const {
-  if (!IsShowFileName(name)) {
-    error = "\"" + name + "\" is not a file name a show may use: name a file inside the show's folder, relative to it" +
-            " (no \"..\", no absolute path)";
+  if (std::string problem = ShowFileNameProblem(name); !problem.empty()) {
+    error = std::move(problem);
     return "";
   }
   return root_ + separator_ + name;
@@ -62,24 +115,23 @@ std::string ShowFolder::Open(const std::string& name, uint64_t maxBytes, DataFil
   const std::string path = PathOf(name, error);
   if (path.empty()) return "";
   const std::string where = "the file " + path;
-  // A link may lead anywhere: what counts is where the file really is.
-  std::error_code code;
-  const fs::path real = fs::canonical(path, code);
-  if (code) {
-    error = where + (code == std::errc::no_such_file_or_directory ? " does not exist" : " cannot be read: " + code.message());
+  // A link (or, on Windows, a junction) may lead anywhere: what counts is where the file really
+  // is, as the system itself resolves it.
+  const RealPath real = RealPathOf(path);
+  if (real.error != DataFileError::kNone) {
+    error = where + (real.error == DataFileError::kNotFound ? " does not exist" : " cannot be read: " + real.reason);
     return "";
   }
-  const fs::path realRoot = fs::canonical(root_, code);
-  if (code) {
-    error = "the show's folder " + root_ + " cannot be read: " + code.message();
+  const RealPath realRoot = RealPathOf(root_);
+  if (realRoot.error != DataFileError::kNone) {
+    error = "the show's folder " + root_ + " cannot be read: " + realRoot.reason;
     return "";
   }
-  const auto [rootEnd, unused] = std::mismatch(realRoot.begin(), realRoot.end(), real.begin(), real.end());
-  if (rootEnd != realRoot.end()) {
-    error = where + " leads out of the show's folder (to " + real.string() + "): a show reads only its own files";
+  if (!LiesInside(realRoot.path, real.path)) {
+    error = where + " leads out of the show's folder (to " + real.path + "): a show reads only its own files";
     return "";
   }
-  file = OpenDataFile(real.string(), maxBytes);
+  file = OpenDataFile(real.path, maxBytes);
   switch (file.error) {
     case DataFileError::kNone:
     case DataFileError::kEmpty:
@@ -97,5 +149,5 @@ std::string ShowFolder::Open(const std::string& name, uint64_t maxBytes, DataFil
       error = where + " cannot be read" + (file.reason.empty() ? "" : ": " + file.reason);
       return "";
   }
-  return real.string();
+  return real.path;
 }

@@ -47,6 +47,10 @@ class ShowFolder {
 inline constexpr const char* kShowScriptFile = "show.js";
 inline constexpr uint64_t kMaxShowScriptBytes = uint64_t{4} << 20;
 
-// Whether `name` is a relative name of parts that are neither empty, "." nor "..", without a
-// drive or a backslash: the only names a show's script may give.
-bool IsShowFileName(const std::string& name);
+// Why `name` is not a name a show's script may give, as the message to show (quoting the name),
+// or empty when it is one: a relative name of parts that are neither empty, "." nor "..",
+// without a drive or a backslash, and a name that means the same file on every system (none that
+// Windows takes for a device, such as NUL or COM1.txt, or for another name: no part that ends
+// in a dot or a space, none of the characters Windows refuses).
+std::string ShowFileNameProblem(const std::string& name);
+inline bool IsShowFileName(const std::string& name) { return ShowFileNameProblem(name).empty(); }

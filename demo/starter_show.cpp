@@ -50,16 +50,17 @@ bool WriteStarterShow(const std::string& dir, std::string& error) {
     error = "cannot make the folder " + dir + ": " + code.message();
     return false;
   }
-  const fs::path script = fs::path(dir) / "show.js";
+  // Joined as narrow strings, as the folder was given: on Windows a path's narrow form is UTF-8,
+  // not the code page the command line and the C library speak.
+  const std::string script = dir + "/show.js";
   std::ofstream out(script, std::ios::binary);
   out << StarterShowSource();
   out.close();
   if (!out) {
-    error = "cannot write " + script.string();
+    error = "cannot write " + script;
     return false;
   }
   const int width = 160, height = 100;
-  const fs::path picture = fs::path(dir) / "logo.png";
-  if (!WritePngFile(picture.string(), LogoPixels(width, height), width, height, error)) return false;
+  if (!WritePngFile(dir + "/logo.png", LogoPixels(width, height), width, height, error)) return false;
   return true;
 }

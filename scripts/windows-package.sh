@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Puts the Windows build into dist/windows/ (the show, capture, the data, the licences, a README) and zips it
-# into dist/quorvel4-windows.zip. Usage: scripts/windows-package.sh BUILD_DIR DIST_DIR
+# Puts the Windows build into dist/windows/ (the show, capture, the data, the shows made with the
+# kit, the licences, a README) and zips it into dist/quorvel4-windows.zip. Usage: scripts/windows-package.sh BUILD_DIR DIST_DIR
 set -euo pipefail
 build=$1
 dist=$2
@@ -8,7 +8,9 @@ rm -rf "$dist/windows" "$dist/quorvel4-windows.zip"
 mkdir -p "$dist/windows"
 cp "$build/demo/quorvel4-demo.exe" "$build/tools/quorvel4-capture.exe" "$dist/windows/"
 cp -r data "$dist/windows/data"
-# The licences, with Windows line ends: MIT for the programs, CC BY 4.0 for the data.
+# Each show a folder to play as it is or to copy and change, as in the Linux package.
+cp -r shows "$dist/windows/shows"
+# The licences, with Windows line ends: MIT for the programs, CC BY 4.0 for the data and the shows.
 sed 's/$/\r/' LICENSE >"$dist/windows/LICENSE.txt"
 sed 's/$/\r/' LICENSE-CC-BY-4.0 >"$dist/windows/LICENSE-CC-BY-4.0.txt"
 sed 's/$/\r/' >"$dist/windows/README.txt" <<'TEXT'
@@ -36,8 +38,15 @@ Without a sound device the show plays silently at the same pace and says so at t
 
 Nothing needs installing: the programs use only what every Windows has.
 
+Other shows: each is a folder with a script, show.js, beside the pictures, texts and music it
+names. "quorvel4-demo.exe shows\lanterns" plays the second show of this folder (50 seconds);
+"quorvel4-demo.exe --new myshow" writes a starter show into the new folder myshow, to edit
+with any text editor and play with "quorvel4-demo.exe myshow". A show reads only the files of
+its own folder.
+
 quorvel4-capture.exe renders frames offline, e.g.
   quorvel4-capture.exe --seed 1 --times 0:123700:10 --format cells --out frames.cells
+  quorvel4-capture.exe --show shows\lanterns --seed 1 --times 0:50000 --format gif --out lanterns.gif
 (formats: cells, ansi, png, gif, cast; mp4 when ffmpeg.exe is on PATH; flashes counts the
 flashes per second). --reduce-flashes captures the gentle mode.
 TEXT

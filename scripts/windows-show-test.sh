@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows show itself under wine, on a virtual X display (run through xvfb-run): it opens
 # its console and draws the picture, a key ends it with status 0, and without a sound device
-# it says once that it played silently; the same in the gentle mode (--reduce-flashes). An
-# unknown option is named. Started where there is no data/, it says so and fails.
+# it says once that it played silently; the same in the gentle mode (--reduce-flashes) and for
+# the show folder shows/lanterns (its own title, pictures and MP3). An unknown option is named.
+# Started where there is no data/, or given a folder with no show.js, it says so and fails.
 # Usage (from the repository root): scripts/windows-show-test.sh SHOW_EXE OUT_DIR
 set -uo pipefail
 show=$(realpath "$1")
@@ -12,14 +13,15 @@ failures=0
 fail() { echo "FAILED: $*" >&2; failures=$((failures + 1)); }
 
 # Plays the show with the options given, ends it with a key, and checks what it drew and said.
+# TITLE is a word of the console window's title, which is the show's.
 play() {
-  local name=$1
-  shift
+  local name=$1 title=$2
+  shift 2
   wine "$show" "$@" >"$out/$name.out" 2>"$out/$name.err" &
   pid=$!
   window=""
   for _ in $(seq 90); do
-    window=$(xdotool search --name "dralsk" 2>/dev/null | head -1)
+    window=$(xdotool search --name "$title" 2>/dev/null | head -1)
     [ -n "$window" ] && break
     sleep 1
   done
@@ -53,8 +55,10 @@ play() {
   echo "$name: the show drew $colours colours, ended by a key with status $status: $(tr '\n' ' ' <"$out/$name.out")"
 }
 
-play show
-play gentle --reduce-flashes
+play show dralsk
+play gentle dralsk --reduce-flashes
+# A show's folder, named relative to the working directory with a slash.
+play lanterns Lanterns shows/lanterns
 
 # An option it does not know: named, with the usage, status 2.
 wine "$show" --bogus >"$out/bogus.out" 2>"$out/bogus.err"
@@ -68,6 +72,15 @@ empty=$(mktemp -d)
 status=$?
 [ "$status" -eq 1 ] || fail "without data/ the show ended with status $status, not 1"
 grep -q "^File Not Found" "$out/nodata.out" || fail "without data/ the show said: $(cat "$out/nodata.out")"
-rm -rf "$empty"
 echo "without data/: status $status, $(head -2 "$out/nodata.out" | tr '\n' ' ')"
+
+# A folder with no show.js, named by its Windows path: the file looked for, and a failing status.
+empty_windows=$(winepath -w "$empty" 2>/dev/null)
+wine "$show" "$empty_windows" >"$out/noshow.out" 2>"$out/noshow.err"
+status=$?
+[ "$status" -eq 1 ] || fail "given a folder without show.js the show ended with status $status, not 1"
+grep -qF "the folder $empty_windows holds no show: the file $empty_windows/show.js does not exist" "$out/noshow.err" "$out/noshow.out" ||
+  fail "given a folder without show.js the show said: $(cat "$out/noshow.out" "$out/noshow.err")"
+echo "a folder without show.js: status $status, $(cat "$out/noshow.out" "$out/noshow.err" | head -1)"
+rm -rf "$empty"
 exit $((failures > 0))

@@ -28,13 +28,12 @@ TEST(ShowDiscovery, NamesEveryFileOnceAsTheTextsComeIn) {
             "var lines = Text(\"list.txt\").split(\"\\n\");\n"
             "Picture(\"logo\", lines[0]);\n"
             "Picture(\"again\", lines[0]);\n"
-            "Picture(\"odd\", \"two\\nlines.png\");\n"
             "var more = Text(lines[1]) + Text(lines[1]);\n"
             "SyncPoints(\"sync.txt\");\n"
             "Scene(0, 1000, 0, function (t) {});\n");
   EXPECT_EQ(DiscoverShowFiles(dir), (Names{"list.txt", "music.mp3"}));
   WriteText(show.path() / "list.txt", "logo.png\nmore/credits.txt");
-  // Each once, pictures first; none that a list of lines cannot carry.
+  // Each once, pictures first.
   const Names all{"logo.png", "list.txt", "more/credits.txt", "music.mp3", "sync.txt"};
   EXPECT_EQ(DiscoverShowFiles(dir), all);
   WriteText(show.path() / "more" / "credits.txt", "thanks");
@@ -42,6 +41,12 @@ TEST(ShowDiscovery, NamesEveryFileOnceAsTheTextsComeIn) {
 
   ScratchDirectory empty;
   EXPECT_EQ(DiscoverShowFiles(empty.path().string()), Names{}) << "no show.js: nothing to fetch";
+
+  // None that a list of lines cannot carry: such a name stops the script where it is given.
+  ScratchDirectory odd;
+  WriteText(odd.path() / "show.js",
+            "Picture(\"a\", \"a.png\");\nPicture(\"odd\", \"two\\nlines.png\");\nPicture(\"b\", \"b.png\");\n");
+  EXPECT_EQ(DiscoverShowFiles(odd.path().string()), Names{"a.png"});
 }
 
 TEST(ShowDiscovery, ARealLoadStopsWhereDiscoveryReadsOn) {

@@ -198,6 +198,11 @@ TEST(ShowScripts, AScriptReadsOnlyRegularFilesOfItsOwnFolder) {
   ShowFolderFixture show("");
   WriteText(show.scratch.path() / "secret.txt", "password");
   fs::create_symlink(show.scratch.path() / "secret.txt", show.dir / "link.txt");
+  // A folder beside it whose name begins with the show's: inside by the letters, not by the parts.
+  fs::create_directories(show.scratch.path() / "show2");
+  WriteText(show.scratch.path() / "show2" / "secret.txt", "password");
+  fs::create_symlink("../show2/secret.txt", show.dir / "twin.txt");
+  fs::create_directory_symlink(show.scratch.path() / "show2", show.dir / "twins");
   ASSERT_EQ(mkfifo((show.dir / "pipe.txt").c_str(), 0600), 0);
   struct Case {
     const char* name;
@@ -206,7 +211,10 @@ TEST(ShowScripts, AScriptReadsOnlyRegularFilesOfItsOwnFolder) {
   for (const Case c : {Case{"../secret.txt", "is not a file name a show may use"},
                        Case{"/etc/passwd", "is not a file name a show may use"},
                        Case{"a/./b.txt", "is not a file name a show may use"},
+                       Case{"nul.txt", "Windows cannot hold this name"},
                        Case{"link.txt", "leads out of the show's folder"},
+                       Case{"twin.txt", "leads out of the show's folder"},
+                       Case{"twins/secret.txt", "leads out of the show's folder"},
                        Case{"pipe.txt", "is not a regular file"}}) {
     WriteText(show.dir / "show.js", std::string("var s = Text(\"") + c.name + "\");\nScene(0, 1000, 0, function (t) {});\n");
     const Outcome outcome = Play(show);
@@ -214,6 +222,13 @@ TEST(ShowScripts, AScriptReadsOnlyRegularFilesOfItsOwnFolder) {
     EXPECT_NE(outcome.error.find(c.says), std::string::npos) << c.name << " gave: " << outcome.error;
     EXPECT_EQ(outcome.error.find("password"), std::string::npos);
   }
+  // A link that stays inside the folder is the file it leads to.
+  fs::create_directories(show.dir / "texts");
+  WriteText(show.dir / "texts" / "words.txt", "words");
+  fs::create_symlink("texts/words.txt", show.dir / "inner.txt");
+  WriteText(show.dir / "show.js", "var s = Text(\"inner.txt\");\nScene(0, 1000, 0, function (t) {});\n");
+  const Outcome inner = Play(show);
+  EXPECT_TRUE(inner.opened) << inner.error;
 }
 
 TEST(ShowScripts, NoClockNoPlatformMathAndNoEngineInternals) {
