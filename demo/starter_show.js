@@ -25,13 +25,13 @@ Scene(6000, 12000, 1, function (t, scene) {
   return true;                   // this scene filled the cells itself
 });
 
-// An effect of your own: every pixel of the canvas, from the time.
+// An effect of your own: every pixel of the canvas, from the time. Locals are the engine's
+// fastest values: the loop reads no global in its body, and works in whole numbers.
 Scene(12000, 18000, 2, function (t) {
-  for (var y = 0; y < CANVAS_HEIGHT; ++y) {
-    for (var x = 0; x < CANVAS_WIDTH; ++x) {
-      var r = (x * 2 + t / 10) & 255;
-      var b = (y * 3 - t / 20) & 255;
-      canvas[x + CANVAS_WIDTH * y] = r | (x ^ y) << 8 | b << 16;
+  var pixels = canvas, across = (t / 10) | 0, down = (t / 20) | 0, i = 0;
+  for (var y = 0; y < 100; ++y) {
+    for (var x = 0; x < 160; ++x) {
+      pixels[i++] = ((x * 2 + across) & 255) | (x ^ y) << 8 | ((y * 3 - down) & 255) << 16;
     }
   }
 });
