@@ -33,6 +33,13 @@ namespace {
 
 namespace fs = std::filesystem;
 const std::string kLanterns = std::string(QVL_SOURCE_DIR) + "/shows/lanterns";
+// Lanterns draws its river in the script, eight times slower under the sanitizers: there its
+// runs stop after the first scenes, past the times at which leftover state showed (4017 ms).
+#ifdef QVL_SANITIZED
+constexpr int32_t kLanternsSpan = 12000;
+#else
+constexpr int32_t kLanternsSpan = 51000;
+#endif
 const std::string kBuiltInData = std::string(QVL_SOURCE_DIR) + "/data";
 
 uint64_t Hash(uint64_t hash, const void* data, size_t size) {
@@ -163,7 +170,7 @@ Exported Export(const ShowSettings& settings) {
 }
 
 void ExpectSameFrames(const Exported& first, const Exported& again) {
-  EXPECT_EQ(first.end, ShowEnd::kLastScene);
+  EXPECT_NE(first.end, ShowEnd::kFailed);
   EXPECT_EQ(again.end, first.end);
   ASSERT_EQ(again.hashes.size(), first.hashes.size());
   const auto part = std::mismatch(first.hashes.begin(), first.hashes.end(), again.hashes.begin()).first;
@@ -173,20 +180,24 @@ void ExpectSameFrames(const Exported& first, const Exported& again) {
 TEST(ShowState, TheBuiltInShowTwiceInOneProcessDrawsTheSameFrames) {
   const Exported first = Export(Settings("", 1, GridTimes(124000)));
   EXPECT_EQ(first.times.size(), 7423u);
+  EXPECT_EQ(first.end, ShowEnd::kLastScene);
   ExpectSameFrames(first, Export(Settings("", 1, GridTimes(124000))));
 }
 
 TEST(ShowState, LanternsTwiceInOneProcessDrawsTheSameFrames) {
-  const Exported first = Export(Settings(kLanterns, 1, GridTimes(51000)));
-  EXPECT_EQ(first.times.size(), 3001u);
-  ExpectSameFrames(first, Export(Settings(kLanterns, 1, GridTimes(51000))));
+  const Exported first = Export(Settings(kLanterns, 1, GridTimes(kLanternsSpan)));
+  // The frame at 50000 ms is the blank one that ends the show.
+  EXPECT_EQ(first.times.size(), static_cast<size_t>(std::min(kLanternsSpan, 50000) * 60 / 1000 + 1));
+  // A run cut short (under the sanitizers) ends with its clock.
+  EXPECT_EQ(first.end, kLanternsSpan > 50000 ? ShowEnd::kLastScene : ShowEnd::kClockRanOut);
+  ExpectSameFrames(first, Export(Settings(kLanterns, 1, GridTimes(kLanternsSpan))));
 }
 
 // The built-in show leaves other sync points (none), ripples and draws behind than Lanterns.
 TEST(ShowState, AnotherShowInBetweenChangesNothing) {
-  const Exported first = Export(Settings(kLanterns, 12345, GridTimes(51000)));
+  const Exported first = Export(Settings(kLanterns, 12345, GridTimes(kLanternsSpan)));
   EXPECT_EQ(Export(Settings("", 12345, GridTimes(124000))).end, ShowEnd::kLastScene);
-  ExpectSameFrames(first, Export(Settings(kLanterns, 12345, GridTimes(51000))));
+  ExpectSameFrames(first, Export(Settings(kLanterns, 12345, GridTimes(kLanternsSpan))));
 }
 
 // A session for seeking, made after the exports it is compared with (each sets up a console).
@@ -250,9 +261,14 @@ TEST(Seek, TheGentleModeHoldsBackWhatTheExportHeldBack) {
 
 // Lanterns keeps state in its script (its steppers) and reads sync points.
 TEST(Seek, LanternsIsTheLastFrameOfAnExportUpToTheTime) {
-  const Exported exported = Export(Settings(kLanterns, 1, GridTimes(43000)));
+#ifdef QVL_SANITIZED
+  const std::vector<int32_t> seeks = {12000, 4100, 8100};
+#else
+  const std::vector<int32_t> seeks = {43000, 8100, 26000};
+#endif
+  const Exported exported = Export(Settings(kLanterns, 1, GridTimes(seeks.front())));
   Seeker seeker(Settings(kLanterns, 1, {}));
-  for (int32_t t : {43000, 8100, 26000}) {
+  for (int32_t t : seeks) {
     const size_t k = std::find(exported.times.begin(), exported.times.end(), t) - exported.times.begin();
     EXPECT_EQ(seeker.Seek(t), exported.hashes.at(k)) << t << " ms";
   }
