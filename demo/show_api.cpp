@@ -70,8 +70,8 @@ class ApiCall {
   int Push();
 
  private:
-  bool CheckOne(size_t i, const ArgSpec& spec);
-  std::string Range(const ArgSpec& spec) const;
+  bool CheckOne(size_t i, const ArgRule& rule);
+  std::string Range(const ArgRule& rule) const;
 
   duk_context* ctx_;
   const Binding& binding_;
@@ -118,8 +118,8 @@ std::string NumberText(double value) {
 
 }  // namespace
 
-std::string ApiCall::Range(const ArgSpec& spec) const {
-  return "from " + NumberText(spec.low) + " to " + NumberText(spec.high);
+std::string ApiCall::Range(const ArgRule& rule) const {
+  return "from " + NumberText(rule.low) + " to " + NumberText(rule.high);
 }
 
 // What a value is, in the words of a message.
@@ -143,22 +143,22 @@ static std::string Describe(duk_context* ctx, duk_idx_t i) {
   }
 }
 
-bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
+bool ApiCall::CheckOne(size_t i, const ArgRule& rule) {
   const auto at = static_cast<duk_idx_t>(i);
   const bool present = at < duk_get_top(ctx_) && !duk_is_undefined(ctx_, at);
   given_[i] = present;
   if (!present) {
-    if (spec.optional) {
-      numbers_[i] = spec.fallback;
-      null_[i] = spec.kind == ArgKind::kIndex;
+    if (rule.optional) {
+      numbers_[i] = rule.fallback;
+      null_[i] = rule.kind == ArgKind::kIndex;
       return true;
     }
-    Fail(std::string(spec.name) + " is missing");
+    Fail(std::string(rule.name) + " is missing");
     return false;
   }
   // Worded only for a message: a call that passes its checks makes no strings.
-  auto what = [&] { return std::string(spec.name) + " is " + Describe(ctx_, at); };
-  switch (spec.kind) {
+  auto what = [&] { return std::string(rule.name) + " is " + Describe(ctx_, at); };
+  switch (rule.kind) {
     case ArgKind::kIndex:
       if (duk_is_null(ctx_, at)) {
         null_[i] = true;
@@ -167,17 +167,17 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
       [[fallthrough]];
     case ArgKind::kInt:
     case ArgKind::kNumber: {
-      const bool whole = spec.kind != ArgKind::kNumber;
+      const bool whole = rule.kind != ArgKind::kNumber;
       const char* kind = whole ? "a whole number" : "a number";
       if (!duk_is_number(ctx_, at)) {
-        Fail(what() + "; it must be " + kind + " " + Range(spec) + (spec.kind == ArgKind::kIndex ? ", or null" : ""));
+        Fail(what() + "; it must be " + kind + " " + Range(rule) + (rule.kind == ArgKind::kIndex ? ", or null" : ""));
         return false;
       }
       const double value = duk_get_number(ctx_, at);
-      if (!std::isfinite(value) || value < spec.low || value > spec.high || (whole && value != std::floor(value))) {
+      if (!std::isfinite(value) || value < rule.low || value > rule.high || (whole && value != std::floor(value))) {
         std::string hint;
         if (whole && std::isfinite(value) && value != std::floor(value)) hint = " (idiv(a, b) divides whole numbers)";
-        Fail(what() + "; it must be " + kind + " " + Range(spec) + hint);
+        Fail(what() + "; it must be " + kind + " " + Range(rule) + hint);
         return false;
       }
       numbers_[i] = value;
@@ -192,12 +192,12 @@ bool ApiCall::CheckOne(size_t i, const ArgSpec& spec) {
       const char* utf8 = duk_get_lstring(ctx_, at, &length);
       std::string error;
       if (!TextToCodePage437(std::string(utf8, length), texts_[i], error)) {
-        Fail(std::string(spec.name) + ": " + error);
+        Fail(std::string(rule.name) + ": " + error);
         return false;
       }
-      if (texts_[i].size() > static_cast<size_t>(spec.high)) {
-        Fail(std::string(spec.name) + " has " + std::to_string(texts_[i].size()) + " characters; at most " +
-             NumberText(spec.high) + " are drawn");
+      if (texts_[i].size() > static_cast<size_t>(rule.high)) {
+        Fail(std::string(rule.name) + " has " + std::to_string(texts_[i].size()) + " characters; at most " +
+             NumberText(rule.high) + " are drawn");
         return false;
       }
       return true;
@@ -249,7 +249,7 @@ bool ApiCall::Check() {
   }
   const auto given = static_cast<size_t>(duk_get_top(ctx_));
   size_t required = 0;
-  for (const ArgSpec& spec : binding_.args) required += spec.optional ? 0 : 1;
+  for (const ArgRule& rule : binding_.args) required += rule.optional ? 0 : 1;
   if (given > count) {
     Fail("takes " + (required == count ? std::to_string(count) : std::to_string(required) + " to " + std::to_string(count)) +
          " argument" + (count == 1 ? "" : "s") + "; " + std::to_string(given) + " were given");
@@ -477,13 +477,13 @@ void RunPlain(ApiCall&) {
   Effect();
 }
 
-ArgSpec Time(const char* about = "the effect's time in milliseconds") { return {"t", ArgKind::kInt, -kTimeRange, kTimeRange, about}; }
-ArgSpec FloatTime(const char* about = "the effect's time in milliseconds, rounded to a 32-bit float") {
+ArgRule Time(const char* about = "the effect's time in milliseconds") { return {"t", ArgKind::kInt, -kTimeRange, kTimeRange, about}; }
+ArgRule FloatTime(const char* about = "the effect's time in milliseconds, rounded to a 32-bit float") {
   return {"t", ArgKind::kNumber, -kTimeRange, kTimeRange, about};
 }
-ArgSpec PictureArg() { return {"picture", ArgKind::kPicture, 0, 0, "the name of a declared picture"}; }
-ArgSpec Shift() { return {"maxShift", ArgKind::kInt, 0, 10000, "the largest shift of a row, in pixels"}; }
-ArgSpec Whole(const char* name, double low, double high, const char* about, bool optional = false, double fallback = 0) {
+ArgRule PictureArg() { return {"picture", ArgKind::kPicture, 0, 0, "the name of a declared picture"}; }
+ArgRule Shift() { return {"maxShift", ArgKind::kInt, 0, 10000, "the largest shift of a row, in pixels"}; }
+ArgRule Whole(const char* name, double low, double high, const char* about, bool optional = false, double fallback = 0) {
   return {name, ArgKind::kInt, low, high, about, optional, fallback};
 }
 
@@ -810,14 +810,14 @@ const char* KindWords(ArgKind kind) {
   return "";
 }
 
-std::string RangeWords(const ArgSpec& spec) {
-  switch (spec.kind) {
+std::string RangeWords(const ArgRule& rule) {
+  switch (rule.kind) {
     case ArgKind::kInt:
     case ArgKind::kNumber:
     case ArgKind::kIndex:
-      return NumberText(spec.low) + " to " + NumberText(spec.high);
+      return NumberText(rule.low) + " to " + NumberText(rule.high);
     case ArgKind::kText:
-      return "at most " + NumberText(spec.high) + " characters";
+      return "at most " + NumberText(rule.high) + " characters";
     default:
       return "";
   }
@@ -852,12 +852,12 @@ std::string ShowApiReference() {
     }
     std::string signature;
     int optional = 0;
-    for (const ArgSpec& spec : binding.args) {
-      if (spec.optional) {
+    for (const ArgRule& rule : binding.args) {
+      if (rule.optional) {
         signature += "[";
         ++optional;
       }
-      signature += (signature.empty() || signature == "[" ? "" : ", ") + std::string(spec.name);
+      signature += (signature.empty() || signature == "[" ? "" : ", ") + std::string(rule.name);
     }
     signature += std::string(static_cast<size_t>(optional), ']');
     page += "\n### `" + std::string(binding.name) + "(" + signature + ")`\n\n";
@@ -866,10 +866,10 @@ std::string ShowApiReference() {
     page += "\n";
     if (!binding.args.empty()) {
       page += "\n| argument | kind | range | what it is |\n|---|---|---|---|\n";
-      for (const ArgSpec& spec : binding.args) {
-        std::string about = spec.about;
-        if (spec.optional && spec.kind != ArgKind::kIndex) about += " (optional; " + NumberText(spec.fallback) + " if left out)";
-        page += "| `" + std::string(spec.name) + "` | " + KindWords(spec.kind) + " | " + RangeWords(spec) + " | " + about +
+      for (const ArgRule& rule : binding.args) {
+        std::string about = rule.about;
+        if (rule.optional && rule.kind != ArgKind::kIndex) about += " (optional; " + NumberText(rule.fallback) + " if left out)";
+        page += "| `" + std::string(rule.name) + "` | " + KindWords(rule.kind) + " | " + RangeWords(rule) + " | " + about +
                 " |\n";
       }
     }

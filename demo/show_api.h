@@ -22,7 +22,7 @@ enum class ArgKind {
   kIndex,     // a whole number within the range, or null
 };
 
-struct ArgSpec {
+struct ArgRule {
   const char* name;
   ArgKind kind;
   double low = 0;   // the range of kInt, kNumber and kIndex; the most characters of kText
@@ -42,7 +42,7 @@ struct Binding {
   const char* name;
   const char* group;  // the reference page's section
   BindingPhase phase;
-  std::vector<ArgSpec> args;
+  std::vector<ArgRule> args;
   const char* returns;  // empty: nothing
   const char* about;
   void (*run)(ApiCall& call);
