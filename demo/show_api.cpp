@@ -12,6 +12,7 @@
 #include "demo/cell_filters.h"
 #include "demo/show_script.h"
 #include "demo/timeline.h"
+#include "demo/utf8.h"
 #include "effects/big_text.h"
 #include "effects/bit_patterns.h"
 #include "effects/blits.h"
@@ -743,32 +744,11 @@ bool TextToCodePage437(const std::string& utf8, std::string& codes, std::string&
   size_t i = 0;
   int position = 0;
   while (i < utf8.size()) {
-    const auto lead = static_cast<unsigned char>(utf8[i]);
     char32_t cp = 0;
-    int extra = 0;
-    if (lead < 0x80) {
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1F;
-      extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0F;
-      extra = 2;
-    } else if ((lead & 0xF8) == 0xF0) {
-      cp = lead & 0x07;
-      extra = 3;
-    } else {
+    if (!DecodeUtf8(utf8, i, cp)) {
       error = "the text is not valid UTF-8 at byte " + std::to_string(i);
       return false;
     }
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= utf8.size() || (static_cast<unsigned char>(utf8[i + k]) & 0xC0) != 0x80) {
-        error = "the text is not valid UTF-8 at byte " + std::to_string(i);
-        return false;
-      }
-      cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-    }
-    i += static_cast<size_t>(extra) + 1;
     ++position;
     if (cp == 0) {
       error = "character " + std::to_string(position) + " is U+0000, which ends a text and cannot be drawn";

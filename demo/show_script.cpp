@@ -8,6 +8,7 @@
 
 #include "demo/picture_decode.h"
 #include "demo/show_api.h"
+#include "demo/utf8.h"
 #include "quorvel4/sync_points.h"
 
 namespace {
@@ -28,20 +29,13 @@ std::string WindowWords(const ShowSceneRow& row) {
 }
 
 bool ValidUtf8(const std::vector<uint8_t>& bytes, size_t& badAt) {
-  for (size_t i = 0; i < bytes.size();) {
-    const uint8_t lead = bytes[i];
-    const int extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || (extra == 1 && lead < 0xC2)) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  char32_t cp = 0;
+  for (size_t i = 0; i < text.size();) {
+    if (!DecodeUtf8(text, i, cp)) {
       badAt = i;
       return false;
     }
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= bytes.size() || (bytes[i + k] & 0xC0) != 0x80) {
-        badAt = i;
-        return false;
-      }
-    }
-    i += static_cast<size_t>(extra) + 1;
   }
   return true;
 }
@@ -137,7 +131,8 @@ bool ShowScript::ReadText(const std::string& file, std::string& text, std::strin
   texts_.push_back(file);
   size_t badAt = 0;
   if (!ValidUtf8(bytes, badAt)) {
-    error = "the text file " + folder_.PathOf(file, error) + " is not UTF-8 (at byte " + std::to_string(badAt) + ")";
+    std::string ignored;
+    error = "the text file " + folder_.PathOf(file, ignored) + " is not UTF-8 (at byte " + std::to_string(badAt) + ")";
     return false;
   }
   text.assign(bytes.begin(), bytes.end());
