@@ -16,8 +16,10 @@ namespace {
 constexpr uint64_t kMaxPictureFileBytes = uint64_t{64} << 20;
 constexpr uint64_t kMaxTextFileBytes = uint64_t{1} << 20;
 constexpr uint64_t kMaxSyncFileBytes = uint64_t{1} << 20;
-// The stash's array of the scene rows' functions, in the rows' order.
+// The stash's arrays of the scene rows' functions and of their windows (the `scene` argument
+// each function is given), in the rows' order.
 constexpr const char* kRowFunctions = "sceneFunctions";
+constexpr const char* kRowWindows = "sceneWindows";
 
 // The scene index of a frame that lies in no window.
 constexpr int32_t kNoSceneIndex = 404;
@@ -59,6 +61,8 @@ bool ShowScript::Load(const std::string& scriptName, const std::string& source, 
   duk_push_global_stash(ctx);
   duk_push_array(ctx);
   duk_put_prop_string(ctx, -2, kRowFunctions);
+  duk_push_array(ctx);
+  duk_put_prop_string(ctx, -2, kRowWindows);
   duk_pop(ctx);
   InstallShowApi(ctx);
   phase_ = Phase::kDeclaring;
@@ -105,11 +109,27 @@ void ShowScript::DeclareScene(const ShowSceneRow& row) {
   declared.place.file = scriptName_;
   rows_.push_back(declared);
   if (row.index) lastScene_ = *row.index;
+  const auto at = static_cast<duk_uarridx_t>(rows_.size() - 1);
   duk_push_global_stash(ctx);
   duk_get_prop_string(ctx, -1, kRowFunctions);
   duk_dup(ctx, -3);
-  duk_put_prop_index(ctx, -2, static_cast<duk_uarridx_t>(rows_.size() - 1));
-  duk_pop_3(ctx);
+  duk_put_prop_index(ctx, -2, at);
+  duk_pop(ctx);
+  // The window is made once and frozen: every frame of the row is given the same one.
+  duk_get_prop_string(ctx, -1, kRowWindows);
+  duk_push_object(ctx);
+  duk_push_int(ctx, row.lower);
+  duk_put_prop_string(ctx, -2, "lower");
+  duk_push_int(ctx, row.upper);
+  duk_put_prop_string(ctx, -2, "upper");
+  if (row.index)
+    duk_push_int(ctx, *row.index);
+  else
+    duk_push_null(ctx);
+  duk_put_prop_string(ctx, -2, "index");
+  duk_freeze(ctx, -1);
+  duk_put_prop_index(ctx, -2, at);
+  duk_pop_3(ctx);  // the windows, the stash and the function
 }
 
 bool ShowScript::ReadText(const std::string& file, std::string& text, std::string& error) {
@@ -284,20 +304,13 @@ bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::stri
   }
   const ShowSceneRow& row = rows_[found];
   duk_context* ctx = engine_->Context();
+  const auto at = static_cast<duk_uarridx_t>(found);
   duk_push_global_stash(ctx);
   duk_get_prop_string(ctx, -1, kRowFunctions);
-  duk_get_prop_index(ctx, -1, static_cast<duk_uarridx_t>(found));
+  duk_get_prop_string(ctx, -2, kRowWindows);
+  duk_get_prop_index(ctx, -2, at);  // the function
   duk_push_int(ctx, t);
-  duk_push_object(ctx);
-  duk_push_int(ctx, row.lower);
-  duk_put_prop_string(ctx, -2, "lower");
-  duk_push_int(ctx, row.upper);
-  duk_put_prop_string(ctx, -2, "upper");
-  if (row.index)
-    duk_push_int(ctx, *row.index);
-  else
-    duk_push_null(ctx);
-  duk_put_prop_string(ctx, -2, "index");
+  duk_get_prop_index(ctx, -3, at);  // its window
   inScene_ = true;
   ScriptError failure;
   const bool ok = engine_->Call(2, failure);
@@ -309,7 +322,7 @@ bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::stri
   } else {
     error = failure.Text() + " (in " + WindowWords(row) + ", at t = " + std::to_string(t) + ")";
   }
-  duk_pop_2(ctx);  // the stash and its array
+  duk_pop_3(ctx);  // the stash and its two arrays
   if (!ok) return false;
   if (row.index) {
     sceneIndex = *row.index;
