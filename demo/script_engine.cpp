@@ -438,11 +438,7 @@ bool ScriptEngine::Evaluate(const std::string& expression, std::string& value, S
 bool ScriptEngine::Call(int argc, ScriptError& error) {
   Arm();
   const bool ok = duk_pcall(ctx_, argc) == 0;
-  if (!ok) {
-    error = TakeError();
-    duk_push_undefined(ctx_);  // the result's place, kept so that the caller's stack stays level
-    duk_pop(ctx_);
-  }
+  if (!ok) error = TakeError();
   armed_ = false;
   return ok;
 }

@@ -62,7 +62,6 @@ class ApiCall {
     result_ = Result::kText;
     text_ = std::move(text);
   }
-  void ReturnNull() { result_ = Result::kNull; }
 
   // Reads and checks the arguments; false with the error set.
   bool Check();
@@ -85,7 +84,7 @@ class ApiCall {
   std::array<bool, kMostArgs> given_{};
   std::array<bool, kMostArgs> null_{};
   std::string error_;
-  enum class Result { kNone, kNumber, kText, kNull } result_ = Result::kNone;
+  enum class Result { kNone, kNumber, kText } result_ = Result::kNone;
   double number_ = 0;
   std::string text_;
 };
@@ -270,9 +269,6 @@ int ApiCall::Push() {
       return 1;
     case Result::kText:
       duk_push_lstring(ctx_, text_.data(), text_.size());
-      return 1;
-    case Result::kNull:
-      duk_push_null(ctx_);
       return 1;
   }
   return 0;
