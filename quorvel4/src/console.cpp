@@ -101,6 +101,20 @@ int PrintAt(int32_t column, int32_t row, const char* format, ...) {
 
 bool KeyWaiting() { return Backend() && Backend()->KeyWaiting(); }
 
+bool ConsoleReadsKeys() { return Backend() && Backend()->ReadsKeys(); }
+
+bool TakeKey(KeyStroke& key) { return Backend() && Backend()->TakeKey(key); }
+
+void PollConsole() {
+  if (Backend()) Backend()->Poll();
+}
+
+bool ConsoleMustEnd() { return Backend() && Backend()->MustEnd(); }
+
+void SetStatusLine(std::string_view text) {
+  if (Backend()) Backend()->SetStatusLine(text);
+}
+
 void ShutdownConsole() {
   if (Backend()) Backend()->Restore();
 }

@@ -3,11 +3,13 @@
 // talks to.
 #pragma once
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "quorvel4/keys.h"
 #include "quorvel4/types.h"
 
 class ConsoleBackend {
@@ -23,6 +25,20 @@ class ConsoleBackend {
   // True when a key is waiting; the key is not consumed. Only answers: the events behind
   // the answer are gathered by Poll.
   virtual bool KeyWaiting() = 0;
+
+  // For a program that reads keys as commands (the live editing mode): takes the oldest key
+  // press waiting into `key`; false when none is. Only a back end that says ReadsKeys does.
+  virtual bool TakeKey(KeyStroke& /*key*/) { return false; }
+  virtual bool ReadsKeys() const { return false; }
+  // What KeyWaiting reports besides keys: the show must end (the display or the input is gone,
+  // a signal or the window's close button asked for the end). A key sequence not yet complete
+  // is never a reason. Such a program asks this instead of KeyWaiting.
+  virtual bool MustEnd() { return false; }
+
+  // One line about the show (a live editor's time, scene and errors), shown beside the picture,
+  // never over it: a terminal puts it on the row below the picture when it has one, else into
+  // its title; a window into its title. Empty: no line (the title as SetTitle last set it).
+  virtual void SetStatusLine(std::string_view /*text*/) {}
 
   // Handles what happened since the last call (input, resizes, a lost display). Called once
   // per frame, just before the frame is presented.
@@ -94,7 +110,11 @@ class HeadlessBackend : public ConsoleBackend {
  public:
   void Present(const Cell* cells) override;
   void SetTitle(const char* title) override { mTitle = title; }
-  bool KeyWaiting() override { return mKeyWaiting; }
+  bool KeyWaiting() override { return mKeyWaiting || !mKeys.empty(); }
+  bool TakeKey(KeyStroke& key) override;
+  bool ReadsKeys() const override { return true; }
+  bool MustEnd() override { return mKeyWaiting; }
+  void SetStatusLine(std::string_view text) override { mStatusLine = text; }
   void Restore() override { mRestored = true; }
   bool Attended() const override { return false; }
 
@@ -106,11 +126,16 @@ class HeadlessBackend : public ConsoleBackend {
 
   // Makes KeyWaiting report a key (a scripted key press).
   void PressKey(bool waiting = true) { mKeyWaiting = waiting; }
+  // Queues a key press for TakeKey (it is waiting until taken).
+  void PushKey(const KeyStroke& key) { mKeys.push_back(key); }
+  const std::string& StatusLine() const { return mStatusLine; }
 
  private:
   std::vector<Cell> mLastFrame = std::vector<Cell>(kScreenCells, 0);
   std::string mTitle;
   int mPresentCount = 0;
   bool mKeyWaiting = false;
+  std::deque<KeyStroke> mKeys;
+  std::string mStatusLine;
   bool mRestored = false;
 };

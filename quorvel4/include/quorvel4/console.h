@@ -59,5 +59,19 @@ int PrintAt(int32_t column, int32_t row, const char* format, ...) QVL_PRINTF_FOR
 // True when a key is waiting; the key stays in the input.
 bool KeyWaiting();
 
+// For a program that reads keys as commands: whether the back end can give them, and the oldest
+// key press waiting (false when none is, or the back end cannot).
+bool ConsoleReadsKeys();
+bool TakeKey(KeyStroke& key);
+// The back end's MustEnd: the display or input is gone, or the end was asked for.
+bool ConsoleMustEnd();
+
+// Lets the back end handle its events (input, resizes) without presenting: for a program that
+// holds its picture (paused) but still reads keys.
+void PollConsole();
+
+// A line about the show beside the picture, never over it (ConsoleBackend::SetStatusLine).
+void SetStatusLine(std::string_view text);
+
 // Restores the display (terminal modes, cursor, colours). Safe to call more than once.
 void ShutdownConsole();

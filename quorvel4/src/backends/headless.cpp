@@ -8,6 +8,13 @@ void HeadlessBackend::Present(const Cell* cells) {
   ++mPresentCount;
 }
 
+bool HeadlessBackend::TakeKey(KeyStroke& key) {
+  if (mKeys.empty()) return false;
+  key = mKeys.front();
+  mKeys.pop_front();
+  return true;
+}
+
 namespace {
 
 bool NeverByItself() { return false; }
