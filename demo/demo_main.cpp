@@ -1,5 +1,6 @@
 #include "demo/demo_main.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -13,16 +14,33 @@ void Say(const std::string& lines) {
   std::fflush(stdout);
 }
 
+int64_t SteadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 }  // namespace
 
-int DemoMain(const ShowSettings& settings) {
-  ShowSession session(settings);
+int DemoMain(const ShowSettings& settings, const LiveSettings& live) {
+  ShowSettings chosen = settings;
+  chosen.keysAreCommands = live.edit;
+  ShowSession session(chosen);
   std::string error;
   if (!session.Open(error)) {
     Say(error);
     return 1;
   }
-  session.Run(SleepBetweenFrames);
+  if (live.edit || live.startMs || live.loop) {
+    LiveShow show(session, live, SteadyMs);
+    if (!show.Begin(error)) {
+      session.Finish();
+      Say("quorvel4-demo: " + error);
+      return 1;
+    }
+    show.Run(SleepBetweenFrames);
+  } else {
+    session.Run(SleepBetweenFrames);
+  }
   session.Finish();
   if (session.Report().end == ShowEnd::kFailed) {
     Say(session.State().failure);

@@ -44,9 +44,9 @@ int64_t GridFrameTime(int32_t first, int64_t k, int fps) {
   return first + (k * 2000 + fps) / (2 * static_cast<int64_t>(fps));
 }
 
-ShowEnd StopReason(const MusicClock& clock, const Show& show) {
+ShowEnd StopReason(const MusicClock& clock, const Show& show, bool keysEnd) {
   if (!show.failure.empty()) return ShowEnd::kFailed;
-  if (KeyWaiting()) return ShowEnd::kKey;
+  if (keysEnd ? KeyWaiting() : ConsoleMustEnd()) return ShowEnd::kKey;
   if (show.ended) return ShowEnd::kLastScene;
   if (clock.Exhausted()) return ShowEnd::kClockRanOut;
   return ShowEnd::kRunning;

@@ -28,8 +28,9 @@ int64_t GridFrameTime(int32_t first, int64_t k, int fps);
 
 // Why the loop stops before drawing a frame of `clock`, or ShowEnd::kRunning to draw it: a key
 // is waiting (it stays in the input: the loop only looks), the end rule has fired or the clock
-// has run out.
-ShowEnd StopReason(const MusicClock& clock, const Show& show);
+// has run out. Where keys are commands (`keysEnd` false), only the back end's own reasons to
+// end count as the key (ConsoleMustEnd): a program that reads keys takes them itself.
+ShowEnd StopReason(const MusicClock& clock, const Show& show, bool keysEnd = true);
 
 // One pass of the loop: draws the frame of the clock's next time and returns true, or
 // draws nothing and returns false once a key is waiting, the end rule has fired or the clock

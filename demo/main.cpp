@@ -10,9 +10,10 @@ int main(int argc, char** argv) {
   ShowSettings settings;
   std::string backend;
   ShowCommands commands;
-  const OptionTable options = LiveShowOptions(settings, backend, commands);
+  LiveSettings live;
+  const OptionTable options = LiveShowOptions(settings, backend, commands, live);
   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
   if (const std::optional<int> status = RunShowCommand(options, commands)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend)) return *status;
-  return CloseChosenBackend(options, DemoMain(settings));  // after the show's closing lines
+  return CloseChosenBackend(options, DemoMain(settings, live));  // after the show's closing lines
 }

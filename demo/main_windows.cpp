@@ -66,11 +66,12 @@ int RunShow() {
   settings.seed = GetTickCount();
   std::string backend;
   ShowCommands commands;
-  const OptionTable options = LiveShowOptions(settings, backend, commands);
+  LiveSettings live;
+  const OptionTable options = LiveShowOptions(settings, backend, commands, live);
   if (const std::optional<int> status = options.Parse(__argc, __argv)) return *status;
   if (const std::optional<int> status = RunShowCommand(options, commands)) return *status;
   if (const std::optional<int> status = OpenChosenBackend(options, backend, "windows-console")) return *status;
-  const int result = DemoMain(settings);
+  const int result = DemoMain(settings, live);
   ShutdownConsole();
   return result;
 }

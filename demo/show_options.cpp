@@ -49,11 +49,39 @@ OptionTable PageOptions(ShowSettings& settings, std::string& times) {
   return options;
 }
 
-OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands) {
-  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [DIR]",
+namespace {
+
+void AddLiveOptions(OptionTable& options, LiveSettings& live) {
+  options.Add({"--edit", "",
+               "live editing: reload the show's folder on every save; keys pause, seek and loop (q, Escape or "
+               "Ctrl-C end it; docs/shows.md lists them)",
+               SetFlag(live.edit)});
+  options.Add({"--start", "MS", "start at MS milliseconds, on the frame an export from 0 shows there",
+               [&live](const std::string& value, std::string& error) {
+                 const auto number = ParseWholeNumber(value);
+                 if (!number || *number < 0 || *number > INT32_MAX) {
+                   error = "--start needs a number of milliseconds from 0 to 2147483647";
+                   return false;
+                 }
+                 live.startMs = static_cast<int32_t>(*number);
+                 return true;
+               }});
+  options.Add({"--loop", "A:B", "play from A to B milliseconds over and over (from A, unless --start says otherwise)",
+               [&live](const std::string& value, std::string& error) {
+                 live.loop = ParseLoopSpan(value);
+                 if (!live.loop) error = "--loop needs A:B, milliseconds with 0 <= A < B";
+                 return live.loop.has_value();
+               }});
+}
+
+}  // namespace
+
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands, LiveSettings& live) {
+  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [--edit] [--start MS] [--loop A:B] [DIR]",
                       "Plays the show (the built-in one, or the one in the folder DIR); any key ends it.");
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);
+  AddLiveOptions(options, live);
   options.Add({"--new", "DIR", "write a starter show into the new or empty folder DIR, and exit", SetText(commands.newShowDir)});
   options.Add({"--api-reference", "", "print the reference of the functions a show's script may call, and exit",
                SetFlag(commands.apiReference)});

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "demo/live_show.h"
 #include "demo/show_session.h"
 #include "quorvel4/options.h"
 
@@ -25,9 +26,9 @@ struct ShowCommands {
 };
 
 // The live show's table, the same on every platform: the show's folder (none: the built-in
-// show), the back end (into `backend`) and the gentle mode, the commands, with the notes on the
-// data and the flashes.
-OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands);
+// show), the back end (into `backend`) and the gentle mode, the commands, the live editing mode,
+// the start and the loop (into `live`), with the notes on the data and the flashes.
+OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands, LiveSettings& live);
 
 // Carries out a command of `commands`, if one was given: its exit status (its output or
 // complaint printed); nothing when the show is to play.

@@ -14,6 +14,7 @@
 #include "effects/water_ripples.h"
 #include "quorvel4/console.h"
 #include "quorvel4/debug.h"
+#include "quorvel4/random.h"
 
 namespace {
 
@@ -122,14 +123,20 @@ bool ShowSession::LoadScript(std::string& error) {
   return LoadShowFolder(*show_.script, settings_.showDir, error);
 }
 
+// The console stays as it is: the start-up gives it back on a failure, a reload does not.
 bool ShowSession::OpenMusic(const std::string& path, std::string& error) {
   music_ = std::make_unique<MusicStream>();
-  if (!music_->Init()) return Fail(error, "Error!\n" + music_->Error());
+  const auto failed = [&](const std::string& why) {
+    error = why;
+    if (!error.empty() && error.back() == '\n') error.pop_back();
+    return false;
+  };
+  if (!music_->Init()) return failed("Error!\n" + music_->Error());
   uint64_t size = 0;
   std::string reason;
   if (const DataFileError problem = ReadMusicFile(path, block_, &size, &reason); problem != DataFileError::kNone)
-    return Fail(error, MusicFileProblem(problem, path, size, reason));
-  if (!music_->Open(block_)) return Fail(error, "Error!\nCannot decode the music file " + path + " as MP3: " + music_->Error());
+    return failed(MusicFileProblem(problem, path, size, reason));
+  if (!music_->Open(block_)) return failed("Error!\nCannot decode the music file " + path + " as MP3: " + music_->Error());
   return true;
 }
 
@@ -169,7 +176,8 @@ bool ShowSession::Prepare(std::string& error) {
   if (!settings_.showDir.empty() && !music.empty() &&
       show_.script->Folder().CheckedPath(music, kMaxMusicFileBytes, problem).empty())
     return Fail(error, problem);
-  if (!settings_.times && !music.empty() && !OpenMusic(MusicPath(), error)) {
+  if (!settings_.times && !settings_.clock && !music.empty() && !OpenMusic(MusicPath(), error)) {
+    ShutdownConsole();
     // No show ran, so no picture was drawn black: they are only named.
     error += "\n" + pictures;
     if (error.back() == '\n') error.pop_back();
@@ -185,7 +193,9 @@ bool ShowSession::Start(std::string& error) {
     if (!show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();
     report_.heldFrames = show_.flashGuard->HeldFrames();
   }
-  if (settings_.times) {
+  if (settings_.clock) {
+    clock_ = settings_.clock;
+  } else if (settings_.times) {
     script_ = std::make_unique<ScriptedClock>(*settings_.times);
     clock_ = script_.get();
   } else if (!music_) {
@@ -196,6 +206,7 @@ bool ShowSession::Start(std::string& error) {
     if (!music_->Play()) return Fail(error, "Error!\nCannot play the music file " + MusicPath() + ": " + music_->Error());
     clock_ = music_.get();
   }
+  ChooseLiveClock();
   show_.sceneIndex = 0;
   show_.ended = false;
   return true;
@@ -205,12 +216,31 @@ bool ShowSession::Open(std::string& error) { return Prepare(error) && Start(erro
 
 void ShowSession::SetGentleMode(bool on) { settings_.reduceFlashes = on; }
 
+void ShowSession::ChooseLiveClock() {
+  if (settings_.clock) {
+    live_ = settings_.clock;
+  } else if (music_) {
+    live_ = music_.get();
+  } else {
+    live_ = silence_.get();
+  }
+}
+
 bool ShowSession::Step() {
   if (clock_ == nullptr || report_.end != ShowEnd::kRunning) return false;
-  report_.end = StopReason(*clock_, show_);
+  report_.end = StopReason(*clock_, show_, !settings_.keysAreCommands);
   if (report_.end != ShowEnd::kRunning) return false;
-  report_.lastTime = clock_->MusicTime();
-  RunFrame(report_.lastTime, show_);
+  return StepTo(clock_->MusicTime());
+}
+
+bool ShowSession::StepTo(int32_t t) {
+  if (!prepared_ || finished_ || report_.end != ShowEnd::kRunning) return false;
+  if (show_.ended) {
+    report_.end = ShowEnd::kLastScene;
+    return false;
+  }
+  report_.lastTime = t;
+  RunFrame(t, show_);
   if (!show_.failure.empty()) {
     report_.end = ShowEnd::kFailed;
     return false;
@@ -241,13 +271,14 @@ bool ShowSession::SeekTo(int32_t t) {
   // The frames before t, checked for the end as Step checks before drawing one.
   for (int64_t k = 0;; ++k) {
     const int64_t time = GridFrameTime(0, k, kGridFramesPerSecond);
-    if (time >= t || show_.ended) break;
+    if (time >= t) break;
     ReplayFrame(static_cast<int32_t>(time), show_);
     if (!show_.failure.empty()) return SeekFailed(show_.failure);
-  }
-  if (show_.ended) {
-    report_.end = ShowEnd::kLastScene;
-    return false;
+    if (show_.ended) {
+      report_.end = ShowEnd::kLastScene;
+      report_.lastTime = static_cast<int32_t>(time);
+      return false;
+    }
   }
   report_.end = ShowEnd::kRunning;
   report_.lastTime = t;
@@ -256,6 +287,71 @@ bool ShowSession::SeekTo(int32_t t) {
   ++report_.frames;
   if (show_.flashGuard) report_.heldFrames = show_.flashGuard->HeldFrames();
   return true;
+}
+
+bool ShowSession::Reload(int32_t t, bool musicChanged, std::string& error) {
+  if (!prepared_ || finished_ || clock_ == nullptr || settings_.showDir.empty()) {
+    error = "only a show of one's own that is playing can be loaded again";
+    return false;
+  }
+  // A script that fails to load has drawn from the generator and touched nothing else: the
+  // frames go on as if it had never run.
+  const uint32_t generator = RandomState();
+  auto fresh = std::make_unique<ShowScript>();
+  if (!LoadShowFolder(*fresh, settings_.showDir, error)) {
+    SeedRandom(generator);
+    return false;
+  }
+  fresh->SetConverter(&show_.converter);
+  const std::string oldMusic = show_.script->Facts().music;
+  std::unique_ptr<ShowScript> old = std::move(show_.script);
+  show_.script = std::move(fresh);
+  std::vector<std::string> unreadable;
+  bool ok = show_.script->ReadFiles(false, unreadable, error);
+  const std::string& music = show_.script->Facts().music;
+  if (ok && !music.empty()) ok = !show_.script->Folder().CheckedPath(music, kMaxMusicFileBytes, error).empty();
+  if (ok && !SeekTo(t) && report_.end == ShowEnd::kFailed) {
+    ok = false;
+    error = show_.failure;
+  }
+  if (!ok) {
+    // Reading the files loaded their sync points, and a failed replay left its state: the
+    // old show is sought to t again, which puts all of it back.
+    show_.script = std::move(old);
+    SeekTo(t);
+    return false;
+  }
+  if (show_.script->Facts().title != old->Facts().title) SetTitle(show_.script->Facts().title.c_str());
+  error.clear();
+  if (musicChanged || music != oldMusic) ReplaceMusic(error);
+  return true;
+}
+
+// The music of a reloaded show: the old stream is closed first (the audio output takes one at a
+// time). When the new one cannot be played, the show goes on silently and `error` says why.
+bool ShowSession::ReplaceMusic(std::string& error) {
+  if (settings_.clock) return true;  // the program's own clock stays
+  if (music_) music_->Close();
+  music_.reset();
+  block_.data.reset();
+  block_.size = 0;
+  silence_.reset();
+  const bool none = show_.script->Facts().music.empty();
+  bool ok = none;
+  if (!none && OpenMusic(MusicPath(), error)) {
+    ok = music_->Play();
+    if (!ok) error = "Cannot play the music file " + MusicPath() + ": " + music_->Error();
+  }
+  if (!ok) music_.reset();
+  if (music_) {
+    clock_ = music_.get();
+  } else {
+    silence_ = std::make_unique<RealTimeClock>();
+    silence_->Start();
+    clock_ = silence_.get();
+  }
+  ChooseLiveClock();
+  return ok;
 }
 
 void ShowSession::Run(const std::function<void()>& pause) {

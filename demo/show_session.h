@@ -33,6 +33,13 @@ struct ShowSettings {
   // A picture that cannot be read stops the start-up (an export must not show a black
   // picture in its place); otherwise the show draws it black and says so afterwards.
   bool picturesRequired = false;
+  // Keys are commands (the live editing mode): a waiting key does not end the frames; the
+  // program takes the keys itself, and only the back end's own reasons (a lost display, a
+  // signal) end them as a key would.
+  bool keysAreCommands = false;
+  // A clock of the program's own instead of the music's (tests of the live controls); the music
+  // is then not opened.
+  LiveClock* clock = nullptr;
 };
 
 struct ShowReport {
@@ -80,8 +87,34 @@ class ShowSession {
   // 0:T times it, so for a t on the grid this is the frame such an export ends on. The clock is
   // not moved: a program that plays music seeks the music itself. False, presenting nothing,
   // before Prepare or after Finish, when the show has ended by t (Report().end is
-  // ShowEnd::kLastScene) and when the script fails (ShowEnd::kFailed, with State().failure).
+  // ShowEnd::kLastScene, and Report().lastTime the time of the frame that ended it: SeekTo of
+  // that time shows the show's last frame) and when the script fails (ShowEnd::kFailed, with
+  // State().failure).
   bool SeekTo(int32_t t);
+
+  // Draws and presents the frame of time t from the state the frames so far left, as Step
+  // does with the clock's time: after SeekTo(t0) on the grid, StepTo of the grid's next time is
+  // the next frame of the export. False as Step is.
+  bool StepTo(int32_t t);
+
+  // The show of the settings' folder loaded again from its files (the script and everything it
+  // names), then SeekTo(t) in it; the music is opened again when `musicChanged` or when the
+  // script names another file. A script that fails to load, or fails in a frame up to t, leaves
+  // the show as it was (the old one sought to t again where the failure had already touched
+  // it): false with `error`. True when the new show is in place, `error` then saying why its
+  // music could not be played, if it could not (the show goes on silently). Only for a show of
+  // one's own, after Start.
+  bool Reload(int32_t t, bool musicChanged, std::string& error);
+
+  // The clock that live editing moves: the music's, or the silent clock of a show without
+  // music, or the settings' own; null for a scripted run and before Start.
+  LiveClock* Live() const { return live_; }
+
+  // The folder of the show of one's own; empty for the built-in show.
+  const std::string& ShowDirectory() const { return settings_.showDir; }
+
+  // The show's script (after Prepare).
+  const ShowScript& Script() const { return *show_.script; }
 
   // Steps until the frames stop, calling `pause` after each (the live show sleeps there).
   void Run(const std::function<void()>& pause);
@@ -115,6 +148,8 @@ class ShowSession {
   std::string MusicPath() const;
   bool Fail(std::string& error, const std::string& why);
   bool SeekFailed(const std::string& why);
+  bool ReplaceMusic(std::string& error);
+  void ChooseLiveClock();
 
   ShowSettings settings_;
   uint32_t seed_ = 0;  // the settings' seed, or the tick count Prepare chose
@@ -125,6 +160,7 @@ class ShowSession {
   std::unique_ptr<ScriptedClock> script_;
   std::unique_ptr<RealTimeClock> silence_;  // the clock of a show without music
   MusicClock* clock_ = nullptr;
+  LiveClock* live_ = nullptr;
   ShowReport report_;
   bool prepared_ = false;
   bool finished_ = false;

@@ -35,8 +35,10 @@ void ReadAs(uint8_t program, int argc, const char* const* argv) {
     case 0: {
       ShowSettings settings;
       ShowCommands commands;
+      LiveSettings live;
       std::string backend, error;
-      const OptionTable::Reading reading = ReadChecked(LiveShowOptions(settings, backend, commands), argc, argv);
+      const OptionTable::Reading reading = ReadChecked(LiveShowOptions(settings, backend, commands, live), argc, argv);
+      if (reading.outcome == OptionTable::Outcome::kRun && live.loop) FUZZ_CHECK(live.loop->from < live.loop->to);
       if (reading.outcome == OptionTable::Outcome::kRun && !ResolveBackendName(backend, error))
         FUZZ_CHECK(!error.empty());
       break;

@@ -30,7 +30,7 @@ const Program kPrograms[] = {
 const std::regex kVersionLine(R"(^(\S+) ([0-9.]+) \(commit ([0-9a-f]{12})(-dirty)?, [0-9]{4}-[0-9]{2}-[0-9]{2}\)\n)");
 
 // "  --name VALUE  help": the option with its value, and the spaces before the help.
-const std::regex kHelpRow(R"((?:^|\n)(  --[a-z-]+(?: [A-Z.]+)?)( +)\S)");
+const std::regex kHelpRow(R"((?:^|\n)(  --[a-z-]+(?: [A-Z.:]+)?)( +)\S)");
 
 struct Answer {
   int status;
