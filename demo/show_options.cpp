@@ -22,8 +22,8 @@ void AddGentleModeOption(OptionTable& table, bool& reduceFlashes) {
              SetFlag(reduceFlashes)});
 }
 
-void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed) {
-  table.Add({"--seed", "N", "the random generator's seed, 0 to 4294967295",
+void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed, const char* help) {
+  table.Add({"--seed", "N", help,
              [&seed](const std::string& value, std::string& error) {
                const auto number = ParseWholeNumber(value);
                if (!number || *number < 0 || *number > UINT32_MAX) {
@@ -77,11 +77,12 @@ void AddLiveOptions(OptionTable& options, LiveSettings& live) {
 }  // namespace
 
 OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands, LiveSettings& live) {
-  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [--edit] [--start MS] [--loop A:B] [DIR]",
+  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [--edit] [--start MS] [--loop A:B] [--seed N] [DIR]",
                       "Plays the show (the built-in one, or the one in the folder DIR); any key ends it.");
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);
   AddLiveOptions(options, live);
+  AddSeedOption(options, settings.seed, "the random generator's seed, 0 to 4294967295 (else the clock's milliseconds)");
   options.Add({"--new", "DIR", "write a starter show into the new or empty folder DIR, and exit", SetText(commands.newShowDir)});
   options.Add({"--api-reference", "", "print the reference of the functions a show's script may call, and exit",
                SetFlag(commands.apiReference)});

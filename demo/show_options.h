@@ -14,7 +14,8 @@
 void AddGentleModeOption(OptionTable& table, bool& reduceFlashes);
 
 // --seed N: the random generator's seed of a scripted run.
-void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed);
+void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed,
+                   const char* help = "the random generator's seed, 0 to 4294967295");
 
 // --data DIR: the folder of the pictures and the music.
 void AddDataOption(OptionTable& table, std::string& dataDir);

@@ -34,6 +34,7 @@ expect() {
   fi
 }
 expect --reduce-flashes "quorvel4-demo --reduce"
+expect --edit "quorvel4-demo --ed"
 expect --reduce-flashes "quorvel4-capture --red"
 expect --ascii "quorvel4-view --as"
 expect --window "quorvel4-testcard --win"
