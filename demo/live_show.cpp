@@ -177,7 +177,8 @@ bool LiveShow::Tick() {
     }
     LookAtFiles();
   }
-  if (atEnd_ && !settings_.edit && !looping_) return false;
+  // Outside edit mode the show ends as it always has: at its end, or when a scene fails.
+  if (!settings_.edit && ((atEnd_ && !looping_) || session_.Report().end == ShowEnd::kFailed)) return false;
   LiveClock* clock = session_.Live();
   if (paused_ || atEnd_) {
     PollConsole();
@@ -378,7 +379,8 @@ void LiveShow::Reload() {
   } else {
     Stop(t);
     onGrid_ = true;
-    if (!paused_) session_.Live()->Resume();
+    atEnd_ = session_.State().ended;
+    if (!paused_ && !atEnd_) session_.Live()->Resume();
   }
   ShowStatus(true);
 }
