@@ -1,5 +1,7 @@
 #include "demo/script_engine.h"
 
+#include <ctime>
+
 #include <duktape.h>
 
 #include <algorithm>
@@ -23,6 +25,12 @@ namespace {
 struct alignas(std::max_align_t) BlockHeader {
   size_t size;
 };
+
+// The process's processor time (where the C library keeps none, as on Windows, the time since
+// the process started, which is what clock() gives there).
+int64_t ProcessorMicroseconds() {
+  return static_cast<int64_t>(static_cast<double>(std::clock()) * (1e6 / CLOCKS_PER_SEC));
+}
 
 void* HeapAlloc(void* udata, duk_size_t size) { return static_cast<ScriptEngine*>(udata)->Allocate(size); }
 void* HeapRealloc(void* udata, void* block, duk_size_t size) {
@@ -188,7 +196,7 @@ ScriptEngine::~ScriptEngine() {
 // here, every 1024 allocations, for a long native function (a join of a huge array), which
 // runs between interrupt checks.
 void ScriptEngine::NoteAllocation() {
-  if (armed_ && !timedOut_ && (++allocations_ & 1023) == 0 && std::chrono::steady_clock::now() > deadline_)
+  if (armed_ && !timedOut_ && (++allocations_ & 1023) == 0 && ProcessorMicroseconds() > deadlineUs_)
     timedOut_ = true;
 }
 
@@ -240,12 +248,12 @@ void ScriptEngine::Free(void* block) {
 
 bool ScriptEngine::Interrupted() {
   if (!armed_) return false;
-  if (!timedOut_ && std::chrono::steady_clock::now() > deadline_) timedOut_ = true;
+  if (!timedOut_ && ProcessorMicroseconds() > deadlineUs_) timedOut_ = true;
   return timedOut_ || refusedMemory_;
 }
 
 void ScriptEngine::Arm() {
-  deadline_ = std::chrono::steady_clock::now() + budget_;
+  deadlineUs_ = ProcessorMicroseconds() + budget_.count() * 1000;
   armed_ = true;
   timedOut_ = false;
   refusedMemory_ = false;
