@@ -288,3 +288,23 @@ TEST(QvlSinCos, TinyHugeAndSpecialValues) {
 }
 
 }  // namespace
+
+// The quick reference of the whole-show check answers as MPFR does, over every magnitude and
+// where the results lie nearest a rounding boundary (the arguments the exact path decides).
+TEST(Reference, TheScreenedReferenceIsMpfrs) {
+  std::mt19937_64 random(4);
+  int wrong = 0, settledAlone = 0;
+  const int count = SampleCount(100000);
+  for (int i = 0; i < count; ++i) {
+    const double x = i % 2 == 0 ? AnyMagnitude(random, -1074, 1023) : AnyMagnitude(random, -10, 40);
+    for (int quarterTurns = 0; quarterTurns < 2; ++quarterTurns) {
+      const double screened = ScreenedReferenceSin(x, quarterTurns);
+      if (BitsOf(screened) != BitsOf(ReferenceSin(x, quarterTurns)) && ++wrong <= 10)
+        ADD_FAILURE() << std::hexfloat << "x " << x << " quarter turns " << quarterTurns << ": " << screened;
+      const long double wide = quarterTurns == 0 ? sinl(x) : cosl(x);
+      settledAlone += static_cast<double>(wide) == screened;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(settledAlone, count) << "the long double results settle most arguments";
+}
