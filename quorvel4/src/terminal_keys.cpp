@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "utf8_read.h"
+
 namespace {
 
 constexpr char kEsc = '\x1b';
@@ -282,19 +284,13 @@ TerminalKeys::Result TerminalKeys::ParseAt(std::string_view bytes) const {
   if (bytes[0] == kEsc) return ParseEscape(bytes);
   if (lead < 0x20 || lead == 0x7F) return {Parse::kStroke, 1, ControlKey(lead)};
   if (lead < 0x80) return {Parse::kStroke, 1, CharacterKey(lead)};
-  // UTF-8: a lead byte and its continuation bytes; anything malformed is dropped a byte at a
-  // time, so that the byte that broke it off starts anew.
-  const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-  if (length == 0) return {Parse::kNothing, 1, {}};
-  char32_t code = lead & (0x7F >> length);
-  for (size_t i = 1; i < length; ++i) {
-    if (i >= bytes.size()) return {Parse::kIncomplete, 0, {}};
-    if ((Byte(bytes[i]) & 0xC0) != 0x80) return {Parse::kNothing, i, {}};
-    code = (code << 6) | (Byte(bytes[i]) & 0x3F);
+  // Malformed UTF-8 is dropped up to the byte that broke it off, which starts anew.
+  const Utf8Step step = ReadUtf8(bytes);
+  if (step.read == Utf8Read::kIncomplete) return {Parse::kIncomplete, 0, {}};
+  if (step.read == Utf8Read::kMalformed || !IsTypable(static_cast<int>(step.code))) {
+    return {Parse::kNothing, step.length, {}};
   }
-  constexpr char32_t kShortest[5] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kShortest[length] || !IsTypable(static_cast<int>(code))) return {Parse::kNothing, length, {}};
-  return {Parse::kStroke, length, CharacterKey(code)};
+  return {Parse::kStroke, step.length, CharacterKey(step.code)};
 }
 
 TerminalKeys::Result TerminalKeys::ParseEscape(std::string_view bytes) const {
