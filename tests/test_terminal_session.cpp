@@ -222,6 +222,96 @@ TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
   EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
 }
 
+// A program that reads keys as commands (terminal_show keys) names each key it takes in its
+// status line: the keys as the decoder gives them, the line where the terminal has room.
+#ifdef QVL_HAVE_VTERM
+// Reads until the emulator, fed all the output so far, satisfies `done`.
+template <typename Done>
+testing::AssertionResult ReadUntilScreen(PtySession& session, VtScreen& vt, size_t& fed, Done done, std::string_view what) {
+  return session.ReadUntilDone(
+      [&](const std::string& output) {
+        vt.Feed(std::string_view(output).substr(fed));
+        fed = output.size();
+        return done();
+      },
+      what);
+}
+
+TEST(TerminalSessionKeys, TheStatusLineIsOnTheRowBelowThePictureWhichStaysAsItWas) {
+  PtySession session(kProgram, {"keys"}, 80, 51, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  VtScreen vt(80, 51);
+  size_t fed = 0;
+  const auto statusIs = [&](const std::string& text) {
+    return vt.Utf8Text(50, 0, 80) == text && FirstWrongCell(vt, TestFrame(), ColorMode::kTrueColor).empty();
+  };
+  ASSERT_TRUE(ReadUntilScreen(session, vt, fed, [&] { return statusIs("keys: none"); }, "the first status line"))
+      << "row 50: " << vt.Utf8Text(50, 0, 80) << "; " << FirstWrongCell(vt, TestFrame(), ColorMode::kTrueColor);
+  session.Type("\x1b[1;2C\xc3\xa9\x1b[5;3~\x1bOH\x1b[1;5D\x1b[3~ ");
+  session.Type("\x1b");  // alone: Escape once nothing follows
+  ASSERT_TRUE(ReadUntilScreen(session, vt, fed, [&] { return statusIs("keys: S-Right \xc3\xa9 A-PageUp Home C-Left Delete   Esc"); },
+                              "the keys named"))
+      << "row 50: " << vt.Utf8Text(50, 0, 80);
+  EXPECT_EQ(vt.Title(), "terminal test") << "the title is the program's while the line has its row";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+  EXPECT_EQ(session.PendingInput(), 0);
+  // The closing line comes right below the status line: the prompt would too.
+  vt.Feed(std::string_view(session.Output()).substr(fed));
+  int closing = -1;
+  for (int row = 0; row < 51; ++row) closing = vt.RowText(row, 80) == "given back" ? row : closing;
+  ASSERT_GT(closing, 0) << "no closing line";
+  EXPECT_EQ(vt.Utf8Text(closing - 1, 0, 80), "keys: S-Right \xc3\xa9 A-PageUp Home C-Left Delete   Esc q");
+}
+
+TEST(TerminalSessionKeys, WithoutARowBelowThePictureTheTitleCarriesTheStatusLine) {
+  PtySession session(kProgram, {"keys"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  VtScreen vt(80, 50);
+  size_t fed = 0;
+  const std::string kDash = " \xe2\x80\x94 ";
+  ASSERT_TRUE(ReadUntilScreen(session, vt, fed, [&] { return vt.Title() == "keys: none" + kDash + "terminal test"; },
+                              "the status line in the title"))
+      << vt.Title();
+  session.Type("\x1b[6;2~");
+  ASSERT_TRUE(ReadUntilScreen(session, vt, fed, [&] { return vt.Title() == "keys: S-PageDown" + kDash + "terminal test"; },
+                              "the key in the title"))
+      << vt.Title();
+  ReadUntilTestFrameShown(session, 0);
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  const std::string& output = session.Output();
+  EXPECT_GT(output.rfind("\x1b[23;0t"), output.rfind("\x1b]2;")) << "the terminal's own title not taken back last";
+}
+#endif
+
+// Ctrl-C reaches the program as SIGINT (the terminal keeps ISIG): a program that reads keys
+// ends in order on it, saying its closing line after the terminal is given back, and then
+// dies of the signal as a shell expects; so it does on SIGTERM.
+TEST(TerminalSessionKeys, CtrlCAndSigtermEndAProgramThatReadsKeysInOrder) {
+  for (const Ending& ending : {Ending{"CtrlC", "\x03", SIGINT}, Ending{"Term", nullptr, SIGTERM}}) {
+    SCOPED_TRACE(ending.name);
+    PtySession session(kProgram, {"keys"}, 80, 51, kTrueColorEnv);
+    ASSERT_TRUE(session.Started());
+    ASSERT_TRUE(session.ReadUntil("keys: none"));
+    ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().find("keys: none")));
+    if (ending.keys) {
+      session.Type(ending.keys);
+    } else {
+      kill(session.ProgramPid(), ending.signal);
+    }
+    EXPECT_EQ(session.Wait(), 128 + ending.signal);
+    ExpectSameModes(session.CurrentModes(), session.InitialModes());
+    ExpectCursorShownAndWrapOn(session.Output());
+    const size_t closing = session.Output().rfind("given back");
+    ASSERT_NE(closing, std::string::npos) << "ended without its closing line: not in order";
+    EXPECT_GT(closing, session.Output().rfind(kShowCursor));
+  }
+}
+
 // Palette mode: the VGA colours are set on the way in (and again after a stop) and the
 // terminal's own palette comes back on every way out.
 const std::vector<std::string> kPaletteEnv = {"TERM=xterm-256color", "QVL_COLORS=palette"};

@@ -52,10 +52,26 @@ class VtScreen {
     return pos;
   }
   bool CursorVisible() const { return cursorVisible_; }
+  // The window title the last OSC 0 or 2 set (libvterm keeps no title stack).
+  const std::string& Title() const { return title_; }
+
+  // The text of `count` cells of a row from `column`, as UTF-8, trailing blanks dropped.
+  std::string Utf8Text(int row, int column, int count) const {
+    std::string text;
+    for (int x = column; x < column + count; ++x) {
+      const VTermScreenCell cell = At(x, row);
+      if (cell.chars[0] == 0 && cell.width == 0) continue;  // the second half of a wide character
+      char utf8[4];
+      text.append(utf8, static_cast<size_t>(Utf8Encode(cell.chars[0] == 0 ? U' ' : cell.chars[0], utf8)));
+    }
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  }
 
  private:
   static int OnTermProp(VTermProp prop, VTermValue* value, void* user) {
-    if (prop == VTERM_PROP_CURSORVISIBLE) static_cast<VtScreen*>(user)->cursorVisible_ = value->boolean;
+    auto* screen = static_cast<VtScreen*>(user);
+    if (prop == VTERM_PROP_CURSORVISIBLE) screen->cursorVisible_ = value->boolean;
+    if (prop == VTERM_PROP_TITLE) screen->title_ = value->string ? value->string : "";
     return 1;
   }
 
@@ -63,6 +79,7 @@ class VtScreen {
   VTermScreen* screen_;
   VTermScreenCallbacks callbacks_{};
   bool cursorVisible_ = true;
+  std::string title_;
 };
 
 // ANSI colour index of each console colour: red and blue trade places.

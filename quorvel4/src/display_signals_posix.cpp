@@ -189,6 +189,11 @@ void Remove() {
   Arrange();
 }
 
+void EndInOrder() {
+  SignalsHeldOff heldOff;
+  if (gInstalled) gPlan.endInOrder = true;
+}
+
 bool EndRequested() { return gEndSignal != 0; }
 
 void RaiseDeferredSignal() {

@@ -84,6 +84,11 @@ void Remove() {
   Arrange();
 }
 
+void EndInOrder() {
+  std::lock_guard<std::mutex> lock(gLock);
+  if (gInstalled) gPlan.endInOrder = true;
+}
+
 bool EndRequested() { return gEndAsked; }
 
 void RaiseDeferredSignal() {

@@ -7,7 +7,8 @@
 // Only bytes that can still become an awaited answer are held back; everything else is a key
 // at once. A held beginning that gets no further byte within kPatienceMs (the Escape key alone
 // looks like the start of an answer) is a key after all. Key bytes are kept, never dropped:
-// KeyWaiting stays true once a key has come, as the terminal's own "input waiting" would.
+// KeyWaiting stays true once a key has come, as the terminal's own "input waiting" would,
+// until a program that reads keys takes them.
 //
 // Pure: bytes and times in, answers and keys out; the back end reads the terminal.
 #pragma once
@@ -17,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "quorvel4/palette.h"
 
@@ -37,6 +39,8 @@ class TerminalInput {
 
   bool KeyWaiting() const { return !mKeys.empty(); }
   const std::string& Keys() const { return mKeys; }
+  // The key bytes come so far, no longer kept.
+  std::string TakeKeys() { return std::exchange(mKeys, {}); }
 
   // The terminal answered a palette query: it knows OSC 4. The colours it named, by entry
   // (ANSI numbering); entry 0's alone.

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <utility>
 
+#include "backends/title_text.h"
+#include "status_text.h"
 #include "terminal_sequences.h"
 
 bool Fits(const TerminalSize& size) { return size.columns >= kScreenWidth && size.rows >= kScreenHeight; }
@@ -65,28 +67,83 @@ void TerminalScreen::Keep(const Cell* cells) { std::copy(cells, cells + kScreenC
 
 bool TerminalScreen::SendChanges() {
   if (mTooSmall) return false;
-  const std::string_view bytes = mEncoder.EncodeFrame(mLatest.data());
+  const std::string status = mStatusRowDue ? StatusRowBytes() : std::string();
+  mStatusRowDue = false;
+  const std::string_view bytes = mEncoder.EncodeFrame(mLatest.data(), status);
   mLink.Write(bytes);
   return !bytes.empty();
 }
 
+void TerminalScreen::SetTitle(std::string_view title) {
+  mTitle = PrintableTitle(std::string(title).c_str());
+  WriteTitle();
+}
+
+void TerminalScreen::SetStatusLine(std::string_view text) {
+  std::string status = StatusText(text, kScreenWidth);
+  if (status == mStatus) return;
+  const bool wasInTitle = StatusInTitle();
+  const bool appears = mStatus.empty() != status.empty();
+  mStatus = std::move(status);
+  if (mStatusRow >= 0) {
+    if (appears) SetLeaveBelowLayout();
+    mStatusRowDue = true;
+  } else if (wasInTitle || StatusInTitle()) {
+    WriteTitle();
+  }
+}
+
+void TerminalScreen::SendStatusLine() {
+  if (!mStatusRowDue) return;
+  mStatusRowDue = false;
+  mLink.Write(StatusRowBytes());
+}
+
+// Drawn with the cursor and pen saved and restored: the encoder's idea of both stays true, so
+// the picture's own bytes are the same as without the line.
+std::string TerminalScreen::StatusRowBytes() const {
+  std::string bytes(seq::kSaveCursor);
+  bytes += CursorTo(mStatusRow + 1, mOriginColumn + 1);
+  bytes += seq::kResetGraphics;
+  bytes += std::string(seq::kCsi) + std::to_string(kScreenWidth) + seq::kEraseCharactersFinal;
+  bytes += mStatus;
+  bytes += seq::kRestoreCursor;
+  return bytes;
+}
+
+void TerminalScreen::WriteTitle() {
+  const std::string shown = StatusInTitle() ? StatusAndTitle(mStatus, mTitle) : mTitle;
+  mLink.Write(std::string(seq::kTitleBegin) + shown + std::string(seq::kTitleEnd));
+}
+
 void TerminalScreen::Relayout() {
+  const bool wasInTitle = StatusInTitle();
   mSize = mLink.Size();
   mTooSmall = !Fits(mSize);
+  mOriginColumn = (mSize.columns - kScreenWidth) / 2;
+  mOriginRow = (mSize.rows - kScreenHeight) / 2;
+  mStatusRow = !mTooSmall && mOriginRow + kScreenHeight < mSize.rows ? mOriginRow + kScreenHeight : -1;
+  mStatusRowDue = false;
+  // The status line moves between the title and its row with the layout.
+  if (wasInTitle != StatusInTitle()) WriteTitle();
   if (mTooSmall) {
     mEncoder.Invalidate();
     SetLeave(seq::kNewLine);
     mLink.Write(TooSmallMessage(mSize));
     return;
   }
-  const int originColumn = (mSize.columns - kScreenWidth) / 2;
-  const int originRow = (mSize.rows - kScreenHeight) / 2;
-  mEncoder.SetOrigin(originColumn, originRow);
-  SetLeave(BelowPicture(mSize, originRow));
+  mEncoder.SetOrigin(mOriginColumn, mOriginRow);
+  SetLeaveBelowLayout();
   std::string clear = mPalette ? std::string(SetVgaPaletteBytes()) : std::string();
   clear += seq::kResetGraphics;
   clear += seq::kClearScreen;
+  if (mStatusRow >= 0 && !mStatus.empty()) clear += StatusRowBytes();
   mLink.Write(mEncoder.EncodeFrame(mLatest.data(), clear));
+}
+
+void TerminalScreen::SetLeaveBelowLayout() {
+  const bool statusRow = mStatusRow >= 0 && !mStatus.empty();
+  SetLeave(BelowPicture(mSize, mOriginRow + (statusRow ? 1 : 0)));
 }
 
 void TerminalScreen::RelayoutIfResized() {

@@ -70,9 +70,22 @@ class TerminalScreen {
   // Relayout when the size is not the one of the last layout.
   void RelayoutIfResized();
 
+  // The title the program gave (its printable part), shown unless a status line shares it.
+  void SetTitle(std::string_view title);
+  // A line beside the picture (see ConsoleBackend::SetStatusLine): on the row below the picture
+  // where the terminal has one, drawn with the next frame's bytes; otherwise in the title, at
+  // once. Nothing is sent when it did not change. Empty: none.
+  void SetStatusLine(std::string_view text);
+  // True while a status line waits for a frame to go out with.
+  bool StatusLineWaiting() const { return mStatusRowDue; }
+  // Sends a waiting status line alone (for a program that holds its picture).
+  void SendStatusLine();
+
   // What gives the terminal back: an unfinished sequence cancelled, synchronised output
   // ended, the terminal's own palette back (palette mode), plain colours, auto-wrap on, the cursor under the picture and shown, the title
   // restored. Before the first layout, and while too small, the cursor goes to a new line.
+  // A status line on its row stays, as the last frame does (it tells where the show stopped):
+  // the cursor goes below it, so that the shell's prompt does not overwrite it.
   const std::string& LeaveBytes() const { return mLeave; }
   // What the terminal is sent when the show goes on after a stop (the shell may have shown
   // the cursor and turned auto-wrap on); a full redraw follows.
@@ -83,6 +96,10 @@ class TerminalScreen {
  private:
   std::string LeaveBytesEndingWith(std::string_view below) const;
   void SetLeave(std::string_view below);
+  void SetLeaveBelowLayout();
+  std::string StatusRowBytes() const;
+  bool StatusInTitle() const { return !mStatus.empty() && mStatusRow < 0; }
+  void WriteTitle();
 
   TerminalLink& mLink;
   bool mPalette;
@@ -91,5 +108,11 @@ class TerminalScreen {
   std::vector<Cell> mLatest = std::vector<Cell>(kScreenCells, 0);
   TerminalSize mSize{0, 0};
   bool mTooSmall = false;
+  int mOriginColumn = 0;
+  int mOriginRow = 0;
   std::string mLeave;
+  std::string mTitle;
+  std::string mStatus;
+  int mStatusRow = -1;  // the terminal's row (0-based) below the picture, where it has one
+  bool mStatusRowDue = false;
 };

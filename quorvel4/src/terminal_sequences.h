@@ -29,6 +29,11 @@ inline constexpr std::string_view kClearScreen = "\x1b[2J";
 inline constexpr std::string_view kCursorHome = "\x1b[H";
 inline constexpr std::string_view kHideCursor = "\x1b[?25l";
 inline constexpr std::string_view kShowCursor = "\x1b[?25h";
+// Save and restore the cursor with the pen (DECSC, DECRC): what is drawn beside the picture
+// leaves the terminal as the encoder believes it is.
+inline constexpr std::string_view kSaveCursor = "\x1b" "7";
+inline constexpr std::string_view kRestoreCursor = "\x1b" "8";
+inline constexpr char kEraseCharactersFinal = 'X';  // CSI n X: n cells blank, the cursor stays
 inline constexpr std::string_view kAutoWrapOff = "\x1b[?7l";
 inline constexpr std::string_view kAutoWrapOn = "\x1b[?7h";
 // Terminals that do not know synchronized output ignore both.

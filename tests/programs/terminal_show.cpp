@@ -5,6 +5,9 @@
 //   terminal_show overflow presents the frame once, then overflows its stack
 //   terminal_show flood    every cell changes every frame, with no pause: fills a terminal
 //                          that stops reading
+//   terminal_show keys     reads keys as commands, naming each one taken in the status line
+//                          ("keys: none" before the first) until `q` or MustEnd, then writes
+//                          "given back" after the console is given back
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +16,8 @@
 
 #include "quorvel4/assert.h"
 #include "quorvel4/console.h"
+#include "quorvel4/cp437.h"
+#include "quorvel4/display_signals.h"
 #include "terminal_show_frame.h"
 
 namespace {
@@ -24,6 +29,36 @@ int Overflow(int depth) {
   volatile char frame[4096];
   frame[depth % sizeof frame] = static_cast<char>(depth);
   return Overflow(depth + 1) + frame[(depth + 1) % sizeof frame];
+}
+
+// A short name: "x", "C-c", "S-Right", "A-PageUp", "Esc".
+std::string KeyName(const KeyStroke& key) {
+  static constexpr const char* kNames[] = {"None", "", "Enter", "Esc", "Tab", "Backspace", "Insert", "Delete", "Up",
+                                           "Down", "Left", "Right", "PageUp", "PageDown", "Home", "End"};
+  std::string name = std::string(key.ctrl ? "C-" : "") + (key.alt ? "A-" : "") + (key.shift ? "S-" : "");
+  if (key.key != Key::kCharacter) return name + kNames[static_cast<int>(key.key)];
+  char utf8[4];
+  return name + std::string(utf8, static_cast<size_t>(Utf8Encode(key.character, utf8)));
+}
+
+int ShowKeys() {
+  std::string seen;
+  SetStatusLine("keys: none");
+  for (bool quit = false; !quit && !ConsoleMustEnd();) {
+    for (KeyStroke key; !quit && TakeKey(key);) {
+      quit = key == CharacterKey('q');
+      if (!seen.empty()) seen += ' ';
+      seen += KeyName(key);
+      SetStatusLine("keys: " + seen);
+    }
+    PresentScreen();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ShutdownConsole();
+  std::printf("given back\r\n");
+  std::fflush(stdout);
+  display_signals::RaiseDeferredSignal();
+  return 0;
 }
 
 }  // namespace
@@ -42,6 +77,7 @@ int main(int argc, char** argv) {
   FillTestFrame(CellScreen);
   PresentScreen();
   if (argc > 1 && std::strcmp(argv[1], "overflow") == 0) return Overflow(0);
+  if (argc > 1 && std::strcmp(argv[1], "keys") == 0) return ShowKeys();
   if (failAssertion) {
     const char* missing = nullptr;
     QVL_ASSERT("terminal_show", missing != nullptr);

@@ -43,6 +43,11 @@ void Install(const Plan& plan);
 // that asked the show to end stays pending for RaiseDeferredSignal.
 void Remove();
 
+// From now on the installed plan ends in order, as if it had said `endInOrder`: for a back end
+// whose program has shown that it asks for the end every frame (a program that reads keys as
+// commands, which must not lose its work to Ctrl-C). Does nothing without a plan.
+void EndInOrder();
+
 // True once an ending signal asked the show to end (with `endInOrder`).
 bool EndRequested();
 

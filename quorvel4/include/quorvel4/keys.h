@@ -41,3 +41,15 @@ constexpr KeyStroke CharacterKey(char32_t c) { return {Key::kCharacter, c, false
 constexpr KeyStroke NamedKey(Key key, bool shift = false, bool ctrl = false, bool alt = false) {
   return {key, 0, shift, ctrl, alt};
 }
+
+// A typed character under modifiers, as every display reports it: without Ctrl, the character
+// as typed ('A', '['), without `shift` (the layout has already applied it); with Ctrl, a letter
+// in lower case with `shift` saying whether Shift was held (Ctrl-Shift-Z is {'z', shift, ctrl}).
+constexpr KeyStroke TypedCharacter(char32_t c, bool shift, bool ctrl, bool alt) {
+  if (!ctrl) {
+    if (shift && c >= U'a' && c <= U'z') c -= U'a' - U'A';
+    return {Key::kCharacter, c, false, false, alt};
+  }
+  if (c >= U'A' && c <= U'Z') c += U'a' - U'A';
+  return {Key::kCharacter, c, shift, true, alt};
+}

@@ -21,10 +21,10 @@
 #include "quorvel4/terminal_encoder.h"
 #include "frame_pacer.h"
 #include "terminal_input.h"
+#include "terminal_keys.h"
 #include "terminal_screen.h"
 #include "terminal_sequences.h"
 #include "terminal_tty.h"
-#include "title_text.h"
 
 namespace {
 
@@ -84,6 +84,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   // would hold the frame back, so a terminal that keeps up costs no extra read a frame.
   void Present(const Cell* cells) override {
     if (mRestored) return;
+    mPresentedSincePoll = true;
     bool maySend = MaySend();
     if (!maySend && mKeyFd >= 0) {
       ReadInput(0);
@@ -97,27 +98,61 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   }
 
   void SetTitle(const char* title) override {
-    if (mRestored) return;
-    Write(std::string(seq::kTitleBegin) + PrintableTitle(title) + std::string(seq::kTitleEnd));
+    if (!mRestored) mScreen->SetTitle(title);
   }
 
   // The terminal's input is read (answers to the start's questions may still come, and must
-  // not end the show); key bytes stay in mInput, so a key, once come, stays waiting.
+  // not end the show); key bytes stay in mInput (or, once a program has taken keys, in
+  // mKeys), so a key, once come, stays waiting.
   bool KeyWaiting() override {
     if (mRestored) return false;
-    if (mLost) return true;  // nothing can be shown any more: let the show end
+    if (mLost || display_signals::EndRequested()) return true;  // nothing more to show: let the show end
     if (mKeyFd < 0) return false;
     if (!ReadInput(0)) return true;  // the input has gone: no key can ever come, end as by one
     mInput.Tick(NowMs());
-    return mInput.KeyWaiting();
+    return mInput.KeyWaiting() || mKeys.StrokeWaiting() || mKeys.Holding();
+  }
+
+  bool ReadsKeys() const override { return mKeyFd >= 0; }
+
+  bool TakeKey(KeyStroke& key) override {
+    if (mRestored || mKeyFd < 0) return false;
+    ReadInput(0);  // an input that has gone is MustEnd's to report
+    const int64_t now = NowMs();
+    mInput.Tick(now);
+    mKeys.Feed(mInput.TakeKeys(), now);
+    mKeys.Tick(now);
+    return mKeys.Take(key);
+  }
+
+  // A program that asks this checks it every frame and ends in order: from its first call on,
+  // Ctrl-C (SIGINT, the terminal keeps ISIG) and SIGTERM ask it to end through here, so that it
+  // can save its work and give the terminal back itself; a second one still ends the process at
+  // once. Plain shows, which end on any key, keep the immediate end.
+  bool MustEnd() override {
+    if (mRestored) return false;
+    if (!mEndsInOrder) {
+      display_signals::EndInOrder();
+      mEndsInOrder = true;
+    }
+    if (mLost || display_signals::EndRequested()) return true;
+    return mKeyFd >= 0 && !ReadInput(0);
+  }
+
+  void SetStatusLine(std::string_view text) override {
+    if (!mRestored) mScreen->SetStatusLine(text);
   }
 
   // Signals only raise flags; the work happens here, between frames.
+  // A status line goes out with the next frame; a program that holds its picture and only
+  // polls (no frame since the last poll: this poll is not PresentScreen's own) gets it alone.
   void Poll() override {
     if (mRestored) return;
     const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
     if (resized || redraw) mScreen->Relayout();
+    if (!mPresentedSincePoll) mScreen->SendStatusLine();
+    mPresentedSincePoll = false;
   }
 
   void Restore() override {
@@ -271,11 +306,14 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   int mOutFd;
   int mKeyFd;
   TerminalInput mInput;
+  TerminalKeys mKeys;  // the key bytes taken from mInput, for a program that reads keys
   FramePacer mPacer;
   std::string mPaletteAsItWas;  // what sets the entries the terminal named back to their colours
   std::unique_ptr<TerminalScreen> mScreen;
   bool mLost = false;
   bool mRestored = false;
+  bool mEndsInOrder = false;
+  bool mPresentedSincePoll = false;
 };
 
 }  // namespace
