@@ -149,6 +149,11 @@ TEST(TerminalKeys, GarbageHoldsBoundedMemoryAndGivesNoKeysFromARunaway) {
   keys.Feed("x", 2);
   EXPECT_EQ(Describe(TakeAll(keys)), Describe({CharacterKey('x')})) << "the key after the runaway's end";
 
+  // Over the limit whether or not its end comes in the same read: no key, only what follows.
+  std::string longSequence = "\x1b[";
+  for (int i = 0; i < 40; ++i) longSequence += "1;";
+  EXPECT_EQ(Describe(Decode(longSequence + "5~x")), Describe({CharacterKey('x')}));
+
   std::string title = "\x1b]2;";
   title.append(10000, 'q');
   keys.Feed(title, 10);
