@@ -169,17 +169,4 @@ TEST(TerminalKeys, GarbageHoldsBoundedMemoryAndGivesNoKeysFromARunaway) {
   EXPECT_EQ(waiting, TerminalKeys::kMaxWaiting);
 }
 
-TEST(TerminalKeys, EveryByteAfterAnyPrefixLeavesNothingHeldOnceTheWaitIsOver) {
-  // Each lead byte of every kind, then each byte: after the wait nothing is held, and no
-  // byte makes the decoder hold more than a sequence.
-  for (const std::string prefix : {"", "\x1b", "\x1b[", "\x1bO", "\x1b]", "\x1b\x1b", "\x1b[<1;", "\xe2", "\xf0\x9f"}) {
-    for (int byte = 0; byte < 256; ++byte) {
-      TerminalKeys keys;
-      keys.Feed(prefix + static_cast<char>(byte), 0);
-      keys.Tick(TerminalKeys::kEscapeWaitMs);
-      EXPECT_FALSE(keys.Holding()) << Describe(TakeAll(keys)) << " byte " << byte;
-    }
-  }
-}
-
 }  // namespace
