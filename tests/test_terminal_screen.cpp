@@ -158,7 +158,7 @@ TEST(TerminalScreenStatusLine, InTheTitleWithoutARowBelowUntilTheTerminalGrowsOn
   screen.SetTitle("show\x07");
   EXPECT_EQ(link.events.back(), "\x1b]2;show\x07");
   screen.SetStatusLine("scene 3");
-  EXPECT_EQ(link.events.back(), "\x1b]2;scene 3 \xe2\x80\x94 show\x07");
+  EXPECT_EQ(link.events.back(), "\x1b]2;scene 3 - show\x07");
   EXPECT_FALSE(screen.StatusLineWaiting());
   const size_t written = link.events.size();
   screen.SetStatusLine("scene 3");
@@ -175,7 +175,7 @@ TEST(TerminalScreenStatusLine, InTheTitleWithoutARowBelowUntilTheTerminalGrowsOn
 
   link.size = {60, 20};
   screen.RelayoutIfResized();
-  EXPECT_EQ(link.events[3], "\x1b]2;scene 3 \xe2\x80\x94 show\x07") << "too small: back into the title";
+  EXPECT_EQ(link.events[3], "\x1b]2;scene 3 - show\x07") << "too small: back into the title";
   screen.SetStatusLine("");
   EXPECT_EQ(link.events.back(), "\x1b]2;show\x07");
 }

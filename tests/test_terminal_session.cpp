@@ -271,7 +271,7 @@ TEST(TerminalSessionKeys, WithoutARowBelowThePictureTheTitleCarriesTheStatusLine
   ASSERT_TRUE(session.Started());
   VtScreen vt(80, 50);
   size_t fed = 0;
-  const std::string kDash = " \xe2\x80\x94 ";
+  const std::string kDash = " - ";
   ASSERT_TRUE(ReadUntilScreen(session, vt, fed, [&] { return vt.Title() == "keys: none" + kDash + "terminal test"; },
                               "the status line in the title"))
       << vt.Title();

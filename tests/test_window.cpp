@@ -225,6 +225,36 @@ TEST(WindowShow, OpensWithItsTitleShowsEveryFrameExactlyAndEndsByAKeyOrASignal) 
   }
 }
 
+// A program that reads keys as commands gets the window's keys as strokes: named keys with
+// their modifiers, characters as the layout makes them, Ctrl with a letter; the window's own
+// Alt+Enter is not passed on. Its status line goes into the title, and a signal ends it in
+// order through MustEnd.
+TEST(WindowShow, AProgramThatReadsKeysGetsThemAsStrokesWithItsStatusLineInTheTitle) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/false);
+  REQUIRE_X_SERVER(display);
+  const std::string kDash = " - ";
+  {
+    xtest::XProgram program(display, {kWindowShow, "keys"}, kSoftware);
+    const std::string window = WindowOf(display, program.Pid());
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(xtest::Eventually([&] { return WindowName(display, window) == "keys: none" + kDash + "window test"; }))
+        << WindowName(display, window);
+    display.Run("xdotool key Right shift+Right ctrl+Left alt+Prior bracketleft shift+a ctrl+shift+z space Escape");
+    ASSERT_TRUE(program.ReadUntil("key Right\nkey S-Right\nkey C-Left\nkey A-PageUp\nkey [\nkey A\nkey C-S-z\nkey  \nkey Esc\n"));
+    EXPECT_TRUE(xtest::Eventually([&] {
+      return WindowName(display, window) == "keys: Right S-Right C-Left A-PageUp [ A C-S-z   Esc" + kDash + "window test";
+    })) << WindowName(display, window);
+    display.Run("xdotool key alt+Return q");
+    EXPECT_TRUE(program.ReadUntil("key Esc\nkey q\ngiven back\n")) << "Alt+Enter was passed on";
+    EXPECT_EQ(program.Wait(), 0);
+  }
+  xtest::XProgram program(display, {kWindowShow, "keys"}, kSoftware);
+  ASSERT_FALSE(WindowOf(display, program.Pid()).empty());
+  kill(program.Pid(), SIGTERM);
+  EXPECT_TRUE(program.ReadUntil("must end\ngiven back\n"));
+  EXPECT_EQ(program.Wait(), 128 + SIGTERM);
+}
+
 TEST(WindowShow, OpensMaximisedAndAltEnterOrF11SwitchFullScreenAtWholeMultiples) {
   xtest::XvfbDisplay display("1600x1400x24", /*windowManager=*/true);
   REQUIRE_X_SERVER(display);

@@ -59,10 +59,9 @@ class VtScreen {
   std::string Utf8Text(int row, int column, int count) const {
     std::string text;
     for (int x = column; x < column + count; ++x) {
-      const VTermScreenCell cell = At(x, row);
-      if (cell.chars[0] == 0 && cell.width == 0) continue;  // the second half of a wide character
+      const uint32_t c = At(x, row).chars[0];
       char utf8[4];
-      text.append(utf8, static_cast<size_t>(Utf8Encode(cell.chars[0] == 0 ? U' ' : cell.chars[0], utf8)));
+      text.append(utf8, static_cast<size_t>(Utf8Encode(c == 0 ? U' ' : c, utf8)));
     }
     return text.substr(0, text.find_last_not_of(' ') + 1);
   }

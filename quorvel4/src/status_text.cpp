@@ -34,8 +34,19 @@ std::string StatusText(std::string_view text, int columns) {
   return shown;
 }
 
+std::string AsciiOnly(std::string_view text) {
+  std::string ascii;
+  while (!text.empty()) {
+    const Utf8Step step = ReadUtf8(text);
+    if (step.read == Utf8Read::kIncomplete) break;
+    ascii += step.read == Utf8Read::kCharacter && step.code < 0x80 ? static_cast<char>(step.code) : '?';
+    text.remove_prefix(step.length);
+  }
+  return ascii;
+}
+
 std::string StatusAndTitle(const std::string& status, const std::string& title) {
   if (status.empty()) return title;
   if (title.empty()) return status;
-  return status + " \xe2\x80\x94 " + title;  // an em dash
+  return status + " - " + title;
 }

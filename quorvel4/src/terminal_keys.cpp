@@ -210,7 +210,6 @@ void TerminalKeys::Tick(int64_t nowMs) {
   if (nowMs - mHeldSince < kEscapeWaitMs) return;
   // A quiet moment ends any sequence that was being skipped: whatever comes next is new.
   mSkip = Skip::kNone;
-  mSkipAfterEsc = false;
   while (!mHeld.empty()) {
     if (mHeld[0] == kEsc && (mHeld.size() == 1 || mHeld[1] == kEsc)) {
       Push(NamedKey(Key::kEscape));
@@ -243,40 +242,73 @@ void TerminalKeys::Push(const KeyStroke& key) {
 void TerminalKeys::Decode() {
   while (!mHeld.empty()) {
     if (mSkip != Skip::kNone) {
-      SkipRunaway();
+      if (!SkipRunaway()) return;
       continue;
     }
-    const Result result = ParseAt(mHeld);
+    // Parsed within a window of the limit's size, so that a sequence longer than that is a
+    // runaway whether or not its end has come yet: how the reads cut it changes nothing.
+    const std::string_view window = std::string_view(mHeld).substr(0, kMaxSequence + 1);
+    const Result result = ParseAt(window);
     if (result.parse == Parse::kIncomplete) {
-      if (mHeld.size() > kMaxSequence) {
-        // Only a control sequence or a string grows this long (ESC, maybe ESC, then its start).
-        const size_t start = mHeld[1] == kEsc ? 2 : 1;
-        mSkip = mHeld[start] == '[' || mHeld[start] == 'O' ? Skip::kControl : Skip::kString;
-        // A string held is incomplete only when it ends in ESC, which may start its end.
-        mSkipAfterEsc = mSkip == Skip::kString && mHeld.back() == kEsc;
-        mHeld.clear();
-      }
-      return;
+      if (window.size() <= kMaxSequence) return;  // more may come
+      StartSkipping(window.size());
+      continue;
     }
     if (result.parse == Parse::kStroke) Push(result.key);
     mHeld.erase(0, result.length);
   }
 }
 
-void TerminalKeys::SkipRunaway() {
+// Drops the first `length` held bytes, the beginning of a runaway, and skips on from the state
+// they leave.
+void TerminalKeys::StartSkipping(size_t length) {
+  // Only a control sequence or a string grows this long (ESC, maybe ESC, then its start).
+  const size_t start = mHeld[1] == kEsc ? 2 : 1;
+  const char intro = mHeld[start];
+  if (intro == '[' || intro == 'O') {
+    mSkip = Skip::kControl;
+    mSkipRxvt = intro == '[';
+    mSkipParameters = mSkipIntermediates = false;
+    for (size_t i = start + 1; i < length; ++i) {
+      mSkipParameters = mSkipParameters || IsParameter(mHeld[i]);
+      mSkipIntermediates = mSkipIntermediates || IsIntermediate(mHeld[i]);
+    }
+    mHeld.erase(0, length);
+  } else {
+    // An incomplete string ends in ESC, if anywhere: that ESC may begin its end.
+    mSkip = Skip::kString;
+    mHeld.erase(0, mHeld[length - 1] == kEsc ? length - 1 : length);
+  }
+}
+
+// The bytes follow the same rules as in ParseEscape: parameters, then intermediates (rxvt's
+// '$' right after parameters is a final), then a final; a byte out of that order breaks the
+// sequence off and starts anew. A string ends with BEL or ESC backslash, or before an ESC.
+bool TerminalKeys::SkipRunaway() {
   const char c = mHeld[0];
   if (mSkip == Skip::kControl) {
-    if (IsParameter(c) || IsIntermediate(c) || IsFinal(c)) mHeld.erase(0, 1);
-    if (!IsParameter(c) && !IsIntermediate(c)) mSkip = Skip::kNone;  // ended, or broken off
-  } else if (mSkipAfterEsc) {
-    if (c == '\\') mHeld.erase(0, 1);
-    mSkip = Skip::kNone;
-    mSkipAfterEsc = false;
-  } else {
+    const bool rxvtFinal = mSkipRxvt && c == '$' && mSkipParameters && !mSkipIntermediates;
+    if (IsParameter(c) && !mSkipIntermediates) {
+      mSkipParameters = true;
+    } else if (IsIntermediate(c) && !rxvtFinal) {
+      mSkipIntermediates = true;
+    } else {
+      if (IsFinal(c) || rxvtFinal) mHeld.erase(0, 1);
+      mSkip = Skip::kNone;
+      return true;
+    }
     mHeld.erase(0, 1);
-    if (c == kBel) mSkip = Skip::kNone;
-    mSkipAfterEsc = c == kEsc;
+    return true;
   }
+  if (c == kEsc) {
+    if (mHeld.size() < 2) return false;  // a backslash may follow
+    if (mHeld[1] == '\\') mHeld.erase(0, 2);
+    mSkip = Skip::kNone;
+    return true;
+  }
+  mHeld.erase(0, 1);
+  if (c == kBel) mSkip = Skip::kNone;
+  return true;
 }
 
 TerminalKeys::Result TerminalKeys::ParseAt(std::string_view bytes) const {

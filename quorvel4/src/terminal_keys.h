@@ -9,8 +9,8 @@
 // dropped. Sequences no key sends (mouse reports, paste markers, focus reports, answers nobody
 // asked for) are consumed whole and give nothing, so a stray report never acts as a command.
 //
-// Memory stays bounded whatever arrives: a sequence longer than kMaxSequence is dropped and
-// the rest of it skipped, and at most kMaxWaiting strokes wait to be taken (the newest beyond
+// Memory stays bounded whatever arrives: a sequence longer than kMaxSequence (no key's is) is
+// dropped and the rest of it skipped, until its end or a quiet moment, and at most kMaxWaiting strokes wait to be taken (the newest beyond
 // are dropped, as a keyboard's full buffer drops them).
 //
 // Characters follow one rule on every display: a character without Ctrl comes as typed ('A',
@@ -59,15 +59,19 @@ class TerminalKeys {
   Result ParseAt(std::string_view bytes) const;
   Result ParseEscape(std::string_view bytes) const;
   void Push(const KeyStroke& key);
-  // Skips a byte of the rest of a sequence that outgrew kMaxSequence, or ends the skip.
-  void SkipRunaway();
+  void StartSkipping(size_t length);
+  // Skips a byte of the rest of a sequence that outgrew kMaxSequence, or ends the skip; false
+  // when it must wait for the next byte.
+  bool SkipRunaway();
 
   std::string mHeld;
   int64_t mHeldSince = 0;
-  // The dropped sequence's bytes that may still arrive: a control sequence's parameters
-  // (until its final byte), or a string's text (until its terminator).
+  // The dropped sequence's bytes that may still arrive: a control sequence's parameters and
+  // intermediates (until its final byte), or a string's text (until its terminator).
   enum class Skip { kNone, kControl, kString };
   Skip mSkip = Skip::kNone;
-  bool mSkipAfterEsc = false;  // a string's text ended in ESC: a backslash may end it
+  bool mSkipRxvt = false;  // a CSI, which rxvt may end with '$'
+  bool mSkipParameters = false;
+  bool mSkipIntermediates = false;
   std::deque<KeyStroke> mStrokes;
 };

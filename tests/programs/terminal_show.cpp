@@ -16,8 +16,8 @@
 
 #include "quorvel4/assert.h"
 #include "quorvel4/console.h"
-#include "quorvel4/cp437.h"
 #include "quorvel4/display_signals.h"
+#include "key_names.h"
 #include "terminal_show_frame.h"
 
 namespace {
@@ -29,16 +29,6 @@ int Overflow(int depth) {
   volatile char frame[4096];
   frame[depth % sizeof frame] = static_cast<char>(depth);
   return Overflow(depth + 1) + frame[(depth + 1) % sizeof frame];
-}
-
-// A short name: "x", "C-c", "S-Right", "A-PageUp", "Esc".
-std::string KeyName(const KeyStroke& key) {
-  static constexpr const char* kNames[] = {"None", "", "Enter", "Esc", "Tab", "Backspace", "Insert", "Delete", "Up",
-                                           "Down", "Left", "Right", "PageUp", "PageDown", "Home", "End"};
-  std::string name = std::string(key.ctrl ? "C-" : "") + (key.alt ? "A-" : "") + (key.shift ? "S-" : "");
-  if (key.key != Key::kCharacter) return name + kNames[static_cast<int>(key.key)];
-  char utf8[4];
-  return name + std::string(utf8, static_cast<size_t>(Utf8Encode(key.character, utf8)));
 }
 
 int ShowKeys() {

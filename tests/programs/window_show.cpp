@@ -3,14 +3,19 @@
 // writes "frame K" to standard output once frame K is on the screen. When a key is waiting
 // it writes "show over", gives the console back, writes "given back" (a program's closing
 // line) and ends with status 0, or by the signal that asked the show to end.
+//   window_show keys  reads keys as commands instead: writes "key NAME" for each one taken and
+//                     names them in the status line ("keys: none" before the first), until
+//                     `q` or MustEnd ("must end").
 #include <poll.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "quorvel4/console.h"
 #include "quorvel4/display_signals.h"
+#include "key_names.h"
 #include "window_show_frame.h"
 
 namespace {
@@ -31,9 +36,30 @@ int LinesArrived(int ms, bool* open) {
   return lines;
 }
 
+// Until `q` or MustEnd; true for `q`.
+bool ShowKeys() {
+  std::string seen;
+  SetStatusLine("keys: none");
+  while (!ConsoleMustEnd()) {
+    FillWindowTestFrame(CellScreen, 0);
+    PresentScreen();
+    for (KeyStroke key; TakeKey(key);) {
+      std::printf("key %s\n", KeyName(key).c_str());
+      std::fflush(stdout);
+      if (key == CharacterKey('q')) return true;
+      if (!seen.empty()) seen += ' ';
+      seen += KeyName(key);
+      SetStatusLine("keys: " + seen);
+    }
+    poll(nullptr, 0, 10);
+  }
+  std::printf("must end\n");
+  return false;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   std::string error;
   if (!ChooseConsoleBackend("window", error)) {
     std::fprintf(stderr, "window_show: %s\n", error.c_str());
@@ -41,6 +67,13 @@ int main() {
   }
   InitConsole();
   SetTitle("window test");
+  if (argc > 1 && std::strcmp(argv[1], "keys") == 0) {
+    ShowKeys();
+    ShutdownConsole();
+    std::printf("given back\n");
+    display_signals::RaiseDeferredSignal();
+    return 0;
+  }
   bool inputOpen = true;
   int frame = 0, announced = -1;
   while (!KeyWaiting()) {

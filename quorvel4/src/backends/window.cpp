@@ -6,14 +6,18 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <deque>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "quorvel4/display_signals.h"
 #include "quorvel4/backend.h"
 #include "quorvel4/debug.h"
 #include "quorvel4/raster.h"
+#include "../status_text.h"
 #include "title_text.h"
+#include "window_keys.h"
 #include "window_layout.h"
 
 namespace {
@@ -41,6 +45,12 @@ bool TogglesFullscreen(const SDL_Keysym& key) {
 
 // How long after a switch to or from the full screen a lone Enter still belongs to it.
 constexpr Uint32 kSwitchMilliseconds = 1000;
+
+// Key strokes kept for a program that reads keys; a plain show never takes them, and those
+// beyond are dropped, as a keyboard's full buffer drops them.
+constexpr size_t kMaxWaitingKeys = 256;
+// A title longer than this says nothing more to anyone.
+constexpr int kLongestStatusLine = 200;
 
 // Cheap and without side effects: SDL is only started when the window is opened.
 bool DisplayThere() {
@@ -231,6 +241,8 @@ class WindowBackend final : public ConsoleBackend {
     SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
     canEnlarge_ = SDL_RenderTargetSupported(renderer_) == SDL_TRUE;
     xWatch_ = x_connection::Start(window_);
+    // On by default on a desktop, but the characters of a program that reads keys depend on it.
+    SDL_StartTextInput();
     // SIGINT and SIGTERM end the show as a key would; the show then shuts down in order and,
     // once the window is closed, the process ends by the same signal, as it does on the
     // terminal.
@@ -276,10 +288,33 @@ class WindowBackend final : public ConsoleBackend {
   }
 
   void SetTitle(const char* title) override {
-    if (window_) SDL_SetWindowTitle(window_, PrintableTitle(title).c_str());
+    title_ = PrintableTitle(title);
+    ShowTitle();
   }
 
+  // The status line goes into the title: a bar below the picture would take rows from it, or
+  // change the picture's fit in the window.
+  void SetStatusLine(std::string_view text) override {
+    std::string status = StatusText(text, kLongestStatusLine);
+    if (status == status_) return;
+    status_ = std::move(status);
+    ShowTitle();
+  }
+
+  // Any key press ends a plain show; repeats and the window's own keys do not count.
   bool KeyWaiting() override { return ended_ || DisplayGone() || display_signals::EndRequested(); }
+
+  bool ReadsKeys() const override { return true; }
+
+  bool TakeKey(KeyStroke& key) override {
+    if (keys_.empty()) Poll();
+    if (keys_.empty()) return false;
+    key = keys_.front();
+    keys_.pop_front();
+    return true;
+  }
+
+  bool MustEnd() override { return closed_ || DisplayGone() || display_signals::EndRequested(); }
 
   std::string Lost() const override {
     return DisplayGone() ? x_connection::kLost : std::string();
@@ -299,12 +334,12 @@ class WindowBackend final : public ConsoleBackend {
       return got;
     };
     while (next()) {
-      if (event.type == SDL_QUIT) {
-        ended_ = true;
-      } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
-        ended_ = true;
+      if (event.type == SDL_QUIT || (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE)) {
+        ended_ = closed_ = true;
       } else if (event.type == SDL_KEYDOWN) {
         OnKey(event.key);
+      } else if (event.type == SDL_TEXTINPUT && acceptText_) {
+        for (const KeyStroke& key : KeysOfText(event.text.text, textAlt_)) Queue(key);
       }
     }
   }
@@ -341,15 +376,37 @@ class WindowBackend final : public ConsoleBackend {
   bool DisplayGone() const { return lost_ || (xWatch_.xlib && x_connection::broken); }
 
   void OnKey(const SDL_KeyboardEvent& key) {
-    // A held key repeats: that is no new press, whatever the key.
-    if (key.repeat != 0) return;
-    if (TogglesFullscreen(key.keysym)) {
+    if (IsModifierOnly(key.keysym.sym)) return;
+    if (TogglesFullscreen(key.keysym) || EnterOfASwitch(key)) {
+      acceptText_ = false;
+      if (key.repeat != 0 || !TogglesFullscreen(key.keysym)) return;
       ToggleFullscreen();
       switched_ = true;
       switchedAt_ = key.timestamp;
-    } else if (!IsModifierOnly(key.keysym.sym) && !EnterOfASwitch(key)) {
-      ended_ = true;
+      return;
     }
+    // A held key repeats: a program that reads keys gets every repeat (holding Right seeks
+    // on), but a repeat is no new press that would end a plain show.
+    const KeyDownMeaning meaning = MeaningOfKeyDown(key.keysym.sym, key.keysym.mod);
+    acceptText_ = meaning.textFollows;
+    textAlt_ = AltIn(key.keysym.mod);
+    if (meaning.key) Queue(*meaning.key);
+    if (key.repeat == 0) ended_ = true;
+  }
+
+  void Queue(const KeyStroke& key) {
+    if (keys_.size() < kMaxWaitingKeys) keys_.push_back(key);
+  }
+
+  // Only when it changed: some window managers redraw the whole frame for a new title.
+  // In ASCII: SDL sets the title that window managers show (_NET_WM_NAME) only when Xlib can
+  // convert it in the program's locale, which is "C" (the program never sets one): any other
+  // character would leave the old title showing, a stale status line.
+  void ShowTitle() {
+    std::string shown = AsciiOnly(StatusAndTitle(status_, title_));
+    if (!window_ || shown == shownTitle_) return;
+    shownTitle_ = std::move(shown);
+    SDL_SetWindowTitle(window_, shownTitle_.c_str());
   }
 
   // Switching, the window may lose the keyboard for a moment; given it back, SDL reports the
@@ -404,6 +461,13 @@ class WindowBackend final : public ConsoleBackend {
   bool canEnlarge_ = false;
   bool videoStarted_ = false;
   bool ended_ = false;
+  bool closed_ = false;  // the close button, or the session asked the program to quit
+  std::deque<KeyStroke> keys_;
+  bool acceptText_ = false;  // the last key pressed types the character of the next text event
+  bool textAlt_ = false;
+  std::string title_;
+  std::string status_;
+  std::string shownTitle_;
   bool maximisedBeforeFullscreen_ = false;
   bool switched_ = false;
   Uint32 switchedAt_ = 0;
