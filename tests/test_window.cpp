@@ -7,11 +7,16 @@
 #include <memory>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <filesystem>
+#include <cstring>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "backends/window_layout.h"
+#include "capture_run.h"
+#include "demo_test_support.h"
 #include "png_io.h"
 #include "programs/window_show_frame.h"
 #include "quorvel4/backend.h"
@@ -164,9 +169,9 @@ std::vector<uint8_t> ExpectedFrame(int frame) {
   return RasterizeCells(cells.data());
 }
 
-// Checks that the picture shows frame `frame` at a whole multiple, with black all around;
-// returns that multiple (0 when it is not there).
-int ExpectShowsFrame(const Picture& shot, int frame) {
+// Where the picture shows `expected` (the rasterised cells) at a whole multiple with black all
+// around: the multiple, or 0 with `why` (the place and the count of the pixels that differ).
+int ShowsRaster(const Picture& shot, const std::vector<uint8_t>& expected, std::string* why) {
   int left = shot.width, top = shot.height, right = -1, bottom = -1;
   for (int y = 0; y < shot.height; ++y)
     for (int x = 0; x < shot.width; ++x)
@@ -176,11 +181,11 @@ int ExpectShowsFrame(const Picture& shot, int frame) {
       }
   const int width = right - left + 1, height = bottom - top + 1;
   const int scale = width / kRasterWidth;
-  EXPECT_TRUE(scale >= 1 && width == scale * kRasterWidth && height == scale * kRasterHeight)
-      << "the picture is " << width << " x " << height << " at " << left << ", " << top;
-  if (scale < 1 || width != scale * kRasterWidth || height != scale * kRasterHeight) return 0;
-
-  const std::vector<uint8_t> expected = ExpectedFrame(frame);
+  if (scale < 1 || width != scale * kRasterWidth || height != scale * kRasterHeight) {
+    *why = "the picture is " + std::to_string(width) + " x " + std::to_string(height) + " at " + std::to_string(left) +
+           ", " + std::to_string(top);
+    return 0;
+  }
   int wrong = 0;
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
@@ -188,7 +193,16 @@ int ExpectShowsFrame(const Picture& shot, int frame) {
       const uint8_t* got = shot.At(left + x, top + y);
       if (want[0] != got[0] || want[1] != got[1] || want[2] != got[2]) ++wrong;
     }
-  EXPECT_EQ(wrong, 0) << "pixels differ from the rasterised cells of frame " << frame;
+  *why = std::to_string(wrong) + " pixels differ";
+  return wrong == 0 ? scale : 0;
+}
+
+// Checks that the picture shows frame `frame` at a whole multiple, with black all around;
+// returns that multiple (0 when it is not there).
+int ExpectShowsFrame(const Picture& shot, int frame) {
+  std::string why;
+  const int scale = ShowsRaster(shot, ExpectedFrame(frame), &why);
+  EXPECT_NE(scale, 0) << "frame " << frame << ": " << why;
   return scale;
 }
 
@@ -539,6 +553,80 @@ TEST(DemoOptions, ABackEndIsChosenByNameFromTheOptionsOrTheEnvironment) {
               std::string::npos)
         << command << " " << environment << ":\n" << output;
   }
+}
+
+
+// Live editing in the window: the title carries the status line, the keys are commands, a stop
+// shows exactly the capture tool's frame at its time, and a save shows the new version there.
+std::string LiveScript(const std::string& word) {
+  return "Title('live window');\nvar n = 0;\nScene(0, 60000, 1, function (t) {\n"
+         "  n++; MoveSwarm(); DrawSwarm(); Convert2x2(); PrintAt(0, 0, '" + word + " ' + n); return true;\n});\n";
+}
+
+std::vector<uint8_t> CapturedRaster(const std::string& dir, int32_t t) {
+  ScratchDirectory scratch;
+  const std::string out = scratch.File("frames.cells");
+  const ToolRun run = Capture("--show " + dir + " --seed 4 --times 0:" + std::to_string(t) + " --format cells --out " + out, scratch);
+  EXPECT_EQ(run.status, 0) << run.errors;
+  const std::string bytes = ReadAll(out);
+  std::vector<Cell> cells(kScreenCells);
+  if (bytes.size() >= sizeof(Cell) * kScreenCells)
+    std::memcpy(cells.data(), bytes.data() + bytes.size() - sizeof(Cell) * kScreenCells, sizeof(Cell) * kScreenCells);
+  return RasterizeCells(cells.data());
+}
+
+// The window at its opening size (no window manager) shows `expected` pixel for pixel.
+bool ShowsExactly(const Picture& shot, const std::vector<uint8_t>& expected, std::string* why) {
+  if (shot.width != kRasterWidth || shot.height != kRasterHeight) {
+    *why = "the window is " + std::to_string(shot.width) + " x " + std::to_string(shot.height);
+    return false;
+  }
+  const bool same = shot.rgb == expected;
+  *why = same ? "" : "the pixels differ";
+  return same;
+}
+
+int32_t TimeInTitle(const std::string& title) {
+  int minutes = 0, seconds = 0, ms = 0;
+  return std::sscanf(title.c_str(), "%d:%d.%d", &minutes, &seconds, &ms) == 3 ? minutes * 60000 + seconds * 1000 + ms : -1;
+}
+
+TEST(WindowShow, EditModeReadsKeysAndItsStopsAndReloadsAreTheCapturesFrames) {
+  xtest::XvfbDisplay display("1024x768x24", /*windowManager=*/false);
+  REQUIRE_X_SERVER(display);
+  ScratchDirectory scratch;
+  const std::filesystem::path dir = scratch.path() / "show";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir / "show.js") << LiveScript("A");
+  xtest::XProgram demo(display, {kDemo, "--window", "--edit", "--seed", "4", "--start", "2000", dir.string()}, kSoftware);
+  const std::string window = WindowOf(display, demo.Pid());
+  ASSERT_FALSE(window.empty());
+  std::string title;
+  ASSERT_TRUE(xtest::Eventually([&] { return (title = WindowName(display, window)).find("fps") != std::string::npos; }))
+      << title;
+  display.Run("xdotool key space");
+  ASSERT_TRUE(xtest::Eventually([&] { return (title = WindowName(display, window)).find("paused") != std::string::npos; }))
+      << title;
+  const int32_t t = TimeInTitle(title);
+  ASSERT_GE(t, 2000) << title;
+  std::string why;
+  const std::vector<uint8_t> paused = CapturedRaster(dir.string(), t);
+  EXPECT_TRUE(xtest::Eventually([&] { return ShowsExactly(Screenshot(display, window), paused, &why); })) << why;
+
+  // Right: a second on, still paused.
+  display.Run("xdotool key Right");
+  ASSERT_TRUE(xtest::Eventually([&] { return TimeInTitle(title = WindowName(display, window)) == t + 1000; })) << title;
+  const std::vector<uint8_t> later = CapturedRaster(dir.string(), t + 1000);
+  EXPECT_TRUE(xtest::Eventually([&] { return ShowsExactly(Screenshot(display, window), later, &why); })) << why;
+
+  // A save: the new version at the same time.
+  std::ofstream(dir / "show.js.new") << LiveScript("B");
+  std::filesystem::rename(dir / "show.js.new", dir / "show.js");
+  const std::vector<uint8_t> saved = CapturedRaster(dir.string(), t + 1000);
+  EXPECT_TRUE(xtest::Eventually([&] { return ShowsExactly(Screenshot(display, window), saved, &why); })) << why;
+
+  display.Run("xdotool key x Up q");
+  EXPECT_EQ(demo.Wait(), 0);
 }
 
 }  // namespace
