@@ -24,16 +24,6 @@ int64_t GridIndexAtOrBefore(int32_t t) {
   return k;
 }
 
-bool HeldByRowBefore(const std::vector<ShowSceneRow>& rows, size_t row, int32_t t, int32_t* upper) {
-  for (size_t j = 0; j < row; ++j) {
-    if (rows[j].lower < t && t < rows[j].upper) {
-      *upper = rows[j].upper;
-      return true;
-    }
-  }
-  return false;
-}
-
 // One line of a message that may hold several.
 std::string OnOneLine(std::string text) {
   while (!text.empty() && text.back() == '\n') text.pop_back();
@@ -91,20 +81,22 @@ int32_t GridTimeAtOrBefore(int32_t t) {
 
 int32_t GridTimeAfter(int32_t t) {
   if (t < 0) return 0;
-  return static_cast<int32_t>(GridFrameTime(0, GridIndexAtOrBefore(t) + 1, kGridFramesPerSecond));
+  // Past the last time a clock can show, the grid stops there: a row that runs to it ends.
+  return static_cast<int32_t>(
+      std::min<int64_t>(GridFrameTime(0, GridIndexAtOrBefore(t) + 1, kGridFramesPerSecond), INT32_MAX));
 }
 
 std::vector<int32_t> SceneStarts(const std::vector<ShowSceneRow>& rows) {
   std::vector<int32_t> starts;
   for (size_t i = 0; i < rows.size(); ++i) {
     // Skips over the windows of the rows before it, which take their times first.
-    for (int64_t t = GridTimeAfter(rows[i].lower); t < rows[i].upper;) {
-      int32_t upper = 0;
-      if (!HeldByRowBefore(rows, i, static_cast<int32_t>(t), &upper)) {
-        starts.push_back(static_cast<int32_t>(t));
+    for (int32_t t = GridTimeAfter(rows[i].lower); t < rows[i].upper;) {
+      const size_t first = FirstRowHolding(rows, t);
+      if (first == i) {
+        starts.push_back(t);
         break;
       }
-      t = GridTimeAfter(upper - 1);
+      t = GridTimeAfter(rows[first].upper - 1);
     }
   }
   std::sort(starts.begin(), starts.end());
@@ -398,6 +390,7 @@ void LiveShow::LookAtFiles() {
 }
 
 void LiveShow::CountFrame() {
+  if (!settings_.edit) return;  // only the status line shows it
   ++framesThisSecond_;
   const int64_t now = now_();
   if (now - secondStartMs_ >= 1000) {
@@ -409,9 +402,11 @@ void LiveShow::CountFrame() {
 
 void LiveShow::ShowStatus(bool now) {
   if (!settings_.edit) return;
-  const std::string text = Status();
+  // Between sends the line is not even made: it would be made every frame for nothing.
   const int64_t ms = now_();
-  if (text == statusSent_ || (!now && ms - statusSentMs_ < kStatusEveryMs)) return;
+  if (!now && ms - statusSentMs_ < kStatusEveryMs) return;
+  const std::string text = Status();
+  if (text == statusSent_) return;
   SetStatusLine(text);
   statusSent_ = text;
   statusSentMs_ = ms;
@@ -440,9 +435,9 @@ std::string LiveShow::Status() const {
   if (!error_.empty()) return line + "  error: " + error_;
   const ShowScript& script = session_.Script();
   const std::vector<ShowSceneRow>& rows = script.Rows();
-  const auto row = std::find_if(rows.begin(), rows.end(),
-                                [this](const ShowSceneRow& r) { return r.lower < shown_ && shown_ < r.upper; });
-  if (row == rows.end()) {
+  const size_t at = FirstRowHolding(rows, shown_);
+  const ShowSceneRow* row = at < rows.size() ? &rows[at] : nullptr;
+  if (row == nullptr) {
     line += "  no scene";
   } else {
     line += "  scene " + (row->index ? std::to_string(*row->index) : std::string("-")) + " " +

@@ -52,7 +52,7 @@ LiveCommand CommandOfKey(const KeyStroke& key);
 // The time of the grid's frame at or before t (0 for t below 0): the frame an export of
 // --times 0:t ends on.
 int32_t GridTimeAtOrBefore(int32_t t);
-// The time of the grid's first frame after t.
+// The time of the grid's first frame after t (INT32_MAX at most).
 int32_t GridTimeAfter(int32_t t);
 
 // The time of each scene row's first frame on the grid (where it is the first row whose window

@@ -283,14 +283,13 @@ const ShowPicture* ShowScript::FindPicture(const std::string& name) const {
   return nullptr;
 }
 
+size_t FirstRowHolding(const std::vector<ShowSceneRow>& rows, int32_t t) {
+  const auto holds = [t](const ShowSceneRow& row) { return row.lower < t && t < row.upper; };
+  return static_cast<size_t>(std::find_if(rows.begin(), rows.end(), holds) - rows.begin());
+}
+
 bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::string& error) {
-  size_t found = rows_.size();
-  for (size_t i = 0; i < rows_.size(); ++i) {
-    if (rows_[i].lower < t && t < rows_[i].upper) {
-      found = i;
-      break;
-    }
-  }
+  const size_t found = FirstRowHolding(rows_, t);
   if (found == rows_.size()) {
     // Only a row that ran can make the index the last scene's: the index a show starts with
     // (0) ends nothing, even in a show whose last scene is numbered 0.

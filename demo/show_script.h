@@ -37,6 +37,10 @@ struct ShowSceneRow {
   ScriptPlace place;             // where the script declared it
 };
 
+// The index of the first row whose window holds t, rows tried in order, as the frame loop picks
+// the scene; rows.size() when none does.
+size_t FirstRowHolding(const std::vector<ShowSceneRow>& rows, int32_t t);
+
 struct ShowFacts {
   std::string title;
   std::string music;       // a file of the folder; empty: no music (a silent clock at real time)

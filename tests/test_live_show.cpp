@@ -129,6 +129,8 @@ TEST(LiveGrid, SceneStartsAreEachRowsFirstFrameOnTheGridWhereItIsTheRowThatDraws
   // The third row starts where the second lets it; the last never draws.
   const std::vector<ShowSceneRow> rows{{0, 701, 0, {}}, {11134, 13425, 6, {}}, {13245, 16086, 7, {}}, {100, 200, 3, {}}};
   EXPECT_EQ(SceneStarts(rows), (std::vector<int32_t>{17, 11150, 13433}));
+  // Windows that run to the clock's last time end the search there.
+  EXPECT_EQ(SceneStarts({{0, INT32_MAX, 0, {}}, {5, INT32_MAX, 1, {}}}), (std::vector<int32_t>{17}));
 }
 
 TEST(LiveKeys, TheKeysOfTheLiveMode) {
