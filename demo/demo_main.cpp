@@ -30,17 +30,14 @@ int DemoMain(const ShowSettings& settings, const LiveSettings& live) {
     Say(error);
     return 1;
   }
-  if (live.edit || live.startMs || live.loop) {
-    LiveShow show(session, live, SteadyMs);
-    if (!show.Begin(error)) {
-      session.Finish();
-      Say("quorvel4-demo: " + error);
-      return 1;
-    }
-    show.Run(SleepBetweenFrames);
-  } else {
-    session.Run(SleepBetweenFrames);
+  // Without live settings the live loop is the plain frame loop: a key, the end or a failure ends it.
+  LiveShow show(session, live, SteadyMs);
+  if (!show.Begin(error)) {
+    session.Finish();
+    Say("quorvel4-demo: " + error);
+    return 1;
   }
+  show.Run(SleepBetweenFrames);
   session.Finish();
   if (session.Report().end == ShowEnd::kFailed) {
     Say(session.State().failure);
