@@ -20,21 +20,28 @@ namespace {
 
 constexpr int32_t kLastFrameTime = 123700;  // frame 7422: blank, it ends the show
 
-ShowSession& OpenedShow(bool gentle) {
-  static std::unique_ptr<ShowSession> sessions[2];
-  std::unique_ptr<ShowSession>& session = sessions[gentle ? 1 : 0];
-  if (session) return *session;
+std::unique_ptr<ShowSession> OpenSession(ShowSettings settings) {
   UseConsoleBackend(std::make_unique<HeadlessBackend>());
-  session = std::make_unique<ShowSession>(ShowSettings{.seed = 1,
-                                                       .times = std::vector<int32_t>{},
-                                                       .reduceFlashes = gentle,
-                                                       .dataDir = std::string(QVL_BENCH_SOURCE_DIR) + "/data",
-                                                       .showDir = {},
-                                                       .picturesRequired = true});
+  settings.seed = 1;
+  settings.times = std::vector<int32_t>{};
+  settings.picturesRequired = true;
+  auto session = std::make_unique<ShowSession>(std::move(settings));
   std::string error;
   if (!session->Open(error)) {
     std::fprintf(stderr, "%s\n", error.c_str());
     std::abort();
+  }
+  return session;
+}
+
+ShowSession& OpenedShow(bool gentle) {
+  static std::unique_ptr<ShowSession> sessions[2];
+  std::unique_ptr<ShowSession>& session = sessions[gentle ? 1 : 0];
+  if (!session) {
+    ShowSettings settings;
+    settings.reduceFlashes = gentle;
+    settings.dataDir = std::string(QVL_BENCH_SOURCE_DIR) + "/data";
+    session = OpenSession(std::move(settings));
   }
   return *session;
 }
@@ -58,18 +65,9 @@ ShowSession& OpenedCopy() {
   folder = mkdtemp(name);
   std::filesystem::copy(std::string(QVL_BENCH_SOURCE_DIR) + "/data", folder, std::filesystem::copy_options::recursive);
   std::atexit([] { std::filesystem::remove_all(folder); });
-  UseConsoleBackend(std::make_unique<HeadlessBackend>());
-  session = std::make_unique<ShowSession>(ShowSettings{.seed = 1,
-                                                       .times = std::vector<int32_t>{},
-                                                       .reduceFlashes = false,
-                                                       .dataDir = {},
-                                                       .showDir = folder.string(),
-                                                       .picturesRequired = true});
-  std::string error;
-  if (!session->Open(error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::abort();
-  }
+  ShowSettings settings;
+  settings.showDir = folder.string();
+  session = OpenSession(std::move(settings));
   return *session;
 }
 
