@@ -11,6 +11,7 @@
 
 #include "demo/cell_filters.h"
 #include "demo/show_script.h"
+#include "demo/show_tracks.h"
 #include "demo/timeline.h"
 #include "demo/utf8.h"
 #include "effects/big_text.h"
@@ -52,6 +53,8 @@ class ApiCall {
   bool IsNull(size_t i) const { return null_[i]; }
   const std::string& Text(size_t i) const { return texts_[i]; }
   const ShowPicture& Picture(size_t i) const { return *pictures_[i]; }
+  // A kTrack argument's track, or -1 for a name the program is to declare.
+  int32_t TrackIndex(size_t i) const { return static_cast<int32_t>(numbers_[i]); }
 
   void Fail(std::string message) { error_ = binding_.name + std::string(": ") + std::move(message); }
   void ReturnNumber(double value) {
@@ -71,6 +74,7 @@ class ApiCall {
 
  private:
   bool CheckOne(size_t i, const ArgRule& rule);
+  bool CheckTrack(size_t i, const ArgRule& rule);
   std::string Range(const ArgRule& rule) const;
 
   duk_context* ctx_;
@@ -233,6 +237,31 @@ bool ApiCall::CheckOne(size_t i, const ArgRule& rule) {
         return false;
       }
       return true;
+    case ArgKind::kTrack:
+      return CheckTrack(i, rule);
+  }
+  return true;
+}
+
+bool ApiCall::CheckTrack(size_t i, const ArgRule& rule) {
+  const auto at = static_cast<duk_idx_t>(i);
+  if (!duk_is_string(ctx_, at)) {
+    Fail(std::string(rule.name) + " is " + Describe(ctx_, at) + "; it must be a track's name, a string");
+    return false;
+  }
+  duk_size_t length = 0;
+  const char* utf8 = duk_get_lstring(ctx_, at, &length);
+  texts_[i].assign(utf8, length);
+  if (length == 0 || length > static_cast<size_t>(rule.high)) {
+    Fail(std::string(rule.name) + " has " + std::to_string(length) + " bytes; a track's name has 1 to " +
+         NumberText(rule.high));
+    return false;
+  }
+  numbers_[i] = script_.TrackIndex(texts_[i]);
+  if (numbers_[i] < 0 && script_.CurrentPhase() != ShowScript::Phase::kDeclaring) {
+    Fail("the show has no track \"" + texts_[i] + "\": its tracks are known when it loads, so write the name in "
+         "the call, track(\"" + texts_[i] + "\"), or ask for it once in the script's program");
+    return false;
   }
   return true;
 }
@@ -386,6 +415,23 @@ void RunTempo(ApiCall& call) {
   call.Script().MutableFacts().rowsPerBeat = call.Int(1);
 }
 
+void RunTrackSource(ApiCall& call) {
+  if (const std::string problem = TrackSourceProblem(call.Text(0)); !problem.empty()) {
+    call.Fail(problem);
+    return;
+  }
+  call.Script().MutableFacts().trackSource = call.Text(0);
+}
+
+void RunTrack(ApiCall& call) {
+  if (call.TrackIndex(0) < 0) {
+    call.Script().DeclareTrack(call.Text(0));
+    call.ReturnNumber(0);
+    return;
+  }
+  call.ReturnNumber(call.Script().TrackValue(call.TrackIndex(0)));
+}
+
 void RunPicture(ApiCall& call) {
   std::string error;
   int32_t width = call.Given(2) ? call.Int(2) : 0;
@@ -444,7 +490,7 @@ void RunRow(ApiCall& call) {
     call.Fail("the show has no tempo: declare one with Tempo(BPM, ROWS_PER_BEAT)");
     return;
   }
-  call.ReturnNumber(call.Number(0) / 1000.0 * facts.bpm / 60.0 * facts.rowsPerBeat);
+  call.ReturnNumber(RowAtMilliseconds(call.Number(0), facts.bpm, facts.rowsPerBeat));
 }
 
 void RunIdiv(ApiCall& call) {
@@ -517,6 +563,14 @@ std::vector<Binding> MakeBindings() {
       {"Tempo", kDeclare, BindingPhase::kDeclare,
        {{"bpm", ArgKind::kNumber, 1, 1000, "beats per minute"}, Whole("rowsPerBeat", 1, 64, "rows of a beat")}, "",
        "The music's tempo, for Row and sync tracks.", RunTempo},
+      {"TrackSource", kDeclare, BindingPhase::kDeclare,
+       {{"source", ArgKind::kFile, 0, 0,
+         "BASE: the track files BASE_NAME.track of the show's folder (\"sync\" if never called); or an editor's "
+         "project file of the folder, a name ending in .rocket or .xml"}},
+       "",
+       "Where the sync tracks' keys are read from when no editor is connected, and written to when the editor "
+       "saves (docs/sync-tracks.md). A missing file means a track without keys.",
+       RunTrackSource},
       {"Scene", kDeclare, BindingPhase::kDeclare,
        {Whole("lower", -2147483648.0, 2147483647.0, "the window's lower bound, excluded"),
         Whole("upper", -2147483648.0, 2147483647.0, "the window's upper bound, excluded"),
@@ -656,6 +710,14 @@ std::vector<Binding> MakeBindings() {
        RunSyncPointCount},
       {"Row", kTiming, BindingPhase::kAny, {{"t", ArgKind::kNumber, -kTimeRange, kTimeRange, "a time in milliseconds"}},
        "the row, a fraction", "The music's row at t: t / 1000 x bpm / 60 x rows per beat (needs Tempo).", RunRow},
+      {"track", kTiming, BindingPhase::kAny,
+       {{"name", ArgKind::kTrack, 0, 4096, "the track's name, \"group:name\" groups it in an editor"}},
+       "the value, a number",
+       "A sync track's value at the frame's row (Row(t), a fraction), as its keys and their interpolations say; 0 "
+       "while it has no keys. The show's tracks are the names written in track(\"...\") anywhere in show.js "
+       "(comments aside) and those its program asks for: called in the program, track declares the name and gives "
+       "0. Needs Tempo.",
+       RunTrack},
       {"idiv", kTiming, BindingPhase::kAny,
        {Whole("a", -2147483648.0, 2147483647.0, "the dividend"), Whole("b", -2147483648.0, 2147483647.0, "the divisor, not 0")},
        "the quotient truncated toward zero", "Integer division as C does it (the remainder a % b has a's sign).",
@@ -782,6 +844,8 @@ const char* KindWords(ArgKind kind) {
       return "function";
     case ArgKind::kIndex:
       return "whole number or null";
+    case ArgKind::kTrack:
+      return "track name";
   }
   return "";
 }
@@ -794,6 +858,8 @@ std::string RangeWords(const ArgRule& rule) {
       return NumberText(rule.low) + " to " + NumberText(rule.high);
     case ArgKind::kText:
       return "at most " + NumberText(rule.high) + " characters";
+    case ArgKind::kTrack:
+      return "1 to " + NumberText(rule.high) + " bytes of UTF-8";
     default:
       return "";
   }

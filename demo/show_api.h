@@ -20,6 +20,7 @@ enum class ArgKind {
   kFile,      // a file name inside the show's folder
   kFunction,  // a function of the script
   kIndex,     // a whole number within the range, or null
+  kTrack,     // a sync track's name: one the show knows, or, in its program, a new one
 };
 
 struct ArgRule {

@@ -93,6 +93,45 @@ bool ShowFolder::Has(const std::string& name) const {
   return !path.empty() && fs::exists(path, code);
 }
 
+bool ShowFolder::Write(const std::string& name, const std::string& bytes, std::string& error) const {
+  const std::string path = PathOf(name, error);
+  if (path.empty()) return false;
+  const std::string where = "the file " + path;
+  std::error_code code;
+  const fs::path parent = fs::path(path).parent_path();
+  fs::create_directories(parent, code);
+  const RealPath realParent = RealPathOf(parent.string());
+  const RealPath realRoot = RealPathOf(root_);
+  if (realParent.error != DataFileError::kNone || realRoot.error != DataFileError::kNone) {
+    error = where + " cannot be written: its folder cannot be made or read";
+    return false;
+  }
+  if (!LiesInside(realRoot.path, realParent.path)) {
+    error = where + " would lead out of the show's folder (to " + realParent.path + "): a show writes only its own files";
+    return false;
+  }
+  const std::string saving = path + ".saving";
+  FILE* file = std::fopen(saving.c_str(), "wb");
+  if (file == nullptr) {
+    error = where + " cannot be written";
+    return false;
+  }
+  const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (std::fclose(file) != 0 || !whole) {
+    fs::remove(saving, code);
+    error = where + " could not be written whole";
+    return false;
+  }
+  // Renaming replaces the name itself, never what a link of that name leads to.
+  fs::rename(saving, path, code);
+  if (code) {
+    error = where + " could not be put in place: " + code.message();
+    fs::remove(saving, code);
+    return false;
+  }
+  return true;
+}
+
 std::string ShowFolder::CheckedPath(const std::string& name, uint64_t maxBytes, std::string& error) const {
   DataFile file;
   return Open(name, maxBytes, file, error);

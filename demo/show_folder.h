@@ -35,6 +35,12 @@ class ShowFolder {
   // True when `name` is a file of the folder (for the web page, which fetches what is missing).
   bool Has(const std::string& name) const;
 
+  // Writes `bytes` as the file `name`, making the folders its name holds: whole under a
+  // temporary name beside it first, then put in place of the old one, so that a reader sees the
+  // old file or the new, never half of one. Refused (false with `error`) for a name a show may
+  // not use and where a folder on the way is a link that leads out of the show's folder.
+  bool Write(const std::string& name, const std::string& bytes, std::string& error) const;
+
  private:
   // Every check, then the file opened: its real path, or empty with `error`.
   std::string Open(const std::string& name, uint64_t maxBytes, DataFile& file, std::string& error) const;

@@ -66,6 +66,7 @@ bool ShowScript::Load(const std::string& scriptName, const std::string& source, 
   duk_pop(ctx);
   InstallShowApi(ctx);
   phase_ = Phase::kDeclaring;
+  for (const std::string& name : TrackNamesInSource(source)) DeclareTrack(name);
   ScriptError failure;
   if (!engine_->RunProgram(scriptName, source, failure)) {
     error = failure.Text();
@@ -73,6 +74,12 @@ bool ShowScript::Load(const std::string& scriptName, const std::string& source, 
   }
   if (rows_.empty()) {
     error = scriptName + ": the script declares no scene: add one with Scene(LOWER, UPPER, INDEX, function (t) { ... })";
+    return false;
+  }
+  if (!tracks_.empty() && facts_.bpm <= 0) {
+    error = scriptName + ": the show asks for the track \"" + tracks_.front().Name() +
+            "\" but declares no tempo: a track's rows follow the music's beats, so declare them with "
+            "Tempo(BPM, ROWS_PER_BEAT)";
     return false;
   }
   phase_ = Phase::kReading;
@@ -197,8 +204,26 @@ bool ShowScript::ReadFiles(bool blackWhenUnreadable, std::vector<std::string>& u
     }
     syncTimes_.assign(SyncPointTimes(), SyncPointTimes() + SyncPointCount());
   }
+  if (!ReadTrackKeys(folder_, facts_.trackSource, tracks_, error)) return false;
   phase_ = Phase::kPlaying;
   return true;
+}
+
+int32_t ShowScript::TrackIndex(const std::string& name) const {
+  for (size_t i = 0; i < tracks_.size(); ++i)
+    if (tracks_[i].Name() == name) return static_cast<int32_t>(i);
+  return -1;
+}
+
+int32_t ShowScript::DeclareTrack(const std::string& name) {
+  const int32_t known = TrackIndex(name);
+  if (known >= 0) return known;
+  tracks_.emplace_back(name);
+  return static_cast<int32_t>(tracks_.size() - 1);
+}
+
+double ShowScript::TrackValue(int32_t index) const {
+  return inScene_ ? tracks_[static_cast<size_t>(index)].ValueAt(sceneRow_) : 0.0;
 }
 
 bool ShowScript::Restart(std::string& error) {
@@ -227,12 +252,12 @@ bool ShowScript::Restart(std::string& error) {
   if (!loaded) return false;
 
   bool same = pictures_.size() == read.size() && facts_.music == declared.music &&
-              facts_.syncPoints == declared.syncPoints;
+              facts_.syncPoints == declared.syncPoints && facts_.trackSource == declared.trackSource;
   for (size_t i = 0; same && i < read.size(); ++i)
     same = pictures_[i].name == read[i].name && pictures_[i].file == read[i].file;
   if (!same) {
     error = scriptName_ + ": run again, the program declared other files than the first time; a show's program "
-                          "must declare the same pictures, music and sync points every time it runs";
+                          "must declare the same pictures, music, sync points and track source every time it runs";
     return false;
   }
   pictures_ = std::move(read);
@@ -247,6 +272,8 @@ std::vector<std::string> ShowScript::NamedFiles() const {
   files.insert(files.end(), texts_.begin(), texts_.end());
   if (!facts_.music.empty()) files.push_back(facts_.music);
   if (!facts_.syncPoints.empty()) files.push_back(facts_.syncPoints);
+  for (const std::string& file : TrackFilesOf(facts_.trackSource, tracks_))
+    if (IsShowFileName(file)) files.push_back(file);
   return files;
 }
 
@@ -310,6 +337,7 @@ bool ShowScript::RunScene(int32_t t, int32_t& sceneIndex, bool& ended, std::stri
   duk_get_prop_index(ctx, -2, at);  // the function
   duk_push_int(ctx, t);
   duk_get_prop_index(ctx, -3, at);  // its window
+  if (facts_.bpm > 0) sceneRow_ = RowAtMilliseconds(t, facts_.bpm, facts_.rowsPerBeat);
   inScene_ = true;
   ScriptError failure;
   const bool ok = engine_->Call(2, failure);

@@ -17,6 +17,8 @@
 
 #include "demo/script_engine.h"
 #include "demo/show_folder.h"
+#include "demo/show_tracks.h"
+#include "quorvel4/sync_tracks.h"
 #include "quorvel4/types.h"
 
 class BlockColorConverter;
@@ -47,6 +49,7 @@ struct ShowFacts {
   std::string syncPoints;  // a sync file of the folder, or empty
   double bpm = 0;          // 0: no tempo
   int32_t rowsPerBeat = 0;
+  std::string trackSource = kDefaultTrackBase;  // where the tracks' keys are read from (show_tracks.h)
 };
 
 // The name under which the built-in show's script reports its places.
@@ -80,8 +83,9 @@ class ShowScript {
   // other files than it did the first time.
   bool Restart(std::string& error);
 
-  // Every file the script names (pictures, texts, music, sync points), for a host that must
-  // fetch them first (the web page).
+  // Every file the script names (pictures, texts, music, sync points, the files its tracks'
+  // keys may be in), for a host that must fetch them first (the web page) and for the live
+  // show, which watches them.
   std::vector<std::string> NamedFiles() const;
 
   const ShowFacts& Facts() const { return facts_; }
@@ -89,6 +93,18 @@ class ShowScript {
   const std::vector<ShowSceneRow>& Rows() const { return rows_; }
   const std::vector<ShowPicture>& Pictures() const { return pictures_; }
   const ShowPicture* FindPicture(const std::string& name) const;
+
+  // The sync tracks the show asks for: the names its source passes to track("...") as they
+  // first appear, then those its program asks for; their keys read from the folder by
+  // ReadFiles. Restart keeps them, keys and all. The live show's sync client changes the keys.
+  const std::vector<SyncTrack>& Tracks() const { return tracks_; }
+  std::vector<SyncTrack>& MutableTracks() { return tracks_; }
+  // The index of a track in Tracks(), or -1.
+  int32_t TrackIndex(const std::string& name) const;
+  // The track of that name, added when it is new (while the program declares the show).
+  int32_t DeclareTrack(const std::string& name);
+  // A track's value at the running frame's row (0 outside a scene).
+  double TrackValue(int32_t index) const;
 
   // The converter that Convert2x2 uses (the session's).
   void SetConverter(BlockColorConverter* converter) { converter_ = converter; }
@@ -131,6 +147,8 @@ class ShowScript {
   ShowFacts facts_;
   std::vector<ShowPicture> pictures_;
   std::vector<ShowSceneRow> rows_;
+  std::vector<SyncTrack> tracks_;
+  double sceneRow_ = 0;             // the running frame's row, for the tracks
   std::vector<std::string> texts_;  // the text files named, in order
   std::string source_;              // the program, for Restart
   // What each text file read held, and the sync points loaded: Restart uses them again.
