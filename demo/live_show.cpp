@@ -7,6 +7,7 @@
 #include "demo/frame.h"
 #include "demo/number_text.h"
 #include "demo/show_script.h"
+#include "demo/show_tracks.h"
 #include "quorvel4/console.h"
 
 namespace {
@@ -113,6 +114,14 @@ std::string ClockText(int32_t ms) {
   return text;
 }
 
+int32_t GridTimeOfRow(uint32_t row, double bpm, int32_t rowsPerBeat) {
+  const double starts = std::ceil(row * 60000.0 / (bpm * rowsPerBeat));
+  if (starts >= INT32_MAX) return INT32_MAX;
+  const auto ms = static_cast<int32_t>(starts);
+  const int32_t at = GridTimeAtOrBefore(ms);
+  return at < ms ? GridTimeAfter(at) : at;
+}
+
 std::optional<LoopSpan> ParseLoopSpan(const std::string& text) {
   const size_t colon = text.find(':');
   if (colon == std::string::npos) return std::nullopt;
@@ -124,6 +133,10 @@ std::optional<LoopSpan> ParseLoopSpan(const std::string& text) {
 
 LiveShow::LiveShow(ShowSession& session, LiveSettings settings, Milliseconds now)
     : session_(session), settings_(std::move(settings)), now_(std::move(now)) {}
+
+LiveShow::~LiveShow() {
+  if (sync_) session_.SetTracksHook(nullptr);
+}
 
 bool LiveShow::Begin(std::string& error) {
   LiveClock* clock = session_.Live();
@@ -142,6 +155,7 @@ bool LiveShow::Begin(std::string& error) {
     loopTo_ = settings_.loop->to;
     looping_ = true;
   }
+  if (settings_.sync && !BeginSync(error)) return false;
   WatchFiles();
   secondStartMs_ = now_();
   if (settings_.startMs) {
@@ -168,6 +182,7 @@ bool LiveShow::Tick() {
       return false;
     }
     LookAtFiles();
+    FollowEditor();
   }
   // Outside edit mode the show ends as it always has: at its end, or when a scene fails.
   if (!settings_.edit && ((atEnd_ && !looping_) || session_.Report().end == ShowEnd::kFailed)) return false;
@@ -180,6 +195,10 @@ bool LiveShow::Tick() {
     shown_ = session_.Report().lastTime;
     onGrid_ = false;
     CountFrame();
+    if (sync_) {
+      const ShowFacts& facts = session_.Script().Facts();
+      sync_->Playing(static_cast<uint32_t>(std::max(0.0, std::floor(RowAtMilliseconds(shown_, facts.bpm, facts.rowsPerBeat)))));
+    }
   } else {
     const ShowEnd end = session_.Report().end;
     if (end == ShowEnd::kLastScene && looping_) {
@@ -377,6 +396,60 @@ void LiveShow::Reload() {
   ShowStatus(true);
 }
 
+bool LiveShow::BeginSync(std::string& error) {
+  if (!settings_.edit) {
+    error = "--sync follows an editor in the live editing mode: give --edit too";
+    return false;
+  }
+  if (session_.Script().Facts().bpm <= 0) {
+    error = "--sync needs the show's tempo, since an editor's rows are beats: declare it with Tempo(BPM, ROWS_PER_BEAT)";
+    return false;
+  }
+  TcpAddress address;
+  if (!LookUpTcpAddress(settings_.sync->host, settings_.sync->port, address, error)) return false;
+  sync_ = std::make_unique<SyncClient>(std::move(address), now_);
+  session_.SetTracksHook([this](std::vector<SyncTrack>& tracks) { sync_->Adopt(tracks); });
+  return true;
+}
+
+// What the editor asked, done as the keys would do it: a play or pause, a row to go to through
+// the exact seek, and a paused picture shown again with the keys it has now.
+void LiveShow::FollowEditor() {
+  if (!sync_) return;
+  const SyncClient::Asked asked = sync_->Poll(session_.MutableTracks());
+  const bool pauseChanges = asked.pause && *asked.pause != paused_;
+  if (asked.row) {
+    // The jump shows the row's frame and plays on from it or not: one replay, not two.
+    if (pauseChanges) paused_ = *asked.pause;
+    note_.clear();
+    JumpTo(GridTimeOfRow(*asked.row, session_.Script().Facts().bpm, session_.Script().Facts().rowsPerBeat));
+  } else if (pauseChanges) {
+    SetPaused(*asked.pause);
+  } else if (asked.keysChanged && (paused_ || atEnd_)) {
+    JumpTo(shown_);
+  }
+  if (asked.save) SaveTracks();
+  if (asked.keysChanged || asked.row || asked.pause || asked.save) ShowStatus(true);
+}
+
+void LiveShow::SaveTracks() {
+  if (session_.ShowDirectory().empty()) {
+    note_ = "the built-in show has no folder to save tracks in";
+    return;
+  }
+  const ShowScript& script = session_.Script();
+  std::vector<std::string> written;
+  std::string error;
+  if (!WriteTrackKeys(ShowFolder(session_.ShowDirectory()), script.Facts().trackSource, script.Tracks(), written,
+                      error)) {
+    note_ = "tracks not saved: " + error;
+    return;
+  }
+  // The show has what it wrote: no reload for that.
+  watcher_.Accept(written);
+  note_ = "tracks saved: " + std::to_string(written.size()) + (written.size() == 1 ? " file" : " files");
+}
+
 void LiveShow::WatchFiles() {
   if (!settings_.edit || session_.ShowDirectory().empty()) return;
   std::vector<std::string> names{kShowScriptFile};
@@ -456,6 +529,7 @@ std::string LiveShow::Status() const {
     line += "  loop " + (loopFrom_ ? ClockText(*loopFrom_) : std::string("?")) + "-" +
             (loopTo_ ? ClockText(*loopTo_) : std::string("?"));
   }
+  if (sync_) line += "  " + sync_->Status();
   if (!note_.empty()) line += "  (" + note_ + ")";
   return line;
 }

@@ -13,6 +13,7 @@
 
 #include "demo/show_session.h"
 #include "demo/show_watcher.h"
+#include "demo/sync_client.h"
 #include "quorvel4/keys.h"
 
 struct ShowSceneRow;
@@ -26,6 +27,7 @@ struct LiveSettings {
   bool edit = false;                // keys are commands, the folder is watched, a status line
   std::optional<int32_t> startMs;   // --start MS
   std::optional<LoopSpan> loop;     // --loop A:B, on from the start
+  std::optional<SyncAddress> sync;  // --sync [HOST:]PORT: follow a sync-tracker there (edit mode)
 };
 
 enum class LiveCommand {
@@ -62,6 +64,10 @@ std::vector<int32_t> SceneStarts(const std::vector<ShowSceneRow>& rows);
 // m:ss.mmm
 std::string ClockText(int32_t ms);
 
+// The grid's first frame in the row `row` of a tempo (at or after the row's start): where the
+// show goes when a sync-tracker asks for a row.
+int32_t GridTimeOfRow(uint32_t row, double bpm, int32_t rowsPerBeat);
+
 // "A:B" in milliseconds, A < B, both 0 or more; none when it is not.
 std::optional<LoopSpan> ParseLoopSpan(const std::string& text);
 
@@ -72,6 +78,9 @@ class LiveShow {
   using Milliseconds = std::function<int64_t()>;
 
   LiveShow(ShowSession& session, LiveSettings settings, Milliseconds now);
+  ~LiveShow();
+  LiveShow(const LiveShow&) = delete;
+  LiveShow& operator=(const LiveShow&) = delete;
 
   // After the session's Open: the start and the loop of the settings, and the files watched.
   // False with `error` when the settings ask for what the clock here cannot do.
@@ -102,8 +111,11 @@ class LiveShow {
   const std::string& LastError() const { return error_; }
 
   // The status line: time, pause or loop, scene and its window, beat and row when the show has
-  // a tempo, frames a second, the loop's span, the last error.
+  // a tempo, frames a second, the loop's span, the sync-tracker's connection, the last error.
   std::string Status() const;
+
+  // The sync-tracker client of --sync, or null.
+  const SyncClient* Sync() const { return sync_.get(); }
 
  private:
   void JumpTo(int32_t t);
@@ -114,6 +126,9 @@ class LiveShow {
   void WatchFiles();
   void LookAtFiles();
   void ShowStatus(bool now);
+  bool BeginSync(std::string& error);
+  void FollowEditor();
+  void SaveTracks();
   void CountFrame();
   std::optional<int32_t> SceneStartBefore(int32_t t) const;
   std::optional<int32_t> SceneStartAfter(int32_t t) const;
@@ -122,6 +137,7 @@ class LiveShow {
   LiveSettings settings_;
   Milliseconds now_;
   ShowWatcher watcher_;
+  std::unique_ptr<SyncClient> sync_;
   std::vector<int32_t> sceneStarts_;
   int32_t shown_ = 0;
   // The frames so far are exactly the grid's, up to and including shown_: a step is one frame.

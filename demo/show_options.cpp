@@ -72,12 +72,20 @@ void AddLiveOptions(OptionTable& options, LiveSettings& live) {
                  if (!live.loop) error = "--loop needs A:B, milliseconds with 0 <= A < B";
                  return live.loop.has_value();
                }});
+  options.Add({"--sync", "HOST:PORT",
+               "with --edit: follow the sync-tracker listening at [HOST:]PORT (the host 127.0.0.1 unless given; "
+               "editors listen on 1338), its keys on the show's tracks (docs/sync-tracks.md)",
+               [&live](const std::string& value, std::string& error) {
+                 live.sync = ParseSyncAddress(value);
+                 if (!live.sync) error = "--sync needs [HOST:]PORT, a port from 1 to 65535 (editors listen on 1338)";
+                 return live.sync.has_value();
+               }});
 }
 
 }  // namespace
 
 OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCommands& commands, LiveSettings& live) {
-  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [--edit] [--start MS] [--loop A:B] [--seed N] [DIR]",
+  OptionTable options("quorvel4-demo", "[--backend NAME] [--reduce-flashes] [--edit [--sync [HOST:]PORT]] [--start MS] [--loop A:B] [--seed N] [DIR]",
                       "Plays the show (the built-in one, or the one in the folder DIR); any key ends it.");
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);

@@ -289,6 +289,8 @@ bool ShowSession::SeekTo(int32_t t) {
   return true;
 }
 
+std::vector<SyncTrack>& ShowSession::MutableTracks() { return show_.script->MutableTracks(); }
+
 bool ShowSession::Reload(int32_t t, bool musicChanged, std::string& error) {
   if (!prepared_ || finished_ || clock_ == nullptr || settings_.showDir.empty()) {
     error = "only a show of one's own that is playing can be loaded again";
@@ -310,6 +312,7 @@ bool ShowSession::Reload(int32_t t, bool musicChanged, std::string& error) {
   bool ok = show_.script->ReadFiles(false, unreadable, error);
   const std::string& music = show_.script->Facts().music;
   if (ok && !music.empty()) ok = !show_.script->Folder().CheckedPath(music, kMaxMusicFileBytes, error).empty();
+  if (ok && tracksHook_) tracksHook_(show_.script->MutableTracks());
   if (ok && !SeekTo(t) && report_.end == ShowEnd::kFailed) {
     ok = false;
     error = show_.failure;

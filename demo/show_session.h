@@ -16,6 +16,7 @@
 #include "demo/music_clock.h"
 #include "demo/music_stream.h"
 #include "demo/show.h"
+#include "quorvel4/sync_tracks.h"
 
 struct ShowSettings {
   // The random generator's seed; none: the millisecond tick count, as the live show does.
@@ -115,6 +116,11 @@ class ShowSession {
 
   // The show's script (after Prepare).
   const ShowScript& Script() const { return *show_.script; }
+  // The keys of its sync tracks, which the live show's editor changes.
+  std::vector<SyncTrack>& MutableTracks();
+  // Called with the tracks of every show a Reload loads, once their files are read and before
+  // any of its frames is drawn: the live show gives them the keys an editor sent.
+  void SetTracksHook(std::function<void(std::vector<SyncTrack>&)> hook) { tracksHook_ = std::move(hook); }
 
   // Steps until the frames stop, calling `pause` after each (the live show sleeps there).
   void Run(const std::function<void()>& pause);
@@ -162,6 +168,7 @@ class ShowSession {
   MusicClock* clock_ = nullptr;
   LiveClock* live_ = nullptr;
   ShowReport report_;
+  std::function<void(std::vector<SyncTrack>&)> tracksHook_;
   bool prepared_ = false;
   bool finished_ = false;
 };

@@ -40,6 +40,11 @@ bool ShowWatcher::Look(int64_t nowMs) {
   return !changed_.empty();
 }
 
+void ShowWatcher::Accept(const std::vector<std::string>& names) {
+  for (Watched& file : files_)
+    if (std::find(names.begin(), names.end(), file.name) != names.end()) file.stamp = StampOf(file.path);
+}
+
 ShowWatcher::Stamp ShowWatcher::StampOf(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code error;

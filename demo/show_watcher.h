@@ -29,6 +29,10 @@ class ShowWatcher {
 
   const std::vector<std::string>& Changed() const { return changed_; }
 
+  // The files of `names` as they are now count as seen: the show wrote them itself (the sync
+  // tracks an editor asked it to save) and has what they hold.
+  void Accept(const std::vector<std::string>& names);
+
  private:
   struct Stamp {
     bool exists = false;

@@ -17,16 +17,11 @@
 #include "demo/show_script.h"
 #include "demo/show_session.h"
 #include "demo_test_support.h"
+#include "live_show_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-uint64_t FrameHash(const std::vector<Cell>& cells) {
-  uint64_t hash = 14695981039346656037u;
-  for (const Cell cell : cells) hash = (hash ^ cell) * 1099511628211u;
-  return hash;
-}
 
 // Every frame carries over what the frames before it did: a count in the script's global, the
 // generator's draws and the swarm's moves; a wrong replay shows in the count.
@@ -38,78 +33,6 @@ std::string CountingScript(const std::string& word, const std::string& more = ""
          "  return true;\n});\n"
          "Scene(3000, 6000, 2, function (t) { " + more + " DrawPlasma(t + frames); });\n";
 }
-
-// A folder with a show and its export's frames on the grid up to 6100 ms.
-struct LiveFolder {
-  ScratchDirectory scratch;
-  fs::path dir = scratch.path() / "show";
-
-  explicit LiveFolder(const std::string& script) {
-    fs::create_directories(dir);
-    Write(script);
-  }
-  void Write(const std::string& script) {
-    // A save a moment after the last is still a change the watcher sees.
-    const auto before = fs::exists(dir / "show.js") ? fs::last_write_time(dir / "show.js") : fs::file_time_type{};
-    std::ofstream(dir / "show.js", std::ios::trunc) << script;
-    if (fs::last_write_time(dir / "show.js") <= before) fs::last_write_time(dir / "show.js", before + std::chrono::seconds(1));
-  }
-  // time -> the frame an export of 0:time ends on.
-  std::map<int32_t, uint64_t> Export() const {
-    HeadlessBackend* screen = UseHeadlessConsole();
-    std::vector<int32_t> times;
-    for (int64_t k = 0, t; (t = GridFrameTime(0, k, 60)) <= 6100; ++k) times.push_back(static_cast<int32_t>(t));
-    ShowSettings settings;
-    settings.seed = 5;
-    settings.times = times;
-    settings.showDir = dir.string();
-    ShowSession session(settings);
-    std::string error;
-    EXPECT_TRUE(session.Open(error)) << error;
-    std::map<int32_t, uint64_t> frames;
-    while (session.Step()) frames[session.Report().lastTime] = FrameHash(screen->LastFrame());
-    return frames;
-  }
-};
-
-ShowSettings SessionSettings(const std::string& dir, bool edit, LiveClock* clock) {
-  ShowSettings settings;
-  settings.seed = 5;
-  settings.showDir = dir;
-  settings.keysAreCommands = edit;
-  settings.clock = clock;
-  return settings;
-}
-
-// A live show on a clock and a steady time of the test's own: each Tick is 20 ms later.
-struct Live {
-  int64_t nanoseconds = 0;
-  int64_t ms = 0;
-  RealTimeClock clock{[this] { return nanoseconds; }};
-  HeadlessBackend* screen = UseHeadlessConsole();
-  ShowSession session;
-  LiveShow show;
-
-  Live(const std::string& dir, LiveSettings live)
-      : session(SessionSettings(dir, live.edit, &clock)),
-        show(session, live, [this] { return ms; }) {
-    clock.Start();
-    std::string error;
-    EXPECT_TRUE(session.Open(error)) << error;
-    EXPECT_TRUE(show.Begin(error)) << error;
-  }
-  bool Tick(int advanceMs = 20) {
-    nanoseconds += int64_t{advanceMs} * 1000000;
-    ms += advanceMs;
-    return show.Tick();
-  }
-  uint64_t Shown() const { return FrameHash(screen->LastFrame()); }
-  std::string TopLine() const {
-    std::string text;
-    for (int i = 0; i < 16; ++i) text += static_cast<char>(CellCharacter(screen->LastFrame()[i]));
-    return text;
-  }
-};
 
 LiveSettings Settings(bool edit, std::optional<int32_t> start = {}, std::optional<LoopSpan> loop = {}) {
   LiveSettings settings;

@@ -42,7 +42,7 @@ endfunction()
 expect_tree(posix x86_64 demo/audio "music_output_posix.cpp")
 expect_tree(windows x86_64 demo/audio "music_output_windows.cpp;mp3_acm_decoder_windows.cpp")
 expect_tree(web wasm32 demo/audio "music_output_web.cpp")
-expect_tree(web wasm32 demo "data_directory_posix.cpp;data_file_system_posix.cpp")
+expect_tree(web wasm32 demo "data_directory_posix.cpp;data_file_system_posix.cpp;tcp_link_posix.cpp")
 expect_tree(windows x86_64 quorvel4/src
             "debug_windows.cpp;display_signals_windows.cpp;raster_x86_64.cpp;terminal_encoder_x86_64.cpp")
 expect_tree(web wasm32 quorvel4/src
