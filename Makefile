@@ -154,7 +154,7 @@ test-web: web release
 	  node --test tests/web/web.test.mjs
 
 # Re-creates the pictures, their preview sheet and the music under data/, and the Lanterns show's
-# pictures and music under shows/lanterns/, from their generators.
+# pictures, music and sync tracks under shows/lanterns/, from their generators.
 assets: release
 	@scripts/ensure-deps.sh assets
 	@/usr/bin/python3 tools/assets/test_synth.py
@@ -163,6 +163,7 @@ assets: release
 	@/usr/bin/python3 tools/assets/make_music.py data/8920.mp3
 	@/usr/bin/python3 tools/assets/make_lanterns_pictures.py shows/lanterns
 	@/usr/bin/python3 tools/assets/make_lanterns_music.py shows/lanterns/music.mp3
+	@/usr/bin/python3 tools/assets/make_lanterns_tracks.py shows/lanterns
 	@/usr/bin/python3 tools/assets/test_lanterns_assets.py
 
 # Every source built with Clang, warnings as errors: the sanitizer build is that build.

@@ -222,10 +222,19 @@ function drawRiver(t) {
 // Scene(lower, upper, index, draw): draw(t, scene) runs for every frame with lower < t < upper;
 // scene.lower and scene.upper are the row's bounds. Each section of the music is four bars.
 
+// Sync tracks: values key-framed on the rows of Tempo, in sync_NAME.track files of this
+// folder (docs/sync-tracks.md). track("title:fade") is the track's value at the frame's row;
+// `quorvel4-demo --edit --sync 1338 shows/lanterns` edits them live from a sync-tracker, which
+// groups them by the part before the colon. Their keys (tools/assets/make_lanterns_tracks.py):
+//   title:fade    the intro's fade-in: 0 at row 0 rising linearly to 1 at row 20 (2.5 s)
+//   lantern:sway  how far the rising lantern sways, in pixels: 1 at bar 2, smoothly to 4 at
+//                 bar 3, then back to 2 at bar 4
+//   banner:slide  how far the banner has slid, 0 to 1: eased in and out over bars 8 to 10
+
 // Section 1, the intro. The title fades in over its first 2.5 s.
-Scene(bar(0), bar(2), 0, function (t, scene) {
+Scene(bar(0), bar(2), 0, function (t) {
   BlitImage("title");
-  fadeCanvas((t - scene.lower) / 2500);
+  fadeCanvas(track("title:fade"));
 });
 
 // A lantern rises through the stars, swaying on the beat. Its picture's top row moves from 100
@@ -233,7 +242,7 @@ Scene(bar(0), bar(2), 0, function (t, scene) {
 Scene(bar(2), bar(4), 1, function (t, scene) {
   var f = (t - scene.lower) / (scene.upper - scene.lower);
   DrawStarfield(idiv(t, 2));
-  BlitKeyedImage("lantern", Math.round(3 * Math.sin(beats(t) * Math.PI / 2)), Math.round(-100 + 160 * f));
+  BlitKeyedImage("lantern", Math.round(track("lantern:sway") * Math.sin(beats(t) * Math.PI / 2)), Math.round(-100 + 160 * f));
 });
 
 // Section 2, the drums come in: our own river, with a glow on the downbeat.
@@ -243,11 +252,11 @@ Scene(bar(4), bar(8), 2, function (t) {
 });
 
 // Section 3, the theme: the string of lanterns (three canvases wide) slides its 320 pixels
-// across the blue plasma, reaching its right end as the scene does.
-Scene(bar(8), bar(10), 3, function (t, scene) {
-  var f = (t - scene.lower) / (scene.upper - scene.lower);
+// across the blue plasma, reaching its right end as the scene does, as the banner:slide track
+// eases it.
+Scene(bar(8), bar(10), 3, function (t) {
   DrawBluePlasma(idiv(t, 2));
-  BlitKeyedImage("banner", Math.floor((PictureWidth("banner") - CANVAS_WIDTH) * f), 0);
+  BlitKeyedImage("banner", Math.floor((PictureWidth("banner") - CANVAS_WIDTH) * track("banner:slide")), 0);
   glowAfterSync(t);
 });
 

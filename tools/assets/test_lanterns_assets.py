@@ -14,6 +14,7 @@ SHOW = os.path.join(HERE, "..", "..", "shows", "lanterns")
 sys.path.insert(0, HERE)
 import make_lanterns_music as music  # noqa: E402
 import make_lanterns_pictures as pictures  # noqa: E402
+import make_lanterns_tracks as tracks  # noqa: E402
 import synth as sy  # noqa: E402
 
 KEYED = ("lantern.png", "banner.png")
@@ -103,6 +104,23 @@ class Music(unittest.TestCase):
         for t in times:  # every accent on a beat, and no two closer than a bar (no strobing glows)
             self.assertEqual(t % int(music.BEAT * 1000), 0, t)
         self.assertGreaterEqual(min(np.diff(times)), int(music.BAR * 1000))
+
+
+class Tracks(unittest.TestCase):
+    def test_the_committed_track_files_are_what_the_generator_writes(self):
+        for name, keys in tracks.TRACKS.items():
+            with open(os.path.join(SHOW, tracks.file_name("sync", name)), "rb") as f:
+                self.assertEqual(f.read(), tracks.track_bytes(keys), name)
+
+    def test_the_file_names_follow_the_editors_rule(self):
+        self.assertEqual(tracks.file_name("sync", "camera:rot.y"), "sync_camera-3Arot.y.track")
+        self.assertEqual(tracks.file_name("sync", "a/b c"), "sync_a/b-20c.track")
+
+    def test_every_key_lies_on_a_row_of_the_scene_it_moves_and_rows_increase(self):
+        for name, keys in tracks.TRACKS.items():
+            rows = [row for row, _, _ in keys]
+            self.assertEqual(rows, sorted(set(rows)), name)
+            self.assertTrue(all(0 <= row <= 25 * tracks.BAR for row in rows), name)
 
 
 if __name__ == "__main__":
