@@ -12,27 +12,12 @@
 #include "demo/show_script.h"
 #include "demo/show_session.h"
 #include "quorvel4/console.h"
+#include "bench_support.h"
 
 namespace {
 
-// A show of one scene whose function body is `body`, loaded without files.
-std::unique_ptr<Show> ShowOf(const std::string& body) {
-  auto show = std::make_unique<Show>();
-  show->script = std::make_unique<ShowScript>();
-  std::string error;
-  std::vector<std::string> unreadable;
-  if (!show->script->Load("bench.js", "Scene(0, 1000000, 0, function (t, scene) {" + body + "});", ShowFolder(""), error) ||
-      !show->script->ReadFiles(false, unreadable, error)) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    std::abort();
-  }
-  show->converter.BuildMap(0);
-  show->script->SetConverter(&show->converter);
-  return show;
-}
-
 void RunSceneOf(benchmark::State& state, const std::string& body) {
-  auto show = ShowOf(body);
+  auto show = SceneShowOf(body);
   int32_t t = 1;
   for (auto _ : state) {
     benchmark::DoNotOptimize(show->script->RunScene(t, show->sceneIndex, show->ended, show->failure));

@@ -1,0 +1,162 @@
+// What sync tracks cost: a call of track() (its name looked up, its keys searched, the value
+// interpolated), a frame of the plasma with twenty tracks read against one with none, and how
+// long a key set in an editor takes to reach the screen over a real loopback connection.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <stdlib.h>
+
+#include "demo/live_show.h"
+#include "demo/show.h"
+#include "demo/show_script.h"
+#include "demo/show_session.h"
+#include "quorvel4/console.h"
+#include "quorvel4/sync_protocol.h"
+#include "bench_support.h"
+#include "../tests/scripted_editor.h"
+
+namespace {
+
+// A show of one scene whose body is `body`, with the tempo and the tracks it names; every track
+// gets 64 keys of every interpolation.
+std::unique_ptr<Show> TrackedShowOf(const std::string& body) {
+  auto show = SceneShowOf(body, "Tempo(120, 4);\n");
+  for (SyncTrack& track : show->script->MutableTracks())
+    for (int32_t k = 0; k < 64; ++k)
+      track.SetKey({k * 16, static_cast<float>(k % 7), static_cast<TrackInterpolation>(k % kTrackInterpolationCount)});
+  return show;
+}
+
+void RunFrames(benchmark::State& state, Show& show) {
+  int32_t t = 1;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(show.script->RunScene(t, show.sceneIndex, show.ended, show.failure));
+    t = t % 100000 + 17;
+  }
+  if (!show.failure.empty()) state.SkipWithError(show.failure.c_str());
+}
+
+// 1,000 calls a scene, against the same loop adding a number: the difference is the calls'.
+void BM_TrackCalls(benchmark::State& state) {
+  auto show = TrackedShowOf(state.range(0) ? "var s = 0; for (var i = 0; i < 1000; ++i) s += track('fx:speed');"
+                                           : "var s = 0; for (var i = 0; i < 1000; ++i) s += i;");
+  RunFrames(state, *show);
+  state.counters["calls"] = benchmark::Counter(1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_TrackCalls)->ArgName("track")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
+// The plasma with twenty tracks read and used, against the plasma alone.
+void BM_PlasmaFrameWithTracks(benchmark::State& state) {
+  std::string body = "var v = 0;";
+  for (int i = 0; i < state.range(0); ++i) body += "v += track('fx:t" + std::to_string(i) + "');";
+  body += "DrawPlasma(t + (v | 0));";
+  auto show = TrackedShowOf(body);
+  RunFrames(state, *show);
+}
+BENCHMARK(BM_PlasmaFrameWithTracks)->ArgName("tracks")->Arg(0)->Arg(20)->Unit(benchmark::kMicrosecond);
+
+std::string BigEndian(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+// From the moment an editor sends a SET_KEY to the first frame presented with its value, for 100
+// keys sent at random moments, while the show plays (range 0) or stands paused at 5 s (range 1),
+// where each key shows through a replay of the 300 frames before. The show runs its frame loop
+// as the program does: a tick, then 10 ms of sleep.
+void BM_SetKeyToFrame(benchmark::State& state) {
+  const bool paused = state.range(0) != 0;
+  char name[] = "/tmp/qvl_bench_XXXXXX";
+  const std::filesystem::path folder = mkdtemp(name);
+  std::ofstream(folder / "show.js") << "Tempo(120, 4);\nScene(0, 100000000, 1, function (t) {\n"
+                                       "  DrawPlasma(t); Convert2x2(); PrintAt(0, 0, 'v=' + track('bench:value'));\n"
+                                       "  return true;\n});\n";
+  constexpr int kKeys = 100;
+  std::vector<double> latencies;
+  for (auto _ : state) {
+    HeadlessBackend* screen = [] {
+      auto backend = std::make_unique<HeadlessBackend>();
+      HeadlessBackend* raw = backend.get();
+      UseConsoleBackend(std::move(backend));
+      return raw;
+    }();
+    ScriptedEditor editor;
+    ShowSettings settings;
+    settings.seed = 1;
+    settings.showDir = folder.string();
+    settings.keysAreCommands = true;
+    ShowSession session(settings);
+    std::string error;
+    const auto steady = [] {
+      return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count();
+    };
+    LiveSettings live;
+    live.edit = true;
+    live.sync = SyncAddress{"127.0.0.1", editor.Port()};
+    if (paused) live.startMs = 5000;
+    LiveShow show(session, live, steady);
+    if (!session.Open(error) || !show.Begin(error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    using Clock = std::chrono::steady_clock;
+    std::vector<Clock::time_point> sent(kKeys), seen(kKeys);
+    std::atomic<int> shownKeys{0};
+    std::atomic<bool> over{false};
+    std::thread editing([&] {
+      std::mt19937 random(7);
+      if (!editor.Accept(nullptr) || editor.Read(19, nullptr) != "hello, synctracker!") return;
+      editor.Send("hello, demo!");
+      editor.Read(5 + 11, nullptr);
+      if (paused) editor.Send(std::string("\x04\x01", 2));
+      for (int k = 0; k < kKeys && !over; ++k) {
+        // The next key once the last one has shown, a random moment of the frame loop later.
+        while (shownKeys < k && !over) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(random)));
+        uint32_t bits;
+        const float value = static_cast<float>(k + 1);
+        std::memcpy(&bits, &value, 4);
+        sent[static_cast<size_t>(k)] = Clock::now();
+        editor.Send('\0' + BigEndian(0) + BigEndian(0) + BigEndian(bits) + '\0');
+      }
+      while (!over) editor.ReadWaiting(), std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    int next = 0;
+    while (next < kKeys && Clock::now() < deadline && show.Tick()) {
+      std::string top;
+      for (int i = 2; i < 8; ++i) top += static_cast<char>(CellCharacter(screen->LastFrame()[static_cast<size_t>(i)]));
+      if (std::atoi(top.c_str()) == next + 1) {
+        seen[static_cast<size_t>(next)] = Clock::now();
+        shownKeys = ++next;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    over = true;
+    editing.join();
+    for (int k = 0; k < next; ++k)
+      latencies.push_back(std::chrono::duration<double, std::milli>(seen[static_cast<size_t>(k)] - sent[static_cast<size_t>(k)]).count());
+    if (next < kKeys) state.SkipWithError("not every key reached the screen");
+  }
+  std::filesystem::remove_all(folder);
+  if (latencies.empty()) return;
+  std::sort(latencies.begin(), latencies.end());
+  state.counters["median_ms"] = latencies[latencies.size() / 2];
+  state.counters["worst_ms"] = latencies.back();
+  state.counters["keys"] = static_cast<double>(latencies.size());
+}
+BENCHMARK(BM_SetKeyToFrame)->ArgName("paused")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
