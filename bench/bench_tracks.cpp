@@ -67,10 +67,6 @@ void BM_PlasmaFrameWithTracks(benchmark::State& state) {
 }
 BENCHMARK(BM_PlasmaFrameWithTracks)->ArgName("tracks")->Arg(0)->Arg(20)->Unit(benchmark::kMicrosecond);
 
-std::string BigEndian(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
-}
-
 // From the moment an editor sends a SET_KEY to the first frame presented with its value, for 100
 // keys sent at random moments, while the show plays (range 0) or stands paused at 5 s (range 1),
 // where each key shows through a replay of the 300 frames before. The show runs its frame loop
@@ -120,16 +116,13 @@ void BM_SetKeyToFrame(benchmark::State& state) {
       if (!editor.Accept(nullptr) || editor.Read(19, nullptr) != "hello, synctracker!") return;
       editor.Send("hello, demo!");
       editor.Read(5 + 11, nullptr);
-      if (paused) editor.Send(std::string("\x04\x01", 2));
+      if (paused) editor.Send(Pause(true));
       for (int k = 0; k < kKeys && !over; ++k) {
         // The next key once the last one has shown, a random moment of the frame loop later.
         while (shownKeys < k && !over) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 20000)(random)));
-        uint32_t bits;
-        const float value = static_cast<float>(k + 1);
-        std::memcpy(&bits, &value, 4);
         sent[static_cast<size_t>(k)] = Clock::now();
-        editor.Send('\0' + BigEndian(0) + BigEndian(0) + BigEndian(bits) + '\0');
+        editor.Send(SetKey(0, 0, static_cast<float>(k + 1), 0));
       }
       while (!over) editor.ReadWaiting(), std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });

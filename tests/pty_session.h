@@ -192,6 +192,12 @@ class PtySession {
   }
 
   const std::string& Output() const { return output_; }
+  // Reads whatever the program has written, without waiting: a program whose terminal is not
+  // read stops in its writes.
+  void DrainNow() {
+    while (Drain(0)) {
+    }
+  }
 
   // Cuts off the second terminal: the program's writes fail from then on.
   void CloseOutputTerminal() {

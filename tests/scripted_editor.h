@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -152,3 +153,22 @@ class ScriptedEditor {
   int peer_ = -1;
   uint16_t port_ = 0;
 };
+
+// The bytes of the protocol, written out: integers big-endian, a float as its bits.
+inline std::string U32(uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+inline std::string F32(float value) {
+  uint32_t bits;
+  std::memcpy(&bits, &value, 4);
+  return U32(bits);
+}
+inline std::string SetKey(uint32_t track, uint32_t row, float value, uint8_t interpolation) {
+  return '\0' + U32(track) + U32(row) + F32(value) + static_cast<char>(interpolation);
+}
+inline std::string DeleteKey(uint32_t track, uint32_t row) { return '\x01' + U32(track) + U32(row); }
+inline std::string GetTrack(const std::string& name) { return '\x02' + U32(static_cast<uint32_t>(name.size())) + name; }
+inline std::string SetRow(uint32_t row) { return '\x03' + U32(row); }
+inline std::string Pause(bool on) { return std::string("\x04") + (on ? '\x01' : '\x00'); }
+inline const std::string kSaveTracks("\x05", 1);
+

@@ -17,6 +17,8 @@
 #include "capture_run.h"
 #include "demo_test_support.h"
 #include "pty_session.h"
+#include "quorvel4/sync_tracks.h"
+#include "scripted_editor.h"
 #include "vterm_screen.h"
 
 namespace {
@@ -169,6 +171,43 @@ TEST(LiveEditTerminal, ASaveOfLanternsChangesThePictureAndABrokenOneKeepsItWithT
   ExpectStopIsTheCapturesFrame(show, "--show " + good.string(), 3);
 
   show.session.Type("\x1b");  // Escape ends it too
+  ExpectTerminalGivenBack(show);
+}
+
+// The program itself with --sync, and an editor of the test's own on loopback: its keys, pause
+// and row stop Lanterns on exactly the frame the capture tool shows from the track files the
+// show then writes when the editor saves.
+TEST(LiveEditTerminal, LanternsFollowsASyncTrackerAndStopsOnTheCapturesFrameOfTheFilesItSaves) {
+  LanternsCopy copy;
+  ScriptedEditor editor;
+  ASSERT_TRUE(editor.Listening());
+  EditedShow show({"--edit", "--seed", "3", "--sync", std::to_string(editor.Port()), copy.dir.string()});
+  ASSERT_TRUE(show.session.Started());
+  const ScriptedEditor::Pump pump = [&] { show.session.DrainNow(); };
+  ASSERT_TRUE(editor.Accept(pump));
+  ASSERT_EQ(editor.Read(19, pump), "hello, synctracker!");
+  ASSERT_TRUE(editor.Send("hello, demo!"));
+  const std::string asked = GetTrack("title:fade") + GetTrack("lantern:sway") + GetTrack("banner:slide");
+  ASSERT_EQ(editor.Read(asked.size(), pump), asked);
+  // The banner slides out and half back; row 140 is 17.5 s, in its scene.
+  ASSERT_TRUE(editor.Send(SetKey(2, 128, 0.0f, 1) + SetKey(2, 144, 1.0f, 1) + SetKey(2, 160, 0.5f, 0) + Pause(true) +
+                          SetRow(140)));
+  ASSERT_TRUE(show.Until([&] { return show.ShownTime() == 17500 && show.Status().find("paused") != std::string::npos; },
+                         "the editor's row, paused"));
+  ASSERT_TRUE(editor.Send(kSaveTracks));
+  const auto fileIs = [&](const char* name, const std::vector<TrackKey>& keys) {
+    return ReadAll((copy.dir / name).string()) == EncodeTrackFile(keys);
+  };
+  ASSERT_TRUE(show.Until(
+      [&] {
+        return fileIs("sync_banner-3Aslide.track", {{128, 0.0f, TrackInterpolation::kLinear},
+                                                    {144, 1.0f, TrackInterpolation::kLinear},
+                                                    {160, 0.5f, TrackInterpolation::kStep}}) &&
+               fileIs("sync_title-3Afade.track", {}) && fileIs("sync_lantern-3Asway.track", {});
+      },
+      "the track files saved"));
+  EXPECT_TRUE(show.UntilPictureIs(CapturedFrame("--show " + copy.dir.string(), 3, 17500), "the capture's frame"));
+  show.session.Type("q");
   ExpectTerminalGivenBack(show);
 }
 

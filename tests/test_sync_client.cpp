@@ -19,24 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The bytes of the protocol, written out: integers big-endian, a float as its bits.
-std::string U32(uint32_t v) {
-  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
-}
-std::string F32(float value) {
-  uint32_t bits;
-  std::memcpy(&bits, &value, 4);
-  return U32(bits);
-}
-std::string SetKey(uint32_t track, uint32_t row, float value, uint8_t interpolation) {
-  return '\0' + U32(track) + U32(row) + F32(value) + static_cast<char>(interpolation);
-}
-std::string DeleteKey(uint32_t track, uint32_t row) { return '\x01' + U32(track) + U32(row); }
-std::string GetTrack(const std::string& name) { return '\x02' + U32(static_cast<uint32_t>(name.size())) + name; }
-std::string SetRow(uint32_t row) { return '\x03' + U32(row); }
-std::string Pause(bool on) { return std::string("\x04") + (on ? '\x01' : '\x00'); }
-const std::string kSaveTracks("\x05", 1);
-
 // 120 beats a minute, 4 rows a beat: 8 rows a second. The swarm and the count make every frame
 // depend on those before it, as a real show's do.
 const std::string kScript =
