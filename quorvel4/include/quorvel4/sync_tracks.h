@@ -40,8 +40,9 @@ class SyncTrack {
   // The keys, rows strictly increasing.
   const std::vector<TrackKey>& Keys() const { return keys_; }
 
-  // Sets the key of key.row, replacing the one there.
-  void SetKey(const TrackKey& key);
+  // Sets the key of key.row, replacing the one there; false, and the track as it was, unless
+  // the row is 0 or more, the value finite and the interpolation known.
+  bool SetKey(const TrackKey& key);
   // Removes the key of `row`; false when there is none.
   bool DeleteKey(int32_t row);
   void ClearKeys() { keys_.clear(); }
@@ -69,7 +70,9 @@ double RowAtMilliseconds(double ms, double bpm, int32_t rowsPerBeat);
 
 // <base>_<name>.track, every byte of the name other than an ASCII letter, digit, '.', '_' or
 // '/' written as '-' and two upper-case hex digits: ("sync", "camera:rot.y") gives
-// "sync_camera-3Arot.y.track".
+// "sync_camera-3Arot.y.track". The dots of a part after a '/' that is nothing but dots are
+// written so too ("a/../b" gives "sync_a/-2E-2E/b.track"), so that a name never leads out of
+// the base's folder.
 std::string TrackFileName(std::string_view base, std::string_view trackName);
 
 // The track file's bytes of the keys.
@@ -96,12 +99,14 @@ inline constexpr int kDeepestSyncProjectNesting = 32;
 // interpolation outside 0-3 are errors. Keys may come in any order (they are sorted).
 bool ReadSyncProject(std::string_view text, SyncProject& project, std::string& error);
 // The project as XML, which ReadSyncProject reads back equal (values with the fewest digits
-// that give the same float).
+// that give the same float) where the names are UTF-8, not empty and each track's own, the rows
+// 0 or more and the bookmarks increasing (the bookmarks are written sorted, each row once).
 std::string WriteSyncProject(const SyncProject& project);
 
 // A decimal number as the project writes it, read the same way on every platform (no locale,
 // no C library): digits with an optional sign, point and exponent, rounded to the nearest
 // float. False for anything else, and for a value beyond the float's range.
 bool ParseTrackValue(std::string_view text, float& value);
-// The fewest digits that ParseTrackValue reads back as `value`.
+// The fewest digits that ParseTrackValue reads back as `value` (of a finite value: "nan", "inf"
+// and "-inf" are not read back).
 std::string TrackValueText(float value);
