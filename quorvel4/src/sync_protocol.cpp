@@ -1,13 +1,13 @@
 #include "quorvel4/sync_protocol.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "float_bits.h"
 #include "utf8_read.h"
 
 namespace {
@@ -132,7 +132,7 @@ bool SyncReader::Feed(const uint8_t* data, size_t size, std::vector<SyncMessage>
       }
       message.key.row = static_cast<int32_t>(row);
       if (command == SyncCommand::kSetKey) {
-        message.key.value = std::bit_cast<float>(BigEndian32(pending_, rowAt + 4));
+        message.key.value = FloatFromBits(BigEndian32(pending_, rowAt + 4));
         const auto interpolation = static_cast<uint8_t>(pending_[rowAt + 8]);
         if (!std::isfinite(message.key.value)) return fault("SET_KEY: the value is not finite");
         if (interpolation >= kTrackInterpolationCount) {
@@ -156,7 +156,7 @@ void AppendSetKey(std::string& out, uint32_t track, const TrackKey& key) {
   out.push_back(static_cast<char>(SyncCommand::kSetKey));
   AppendBigEndian32(out, track);
   AppendBigEndian32(out, static_cast<uint32_t>(key.row));
-  AppendBigEndian32(out, std::bit_cast<uint32_t>(key.value));
+  AppendBigEndian32(out, FloatBits(key.value));
   out.push_back(static_cast<char>(key.interpolation));
 }
 

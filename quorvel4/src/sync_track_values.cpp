@@ -2,13 +2,13 @@
 // library's readers follow the locale and differ between platforms in the last bit, and a
 // project must give the same floats wherever it is read. Reading is exact: the decimal is
 // turned into a ratio of big integers and rounded once, to the nearest float (ties to even).
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "float_bits.h"
 #include "quorvel4/sync_tracks.h"
 
 namespace {
@@ -42,9 +42,15 @@ void MultiplyByPower(Big& n, uint32_t base, int exponent) {
   for (int i = 0; i < exponent; ++i) MultiplyAdd(n, base, 0);
 }
 
+int BitWidth(uint64_t v) {
+  int width = 0;
+  for (; v != 0; v >>= 1) ++width;
+  return width;
+}
+
 int BitLength(const Big& n) {
   if (n.empty()) return 0;
-  return static_cast<int>(32 * (n.size() - 1)) + std::bit_width(n.back());
+  return static_cast<int>(32 * (n.size() - 1)) + BitWidth(n.back());
 }
 
 Big ShiftedLeft(const Big& n, int bits) {
@@ -104,7 +110,7 @@ bool NearestFloat(const Big& digits, int digitCount, int64_t exponent, bool abov
     const auto m = static_cast<float>(digits[0]);
     const float v = exponent >= 0 ? m * kPowers[exponent] : m / kPowers[-exponent];
     if (!std::isfinite(v)) return false;
-    bits = std::bit_cast<uint32_t>(v);
+    bits = FloatBits(v);
     return true;
   }
   Big a = digits;
@@ -125,7 +131,7 @@ bool NearestFloat(const Big& digits, int digitCount, int64_t exponent, bool abov
   }
   const bool sticky = above || !a.empty();
   // The value is quotient x 2^-scale; a float is m x 2^unit, m below 2^24, unit -149 or more.
-  const int top = std::bit_width(quotient) - 1 - scale;
+  const int top = BitWidth(quotient) - 1 - scale;
   const int unit = top - 23 > -149 ? top - 23 : -149;
   const int dropped = unit + scale;  // 2 or more: the quotient has 26 bits or more
   uint64_t m = dropped < 64 ? quotient >> dropped : 0;
@@ -187,7 +193,7 @@ bool ParseTrackValue(std::string_view text, float& value) {
   if (at != text.size()) return false;
   uint32_t bits = 0;
   if (kept > 0 && !NearestFloat(digits, kept, exponent, above, bits)) return false;
-  value = std::bit_cast<float>(bits | (negative ? 0x80000000u : 0));
+  value = FloatFromBits(bits | (negative ? 0x80000000u : 0));
   return true;
 }
 
@@ -195,7 +201,7 @@ namespace {
 
 // The exact decimal digits of a positive finite float, and the power of ten of the first.
 std::string ExactDigits(float value, int& firstExponent) {
-  const uint32_t bits = std::bit_cast<uint32_t>(value) & 0x7FFFFFFFu;
+  const uint32_t bits = FloatBits(value) & 0x7FFFFFFFu;
   const int field = static_cast<int>(bits >> 23);
   uint32_t m = bits & 0x7FFFFF;
   int e = -149;
@@ -267,7 +273,7 @@ std::string TrackValueText(float value) {
     while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
     text = sign + Written(digits, first);
     float back = 0;
-    if (ParseTrackValue(text, back) && std::bit_cast<uint32_t>(back) == std::bit_cast<uint32_t>(value)) break;
+    if (ParseTrackValue(text, back) && FloatBits(back) == FloatBits(value)) break;
   }
   return text;
 }

@@ -1,12 +1,13 @@
 #include "quorvel4/sync_tracks.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "float_bits.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ std::string EncodeTrackFile(const std::vector<TrackKey>& keys) {
   AppendLittleEndian32(out, static_cast<uint32_t>(keys.size()));
   for (const TrackKey& key : keys) {
     AppendLittleEndian32(out, static_cast<uint32_t>(key.row));
-    AppendLittleEndian32(out, std::bit_cast<uint32_t>(key.value));
+    AppendLittleEndian32(out, FloatBits(key.value));
     out.push_back(static_cast<char>(key.interpolation));
   }
   return out;
@@ -163,7 +164,7 @@ bool DecodeTrackFile(std::string_view bytes, std::vector<TrackKey>& keys, std::s
     };
     TrackKey key;
     key.row = static_cast<int32_t>(LittleEndian32(bytes, at));
-    key.value = std::bit_cast<float>(LittleEndian32(bytes, at + 4));
+    key.value = FloatFromBits(LittleEndian32(bytes, at + 4));
     const auto interpolation = static_cast<uint8_t>(bytes[at + 8]);
     if (key.row < 0) return fault(at, "row " + std::to_string(key.row) + " is negative");
     if (!read.empty() && key.row <= read.back().row)
