@@ -147,7 +147,9 @@ bool SyncReader::Feed(const uint8_t* data, size_t size, std::vector<SyncMessage>
   return true;
 }
 
-bool SyncReader::InTheMiddle() const { return (!greeted_ && greetingSeen_ > 0) || !pending_.empty(); }
+bool SyncReader::InTheMiddle() const {
+  return error_.empty() && ((!greeted_ && greetingSeen_ > 0) || !pending_.empty());
+}
 
 void AppendClientGreeting(std::string& out) { out += kSyncClientGreeting; }
 void AppendEditorGreeting(std::string& out) { out += kSyncEditorGreeting; }

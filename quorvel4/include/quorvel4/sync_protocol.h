@@ -57,7 +57,7 @@ class SyncReader {
 
   bool Greeted() const { return greeted_; }
   // Part of a greeting or a message has come and the rest has not: where a connection closes,
-  // that is a fault too.
+  // that is a fault too. False after a fault (Error() says it).
   bool InTheMiddle() const;
   const std::string& Error() const { return error_; }
   // Bytes held for a message not yet whole: never more than the largest message's.
