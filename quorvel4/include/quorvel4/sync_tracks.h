@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 enum class TrackInterpolation : uint8_t { kStep = 0, kLinear = 1, kSmooth = 2, kRamp = 3 };
