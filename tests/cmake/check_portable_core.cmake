@@ -6,7 +6,10 @@ set(standard
   algorithm array atomic bit cassert cctype cerrno cfloat charconv chrono climits cmath compare concepts
   cstdarg cstddef cstdint cstdio cstdlib cstring ctime functional initializer_list iterator limits
   deque filesystem fstream ios iostream map memory mutex new numbers numeric optional set span sstream stdexcept string string_view system_error
-  tuple type_traits utility vector)
+  tuple type_traits utility vector
+  # The sync project's parser: header-only, the same source on every platform, built without
+  # exceptions, so that its faults come back by longjmp.
+  rapidxml.hpp csetjmp)
 file(GLOB_RECURSE sources ${CORE_DIR}/include/*.h ${CORE_DIR}/src/*.h ${CORE_DIR}/src/*.cpp)
 # The back ends, the system primitives (NAME_posix.cpp, NAME_windows.cpp: the signal handlers)
 # and the builds of the rasteriser's loops and the terminal encoder's rows for particular
