@@ -381,4 +381,16 @@ TEST(SyncProject, RefusesDeepNestingBeforeParsing) {
   EXPECT_EQ(Refused("<sync><a><a>" + levels + "</a></a></sync>"), "line 1, column 271: elements nested deeper than 32");
 }
 
+// A flat file of nothing but tiny elements would make the parser keep a node per element, far
+// more memory than the file: it is refused by its count before anything is parsed.
+TEST(SyncProject, RefusesMoreItemsThanAMillionKeysHoldBeforeParsing) {
+  std::string flat = "<sync>";
+  for (size_t i = 0; i < kMostSyncProjectItems / 2; ++i) flat += "<a/>";
+  const std::string refused = Refused(flat + "</sync>");
+  EXPECT_NE(refused.find("more than 4000000 elements, attributes and texts"), std::string::npos) << refused;
+  std::string attributes = "<sync><tracks><track name=\"t\"";
+  for (size_t i = 0; i < kMostSyncProjectItems; ++i) attributes += " a=''";
+  EXPECT_NE(Refused(attributes + "/></tracks></sync>").find("more than 4000000"), std::string::npos);
+}
+
 }  // namespace

@@ -60,13 +60,17 @@ bool ParseXml(rapidxml::xml_document<char>& document, char* text, XmlFault& faul
 
 bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Where the elements first nest deeper than kDeepestSyncProjectNesting, or npos. The parser
-// goes one call deeper for each level, so a deep file must be refused before it is parsed:
-// this reads the markup as the parser does (comments, CDATA, processing instructions, the
-// doctype with its brackets, other <!...>, quoted attribute values) up to the first place
-// where the parser would stop at a fault, after which what it counts does not matter.
-size_t TooDeepAt(std::string_view text) {
+// Where the markup first goes beyond what the parser is given, or npos; `what` says how. The
+// parser goes one call deeper for each level, so a deep file must be refused before it is
+// parsed; and it keeps a node for every element, attribute and text between them, about a
+// hundred bytes each, so a file of nothing but "<a/>" would take many times its size: the items
+// are counted too. This reads the markup as the parser does (comments, CDATA, processing
+// instructions, the doctype with its brackets, other <!...>, quoted attribute values) up to
+// the first place where the parser would stop at a fault, after which what it counts does not
+// matter.
+size_t TooMuchAt(std::string_view text, std::string& what) {
   int depth = 0;
+  size_t items = 0;
   size_t i = 0;
   const auto skipPast = [&](std::string_view end) {
     const size_t found = text.find(end, i);
@@ -75,6 +79,11 @@ size_t TooDeepAt(std::string_view text) {
   while (true) {
     const size_t open = text.find('<', i);
     if (open == std::string_view::npos) return std::string_view::npos;
+    // The tag, and the text before it.
+    if ((items += 2) > kMostSyncProjectItems) {
+      what = "more than " + std::to_string(kMostSyncProjectItems) + " elements, attributes and texts";
+      return open;
+    }
     i = open + 1;
     const std::string_view rest = text.substr(i);
     if (rest.starts_with('?')) {
@@ -103,14 +112,22 @@ size_t TooDeepAt(std::string_view text) {
     } else {
       size_t end = i;
       while (end < text.size() && text[end] != '>') {
+        if (text[end] == '=') ++items;
         if (text[end] == '"' || text[end] == '\'') {
           const size_t close = text.find(text[end], end + 1);
           end = close == std::string_view::npos ? text.size() : close;
         }
         if (end < text.size()) ++end;
       }
+      if (items > kMostSyncProjectItems) {
+        what = "more than " + std::to_string(kMostSyncProjectItems) + " elements, attributes and texts";
+        return open;
+      }
       const bool empty = end < text.size() && end > i && text[end - 1] == '/';
-      if (!empty && ++depth > kDeepestSyncProjectNesting) return open;
+      if (!empty && ++depth > kDeepestSyncProjectNesting) {
+        what = "elements nested deeper than " + std::to_string(kDeepestSyncProjectNesting);
+        return open;
+      }
       i = end + 1;
     }
   }
@@ -145,9 +162,8 @@ class ProjectReader {
                          std::to_string(kMostSyncProjectBytes), error);
     }
     if (const size_t zero = text_.find('\0'); zero != std::string_view::npos) return Fail(zero, "a zero byte", error);
-    if (const size_t deep = TooDeepAt(text_); deep != std::string_view::npos) {
-      return Fail(deep, "elements nested deeper than " + std::to_string(kDeepestSyncProjectNesting), error);
-    }
+    std::string what;
+    if (const size_t at = TooMuchAt(text_, what); at != std::string_view::npos) return Fail(at, what, error);
     // The parser writes into the text and needs it zero-terminated; the copy's offsets are the text's.
     buffer_.assign(text_);
     auto document = std::make_unique<rapidxml::xml_document<char>>();

@@ -93,6 +93,10 @@ struct SyncProject {
 // The largest project text the reader takes, and the deepest nesting of elements.
 inline constexpr size_t kMostSyncProjectBytes = size_t{256} << 20;
 inline constexpr int kDeepestSyncProjectNesting = 32;
+// The most elements, attributes and texts between them a project may hold: a key is an element
+// and three attributes, so four million is a million keys (every row of a hundred tracks of ten
+// thousand rows); the parser's nodes for them take a few hundred megabytes at most.
+inline constexpr size_t kMostSyncProjectItems = 4000000;
 
 // Reads an XML project; false with `error` naming the line and the column ("line 3, column 7:
 // ...") and `project` left empty. Elements and attributes the format does not name are passed
