@@ -19,6 +19,7 @@
 #include <stdlib.h>
 
 #include "demo/live_show.h"
+#include "demo/sync_client.h"
 #include "demo/show.h"
 #include "demo/show_script.h"
 #include "demo/show_session.h"
@@ -151,5 +152,59 @@ void BM_SetKeyToFrame(benchmark::State& state) {
   state.counters["keys"] = static_cast<double>(latencies.size());
 }
 BENCHMARK(BM_SetKeyToFrame)->ArgName("paused")->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// A project's first burst: 50,000 keys over 20 tracks sent at once, as an editor answers the
+// show's GET_TRACKs. Each poll takes what kMostBytesAPoll allows; the longest poll is what one
+// frame pays for the network.
+void BM_SyncClientTakesAFloodOfKeys(benchmark::State& state) {
+  constexpr int kTracks = 20;
+  constexpr int kKeys = 50000;
+  std::vector<double> polls;
+  for (auto _ : state) {
+    ScriptedEditor editor;
+    TcpAddress address;
+    std::string error;
+    if (!LookUpTcpAddress("127.0.0.1", editor.Port(), address, error)) {
+      state.SkipWithError(error.c_str());
+      break;
+    }
+    int64_t ms = 0;
+    SyncClient client(address, [&] { return ms; });
+    std::vector<SyncTrack> tracks;
+    for (int i = 0; i < kTracks; ++i) tracks.emplace_back("fx:t" + std::to_string(i));
+    const ScriptedEditor::Pump pump = [&] { client.Poll(tracks); };
+    if (!editor.Accept(pump) || editor.Read(19, pump) != "hello, synctracker!" || !editor.Send("hello, demo!")) {
+      state.SkipWithError("no greeting");
+      break;
+    }
+    size_t asked = 0;
+    for (const SyncTrack& track : tracks) asked += 5 + track.Name().size();
+    editor.Read(asked, pump);
+    std::string flood;
+    for (int k = 0; k < kKeys; ++k) flood += SetKey(static_cast<uint32_t>(k % kTracks), static_cast<uint32_t>(k / kTracks), 0.5f * k, k % 4);
+    std::thread sending([&] { editor.Send(flood); });
+    size_t held = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (held < static_cast<size_t>(kKeys) && std::chrono::steady_clock::now() < deadline) {
+      const auto start = std::chrono::steady_clock::now();
+      client.Poll(tracks);
+      polls.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+      held = 0;
+      for (const SyncTrack& track : tracks) held += track.Keys().size();
+    }
+    sending.join();
+    if (held < static_cast<size_t>(kKeys)) state.SkipWithError("not every key came");
+  }
+  if (polls.empty()) return;
+  std::sort(polls.begin(), polls.end());
+  state.counters["polls"] = static_cast<double>(polls.size());
+  state.counters["median_poll_ms"] = polls[polls.size() / 2];
+  state.counters["longest_poll_ms"] = polls.back();
+}
+BENCHMARK(BM_SyncClientTakesAFloodOfKeys)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
