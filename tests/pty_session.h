@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,25 +152,40 @@ class PtySession {
   }
 
   // Stops the terminal's output, as a terminal that stops reading (or a Ctrl+S) does: every
-  // write to it waits from then on. Then waits until the program is blocked in such a write:
-  // inside a write on three looks 50 ms apart, the unread bytes unchanged.
-  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
-    tcflow(outputSlave_ >= 0 ? outputSlave_ : slave_, TCOOFF);
+  // write to it waits from then on (or fails with EAGAIN on a non-blocking descriptor).
+  void StopOutput() { tcflow(OutputSlave(), TCOOFF); }
+  void ResumeOutput() { tcflow(OutputSlave(), TCOON); }
+
+  // Sets O_NONBLOCK on the terminal's open file, which the program's standard streams share,
+  // as another program on the same terminal may have left it.
+  void MakeNonBlocking() { fcntl(slave_, F_SETFL, fcntl(slave_, F_GETFL) | O_NONBLOCK); }
+
+  // Waits until the program sits in one of the system calls `calls` (SYS_ numbers) on three
+  // looks 50 ms apart, the unread bytes unchanged. Fails at once when the program has ended.
+  testing::AssertionResult WaitBlockedIn(std::initializer_list<long> calls, int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int unread = -1, lastUnread = -1, stillLooks = 0;
     long call = -1;
     while (std::chrono::steady_clock::now() < deadline) {
       ioctl(outputMaster_ >= 0 ? outputMaster_ : master_, FIONREAD, &unread);
       std::ifstream syscallFile("/proc/" + std::to_string(program_) + "/syscall");
+      if (!syscallFile) return testing::AssertionFailure() << "the program ended instead of waiting";
       if (!(syscallFile >> call)) call = -1;  // "running" while it runs
-      stillLooks = call == SYS_write && unread == lastUnread ? stillLooks + 1 : 0;
+      const bool inCall = std::find(calls.begin(), calls.end(), call) != calls.end();
+      stillLooks = inCall && unread == lastUnread ? stillLooks + 1 : 0;
       if (stillLooks >= 2) return testing::AssertionSuccess();
       lastUnread = unread;
       poll(nullptr, 0, 50);
     }
-    return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to block writing; its last "
+    return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to block; its last "
                                        << "system call was " << call << ", the terminal held " << unread
                                        << " unread bytes";
+  }
+
+  // StopOutput, then waits until the program is blocked in a write.
+  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
+    StopOutput();
+    return WaitBlockedIn({SYS_write}, timeoutMs);
   }
 
   // Waits for the program's end without reading its output (a terminal that stopped reading);
@@ -240,6 +256,8 @@ class PtySession {
     }
     _exit(WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw));
   }
+
+  int OutputSlave() const { return outputSlave_ >= 0 ? outputSlave_ : slave_; }
 
   bool Drain(int timeoutMs) {
     pollfd input{outputMaster_ >= 0 ? outputMaster_ : master_, POLLIN, 0};

@@ -144,6 +144,35 @@ INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionStalled,
                                            Ending{"Term", nullptr, SIGTERM}, Ending{"Hangup", nullptr, SIGHUP}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The normal end gives the terminal back through a write that may wait long on a slow link:
+// a signal meanwhile still gives it back, and a descriptor another program left non-blocking
+// makes the end wait for the terminal instead of dropping the bytes that give it back.
+TEST(TerminalSessionGivingBack, ASignalWhileTheEndWaitsOnTheTerminalStillGivesItBack) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  session.Type("q");
+  ASSERT_TRUE(session.WaitBlockedIn({SYS_write, SYS_ioctl}));
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_EQ(session.WaitWithoutReading(), 128 + SIGTERM);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+TEST(TerminalSessionGivingBack, ANonBlockingTerminalThatWaitsGetsEveryByteOfTheEnd) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  session.MakeNonBlocking();
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  session.Type("q");
+  ASSERT_TRUE(session.WaitBlockedIn({SYS_poll, SYS_ppoll})) << "the end did not wait for the terminal";
+  session.ResumeOutput();
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+}
+
 // The handlers run on a stack of their own: the one that overflowed has no room left.
 TEST(TerminalSession, StackOverflowStillRestoresTheTerminal) {
   PtySession session(kProgram, {"overflow"}, 80, 50, kTrueColorEnv);
