@@ -182,6 +182,19 @@ class PtySession {
                                        << " unread bytes";
   }
 
+  // Whether the terminal's open file is non-blocking now (a signal handler sets it while it
+  // writes), and a wait for it, looked at every millisecond without reading the output.
+  bool NonBlocking() const { return (fcntl(slave_, F_GETFL) & O_NONBLOCK) != 0; }
+  testing::AssertionResult WaitNonBlocking(int timeoutMs = kPatienceMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!NonBlocking()) {
+      if (std::chrono::steady_clock::now() > deadline)
+        return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the terminal to be made non-blocking";
+      poll(nullptr, 0, 1);
+    }
+    return testing::AssertionSuccess();
+  }
+
   // StopOutput, then waits until the program is blocked in a write.
   testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
     StopOutput();
@@ -204,7 +217,14 @@ class PtySession {
 
   // Waits until the program is stopped (job control).
   testing::AssertionResult WaitStopped(int timeoutMs = kPatienceMs) {
-    return ReadUntilDone([&](const std::string&) { return ProcessState() == 'T'; }, "the program to stop", timeoutMs);
+    char state = '?';
+    const auto stoppedOrGone = [&](const std::string&) {
+      state = ProcessState();
+      return state == 'T' || state == '?' || state == 'Z';
+    };
+    testing::AssertionResult waited = ReadUntilDone(stoppedOrGone, "the program to stop", timeoutMs);
+    if (waited && state != 'T') return testing::AssertionFailure() << "the program ended instead of stopping";
+    return waited;
   }
 
   const std::string& Output() const { return output_; }

@@ -173,6 +173,24 @@ TEST(TerminalSessionGivingBack, ANonBlockingTerminalThatWaitsGetsEveryByteOfTheE
   ExpectCursorShownAndWrapOn(session.Output());
 }
 
+// A stop's handler that waits on a terminal which stopped reading has made the shell's
+// descriptor non-blocking meanwhile: an ending signal then waits until it has given the
+// terminal back, and ends the show once it continues.
+TEST(TerminalSessionGivingBack, AnEndingSignalWaitsForTheStopsHandler) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  kill(session.ProgramPid(), SIGTSTP);
+  ASSERT_TRUE(session.WaitNonBlocking()) << "the stop's handler never wrote";
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_TRUE(session.WaitStopped());
+  kill(session.ProgramPid(), SIGCONT);
+  EXPECT_EQ(session.WaitWithoutReading(), 128 + SIGTERM);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  EXPECT_FALSE(session.NonBlocking()) << "the shell's terminal left non-blocking";
+}
+
 // The handlers run on a stack of their own: the one that overflowed has no room left.
 TEST(TerminalSession, StackOverflowStillRestoresTheTerminal) {
   PtySession session(kProgram, {"overflow"}, 80, 50, kTrueColorEnv);
@@ -249,6 +267,15 @@ TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
   ASSERT_TRUE(session.ReadUntil(kFrameEnd));
   session.CloseOutputTerminal();
   EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
+}
+
+// A terminal that will not take the show's modes is left as it was: one line, no bytes to it.
+TEST(TerminalSession, ATerminalThatRefusesRawModeIsRefusedInOneLine) {
+  PtySession session(std::string(QVL_TEST_PROGRAM_DIR) + "/terminal_refused", {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  EXPECT_EQ(session.Wait(), 1);
+  EXPECT_EQ(session.Output(), "terminal_refused: the terminal does not take the show's modes: Input/output error\r\n");
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
 // A program that reads keys as commands (terminal_show keys) names each key it takes in its

@@ -75,7 +75,7 @@ struct ColorChoice {
 
 class TerminalBackend final : public ConsoleBackend, private TerminalLink {
  public:
-  TerminalBackend(int outFd, int keyFd, ColorChoice colors) : mOutFd(outFd), mKeyFd(keyFd) { Start(colors); }
+  TerminalBackend(int outFd, int keyFd) : mOutFd(outFd), mKeyFd(keyFd) {}
   ~TerminalBackend() override { Restore(); }
 
   // A terminal that has fallen behind (its answers to the questions sent after frames are
@@ -156,22 +156,27 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   }
 
   void Restore() override {
-    if (mRestored) return;
+    if (mRestored || !mScreen) return;
     mScreen->SendChanges();  // the last frame stays on the terminal, even one held back
     mRestored = true;
     tty::RestoreTerminal();
     display_signals::Remove();
   }
 
- private:
-  void Start(const ColorChoice& colors) {
+  // False, with the reason in `error` and the terminal untouched, when it refuses raw mode.
+  bool Start(const ColorChoice& colors, std::string& error) {
     // Nothing is drawn while the terminal is asked: the way out has nothing to undo but raw mode.
     tty::SetRestoreBytes({});
-    tty::EnterRawMode(mOutFd);
+    // The handlers first: a signal as the modes change must find them there to give them back.
     display_signals::Plan plan;
     plan.giveBack = tty::GiveBack;
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
+    if (!tty::EnterRawMode(mOutFd)) {
+      error = std::string("the terminal does not take the show's modes: ") + std::strerror(errno);
+      display_signals::Remove();
+      return false;
+    }
     const bool asked = colors.ask || colors.askColoursOnly;
     if (asked && AskPaletteEntries(colors.waitMs)) mPaletteAsItWas = PaletteBytes(mInput.PaletteEntries());
     const bool palette = colors.ask && !mPaletteAsItWas.empty() && PaletteTakesVga(colors.waitMs);
@@ -183,8 +188,10 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     tty::SetRestoreBytes(mScreen->LeaveBytes());
     tty::SetReenterBytes(mScreen->ReenterBytes());
     mScreen->Enter();
+    return true;
   }
 
+ private:
   // Asks the terminal for its 16 palette entries, one question each, then for its device
   // attributes, which every terminal answers (after the palette's answers, when it gives them),
   // and waits for the answers up to `waitMs`. True when they came, the palette's among them.
@@ -345,7 +352,9 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   colors.askColoursOnly = !colors.ask && colors.fallback == ColorMode::kPalette && !linuxConsole;
   colors.waitMs = AnswerWaitMs();
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
-  return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, colors);
+  auto backend = std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd);
+  if (!backend->Start(colors, error)) return nullptr;
+  return backend;
 }
 
 const bool kRegistered = RegisterConsoleBackend(

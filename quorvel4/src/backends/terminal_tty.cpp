@@ -123,10 +123,16 @@ bool EnterRawMode(int fd) {
   gState.original = original;
   gState.raw = raw;
   gState.stdinFlags = fcntl(STDIN_FILENO, F_GETFL);
-  if (tcsetattr(fd, TCSAFLUSH, &raw) != 0) return false;
+  // Marked before the change: a signal that comes as the modes change gives the saved ones
+  // back (which does no harm before), never leaves the terminal raw.
   gHeld = 1;
   gRaw = 1;
-  return true;
+  if (tcsetattr(fd, TCSAFLUSH, &raw) == 0) return true;
+  const int failure = errno;
+  gRaw = 0;
+  gHeld = 0;
+  errno = failure;
+  return false;
 }
 
 void SetRestoreBytes(std::string_view leave) { CopyBytes(gState.leave, leave); }
