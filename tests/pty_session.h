@@ -235,7 +235,8 @@ class PtySession {
     }
   }
 
-  // Cuts off the second terminal: the program's writes fail from then on.
+  // Cuts off the second terminal: the program's writes fail from then on, and what it writes
+  // to its controlling terminal is read instead.
   void CloseOutputTerminal() {
     if (outputMaster_ >= 0) close(outputMaster_);
     if (outputSlave_ >= 0) close(outputSlave_);

@@ -278,6 +278,19 @@ TEST(TerminalSession, ATerminalThatRefusesRawModeIsRefusedInOneLine) {
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
+// Without a hangup (nohup, SIGHUP ignored) a terminal that goes away shows only in failed
+// writes: a program ends as it does when its window's display goes away.
+TEST(TerminalSession, ATerminalThatGoesAwayEndsTheProgramWithALineAndStatusOne) {
+  const std::string testcard = std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard";
+  PtySession session(testcard, {"--backend", "terminal"}, 80, 50, kTrueColorEnv, /*separateOutput=*/true);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  session.CloseOutputTerminal();
+  const size_t closedAt = session.Output().size();  // from here on what the other terminal shows
+  EXPECT_EQ(session.Wait(), 1);
+  EXPECT_EQ(session.Output().substr(closedAt), "quorvel4-testcard: the terminal went away (a write to it failed)\r\n");
+}
+
 // A program that reads keys as commands (terminal_show keys) names each key it takes in its
 // status line: the keys as the decoder gives them, the line where the terminal has room.
 #ifdef QVL_HAVE_VTERM

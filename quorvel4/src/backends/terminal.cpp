@@ -30,6 +30,10 @@ namespace {
 
 constexpr const char* kNotATerminal =
     "standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.";
+// Without a hangup signal (nohup, SIGHUP ignored) only a failed write or the input's end
+// shows it.
+constexpr const char* kTerminalGone = "the terminal went away (a write to it failed)";
+constexpr const char* kInputGone = "the terminal went away (its input ended)";
 constexpr const char* kDumbTerminal =
     "TERM is \"dumb\"; the show needs a terminal that understands ANSI escape sequences.";
 
@@ -106,14 +110,16 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   // mKeys), so a key, once come, stays waiting.
   bool KeyWaiting() override {
     if (mRestored) return false;
-    if (mLost || display_signals::EndRequested()) return true;  // nothing more to show: let the show end
+    if (!mLost.empty() || display_signals::EndRequested()) return true;  // nothing more to show: let the show end
     if (mKeyFd < 0) return false;
-    if (!ReadInput(0)) return true;  // the input has gone: no key can ever come, end as by one
+    if (!ReadInput(0)) return true;  // the input has gone: no key can ever come
     mInput.Tick(NowMs());
     return mInput.KeyWaiting() || mKeys.StrokeWaiting() || mKeys.Holding();
   }
 
   bool ReadsKeys() const override { return mKeyFd >= 0; }
+
+  std::string Lost() const override { return mLost; }
 
   bool TakeKey(KeyStroke& key) override {
     if (mRestored || mKeyFd < 0) return false;
@@ -135,7 +141,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
       display_signals::EndInOrder();
       mEndsInOrder = true;
     }
-    if (mLost || display_signals::EndRequested()) return true;
+    if (!mLost.empty() || display_signals::EndRequested()) return true;
     return mKeyFd >= 0 && !ReadInput(0);
   }
 
@@ -277,11 +283,22 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     const int ready = poll(&input, 1, waitMs);
     if (ready < 0) return errno == EINTR;
     if (ready == 0) return true;
-    if ((input.revents & POLLIN) == 0) return false;  // POLLHUP, POLLERR alone
+    if ((input.revents & POLLIN) == 0) return InputGone();  // POLLHUP, POLLERR alone
     char bytes[256];
     const ssize_t n = read(mKeyFd, bytes, sizeof bytes);
     if (n > 0) mInput.Feed({bytes, static_cast<size_t>(n)}, NowMs());
-    return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN));
+    return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN)) || InputGone();
+  }
+
+  // A terminal in raw mode ends its input only when it has gone; the show can end in no other
+  // way than by saying so. False, for ReadInput.
+  bool InputGone() {
+    MarkLost(kInputGone);
+    return false;
+  }
+
+  void MarkLost(const char* reason) {
+    if (mLost.empty()) mLost = reason;
   }
 
   // The signal handlers send the screen's leave bytes from their own copy.
@@ -291,7 +308,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   TerminalSize Size() override { return QuerySize(mOutFd); }
 
   void Write(std::string_view bytes) override {
-    while (!mLost && !bytes.empty()) {
+    while (!mOutputGone && !bytes.empty()) {
       // A stop that cuts the frame short sends the restore bytes: the rest would start in the
       // middle of a sequence, so it is dropped. Everything is drawn again anyway.
       switch (tty::WriteBytes(mOutFd, bytes, tty::RedrawPending)) {
@@ -304,7 +321,8 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
           break;
         }
         case tty::WriteEnd::kGone:
-          mLost = true;  // the next key test ends the show
+          mOutputGone = true;
+          MarkLost(kTerminalGone);  // the next key test ends the show
           break;
       }
     }
@@ -317,7 +335,8 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   FramePacer mPacer;
   std::string mPaletteAsItWas;  // what sets the entries the terminal named back to their colours
   std::unique_ptr<TerminalScreen> mScreen;
-  bool mLost = false;
+  std::string mLost;  // why the terminal can show nothing more; empty while it can
+  bool mOutputGone = false;
   bool mRestored = false;
   bool mEndsInOrder = false;
   bool mPresentedSincePoll = false;
