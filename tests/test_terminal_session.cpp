@@ -233,6 +233,26 @@ TEST(TerminalSession, CtrlZStopsWithTheTerminalRestoredAndContinuesWithAFullRedr
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
+// The give-back steps are a program's clean-up for its end (the capture tool's kills its
+// encoder and removes the file): a stop gives back only the terminal.
+TEST(TerminalSession, CtrlZLeavesTheProgramsGiveBackStepsForTheEnd) {
+  PtySession session(kProgram, {"step"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  const size_t stoppedAt = session.Output().size();
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ASSERT_TRUE(session.ReadUntil(kShowCursor, stoppedAt));
+  session.DrainNow();
+  EXPECT_EQ(session.Output().find("step ran"), std::string::npos) << "a stop ran the program's clean-up";
+  kill(session.ProgramPid(), SIGCONT);
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size()));
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_EQ(session.Wait(), 128 + SIGTERM);
+  EXPECT_NE(session.Output().find("step ran"), std::string::npos) << "the end did not run the clean-up";
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
 TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough) {
   PtySession session(kProgram, {}, 60, 20, kTrueColorEnv);
   ASSERT_TRUE(session.Started());

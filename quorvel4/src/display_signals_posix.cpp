@@ -49,8 +49,14 @@ class SignalsHeldOff {
   sigset_t previous_;
 };
 
-void GiveBack() {
+void GiveBackDisplay() {
   if (gInstalled && gPlan.giveBack) gPlan.giveBack();
+}
+
+// For the endings only: the program's steps end its work for good (the capture tool's
+// stops its encoder and removes the file).
+void GiveBack() {
+  GiveBackDisplay();
   gSteps.RunAll();
 }
 
@@ -83,9 +89,11 @@ void TakeBack() {
   if (gInstalled && gPlan.takeBack) gPlan.takeBack();
 }
 
+// A stop is no end: the program goes on after it with its work, so only the display is given
+// back.
 void OnStop(int) {
   const int saved = errno;
-  GiveBack();
+  GiveBackDisplay();
   gStopped = 1;
   struct sigaction stop {}, ours {};
   stop.sa_handler = SIG_DFL;
