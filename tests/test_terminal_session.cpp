@@ -253,6 +253,39 @@ TEST(TerminalSession, CtrlZLeavesTheProgramsGiveBackStepsForTheEnd) {
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
+// The terminal's title stack: every way out pops the title the show pushed, so the show
+// going on after a stop pushes it again and sets its own title once more.
+TEST(TerminalSession, AfterCtrlZTheShowHasItsTitleAndEveryPopHasItsPush) {
+  constexpr std::string_view kPush = "\x1b[22;0t";
+  constexpr std::string_view kPop = "\x1b[23;0t";
+  constexpr std::string_view kOurTitle = "\x1b]2;terminal test\x07";
+  const auto count = [](const std::string& output, std::string_view what) {
+    int n = 0;
+    for (size_t at = output.find(what); at != std::string::npos; at = output.find(what, at + 1)) ++n;
+    return n;
+  };
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kOurTitle));
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  const size_t stoppedAt = session.Output().size();
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ASSERT_TRUE(session.ReadUntil(kPop, stoppedAt));
+  const size_t resumedAt = session.Output().size();
+  kill(session.ProgramPid(), SIGCONT);
+  // The redraw on the cleared screen comes after the title.
+  ASSERT_TRUE(session.ReadUntil("\x1b[2J", resumedAt));
+  const std::string resumed = session.Output().substr(resumedAt, session.Output().find("\x1b[2J", resumedAt) - resumedAt);
+  const size_t pushed = resumed.find(kPush);
+  ASSERT_NE(pushed, std::string::npos) << "the title was not pushed again";
+  EXPECT_NE(resumed.find(kOurTitle, pushed), std::string::npos) << "the show's title not set again";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_EQ(count(session.Output(), kPush), 2);
+  EXPECT_EQ(count(session.Output(), kPop), 2);
+}
+
 TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough) {
   PtySession session(kProgram, {}, 60, 20, kTrueColorEnv);
   ASSERT_TRUE(session.Started());

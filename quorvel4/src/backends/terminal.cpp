@@ -156,6 +156,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     if (mRestored) return;
     const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
+    if (redraw) mScreen->ShowTitleAgain();
     if (resized || redraw) mScreen->Relayout();
     if (!mPresentedSincePoll) mScreen->SendStatusLine();
     mPresentedSincePoll = false;
