@@ -188,6 +188,8 @@ bool ShowSession::Prepare(std::string& error) {
 }
 
 bool ShowSession::Start(std::string& error) {
+  // Without a preparation there is no script to run, and the music of a failed one never opened.
+  if (!prepared_ || finished_) return Fail(error, "Error!\nThe show cannot start: it was not prepared");
   if (settings_.reduceFlashes) {
     // A seek made before Start has fed the guard its frames already.
     if (!show_.flashGuard) show_.flashGuard = std::make_unique<FlashGuard>();

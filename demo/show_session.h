@@ -67,7 +67,8 @@ class ShowSession {
   // lines to print.
   bool Prepare(std::string& error);
 
-  // Starts the clock: the music plays (a browser allows that only after a click).
+  // Starts the clock: the music plays (a browser allows that only after a click). Refused, with
+  // the console given back, unless Prepare succeeded.
   bool Start(std::string& error);
 
   // The gentle mode, until Start (the web page's box is read at the click that starts it).

@@ -42,13 +42,16 @@ class FuzzBytes {
   size_t at_ = 0;
 };
 
-// One file per process for the readers that take a path; rewritten with every input.
+// One file per process for the readers that take a path; rewritten with every input. A file
+// that cannot be made or written stops the run (abort), as a failed property does.
 class ScratchFile {
  public:
   explicit ScratchFile(const char* name);
   ~ScratchFile();
-  // Writes `bytes` as the whole file; false when it cannot be written.
-  bool Write(std::string_view bytes) const;
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+  // Writes `bytes` as the whole file.
+  void Write(std::string_view bytes) const;
   const std::string& Path() const { return path_; }
 
  private:

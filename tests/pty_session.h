@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,25 +152,53 @@ class PtySession {
   }
 
   // Stops the terminal's output, as a terminal that stops reading (or a Ctrl+S) does: every
-  // write to it waits from then on. Then waits until the program is blocked in such a write:
-  // inside a write on three looks 50 ms apart, the unread bytes unchanged.
-  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
-    tcflow(outputSlave_ >= 0 ? outputSlave_ : slave_, TCOOFF);
+  // write to it waits from then on (or fails with EAGAIN on a non-blocking descriptor).
+  void StopOutput() { tcflow(OutputSlave(), TCOOFF); }
+  void ResumeOutput() { tcflow(OutputSlave(), TCOON); }
+
+  // Sets O_NONBLOCK on the terminal's open file, which the program's standard streams share,
+  // as another program on the same terminal may have left it.
+  void MakeNonBlocking() { fcntl(slave_, F_SETFL, fcntl(slave_, F_GETFL) | O_NONBLOCK); }
+
+  // Waits until the program sits in one of the system calls `calls` (SYS_ numbers) on three
+  // looks 50 ms apart, the unread bytes unchanged. Fails at once when the program has ended.
+  testing::AssertionResult WaitBlockedIn(std::initializer_list<long> calls, int timeoutMs = kPatienceMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int unread = -1, lastUnread = -1, stillLooks = 0;
     long call = -1;
     while (std::chrono::steady_clock::now() < deadline) {
       ioctl(outputMaster_ >= 0 ? outputMaster_ : master_, FIONREAD, &unread);
       std::ifstream syscallFile("/proc/" + std::to_string(program_) + "/syscall");
+      if (!syscallFile) return testing::AssertionFailure() << "the program ended instead of waiting";
       if (!(syscallFile >> call)) call = -1;  // "running" while it runs
-      stillLooks = call == SYS_write && unread == lastUnread ? stillLooks + 1 : 0;
+      const bool inCall = std::find(calls.begin(), calls.end(), call) != calls.end();
+      stillLooks = inCall && unread == lastUnread ? stillLooks + 1 : 0;
       if (stillLooks >= 2) return testing::AssertionSuccess();
       lastUnread = unread;
       poll(nullptr, 0, 50);
     }
-    return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to block writing; its last "
+    return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the program to block; its last "
                                        << "system call was " << call << ", the terminal held " << unread
                                        << " unread bytes";
+  }
+
+  // Whether the terminal's open file is non-blocking now (a signal handler sets it while it
+  // writes), and a wait for it, looked at every millisecond without reading the output.
+  bool NonBlocking() const { return (fcntl(slave_, F_GETFL) & O_NONBLOCK) != 0; }
+  testing::AssertionResult WaitNonBlocking(int timeoutMs = kPatienceMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!NonBlocking()) {
+      if (std::chrono::steady_clock::now() > deadline)
+        return testing::AssertionFailure() << "waited " << timeoutMs << " ms for the terminal to be made non-blocking";
+      poll(nullptr, 0, 1);
+    }
+    return testing::AssertionSuccess();
+  }
+
+  // StopOutput, then waits until the program is blocked in a write.
+  testing::AssertionResult StopOutputAndWaitBlockedWriting(int timeoutMs = kPatienceMs) {
+    StopOutput();
+    return WaitBlockedIn({SYS_write}, timeoutMs);
   }
 
   // Waits for the program's end without reading its output (a terminal that stopped reading);
@@ -188,7 +217,14 @@ class PtySession {
 
   // Waits until the program is stopped (job control).
   testing::AssertionResult WaitStopped(int timeoutMs = kPatienceMs) {
-    return ReadUntilDone([&](const std::string&) { return ProcessState() == 'T'; }, "the program to stop", timeoutMs);
+    char state = '?';
+    const auto stoppedOrGone = [&](const std::string&) {
+      state = ProcessState();
+      return state == 'T' || state == '?' || state == 'Z';
+    };
+    testing::AssertionResult waited = ReadUntilDone(stoppedOrGone, "the program to stop", timeoutMs);
+    if (waited && state != 'T') return testing::AssertionFailure() << "the program ended instead of stopping";
+    return waited;
   }
 
   const std::string& Output() const { return output_; }
@@ -199,7 +235,8 @@ class PtySession {
     }
   }
 
-  // Cuts off the second terminal: the program's writes fail from then on.
+  // Cuts off the second terminal: the program's writes fail from then on, and what it writes
+  // to its controlling terminal is read instead.
   void CloseOutputTerminal() {
     if (outputMaster_ >= 0) close(outputMaster_);
     if (outputSlave_ >= 0) close(outputSlave_);
@@ -240,6 +277,8 @@ class PtySession {
     }
     _exit(WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw));
   }
+
+  int OutputSlave() const { return outputSlave_ >= 0 ? outputSlave_ : slave_; }
 
   bool Drain(int timeoutMs) {
     pollfd input{outputMaster_ >= 0 ? outputMaster_ : master_, POLLIN, 0};

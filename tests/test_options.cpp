@@ -90,6 +90,19 @@ TEST(OptionTable, HelpAndVersionAreAnsweredWhereverTheyStandButNotAsAValue) {
   EXPECT_EQ(s.out, "--help");
 }
 
+// An empty word is an operand like any other: it never takes the word after it as a value.
+TEST(OptionTable, AnEmptyWordIsAnOperandAndHidesNothing) {
+  Settings s;
+  const OptionTable table = MakeTable(s);
+  EXPECT_EQ(ReadLine(table, {{"", "--help"}}).outcome, OptionTable::Outcome::kHelp);
+  EXPECT_EQ(ReadLine(table, {{"", "--version"}}).outcome, OptionTable::Outcome::kVersion);
+  Settings t;
+  const OptionTable other = MakeTable(t);
+  EXPECT_EQ(ReadLine(other, {{"", "--flag"}}).outcome, OptionTable::Outcome::kRun);
+  EXPECT_TRUE(t.flag);
+  EXPECT_EQ(t.file, "");
+}
+
 TEST(OptionTable, HelpListsEveryRowWithLaterLinesUnderTheFirst) {
   Settings s;
   const OptionTable table = MakeTable(s);

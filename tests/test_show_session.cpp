@@ -104,4 +104,28 @@ TEST(ShowSession, ADataFolderThatIsNotOneIsNamed) {
   EXPECT_NE(error.find("not a directory"), std::string::npos) << error;
 }
 
+// The web page starts the show from a click, whatever became of its preparation: a session
+// that was not prepared, or whose preparation failed, refuses to start and shows nothing.
+TEST(ShowSession, StartsOnlyOncePrepared) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 0);
+  std::string error;
+  UseHeadlessConsole();
+  ShowSession unprepared(Scripted(scratch.path() / "data", {1000}));
+  EXPECT_FALSE(unprepared.Start(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(unprepared.Step());
+
+  WriteBytes((scratch.path() / "data" / "8920.mp3").string(), {'n', 'o', 't'});
+  UseHeadlessConsole();
+  ShowSettings withMusic = Scripted(scratch.path() / "data", {});
+  withMusic.times.reset();
+  ShowSession failed(withMusic);
+  ASSERT_FALSE(failed.Prepare(error));
+  error.clear();
+  EXPECT_FALSE(failed.Start(error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(failed.Step());
+}
+
 }  // namespace

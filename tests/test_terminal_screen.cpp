@@ -52,7 +52,7 @@ TEST_P(TerminalScreenBytes, EntryAndLeaveBytesForTheSize) {
   EXPECT_EQ(link.events[1], "<leave>" + Leave(GetParam().below)) << "announced before the layout is written";
   EXPECT_EQ(screen.LeaveBytes(), Leave(GetParam().below));
   EXPECT_EQ(screen.TooSmall(), !GetParam().fits);
-  EXPECT_EQ(screen.ReenterBytes(), "\x1b[?25l\x1b[?7l");
+  EXPECT_EQ(screen.ReenterBytes(), "\x1b[22;0t\x1b[?25l\x1b[?7l") << "the title pushed again, for the next pop";
 }
 
 INSTANTIATE_TEST_SUITE_P(

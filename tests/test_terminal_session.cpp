@@ -144,6 +144,53 @@ INSTANTIATE_TEST_SUITE_P(Endings, TerminalSessionStalled,
                                            Ending{"Term", nullptr, SIGTERM}, Ending{"Hangup", nullptr, SIGHUP}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The normal end gives the terminal back through a write that may wait long on a slow link:
+// a signal meanwhile still gives it back, and a descriptor another program left non-blocking
+// makes the end wait for the terminal instead of dropping the bytes that give it back.
+TEST(TerminalSessionGivingBack, ASignalWhileTheEndWaitsOnTheTerminalStillGivesItBack) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  session.Type("q");
+  ASSERT_TRUE(session.WaitBlockedIn({SYS_write, SYS_ioctl}));
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_EQ(session.WaitWithoutReading(), 128 + SIGTERM);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+TEST(TerminalSessionGivingBack, ANonBlockingTerminalThatWaitsGetsEveryByteOfTheEnd) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  session.MakeNonBlocking();
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  session.Type("q");
+  ASSERT_TRUE(session.WaitBlockedIn({SYS_poll, SYS_ppoll})) << "the end did not wait for the terminal";
+  session.ResumeOutput();
+  EXPECT_EQ(session.Wait(), 0);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  ExpectCursorShownAndWrapOn(session.Output());
+}
+
+// A stop's handler that waits on a terminal which stopped reading has made the shell's
+// descriptor non-blocking meanwhile: an ending signal then waits until it has given the
+// terminal back, and ends the show once it continues.
+TEST(TerminalSessionGivingBack, AnEndingSignalWaitsForTheStopsHandler) {
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ReadUntilTestFrameShown(session, 0);
+  session.StopOutput();
+  kill(session.ProgramPid(), SIGTSTP);
+  ASSERT_TRUE(session.WaitNonBlocking()) << "the stop's handler never wrote";
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_TRUE(session.WaitStopped());
+  kill(session.ProgramPid(), SIGCONT);
+  EXPECT_EQ(session.WaitWithoutReading(), 128 + SIGTERM);
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+  EXPECT_FALSE(session.NonBlocking()) << "the shell's terminal left non-blocking";
+}
+
 // The handlers run on a stack of their own: the one that overflowed has no room left.
 TEST(TerminalSession, StackOverflowStillRestoresTheTerminal) {
   PtySession session(kProgram, {"overflow"}, 80, 50, kTrueColorEnv);
@@ -186,6 +233,59 @@ TEST(TerminalSession, CtrlZStopsWithTheTerminalRestoredAndContinuesWithAFullRedr
   ExpectSameModes(session.CurrentModes(), session.InitialModes());
 }
 
+// The give-back steps are a program's clean-up for its end (the capture tool's kills its
+// encoder and removes the file): a stop gives back only the terminal.
+TEST(TerminalSession, CtrlZLeavesTheProgramsGiveBackStepsForTheEnd) {
+  PtySession session(kProgram, {"step"}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  const size_t stoppedAt = session.Output().size();
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ASSERT_TRUE(session.ReadUntil(kShowCursor, stoppedAt));
+  session.DrainNow();
+  EXPECT_EQ(session.Output().find("step ran"), std::string::npos) << "a stop ran the program's clean-up";
+  kill(session.ProgramPid(), SIGCONT);
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd, session.Output().size()));
+  kill(session.ProgramPid(), SIGTERM);
+  EXPECT_EQ(session.Wait(), 128 + SIGTERM);
+  EXPECT_NE(session.Output().find("step ran"), std::string::npos) << "the end did not run the clean-up";
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+// The terminal's title stack: every way out pops the title the show pushed, so the show
+// going on after a stop pushes it again and sets its own title once more.
+TEST(TerminalSession, AfterCtrlZTheShowHasItsTitleAndEveryPopHasItsPush) {
+  constexpr std::string_view kPush = "\x1b[22;0t";
+  constexpr std::string_view kPop = "\x1b[23;0t";
+  constexpr std::string_view kOurTitle = "\x1b]2;terminal test\x07";
+  const auto count = [](const std::string& output, std::string_view what) {
+    int n = 0;
+    for (size_t at = output.find(what); at != std::string::npos; at = output.find(what, at + 1)) ++n;
+    return n;
+  };
+  PtySession session(kProgram, {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kOurTitle));
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  const size_t stoppedAt = session.Output().size();
+  session.Type("\x1a");
+  ASSERT_TRUE(session.WaitStopped());
+  ASSERT_TRUE(session.ReadUntil(kPop, stoppedAt));
+  const size_t resumedAt = session.Output().size();
+  kill(session.ProgramPid(), SIGCONT);
+  // The redraw on the cleared screen comes after the title.
+  ASSERT_TRUE(session.ReadUntil("\x1b[2J", resumedAt));
+  const std::string resumed = session.Output().substr(resumedAt, session.Output().find("\x1b[2J", resumedAt) - resumedAt);
+  const size_t pushed = resumed.find(kPush);
+  ASSERT_NE(pushed, std::string::npos) << "the title was not pushed again";
+  EXPECT_NE(resumed.find(kOurTitle, pushed), std::string::npos) << "the show's title not set again";
+  session.Type("q");
+  EXPECT_EQ(session.Wait(), 0);
+  EXPECT_EQ(count(session.Output(), kPush), 2);
+  EXPECT_EQ(count(session.Output(), kPop), 2);
+}
+
 TEST(TerminalSession, TooSmallTerminalGetsAMessageThenThePictureOnceLargeEnough) {
   PtySession session(kProgram, {}, 60, 20, kTrueColorEnv);
   ASSERT_TRUE(session.Started());
@@ -220,6 +320,28 @@ TEST(TerminalSession, LosingTheTerminalEndsTheShowCleanly) {
   ASSERT_TRUE(session.ReadUntil(kFrameEnd));
   session.CloseOutputTerminal();
   EXPECT_EQ(session.Wait(), 0) << "the show should end as if by a key, not die or hang";
+}
+
+// A terminal that will not take the show's modes is left as it was: one line, no bytes to it.
+TEST(TerminalSession, ATerminalThatRefusesRawModeIsRefusedInOneLine) {
+  PtySession session(std::string(QVL_TEST_PROGRAM_DIR) + "/terminal_refused", {}, 80, 50, kTrueColorEnv);
+  ASSERT_TRUE(session.Started());
+  EXPECT_EQ(session.Wait(), 1);
+  EXPECT_EQ(session.Output(), "terminal_refused: the terminal does not take the show's modes: Input/output error\r\n");
+  ExpectSameModes(session.CurrentModes(), session.InitialModes());
+}
+
+// Without a hangup (nohup, SIGHUP ignored) a terminal that goes away shows only in failed
+// writes: a program ends as it does when its window's display goes away.
+TEST(TerminalSession, ATerminalThatGoesAwayEndsTheProgramWithALineAndStatusOne) {
+  const std::string testcard = std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard";
+  PtySession session(testcard, {"--backend", "terminal"}, 80, 50, kTrueColorEnv, /*separateOutput=*/true);
+  ASSERT_TRUE(session.Started());
+  ASSERT_TRUE(session.ReadUntil(kFrameEnd));
+  session.CloseOutputTerminal();
+  const size_t closedAt = session.Output().size();  // from here on what the other terminal shows
+  EXPECT_EQ(session.Wait(), 1);
+  EXPECT_EQ(session.Output().substr(closedAt), "quorvel4-testcard: the terminal went away (a write to it failed)\r\n");
 }
 
 // A program that reads keys as commands (terminal_show keys) names each key it takes in its

@@ -49,8 +49,14 @@ class SignalsHeldOff {
   sigset_t previous_;
 };
 
-void GiveBack() {
+void GiveBackDisplay() {
   if (gInstalled && gPlan.giveBack) gPlan.giveBack();
+}
+
+// For the endings only: the program's steps end its work for good (the capture tool's
+// stops its encoder and removes the file).
+void GiveBack() {
+  GiveBackDisplay();
   gSteps.RunAll();
 }
 
@@ -83,9 +89,11 @@ void TakeBack() {
   if (gInstalled && gPlan.takeBack) gPlan.takeBack();
 }
 
+// A stop is no end: the program goes on after it with its work, so only the display is given
+// back.
 void OnStop(int) {
   const int saved = errno;
-  GiveBack();
+  GiveBackDisplay();
   gStopped = 1;
   struct sigaction stop {}, ours {};
   stop.sa_handler = SIG_DFL;
@@ -94,6 +102,7 @@ void OnStop(int) {
   sigset_t only;
   sigemptyset(&only);
   sigaddset(&only, SIGTSTP);
+  sigaddset(&only, SIGCONT);  // its handler takes the terminal back as the process continues
   sigprocmask(SIG_UNBLOCK, &only, nullptr);
   // Stops here. An orphaned process group ignores the stop, and the show simply goes on.
   raise(SIGTSTP);
@@ -111,6 +120,18 @@ void OnContinue(int) {
 
 void OnResize(int) { gResized = 1; }
 
+// The signals whose handlers give the terminal back or take it again: each of these handlers
+// runs with all of them held off, so that none cuts another short while it has the shell's
+// terminal half given back (raw, or non-blocking while it writes). The stop's handler lets
+// SIGCONT through while it is stopped; a fatal signal is never held off (the kernel would
+// end the process at once, without its handler).
+void AddHandledSignals(sigset_t& set) {
+  sigemptyset(&set);
+  for (int signal : kEndingSignals) sigaddset(&set, signal);
+  sigaddset(&set, SIGTSTP);
+  sigaddset(&set, SIGCONT);
+}
+
 // Takes `signal` for `handler`, unless the program chose to ignore it.
 void Take(int signal, void (*handler)(int)) {
   Held& held = gHeld[signal];
@@ -120,7 +141,7 @@ void Take(int signal, void (*handler)(int)) {
   if (previous.sa_handler == SIG_IGN && handler != SIG_IGN) return;
   struct sigaction action {};
   action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
+  AddHandledSignals(action.sa_mask);
   action.sa_flags = SA_RESTART | SA_ONSTACK;
   sigaction(signal, &action, &held.previous);
   held.ours = true;

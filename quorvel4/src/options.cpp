@@ -30,6 +30,9 @@ std::string HelpLines(const std::string& start, const std::string& help) {
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
+// Anything else, the empty word and "-" among them, is an operand.
+bool LooksLikeOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
 }  // namespace
 
 OptionSetter SetFlag(bool& flag) {
@@ -111,6 +114,8 @@ bool OptionTable::Answering(int argc, const char* const* argv, Outcome* answer) 
       *answer = IsHelp(arg) ? Outcome::kHelp : Outcome::kVersion;
       return true;
     }
+    // Only an option takes the next word; an operand's row has the empty name.
+    if (!LooksLikeOption(arg)) continue;
     if (const OptionRow* row = Find(arg); row && !row->value.empty()) ++i;
   }
   return false;
@@ -123,8 +128,7 @@ OptionTable::Reading OptionTable::Read(int argc, const char* const* argv) const 
     std::string arg = argv[i];
     std::string value;
     const OptionRow* row = nullptr;
-    const bool looksLikeOption = arg.size() > 1 && arg[0] == '-';
-    if (!looksLikeOption) {
+    if (!LooksLikeOption(arg)) {
       if (operand == nullptr) return {Outcome::kBad, "unexpected argument " + arg};
       row = operand;
       value = arg;

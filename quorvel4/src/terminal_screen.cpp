@@ -150,7 +150,18 @@ void TerminalScreen::RelayoutIfResized() {
   if (!(mLink.Size() == mSize)) Relayout();
 }
 
-std::string TerminalScreen::ReenterBytes() const { return std::string(seq::kHideCursor) + std::string(seq::kAutoWrapOff); }
+// Every way out pops the title stack: going on pushes it again, so that each pop has its push
+// and the last one gives the terminal its own title back. The show's title follows with the
+// redraw (ShowTitleAgain).
+std::string TerminalScreen::ReenterBytes() const {
+  std::string bytes;
+  for (std::string_view part : {seq::kPushTitle, seq::kHideCursor, seq::kAutoWrapOff}) bytes += part;
+  return bytes;
+}
+
+void TerminalScreen::ShowTitleAgain() {
+  if (!mTitle.empty() || StatusInTitle()) WriteTitle();
+}
 
 std::string TerminalScreen::LeaveBytesEndingWith(std::string_view below) const {
   std::string leave;

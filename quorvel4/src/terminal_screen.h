@@ -90,6 +90,8 @@ class TerminalScreen {
   // What the terminal is sent when the show goes on after a stop (the shell may have shown
   // the cursor and turned auto-wrap on); a full redraw follows.
   std::string ReenterBytes() const;
+  // After the reenter bytes: the pop on the way out took the show's title away.
+  void ShowTitleAgain();
 
   bool TooSmall() const { return mTooSmall; }
 

@@ -8,11 +8,15 @@
 //   terminal_show keys     reads keys as commands, naming each one taken in the status line
 //                          ("keys: none" before the first) until `q` or MustEnd, then writes
 //                          "given back" after the console is given back
+//   terminal_show step     as the first, with a give-back step that writes "step ran" to
+//                          standard error
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
+
+#include <unistd.h>
 
 #include "quorvel4/assert.h"
 #include "quorvel4/console.h"
@@ -29,6 +33,11 @@ int Overflow(int depth) {
   volatile char frame[4096];
   frame[depth % sizeof frame] = static_cast<char>(depth);
   return Overflow(depth + 1) + frame[(depth + 1) % sizeof frame];
+}
+
+void SayStepRan() {
+  constexpr char kSaid[] = "step ran\r\n";
+  (void)!write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
 }
 
 int ShowKeys() {
@@ -62,6 +71,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "terminal_show: %s\n", error.c_str());
     return 1;
   }
+  if (argc > 1 && std::strcmp(argv[1], "step") == 0) display_signals::AddGiveBackStep(SayStepRan);
   InitConsole();
   SetTitle("terminal test");
   FillTestFrame(CellScreen);

@@ -61,8 +61,8 @@ bool TakeResized();
 
 // A program's own clean-up, run on every ending and fatal signal before the process dies
 // (after the display is given back). Async-signal-safe on POSIX; on Windows it runs on the
-// control handler's thread. At most four; false when there is no room. Adding the same step
-// twice keeps one.
+// control handler's thread. A stop (SIGTSTP) runs none: the program goes on after it. At most
+// four; false when there is no room. Adding the same step twice keeps one.
 using Step = void (*)();
 bool AddGiveBackStep(Step step);
 void RemoveGiveBackStep(Step step);

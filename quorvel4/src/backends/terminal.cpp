@@ -30,6 +30,10 @@ namespace {
 
 constexpr const char* kNotATerminal =
     "standard output is not a terminal; run the show in a terminal of at least 80 x 50 cells.";
+// Without a hangup signal (nohup, SIGHUP ignored) only a failed write or the input's end
+// shows it.
+constexpr const char* kTerminalGone = "the terminal went away (a write to it failed)";
+constexpr const char* kInputGone = "the terminal went away (its input ended)";
 constexpr const char* kDumbTerminal =
     "TERM is \"dumb\"; the show needs a terminal that understands ANSI escape sequences.";
 
@@ -75,7 +79,7 @@ struct ColorChoice {
 
 class TerminalBackend final : public ConsoleBackend, private TerminalLink {
  public:
-  TerminalBackend(int outFd, int keyFd, ColorChoice colors) : mOutFd(outFd), mKeyFd(keyFd) { Start(colors); }
+  TerminalBackend(int outFd, int keyFd) : mOutFd(outFd), mKeyFd(keyFd) {}
   ~TerminalBackend() override { Restore(); }
 
   // A terminal that has fallen behind (its answers to the questions sent after frames are
@@ -106,14 +110,16 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   // mKeys), so a key, once come, stays waiting.
   bool KeyWaiting() override {
     if (mRestored) return false;
-    if (mLost || display_signals::EndRequested()) return true;  // nothing more to show: let the show end
+    if (!mLost.empty() || display_signals::EndRequested()) return true;  // nothing more to show: let the show end
     if (mKeyFd < 0) return false;
-    if (!ReadInput(0)) return true;  // the input has gone: no key can ever come, end as by one
+    if (!ReadInput(0)) return true;  // the input has gone: no key can ever come
     mInput.Tick(NowMs());
     return mInput.KeyWaiting() || mKeys.StrokeWaiting() || mKeys.Holding();
   }
 
   bool ReadsKeys() const override { return mKeyFd >= 0; }
+
+  std::string Lost() const override { return mLost; }
 
   bool TakeKey(KeyStroke& key) override {
     if (mRestored || mKeyFd < 0) return false;
@@ -135,7 +141,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
       display_signals::EndInOrder();
       mEndsInOrder = true;
     }
-    if (mLost || display_signals::EndRequested()) return true;
+    if (!mLost.empty() || display_signals::EndRequested()) return true;
     return mKeyFd >= 0 && !ReadInput(0);
   }
 
@@ -150,28 +156,34 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     if (mRestored) return;
     const bool resized = display_signals::TakeResized();
     const bool redraw = tty::TakeRedrawAll();
+    if (redraw) mScreen->ShowTitleAgain();
     if (resized || redraw) mScreen->Relayout();
     if (!mPresentedSincePoll) mScreen->SendStatusLine();
     mPresentedSincePoll = false;
   }
 
   void Restore() override {
-    if (mRestored) return;
+    if (mRestored || !mScreen) return;
     mScreen->SendChanges();  // the last frame stays on the terminal, even one held back
     mRestored = true;
     tty::RestoreTerminal();
     display_signals::Remove();
   }
 
- private:
-  void Start(const ColorChoice& colors) {
+  // False, with the reason in `error` and the terminal untouched, when it refuses raw mode.
+  bool Start(const ColorChoice& colors, std::string& error) {
     // Nothing is drawn while the terminal is asked: the way out has nothing to undo but raw mode.
     tty::SetRestoreBytes({});
-    tty::EnterRawMode(mOutFd);
+    // The handlers first: a signal as the modes change must find them there to give them back.
     display_signals::Plan plan;
     plan.giveBack = tty::GiveBack;
     plan.takeBack = tty::TakeBack;
     display_signals::Install(plan);
+    if (!tty::EnterRawMode(mOutFd)) {
+      error = std::string("the terminal does not take the show's modes: ") + std::strerror(errno);
+      display_signals::Remove();
+      return false;
+    }
     const bool asked = colors.ask || colors.askColoursOnly;
     if (asked && AskPaletteEntries(colors.waitMs)) mPaletteAsItWas = PaletteBytes(mInput.PaletteEntries());
     const bool palette = colors.ask && !mPaletteAsItWas.empty() && PaletteTakesVga(colors.waitMs);
@@ -183,8 +195,10 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     tty::SetRestoreBytes(mScreen->LeaveBytes());
     tty::SetReenterBytes(mScreen->ReenterBytes());
     mScreen->Enter();
+    return true;
   }
 
+ private:
   // Asks the terminal for its 16 palette entries, one question each, then for its device
   // attributes, which every terminal answers (after the palette's answers, when it gives them),
   // and waits for the answers up to `waitMs`. True when they came, the palette's among them.
@@ -270,11 +284,22 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
     const int ready = poll(&input, 1, waitMs);
     if (ready < 0) return errno == EINTR;
     if (ready == 0) return true;
-    if ((input.revents & POLLIN) == 0) return false;  // POLLHUP, POLLERR alone
+    if ((input.revents & POLLIN) == 0) return InputGone();  // POLLHUP, POLLERR alone
     char bytes[256];
     const ssize_t n = read(mKeyFd, bytes, sizeof bytes);
     if (n > 0) mInput.Feed({bytes, static_cast<size_t>(n)}, NowMs());
-    return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN));
+    return n > 0 || (n < 0 && (errno == EINTR || errno == EAGAIN)) || InputGone();
+  }
+
+  // A terminal in raw mode ends its input only when it has gone; the show can end in no other
+  // way than by saying so. False, for ReadInput.
+  bool InputGone() {
+    MarkLost(kInputGone);
+    return false;
+  }
+
+  void MarkLost(const char* reason) {
+    if (mLost.empty()) mLost = reason;
   }
 
   // The signal handlers send the screen's leave bytes from their own copy.
@@ -284,7 +309,7 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   TerminalSize Size() override { return QuerySize(mOutFd); }
 
   void Write(std::string_view bytes) override {
-    while (!mLost && !bytes.empty()) {
+    while (!mOutputGone && !bytes.empty()) {
       // A stop that cuts the frame short sends the restore bytes: the rest would start in the
       // middle of a sequence, so it is dropped. Everything is drawn again anyway.
       switch (tty::WriteBytes(mOutFd, bytes, tty::RedrawPending)) {
@@ -297,7 +322,8 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
           break;
         }
         case tty::WriteEnd::kGone:
-          mLost = true;  // the next key test ends the show
+          mOutputGone = true;
+          MarkLost(kTerminalGone);  // the next key test ends the show
           break;
       }
     }
@@ -310,7 +336,8 @@ class TerminalBackend final : public ConsoleBackend, private TerminalLink {
   FramePacer mPacer;
   std::string mPaletteAsItWas;  // what sets the entries the terminal named back to their colours
   std::unique_ptr<TerminalScreen> mScreen;
-  bool mLost = false;
+  std::string mLost;  // why the terminal can show nothing more; empty while it can
+  bool mOutputGone = false;
   bool mRestored = false;
   bool mEndsInOrder = false;
   bool mPresentedSincePoll = false;
@@ -345,7 +372,9 @@ std::unique_ptr<ConsoleBackend> OpenTerminal(std::string& error) {
   colors.askColoursOnly = !colors.ask && colors.fallback == ColorMode::kPalette && !linuxConsole;
   colors.waitMs = AnswerWaitMs();
   const int keyFd = isatty(STDIN_FILENO) ? STDIN_FILENO : -1;
-  return std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd, colors);
+  auto backend = std::make_unique<TerminalBackend>(STDOUT_FILENO, keyFd);
+  if (!backend->Start(colors, error)) return nullptr;
+  return backend;
 }
 
 const bool kRegistered = RegisterConsoleBackend(

@@ -41,17 +41,24 @@ volatile sig_atomic_t gRedrawAll = 0;
 // stopped, a frozen link) before it gives up on the rest: the process must still end.
 constexpr int kHandlerPatienceMs = 300;
 
-// The normal end's write: whatever stops it, the terminal is gone or will not take more, and
-// there is nothing left to do.
-void WriteAll(int fd, const char* data, size_t length) {
-  std::string_view bytes(data, length);
-  WriteBytes(fd, bytes, nullptr);
-}
-
 long long MonotonicMs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Writes what the terminal takes, waiting for it while it would block, until everything is
+// written, the terminal is gone, or it has taken nothing for `patienceMs` (counted from the
+// start, or with `renewed` from the last bytes it took). Async-signal-safe.
+void WriteWaiting(int fd, std::string_view bytes, int patienceMs, bool renewed) {
+  long long deadline = MonotonicMs() + patienceMs;
+  for (size_t left = bytes.size(); WriteBytes(fd, bytes, nullptr) == WriteEnd::kWouldBlock; left = bytes.size()) {
+    if (renewed && bytes.size() < left) deadline = MonotonicMs() + patienceMs;
+    const long long wait = deadline - MonotonicMs();
+    if (wait <= 0) return;
+    pollfd output{fd, POLLOUT, 0};
+    if (poll(&output, 1, static_cast<int>(wait)) > 0 && (output.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) return;
+  }
 }
 
 // The handlers' write: never blocks. As much as the terminal takes within the patience, then
@@ -60,16 +67,17 @@ void WriteWithin(int fd, const char* data, size_t length) {
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0) return;
   if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
-  std::string_view bytes(data, length);
-  const long long deadline = MonotonicMs() + kHandlerPatienceMs;
-  while (WriteBytes(fd, bytes, nullptr) == WriteEnd::kWouldBlock) {
-    const long long left = deadline - MonotonicMs();
-    if (left <= 0) break;
-    pollfd output{fd, POLLOUT, 0};
-    poll(&output, 1, static_cast<int>(left));
-  }
+  WriteWaiting(fd, {data, length}, kHandlerPatienceMs, false);
   if ((flags & O_NONBLOCK) == 0) fcntl(fd, F_SETFL, flags);
 }
+
+// How long the normal end waits for a terminal that takes nothing (a descriptor another
+// program left non-blocking, a slow or stopped link) before it counts the terminal as gone.
+constexpr int kEndPatienceMs = 10000;
+
+// The normal end's write: a terminal that would block is waited for, as a blocking
+// descriptor's write waits, so the bytes that give it back are never dropped while it lives.
+void WriteAll(int fd, const char* data, size_t length) { WriteWaiting(fd, {data, length}, kEndPatienceMs, true); }
 
 void CopyBytes(Bytes& target, std::string_view bytes) {
   sigset_t all, previous;
@@ -115,10 +123,16 @@ bool EnterRawMode(int fd) {
   gState.original = original;
   gState.raw = raw;
   gState.stdinFlags = fcntl(STDIN_FILENO, F_GETFL);
-  if (tcsetattr(fd, TCSAFLUSH, &raw) != 0) return false;
+  // Marked before the change: a signal that comes as the modes change gives the saved ones
+  // back (which does no harm before), never leaves the terminal raw.
   gHeld = 1;
   gRaw = 1;
-  return true;
+  if (tcsetattr(fd, TCSAFLUSH, &raw) == 0) return true;
+  const int failure = errno;
+  gRaw = 0;
+  gHeld = 0;
+  errno = failure;
+  return false;
 }
 
 void SetRestoreBytes(std::string_view leave) { CopyBytes(gState.leave, leave); }
@@ -129,15 +143,19 @@ namespace {
 
 // `inHandler`: from a signal handler, which must never wait on the terminal (its modes then
 // change at once instead of after the output drains, which a stalled terminal never does).
+// The normal end stays marked raw until its modes are back: a signal that comes while it
+// waits on the terminal (a slow link drains for seconds) must still find something to give
+// back. Both sending the leave bytes then is harmless: they only set modes.
 void GiveBackModes(bool inHandler) {
   if (!gRaw || gState.fd < 0) return;
-  gRaw = 0;
   if (inHandler) {
+    gRaw = 0;
     WriteWithin(gState.fd, gState.leave.data, gState.leave.length);
   } else {
     WriteAll(gState.fd, gState.leave.data, gState.leave.length);
   }
   tcsetattr(gState.fd, inHandler ? TCSANOW : TCSADRAIN, &gState.original);
+  gRaw = 0;
   tcflush(gState.fd, TCIFLUSH);
   if (gState.stdinFlags >= 0) fcntl(STDIN_FILENO, F_SETFL, gState.stdinFlags);
 }

@@ -18,7 +18,8 @@ WriteEnd WriteBytes(int fd, std::string_view& bytes, bool (*stop)());
 
 // Saves the modes of the terminal on `fd` (and the flags of standard input), then puts it
 // into raw mode without echo; Ctrl-C, Ctrl-\ and Ctrl-Z still raise their signals. Returns
-// false when `fd` is no terminal.
+// false, errno saying why and the terminal as it was, when `fd` is no terminal or it refuses
+// the modes (a process group in the background that no shell looks after).
 bool EnterRawMode(int fd);
 
 // `leave` is what the terminal is sent on the way out (cursor shown, colours reset, the
