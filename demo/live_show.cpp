@@ -506,6 +506,9 @@ std::string LiveShow::Status() const {
   }
   if (looping_) line += "  looping";
   if (!error_.empty()) return line + "  error: " + error_;
+  // Before the scene's words: a terminal's status row is as wide as the picture, and what the
+  // editor's connection is doing is what an author looks for while syncing.
+  if (sync_) line += "  " + sync_->Status();
   const ShowScript& script = session_.Script();
   const std::vector<ShowSceneRow>& rows = script.Rows();
   const size_t at = FirstRowHolding(rows, shown_);
@@ -529,7 +532,6 @@ std::string LiveShow::Status() const {
     line += "  loop " + (loopFrom_ ? ClockText(*loopFrom_) : std::string("?")) + "-" +
             (loopTo_ ? ClockText(*loopTo_) : std::string("?"));
   }
-  if (sync_) line += "  " + sync_->Status();
   if (!note_.empty()) line += "  (" + note_ + ")";
   return line;
 }
