@@ -41,8 +41,37 @@ class TcpLink {
   // has closed (`error` empty) or the connection broke (`error` says how).
   long Receive(uint8_t* data, size_t size, std::string& error);
 
+  // The other end's address, "127.0.0.1:40712", of a connection a listener accepted (empty for
+  // one this end connected: its address is the one given).
+  const std::string& Peer() const { return peer_; }
+
  private:
+  friend class TcpListener;
   explicit TcpLink(intptr_t socket) : socket_(socket) {}
   intptr_t socket_;
   bool open_ = false;
+  std::string peer_;
+};
+
+// The listening end, for a sync-tracker that a show connects to: accepting never waits either.
+class TcpListener {
+ public:
+  // Listens at `address` (SO_REUSEADDR, so that a tracker started again gets its port back at
+  // once); null with `error`.
+  static std::unique_ptr<TcpListener> Listen(const TcpAddress& address, std::string& error);
+  ~TcpListener();
+  TcpListener(const TcpListener&) = delete;
+  TcpListener& operator=(const TcpListener&) = delete;
+
+  // A connection that waits, open, not blocking, with TCP_NODELAY; null when none waits (`error`
+  // empty) or accepting failed (`error` says how).
+  std::unique_ptr<TcpLink> Accept(std::string& error);
+
+  // The port listened on: the system's choice when the address gave 0.
+  uint16_t Port() const { return port_; }
+
+ private:
+  TcpListener(intptr_t socket, uint16_t port) : socket_(socket), port_(port) {}
+  intptr_t socket_;
+  uint16_t port_;
 };

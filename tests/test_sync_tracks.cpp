@@ -310,6 +310,26 @@ TEST(SyncProject, WritesWhatItReadsBackEqual) {
   EXPECT_EQ(read, SyncProject{});
 }
 
+// Rows per beat is an attribute an editor of our own adds: written only when given, read back,
+// and a reader that does not know it passes it over.
+TEST(SyncProject, RowsPerBeatGoesThereAndBack) {
+  SyncProject project;
+  project.rows = 512;
+  project.rowsPerBeat = 8;
+  const std::string text = WriteSyncProject(project);
+  EXPECT_NE(text.find("<sync rows=\"512\" rowsPerBeat=\"8\">"), std::string::npos) << text;
+  SyncProject read;
+  std::string error;
+  ASSERT_TRUE(ReadSyncProject(text, read, error)) << error;
+  EXPECT_EQ(read, project);
+  EXPECT_EQ(WriteSyncProject(SyncProject{}).find("rowsPerBeat"), std::string::npos);
+
+  ASSERT_TRUE(ReadSyncProject("<sync rows=\"4\"/>", read, error)) << error;
+  EXPECT_EQ(read.rowsPerBeat, 0);
+  ASSERT_FALSE(ReadSyncProject("<sync rowsPerBeat=\"four\"/>", read, error));
+  EXPECT_EQ(error, "line 1, column 20: sync: rowsPerBeat is not a whole number 0-2147483647");
+}
+
 // The error of a project that must be refused, and the project left empty.
 std::string Refused(const std::string& text) {
   SyncProject project;

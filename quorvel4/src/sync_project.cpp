@@ -180,6 +180,10 @@ class ProjectReader {
     if (const auto* rows = sync->first_attribute("rows"); rows != nullptr && !Row(rows, read.rows, "sync", error)) {
       return false;
     }
+    if (const auto* perBeat = sync->first_attribute("rowsPerBeat");
+        perBeat != nullptr && !Row(perBeat, read.rowsPerBeat, "sync", error)) {
+      return false;
+    }
     for (auto* tracks = sync->first_node("tracks"); tracks != nullptr; tracks = tracks->next_sibling("tracks")) {
       for (auto* track = tracks->first_node("track"); track != nullptr; track = track->next_sibling("track")) {
         if (!ReadTrack(track, read, error)) return false;
@@ -338,6 +342,7 @@ bool ReadSyncProject(std::string_view text, SyncProject& project, std::string& e
 std::string WriteSyncProject(const SyncProject& project) {
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<sync";
   if (project.rows != 0) out += " rows=\"" + std::to_string(project.rows) + "\"";
+  if (project.rowsPerBeat != 0) out += " rowsPerBeat=\"" + std::to_string(project.rowsPerBeat) + "\"";
   out += ">\n";
   if (project.tracks.empty()) {
     out += "  <tracks/>\n";

@@ -8,7 +8,7 @@
 //   count, then per key an int32 row, a float32 value and a uint8 interpolation (9 bytes a key),
 //   no header; named <base>_<name>.track (TrackFileName);
 // - the editor's XML project, every track and the bookmarks:
-//   <sync rows="N"><tracks><track name="..."><key row="R" value="V" interpolation="0-3"/>...
+//   <sync rows="N" rowsPerBeat="B"><tracks><track name="..."><key row="R" value="V" interpolation="0-3"/>...
 //   </track>...</tracks><bookmarks><bookmark row="R"/>...</bookmarks></sync>
 //
 // Readers take untrusted bytes: they check every count and every row against what the bytes
@@ -84,7 +84,8 @@ std::string EncodeTrackFile(const std::vector<TrackKey>& keys);
 bool DecodeTrackFile(std::string_view bytes, std::vector<TrackKey>& keys, std::string& error);
 
 struct SyncProject {
-  int32_t rows = 0;  // the editor's number of rows (0: not given)
+  int32_t rows = 0;         // the editor's number of rows (0: not given)
+  int32_t rowsPerBeat = 0;  // how the editor groups its rows in beats (0: not given)
   std::vector<SyncTrack> tracks;
   std::vector<int32_t> bookmarks;  // rows, increasing
   bool operator==(const SyncProject&) const = default;
