@@ -39,7 +39,7 @@ constexpr int kPollMs = 10;
 
 constexpr int kMostTypedCharacters = 32;
 
-const char kHelpLine[] = "0-9 Enter:set Del i:interp Spc:play ^Z/^Y:undo/redo k:mark ^S:save ^Q:quit ?:keys";
+const char kHelpLine[] = "Enter:set Del i:interp Space:play ^Z/^Y:undo/redo k:mark ^S:save ^Q:quit ?:keys";
 
 // Mouse tracking of button motion (xterm's mode 1002), for dragging a selection: ncurses turns
 // on press-and-release reports only.
@@ -530,7 +530,10 @@ void Tracker::HandlePrompt(int key, const TrackerCommand& command) {
 
 void Tracker::HandleKey(int key) {
   const TrackerCommand command = keys_.Decode(key);
-  if (command.action == TrackerAction::kResize) return;
+  if (command.action == TrackerAction::kResize) {
+    clearok(curscr, TRUE);  // all of it again: the terminal may have lost what it showed
+    return;
+  }
   if (command.action != TrackerAction::kMouse) message_.clear();
   if (mode_ != Mode::kGrid) {
     HandlePrompt(key, command);
