@@ -110,6 +110,12 @@ bool ShowFolder::Write(const std::string& name, const std::string& bytes, std::s
     error = where + " would lead out of the show's folder (to " + realParent.path + "): a show writes only its own files";
     return false;
   }
+  return WriteFileWhole(path, bytes, error);
+}
+
+bool WriteFileWhole(const std::string& path, const std::string& bytes, std::string& error) {
+  const std::string where = "the file " + path;
+  std::error_code code;
   const std::string saving = path + ".saving";
   FILE* file = std::fopen(saving.c_str(), "wb");
   if (file == nullptr) {

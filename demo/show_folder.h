@@ -49,6 +49,11 @@ class ShowFolder {
   std::string separator_;
 };
 
+// Writes `bytes` as the file `path`, whole as PATH.saving first, then renamed in place of the
+// old one (the name itself replaced, never what a link of that name leads to); false with
+// `error`, the old file as it was and no PATH.saving left.
+bool WriteFileWhole(const std::string& path, const std::string& bytes, std::string& error);
+
 // A show folder's script.
 inline constexpr const char* kShowScriptFile = "show.js";
 inline constexpr uint64_t kMaxShowScriptBytes = uint64_t{4} << 20;

@@ -11,6 +11,39 @@
 
 #include "demo/tcp_link.h"
 
+namespace {
+
+// "host:port", a host with colons (IPv6) in brackets.
+std::string HostAndPort(const std::string& host, const std::string& port) {
+  return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
+}
+
+// "127.0.0.1:40712" or "[::1]:40712".
+std::string AddressText(const sockaddr_storage& address, socklen_t length) {
+  char host[NI_MAXHOST];
+  char service[NI_MAXSERV];
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(&address), length, host, sizeof host, service, sizeof service,
+                  NI_NUMERICHOST | NI_NUMERICSERV) != 0) {
+    return "?";
+  }
+  return HostAndPort(host, service);
+}
+
+// A stream socket that does not block and is not inherited, with the option `name` of `level`
+// turned on; -1 with `error`.
+int OpenSocket(int family, int level, int name, std::string& error) {
+  const int fd = socket(family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = std::string("no socket: ") + std::strerror(errno);
+    return -1;
+  }
+  const int on = 1;
+  setsockopt(fd, level, name, &on, sizeof on);
+  return fd;
+}
+
+}  // namespace
+
 bool LookUpTcpAddress(const std::string& host, uint16_t port, TcpAddress& address, std::string& error) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
@@ -24,19 +57,14 @@ bool LookUpTcpAddress(const std::string& host, uint16_t port, TcpAddress& addres
   }
   address.bytes.assign(reinterpret_cast<const char*>(found->ai_addr), found->ai_addrlen);
   address.family = found->ai_family;
-  address.text = (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + service;
+  address.text = HostAndPort(host, service);
   freeaddrinfo(found);
   return true;
 }
 
 std::unique_ptr<TcpLink> TcpLink::Connect(const TcpAddress& address, std::string& error) {
-  const int fd = socket(address.family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    error = std::string("no socket: ") + std::strerror(errno);
-    return nullptr;
-  }
-  const int on = 1;
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  const int fd = OpenSocket(address.family, IPPROTO_TCP, TCP_NODELAY, error);
+  if (fd < 0) return nullptr;
   std::unique_ptr<TcpLink> link(new TcpLink(fd));
   const auto* to = reinterpret_cast<const sockaddr*>(address.bytes.data());
   if (connect(fd, to, static_cast<socklen_t>(address.bytes.size())) == 0) {
@@ -84,4 +112,46 @@ long TcpLink::Receive(uint8_t* data, size_t size, std::string& error) {
   if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
   error = std::strerror(errno);
   return -1;
+}
+
+std::unique_ptr<TcpListener> TcpListener::Listen(const TcpAddress& address, std::string& error) {
+  // SO_REUSEADDR: a tracker started again gets its port back while the last one's connections
+  // linger.
+  const int fd = OpenSocket(address.family, SOL_SOCKET, SO_REUSEADDR, error);
+  if (fd < 0) return nullptr;
+  const auto* at = reinterpret_cast<const sockaddr*>(address.bytes.data());
+  if (bind(fd, at, static_cast<socklen_t>(address.bytes.size())) != 0 || listen(fd, 4) != 0) {
+    error = "cannot listen on " + address.text + ": " + std::strerror(errno);
+    close(fd);
+    return nullptr;
+  }
+  sockaddr_storage bound{};
+  socklen_t length = sizeof bound;
+  uint16_t port = 0;
+  if (getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
+    if (bound.ss_family == AF_INET) port = ntohs(reinterpret_cast<const sockaddr_in*>(&bound)->sin_port);
+    if (bound.ss_family == AF_INET6) port = ntohs(reinterpret_cast<const sockaddr_in6*>(&bound)->sin6_port);
+  }
+  return std::unique_ptr<TcpListener>(new TcpListener(fd, port));
+}
+
+TcpListener::~TcpListener() { close(static_cast<int>(socket_)); }
+
+std::unique_ptr<TcpLink> TcpListener::Accept(std::string& error) {
+  error.clear();
+  sockaddr_storage peer{};
+  socklen_t length = sizeof peer;
+  const int fd = accept4(static_cast<int>(socket_), reinterpret_cast<sockaddr*>(&peer), &length,
+                         SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) {
+    // A connection that went before it was taken is no fault of the listener's.
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != ECONNABORTED) error = std::strerror(errno);
+    return nullptr;
+  }
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  std::unique_ptr<TcpLink> link(new TcpLink(fd));
+  link->open_ = true;
+  link->peer_ = AddressText(peer, length);
+  return link;
 }

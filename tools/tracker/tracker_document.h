@@ -141,12 +141,13 @@ class TrackerDocument {
   // Makes the step's keys `after` (forward) or `before`, and its bookmark toggled.
   KeyChanges Apply(const Step& step, bool forward);
   KeyChanges Commit(Step step);
+  KeyChanges Move(std::deque<Step>& from, std::deque<Step>& to, bool forward);
   void Toggle(int32_t row);
   bool ValidTrack(size_t track) const { return track < project_.tracks.size(); }
 
   SyncProject project_;
   std::deque<Step> undo_;
-  std::vector<Step> redo_;
+  std::deque<Step> redo_;
   uint64_t generation_ = 0;
   uint64_t savedGeneration_ = 0;
 };

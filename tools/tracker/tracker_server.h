@@ -1,8 +1,9 @@
 // The sync-tracker's side of the protocol (quorvel4/sync_protocol.h): it listens for a show,
 // greets it, answers each GET_TRACK with the document's keys of that track, and passes the
 // document's edits, the cursor's row, play and pause and "save" on to the show. One show at a
-// time: another that connects meanwhile is turned away at once. Nothing here waits: each Poll
-// does what can be done now, from the tracker's own loop.
+// time: another that connects meanwhile (even before the first has greeted) is turned away at
+// once; Disconnect frees the place. Nothing here waits: each Poll does what can be done now,
+// from the tracker's own loop.
 #pragma once
 
 #include <cstddef>
