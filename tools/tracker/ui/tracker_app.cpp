@@ -109,6 +109,7 @@ class Tracker {
   void HandleTyping(const TrackerCommand& command);
   void HandlePrompt(int key, const TrackerCommand& command);
   void HandleMouse();
+  void TakeMouse(const MEVENT& event);
   void HandleEvents(const std::vector<TrackerServer::Event>& events);
   void MoveCursor(TrackerMove move, bool select);
   void CursorMoved(GridPlace was);
@@ -157,8 +158,10 @@ class Tracker {
   bool messageWarns_ = false;
   bool dragging_ = false;
   uint64_t writtenGeneration_ = 0;
+  uint64_t drawnGeneration_ = 0;
   std::chrono::steady_clock::time_point lastRecoveryWrite_{};
   bool inTerminal_ = false;
+  bool dragReportsWanted_ = false;
   bool dragReports_ = false;
   bool manyColours_ = false;
 };
@@ -194,9 +197,7 @@ bool Tracker::EnterTerminal(std::string& error) {
   mouseinterval(0);
   if (mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON4_PRESSED | BUTTON5_PRESSED | REPORT_MOUSE_POSITION,
                 nullptr) != 0) {
-    std::fputs(kDragReportsOn, stdout);
-    std::fflush(stdout);
-    dragReports_ = true;
+    dragReportsWanted_ = true;  // after ncurses' own mode is out: see Draw
   }
   keys_.LearnModifiedKeys();
   return true;
@@ -205,11 +206,10 @@ bool Tracker::EnterTerminal(std::string& error) {
 void Tracker::LeaveTerminal() {
   if (!inTerminal_) return;
   inTerminal_ = false;
-  if (dragReports_) {
-    std::fputs(kDragReportsOff, stdout);
-    std::fflush(stdout);
-  }
   endwin();
+  // Straight to the terminal, not through a buffer that a signal's default action would leave
+  // unwritten.
+  if (dragReports_) (void)!write(STDOUT_FILENO, kDragReportsOff, sizeof kDragReportsOff - 1);
 }
 
 void Tracker::Listen() {
@@ -281,6 +281,12 @@ void Tracker::Draw() {
     }
   }
   refresh();
+  // A terminal keeps the last mouse mode it was given: the drag reports go after the mode the
+  // first refresh sent.
+  if (dragReportsWanted_ && !dragReports_) {
+    dragReports_ = true;
+    (void)!write(STDOUT_FILENO, kDragReportsOn, sizeof kDragReportsOn - 1);
+  }
 }
 
 bool Tracker::HaveTracks() {
@@ -431,8 +437,14 @@ void Tracker::HandleGridKey(const TrackerCommand& command) {
 }
 
 void Tracker::HandleMouse() {
-  MEVENT event{};
-  if (getmouse(&event) != OK) return;
+  // Reports that came together are all in ncurses' queue, which gives the newest first.
+  std::vector<MEVENT> events;
+  for (MEVENT event{}; getmouse(&event) == OK;) events.push_back(event);
+  std::reverse(events.begin(), events.end());
+  for (const MEVENT& event : events) TakeMouse(event);
+}
+
+void Tracker::TakeMouse(const MEVENT& event) {
   const GridPlace was = view_.cursor;
   if (event.bstate & (BUTTON4_PRESSED | BUTTON5_PRESSED)) {
     for (int k = 0; k < 4; ++k) MoveCursor(event.bstate & BUTTON4_PRESSED ? TrackerMove::kUp : TrackerMove::kDown, false);
@@ -664,8 +676,13 @@ int Tracker::Run() {
   }
   ::signal(SIGPIPE, SIG_IGN);
 
-  if (offerRecovery) mode_ = Mode::kAskRecover;
-  else Listen();
+  // Shows are taken once the document they are served is settled.
+  if (offerRecovery) {
+    mode_ = Mode::kAskRecover;
+    listenProblem_ = "not listening until the recovery file is recovered or discarded";
+  } else {
+    Listen();
+  }
 
   bool redraw = true;
   while (!quit_) {
@@ -673,7 +690,10 @@ int Tracker::Run() {
       const int signal = gStopSignal;
       Abandon(signal, std::string("stopped by ") + strsignal(signal));
     }
-    if (redraw) Draw();
+    if (redraw) {
+      Draw();
+      drawnGeneration_ = document_.Generation();
+    }
     redraw = false;
 
     pollfd terminal[2] = {{STDIN_FILENO, POLLIN, 0}, {STDOUT_FILENO, 0, 0}};
@@ -695,6 +715,8 @@ int Tracker::Run() {
       HandleEvents(events);
     }
     if (KeepRecovery(false)) redraw = true;
+    // A show's GET_TRACK adds tracks: new columns, and the dirty mark.
+    if (document_.Generation() != drawnGeneration_) redraw = true;
   }
   LeaveTerminal();
   return 0;
@@ -717,10 +739,10 @@ bool IsLoopback(const std::string& host) {
 
 OptionTable TrackerTable(TrackerOptions& options) {
   OptionTable table("quorvel4-tracker", "[OPTIONS] [PROJECT.rocket]",
-                    "A sync-tracker in the terminal: edits a show's sync tracks, live while the show runs with --sync.");
+                    "A sync-tracker in the terminal: edits a show's sync tracks, live while the show plays.");
   table.Add({"--listen", "ADDRESS",
-             "take shows at HOST:PORT, or PORT on 127.0.0.1 (127.0.0.1:1338); the protocol has\n"
-             "no password, so an address other than loopback is open to the network",
+             "take shows at HOST:PORT, or PORT on 127.0.0.1 (127.0.0.1:1338);\n"
+             "the protocol has no password: another address is open to the network",
              [&options](const std::string& value, std::string& error) {
                if (ParseListenAddress(value)) return options.listen = value, true;
                error = "--listen needs HOST:PORT, [HOST]:PORT or PORT, a port up to 65535";
@@ -738,8 +760,9 @@ OptionTable TrackerTable(TrackerOptions& options) {
              }});
   table.Add({"", "PROJECT.rocket", "", SetOnce(options.project, "one project at a time")});
   table.AddNote(
-      "Without PROJECT the project is new and untitled. In the editor, ? lists the keys. Unsaved\n"
-      "changes are kept in PROJECT.recovery (untitled.rocket.recovery) and offered back at the next start.\n");
+      "Without PROJECT the project is new and untitled. In the editor, ? lists the keys.\n"
+      "Unsaved changes are kept in PROJECT.recovery (untitled.rocket.recovery) and\n"
+      "offered back at the next start.\n");
   return table;
 }
 
