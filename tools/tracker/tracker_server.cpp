@@ -177,6 +177,11 @@ void TrackerServer::AnswerTracks() {
   Connection& show = *show_;
   while (!show.answers.empty() && show.Waiting() < kAnswerWhileBelow) {
     const uint32_t number = show.answers.front();
+    if (show.trackOf[number] >= document_.TrackCount()) {
+      // The document was replaced without Disconnect: its numbers mean nothing to this show.
+      Drop("the project was replaced while the show was connected", nullptr);
+      return;
+    }
     const std::vector<TrackKey>& keys = document_.Track(show.trackOf[number]).Keys();
     const int64_t from = show.answeredBelow[number];
     auto key = std::lower_bound(keys.begin(), keys.end(), from, [](const TrackKey& k, int64_t row) { return k.row < row; });
@@ -204,6 +209,8 @@ std::vector<TrackerServer::Event> TrackerServer::Poll(bool paused, uint32_t curs
     AppendSetRow(show_->outgoing, cursorRow);
   }
   Flush(&events);
+  for (Event& event : later_) events.push_back(std::move(event));
+  later_.clear();
   return events;
 }
 
