@@ -426,7 +426,7 @@ TEST(TrackerProgram, ASigtermKeepsTheEditsInTheRecoveryFileWhichTheNextStartOffe
   ASSERT_TRUE(again.UntilScreenHas("recovery file"));
   again.Type("r");
   ASSERT_TRUE(again.UntilCellIs(0, 1, "   8.000="));
-  ASSERT_TRUE(again.UntilScreenHas("listening"));
+  ASSERT_TRUE(again.UntilScreenHas("listening on"));
   EXPECT_NE(again.Status().find("p.rocket*"), std::string::npos) << "recovered, not saved";
   // A hangup (the terminal's window closed) keeps them too.
   again.Type(kDown + kDown + "9\r");
