@@ -14,9 +14,10 @@ set -euo pipefail
 
 # duktape-dev ships the script engine's source (compiled into every build, for every platform);
 # libstb-dev the header-only PNG reader and writer of the shows' pictures; librapidxml-dev the
-# header-only XML parser of the sync-tracker projects.
+# header-only XML parser of the sync-tracker projects; libncurses-dev the terminal of the
+# sync-tracker.
 script_packages=(duktape-dev libstb-dev librapidxml-dev)
-run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev "${script_packages[@]}")
+run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev libncurses-dev "${script_packages[@]}")
 build_packages=(
   "${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev

@@ -24,6 +24,7 @@ const Program kPrograms[] = {
     {"quorvel4-capture", std::string(QVL_TOOLS_DIR) + "/quorvel4-capture", "quorvel4-capture.1.scd"},
     {"quorvel4-view", std::string(QVL_TOOLS_DIR) + "/quorvel4-view", "quorvel4-view.1.scd"},
     {"quorvel4-testcard", std::string(QVL_TOOLS_DIR) + "/quorvel4-testcard", "quorvel4-testcard.1.scd"},
+    {"quorvel4-tracker", std::string(QVL_TOOLS_DIR) + "/quorvel4-tracker", "quorvel4-tracker.1.scd"},
 };
 
 // "NAME 1.0.0 (commit 0123456789ab-dirty, 2026-12-09)" on the first line.

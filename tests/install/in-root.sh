@@ -51,13 +51,13 @@ version=$(quorvel4-demo --version) || fail "quorvel4-demo --version exits $?"
 echo "$version"
 [[ $version =~ ^quorvel4-demo\ [0-9.]+\ \(commit\ ([0-9a-f]{12}(-dirty)?,\ [0-9-]{10}|unknown)\) ]] ||
   fail "quorvel4-demo --version printed: $version"
-for program in quorvel4-capture quorvel4-view quorvel4-testcard; do
+for program in quorvel4-capture quorvel4-view quorvel4-testcard quorvel4-tracker; do
   "$program" --version >/dev/null || fail "$program --version"
   "$program" --help >/dev/null || fail "$program --help"
 done
 
 step "man -w quorvel4-demo and the tools' pages"
-for page in quorvel4-demo quorvel4-capture quorvel4-view quorvel4-testcard; do
+for page in quorvel4-demo quorvel4-capture quorvel4-view quorvel4-testcard quorvel4-tracker; do
   man -w "$page" || fail "man finds no page for $page"
 done
 
