@@ -2,7 +2,7 @@
 // XML project), serves them to a show started with --edit --sync, and with --export writes
 // them as the track files a release plays.
 //
-//   quorvel4-tracker [--listen ADDRESS] [--beat-rows N] [PROJECT.rocket]
+//   quorvel4-tracker [--listen ADDR:PORT] [--rows-per-beat N] [PROJECT.rocket]
 //   quorvel4-tracker --export DIR [--base NAME] PROJECT.rocket
 //
 // Exit status: 0 when it quit, or the export was written; 1 without a terminal, or when the

@@ -11,20 +11,21 @@
 
 namespace {
 
-// Where the help of every row starts: the longest name and value in use ("--reduce-flashes")
-// and two spaces fit before it.
+// Where the help of every row starts at least ("--reduce-flashes" and two spaces fit before
+// it); a table with a longer name and value moves all its rows' help further right, so that
+// they stand in one column.
 constexpr size_t kHelpColumn = 20;
 
-// "  --name VALUE" and the help, its later lines at the same column.
-std::string HelpLines(const std::string& start, const std::string& help) {
+// "  --name VALUE" and the help at `column`, its later lines at the same column.
+std::string HelpLines(const std::string& start, const std::string& help, size_t column) {
   std::string text = start;
-  text.resize(std::max(text.size() + 2, kHelpColumn), ' ');
+  text.resize(std::max(text.size() + 2, column), ' ');
   for (size_t at = 0;;) {
     const size_t end = help.find('\n', at);
     text += help.substr(at, end == std::string::npos ? std::string::npos : end - at) + "\n";
     if (end == std::string::npos) return text;
     at = end + 1;
-    text += std::string(kHelpColumn, ' ');
+    text += std::string(column, ' ');
   }
 }
 
@@ -83,13 +84,18 @@ void OptionTable::AddNote(std::string lines) { notes_.push_back(std::move(lines)
 std::string OptionTable::Help() const {
   std::string text = "usage: " + program_ + " " + synopsis_ + "\n";
   if (!about_.empty()) text += about_ + "\n";
+  const auto nameOf = [](const OptionRow& row) {
+    return row.name.empty() ? row.value : row.name + (row.value.empty() ? "" : " " + row.value);
+  };
+  size_t column = kHelpColumn;
+  for (const OptionRow& row : rows_)
+    if (!row.help.empty()) column = std::max(column, 2 + nameOf(row).size() + 2);
   for (const OptionRow& row : rows_) {
     if (row.help.empty()) continue;  // an operand the usage line explains
-    const std::string name = row.name.empty() ? row.value : row.name + (row.value.empty() ? "" : " " + row.value);
-    text += HelpLines("  " + name, row.help);
+    text += HelpLines("  " + nameOf(row), row.help, column);
   }
-  text += HelpLines("  --help", "show this help");
-  text += HelpLines("  --version", "show the version and the back ends built in");
+  text += HelpLines("  --help", "show this help", column);
+  text += HelpLines("  --version", "show the version and the back ends built in", column);
   for (const std::string& note : notes_) text += note;
   return text;
 }

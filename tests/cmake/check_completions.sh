@@ -41,6 +41,6 @@ expect --window "quorvel4-testcard --win"
 expect headless "quorvel4-demo --backend he"
 expect gif "quorvel4-capture --format g"
 expect flashes "quorvel4-capture --format fl"
-expect --beat-rows "quorvel4-tracker --beat"
+expect --rows-per-beat "quorvel4-tracker --rows"
 expect 127.0.0.1:1338 "quorvel4-tracker --listen 127"
 exit $status

@@ -740,16 +740,16 @@ bool IsLoopback(const std::string& host) {
 OptionTable TrackerTable(TrackerOptions& options) {
   OptionTable table("quorvel4-tracker", "[OPTIONS] [PROJECT.rocket]",
                     "A sync-tracker in the terminal: edits a show's sync tracks, live while the show plays.");
-  table.Add({"--listen", "ADDRESS",
-             "take shows at HOST:PORT, or PORT on 127.0.0.1 (127.0.0.1:1338);\n"
+  table.Add({"--listen", "ADDR:PORT",
+             "take shows at ADDR:PORT (IPv6 in brackets), or PORT on 127.0.0.1 (127.0.0.1:1338);\n"
              "the protocol has no password: another address is open to the network",
              [&options](const std::string& value, std::string& error) {
                if (ParseListenAddress(value)) return options.listen = value, true;
                error = "--listen needs HOST:PORT, [HOST]:PORT or PORT, a port up to 65535";
                return false;
              }});
-  table.Add({"--beat-rows", "N", "rows a beat, for the marks of beats and bars (the project's, else 4)",
-             SetNumber(options.rowsPerBeat, "--beat-rows", 1, 1024)});
+  table.Add({"--rows-per-beat", "N", "rows a beat, for the marks of beats and bars (the project's, else 4)",
+             SetNumber(options.rowsPerBeat, "--rows-per-beat", 1, 1024)});
   table.Add({"--export", "DIR", "write the project's tracks into DIR as BASE_NAME.track files, and exit",
              SetText(options.exportDir)});
   table.Add({"--base", "NAME", "the base of the track files --export writes (sync)",
