@@ -34,7 +34,7 @@ class SyncClient {
   static constexpr int64_t kRetryEveryMs = 1000;
   // The most bytes taken from the editor in one poll, so that a flood of keys cannot hold up a
   // frame; the rest waits for the next poll.
-  static constexpr size_t kMostBytesAPoll = size_t{32} << 10;
+  static constexpr size_t kMostBytesAPoll = size_t{16} << 10;
   // The most bytes waiting to be sent: an editor that reads nothing is dropped, not buffered for.
   static constexpr size_t kMostWaitingBytes = size_t{1} << 20;
 
