@@ -152,7 +152,7 @@ SyncClient::Asked SyncClient::Poll(std::vector<SyncTrack>& tracks) {
   std::vector<SyncMessage> messages;
   while (link_ && taken < kMostBytesAPoll) {
     std::string error;
-    const long got = link_->Receive(buffer, sizeof buffer, error);
+    const long got = link_->Receive(buffer, std::min(sizeof buffer, kMostBytesAPoll - taken), error);
     if (got == 0) break;
     if (got < 0) {
       if (!error.empty()) {
