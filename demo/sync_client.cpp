@@ -4,7 +4,7 @@
 
 #include "demo/number_text.h"
 
-std::optional<SyncAddress> ParseSyncAddress(const std::string& text) {
+std::optional<SyncAddress> ParseSyncAddress(const std::string& text, uint16_t lowestPort) {
   SyncAddress address;
   std::string port = text;
   if (!text.empty() && text.front() == '[') {
@@ -18,7 +18,7 @@ std::optional<SyncAddress> ParseSyncAddress(const std::string& text) {
     if (address.host.empty() || address.host.find(':') != std::string::npos) return std::nullopt;
   }
   const std::optional<int64_t> number = ParseWholeNumber(port);
-  if (!number || *number < 1 || *number > 65535) return std::nullopt;
+  if (!number || *number < lowestPort || *number > 65535) return std::nullopt;
   address.port = static_cast<uint16_t>(*number);
   return address;
 }
@@ -74,13 +74,20 @@ void SyncClient::Greeted(std::vector<SyncTrack>& tracks, Asked& asked) {
     track.ClearKeys();
     fromEditor_.emplace(track.Name(), SyncTrack(track.Name()));
     asked_.push_back(track.Name());
-    showIndex_.push_back(static_cast<int32_t>(asked_.size() - 1));
     AppendGetTrack(outgoing_, track.Name());
   }
   asked.keysChanged = true;
 }
 
 SyncTrack* SyncClient::ShowTrack(std::vector<SyncTrack>& tracks, size_t index) {
+  // The show's tracks may be another show's since the last poll (a reload, or a failed one put
+  // back): the names are matched again, once a poll, and only when a key comes.
+  if (showIndex_.size() != asked_.size()) {
+    showIndex_.assign(asked_.size(), -1);
+    for (size_t i = 0; i < asked_.size(); ++i)
+      for (size_t j = 0; j < tracks.size(); ++j)
+        if (tracks[j].Name() == asked_[i]) showIndex_[i] = static_cast<int32_t>(j);
+  }
   const int32_t at = showIndex_[index];
   return at >= 0 && static_cast<size_t>(at) < tracks.size() ? &tracks[static_cast<size_t>(at)] : nullptr;
 }
@@ -141,11 +148,7 @@ SyncClient::Asked SyncClient::Poll(std::vector<SyncTrack>& tracks) {
     }
   }
   if (state_ != State::kGreeting && state_ != State::kOpen) return asked;
-  // The track numbers of this poll's messages, among the show's tracks as they are now.
-  showIndex_.assign(asked_.size(), -1);
-  for (size_t i = 0; i < asked_.size(); ++i)
-    for (size_t j = 0; j < tracks.size(); ++j)
-      if (tracks[j].Name() == asked_[i]) showIndex_[i] = static_cast<int32_t>(j);
+  showIndex_.clear();
   Flush();
   uint8_t buffer[16384];
   size_t taken = 0;

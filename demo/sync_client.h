@@ -17,13 +17,14 @@
 #include "quorvel4/sync_protocol.h"
 #include "quorvel4/sync_tracks.h"
 
-// "[HOST:]PORT" (the host 127.0.0.1 when only a port is given; an IPv6 host in brackets); none
-// when it is not that.
+// "[HOST:]PORT" (the host 127.0.0.1 when only a port is given; an IPv6 host in brackets), the
+// port from `lowestPort` to 65535; none when it is not that. A show connects to a port from 1
+// on; a server may listen on 0, whichever port the system gives it.
 struct SyncAddress {
   std::string host = "127.0.0.1";
   uint16_t port = kSyncTrackerPort;
 };
-std::optional<SyncAddress> ParseSyncAddress(const std::string& text);
+std::optional<SyncAddress> ParseSyncAddress(const std::string& text, uint16_t lowestPort = 1);
 
 class SyncClient {
  public:
@@ -84,7 +85,8 @@ class SyncClient {
   std::optional<int64_t> lastTryMs_;
   // The names asked for on this connection, in order: the editor's track numbers.
   std::vector<std::string> asked_;
-  // Where each of them is among the show's tracks (-1: not there), worked out once per poll.
+  // Where each of them is among the show's tracks (-1: not there), worked out at most once a
+  // poll, by the first key that needs it.
   std::vector<int32_t> showIndex_;
   // The keys the editor has sent, by name: they outlive a connection and a reload.
   std::map<std::string, SyncTrack> fromEditor_;

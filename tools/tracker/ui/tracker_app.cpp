@@ -727,10 +727,7 @@ int Tracker::Run() {
 std::optional<SyncAddress> ParseListenAddress(const std::string& text) {
   // The show's own reading, but for port 0: a show cannot connect there, a server can listen
   // on whichever port the system gives it.
-  const bool anyPort = text == "0" || text.ends_with(":0");
-  std::optional<SyncAddress> address = ParseSyncAddress(anyPort ? text.substr(0, text.size() - 1) + "1" : text);
-  if (address && anyPort) address->port = 0;
-  return address;
+  return ParseSyncAddress(text, 0);
 }
 
 bool IsLoopback(const std::string& host) {
