@@ -104,23 +104,33 @@ std::vector<std::string> TrackFilesOf(const std::string& source, const std::vect
 
 namespace {
 
+// The project of the folder, if it holds one (an empty project otherwise); false with `error`
+// naming the file when it is there but cannot be read, and `why` (for the writer's wording)
+// saying what is wrong inside it.
+bool ReadProjectOfFolder(const ShowFolder& folder, const std::string& source, SyncProject& project,
+                         std::string& error, std::string& why) {
+  if (!folder.Has(source)) return true;
+  std::vector<uint8_t> bytes;
+  if (!folder.Read(source, kMostProjectBytes, bytes, error)) return false;
+  if (ReadSyncProject(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), project, why))
+    return true;
+  std::string ignored;
+  error = "the track project " + folder.PathOf(source, ignored);
+  return false;
+}
+
 bool ReadFromProject(const ShowFolder& folder, const std::string& source, std::vector<SyncTrack>& tracks,
                      std::string& error) {
-  std::vector<std::vector<TrackKey>> keys(tracks.size());
-  if (folder.Has(source)) {
-    std::vector<uint8_t> bytes;
-    if (!folder.Read(source, kMostProjectBytes, bytes, error)) return false;
-    SyncProject project;
-    std::string why;
-    if (!ReadSyncProject(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), project, why)) {
-      std::string ignored;
-      error = "the track project " + folder.PathOf(source, ignored) + ": " + why;
-      return false;
-    }
-    for (size_t i = 0; i < tracks.size(); ++i)
-      for (const SyncTrack& held : project.tracks)
-        if (held.Name() == tracks[i].Name()) keys[i] = held.Keys();
+  SyncProject project;
+  std::string why;
+  if (!ReadProjectOfFolder(folder, source, project, error, why)) {
+    if (!why.empty()) error += ": " + why;
+    return false;
   }
+  std::vector<std::vector<TrackKey>> keys(tracks.size());
+  for (size_t i = 0; i < tracks.size(); ++i)
+    for (const SyncTrack& held : project.tracks)
+      if (held.Name() == tracks[i].Name()) keys[i] = held.Keys();
   for (size_t i = 0; i < tracks.size(); ++i) tracks[i].SetKeys(std::move(keys[i]));
   return true;
 }
@@ -152,16 +162,11 @@ bool ReadFromTrackFiles(const ShowFolder& folder, const std::string& base, std::
 bool WriteProject(const ShowFolder& folder, const std::string& source, const std::vector<SyncTrack>& tracks,
                   std::string& error) {
   SyncProject project;
-  if (folder.Has(source)) {
-    std::vector<uint8_t> bytes;
-    std::string why;
-    if (!folder.Read(source, kMostProjectBytes, bytes, error)) return false;
-    // A project that cannot be read is not written over: it may hold what nobody has elsewhere.
-    if (!ReadSyncProject(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), project, why)) {
-      std::string ignored;
-      error = "the track project " + folder.PathOf(source, ignored) + " is not written over, since it cannot be read: " + why;
-      return false;
-    }
+  std::string why;
+  // A project that cannot be read is not written over: it may hold what nobody has elsewhere.
+  if (!ReadProjectOfFolder(folder, source, project, error, why)) {
+    if (!why.empty()) error += " is not written over, since it cannot be read: " + why;
+    return false;
   }
   for (const SyncTrack& track : tracks) {
     const auto held = std::find_if(project.tracks.begin(), project.tracks.end(),
