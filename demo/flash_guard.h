@@ -1,16 +1,13 @@
 // The gentle way to watch: the frame loop presents only frames that keep every area of the
-// screen at three flashes a second or fewer, by the rule the flash analyser measures with.
-// A frame that would complete a seventh transition inside one second is not presented; the
-// last presented frame stays up instead, and the show's clock runs on, so the next frame
-// presented is again the show's own frame of its time.
-//
-// Readers of the same frames date a transition differently: at the frame that completes it, at
-// the frame where it reaches its far extreme, or in between. A frame is held when any such
-// dating would put seven transitions in one second, so no reading that dates a transition
-// anywhere in that span finds more than three flashes in a second of what was presented.
+// screen within the flash rule under every reading of demo/flash_rule.h. A frame that would
+// make a reading fail, now or (by the sustained rule) later without another transition, is not
+// presented; the last presented frame stays up instead, and the show's clock runs on, so the
+// next frame presented is again the show's own frame of its time.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "demo/flash_rule.h"
 #include "quorvel4/types.h"
@@ -24,7 +21,24 @@ class FlashGuard {
 
  private:
   FlashCounter counter_;
-  Cell presented_[kScreenCells] = {};
+  std::vector<Cell> presented_;  // empty before the first frame
   FrameLight presentedLight_;
   int held_ = 0;
 };
+
+// Reads the frames as the show draws them, for an author: whether the part of the show on the
+// screen fails the flash rule, under which reading and where.
+class FlashWatch {
+ public:
+  void Take(int32_t time, const Cell* cells);
+  const FlashVerdict& Latest() const { return latest_; }
+
+ private:
+  FlashCounter counter_;
+  std::vector<Cell> before_;
+  FlashVerdict latest_;
+};
+
+// A short line for a status line, empty when the verdict passes: "too many flashes: 4.5/s,
+// luminance, screen", or "... 2.5/s for 4 s, ..." when only the sustained rule fails.
+std::string FlashWarning(const FlashVerdict& verdict);

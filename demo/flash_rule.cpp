@@ -4,6 +4,7 @@
 #include <bit>
 #include <climits>
 #include <cmath>
+#include <memory>
 
 #include "quorvel4/font.h"
 #include "quorvel4/palette.h"
@@ -11,19 +12,36 @@
 namespace {
 
 constexpr int kGlyphPixels = kGlyphWidth * kGlyphHeight;  // 96
-constexpr int kWindowWidth = kScreenWidth / 2;            // a quarter of the screen
-constexpr int kWindowHeight = kScreenHeight / 2;
-constexpr int kWindowsAcross = 5;
+constexpr int kQuartersAcross = kScreenWidth - kQuarterWidth + 1;
+constexpr int kFieldsAcross = kScreenWidth - kFieldWidth + 1;
 
 // The thresholds, in the units of one pixel's light.
 constexpr int64_t kLuminanceStep = 100000;  // 0.1 of white
 constexpr int64_t kDarkLimit = 800000;      // 0.8 of white
-constexpr int64_t kRedStep = 20000;         // 20, and a transition must exceed it
+constexpr int64_t kRedStep = 20000;         // 20
+constexpr int32_t kSecondMs = 1000;
 
 // The sRGB curve: an 8-bit level as linear light, 0 to 1.
 double LinearLevel(uint8_t level) {
   const double c = level / 255.0;
-  return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+const std::vector<CellArea>& Areas() {
+  static const std::vector<CellArea> areas = [] {
+    std::vector<CellArea> list{{0, 0, kScreenWidth, kScreenHeight}};
+    for (int y = 0; y + kQuarterHeight <= kScreenHeight; ++y)
+      for (int x = 0; x < kQuartersAcross; ++x) list.push_back({x, y, kQuarterWidth, kQuarterHeight});
+    for (int y = 0; y + kFieldHeight <= kScreenHeight; ++y)
+      for (int x = 0; x < kFieldsAcross; ++x) list.push_back({x, y, kFieldWidth, kFieldHeight});
+    return list;
+  }();
+  return areas;
+}
+
+int64_t PixelsOf(int area) {
+  const CellArea& a = Areas()[area];
+  return int64_t{a.width} * a.height * kGlyphPixels;
 }
 
 // Lit pixels of every glyph of the font.
@@ -37,47 +55,285 @@ const std::array<int, 256>& GlyphCoverage() {
   return coverage;
 }
 
-struct ColourLight {
-  std::array<int64_t, 16> luminance, red;
+// For a glyph drawn where another was: how many pixels were lit in both, lit only before, lit
+// only now. The rest were unlit in both.
+struct GlyphOverlap {
+  uint8_t both, before, now;
 };
+const std::vector<GlyphOverlap>& GlyphOverlaps() {
+  static const std::vector<GlyphOverlap> table = [] {
+    std::vector<GlyphOverlap> pairs(256 * 256);
+    for (int a = 0; a < 256; ++a)
+      for (int b = 0; b < 256; ++b) {
+        int both = 0, before = 0, now = 0;
+        for (int row = 0; row < kGlyphHeight; ++row) {
+          const unsigned x = Glyph(static_cast<unsigned char>(a))[row], y = Glyph(static_cast<unsigned char>(b))[row];
+          both += std::popcount(x & y), before += std::popcount(x & ~y & 0xFFu), now += std::popcount(~x & y & 0xFFu);
+        }
+        pairs[a << 8 | b] = {static_cast<uint8_t>(both), static_cast<uint8_t>(before), static_cast<uint8_t>(now)};
+      }
+    return pairs;
+  }();
+  return table;
+}
 
-const ColourLight& PaletteLight() {
-  static const ColourLight light = [] {
-    ColourLight table{};
+using ColourValues = std::array<int64_t, 16>;
+const std::array<ColourValues, kLightKinds>& PaletteLight() {
+  static const std::array<ColourValues, kLightKinds> light = [] {
+    std::array<ColourValues, kLightKinds> table{};
     for (unsigned colour = 0; colour < 16; ++colour) {
-      table.luminance[colour] = ColourLuminance(colour);
-      table.red[colour] = ColourRedValue(colour);
+      table[0][colour] = ColourLuminance(colour);
+      table[1][colour] = ColourRedValue(colour);
     }
     return table;
   }();
   return light;
 }
 
-// Sums over the rectangle of cells [x0, x1) x [y0, y1) from a table of sums from the origin.
-using SumTable = std::array<std::array<int64_t, kScreenWidth + 1>, kScreenHeight + 1>;
-int64_t RectangleSum(const SumTable& sums, const CellArea& a) {
-  return sums[a.y + a.height][a.x + a.width] - sums[a.y][a.x + a.width] - sums[a.y + a.height][a.x] + sums[a.y][a.x];
+// Pixels of a cell whose light of one kind differs from the cell drawn before it.
+int ChangedPixels(const ColourValues& value, Cell before, Cell now) {
+  const GlyphOverlap& o = GlyphOverlaps()[CellCharacter(before) << 8 | CellCharacter(now)];
+  const int neither = kGlyphPixels - o.both - o.before - o.now;
+  const int64_t fb = value[CellForeground(before)], bb = value[CellBackground(before)];
+  const int64_t fn = value[CellForeground(now)], bn = value[CellBackground(now)];
+  return (fb != fn ? o.both : 0) + (fb != bn ? o.before : 0) + (bb != fn ? o.now : 0) + (bb != bn ? neither : 0);
 }
 
-int64_t PixelsOf(int area) {
-  const CellArea a = FlashArea(area);
-  return int64_t{a.width} * a.height * kGlyphPixels;
+// Sums over rectangles of cells from a table of sums from the top-left corner.
+template <typename T>
+using SumTable = std::array<std::array<T, kScreenWidth + 1>, kScreenHeight + 1>;
+template <typename T>
+T RectangleSum(const SumTable<T>& sums, const CellArea& a) {
+  return sums[a.y + a.height][a.x + a.width] - sums[a.y][a.x + a.width] - sums[a.y + a.height][a.x] + sums[a.y][a.x];
+}
+template <typename T>
+void AddRow(SumTable<T>& sums, int y, const std::array<T, kScreenWidth>& row) {
+  T along = 0;
+  for (int x = 0; x < kScreenWidth; ++x) {
+    along += row[x];
+    sums[y + 1][x + 1] = sums[y][x + 1] + along;
+  }
+}
+
+// A queue that keeps its storage: the counter pushes and pops on every frame.
+template <typename T>
+class Ring {
+ public:
+  bool empty() const { return head_ == tail_; }
+  size_t size() const { return tail_ - head_; }
+  const T& operator[](size_t i) const { return items_[(head_ + i) & (items_.size() - 1)]; }
+  const T& front() const { return (*this)[0]; }
+  const T& back() const { return (*this)[size() - 1]; }
+  T& back() { return items_[(tail_ - 1) & (items_.size() - 1)]; }
+  void push_back(const T& item) {
+    if (size() == items_.size()) Grow();
+    items_[tail_++ & (items_.size() - 1)] = item;
+  }
+  void pop_front() { ++head_; }
+  void clear() { head_ = tail_ = 0; }
+
+ private:
+  void Grow() {
+    std::vector<T> bigger(std::max<size_t>(8, items_.size() * 2));
+    for (size_t i = 0; i < size(); ++i) bigger[i] = (*this)[i];
+    tail_ = size(), head_ = 0;
+    items_ = std::move(bigger);
+  }
+  std::vector<T> items_;
+  size_t head_ = 0, tail_ = 0;
+};
+
+// Whether a time lies in the second (or the span) up to and including `now`.
+bool Within(int64_t time, int64_t now, int64_t span) { return time > now - span; }
+
+// An area and kind's thresholds, in its sums' units.
+struct AreaRule {
+  int64_t step, darkLimit;  // darkLimit INT64_MAX: none
+  int32_t quarterPixels;     // the least changed pixels that make a frame's change count
+};
+
+// The established reading of one area and kind.
+struct Established {
+  struct Change {
+    int32_t time;
+    int64_t amount;
+  };
+  struct BandFrame {
+    int32_t time, weight;
+  };
+  Ring<Change> run;  // the accumulation's changes of the last second, all of one sign
+  int64_t accumulation = 0, lastAccumulation = 0;
+  Ring<int32_t> transitions;  // of the last second
+  Ring<BandFrame> band;       // frames of the last 5 s with 4 to 6 transitions, and their weight
+  int64_t bandMs = 0;
+};
+
+// What the next frame makes of an established accumulation.
+struct EstablishedStep {
+  int64_t accumulation;
+  size_t expired;  // the run's changes that leave it
+  bool transition;
+};
+
+EstablishedStep NextEstablished(const Established& s, const AreaRule& rule, int32_t time, int64_t change, int64_t before,
+                                int64_t now) {
+  EstablishedStep step{s.accumulation, 0, false};
+  while (step.expired < s.run.size() && !Within(s.run[step.expired].time, time, kSecondMs))
+    step.accumulation -= s.run[step.expired++].amount;
+  if (change != 0) {
+    const bool joins = step.accumulation == 0 || (step.accumulation > 0) == (change > 0);
+    step.accumulation = joins ? step.accumulation + change : change;
+  }
+  const auto reached = [&](int64_t a) { return a >= rule.step || -a >= rule.step; };
+  const int64_t last = s.lastAccumulation;
+  const bool alreadyThere = reached(last) && (last > 0) == (step.accumulation > 0);
+  step.transition = change != 0 && reached(step.accumulation) && !alreadyThere && std::min(before, now) < rule.darkLimit;
+  return step;
+}
+
+size_t CountWithin(const Ring<int32_t>& times, int32_t now) {
+  size_t n = times.size();
+  for (size_t i = 0; i < times.size() && !Within(times[i], now, kSecondMs); ++i) --n;
+  return n;
+}
+
+bool InBand(size_t transitions) { return transitions >= kSustainedTransitions && transitions < kTooManyTransitions; }
+
+// The most time that frames with 4 to 6 transitions could fill in 5 s, if no transition came
+// after the one at `time`: every frame until the fourth latest transition leaves the second is
+// one of them (the times are those of s.transitions with the new one at `time` appended).
+int64_t SustainedAhead(const Established& s, size_t firstKept, int32_t time, int32_t weight) {
+  std::vector<int32_t> kept;
+  for (size_t i = firstKept; i < s.transitions.size(); ++i) kept.push_back(s.transitions[i]);
+  kept.push_back(time);
+  if (kept.size() < kSustainedTransitions) return 0;
+  const int64_t last = int64_t{kept[kept.size() - kSustainedTransitions]} + kSecondMs - 1;  // its last band frame
+  // The band frames so far, this one among them.
+  std::vector<Established::BandFrame> frames;
+  for (size_t i = 0; i < s.band.size(); ++i) frames.push_back(s.band[i]);
+  frames.push_back({time, weight});
+  // Filled time at a frame u: those frames later than u - 5 s, and u - time of frames to come.
+  // It grows with u except where a frame leaves the window, so its most is just before one
+  // leaves, or at the last frame.
+  int64_t most = 0;
+  size_t from = 0;
+  int64_t inWindow = 0;
+  for (const auto& f : frames) inWindow += f.weight;
+  const auto filledAt = [&](int64_t u) {
+    while (from < frames.size() && !Within(frames[from].time, u, kSustainedWindowMs)) inWindow -= frames[from++].weight;
+    return inWindow + (u - time);
+  };
+  for (const auto& f : frames) {
+    const int64_t u = int64_t{f.time} + kSustainedWindowMs - 1;
+    if (u >= time && u < last) most = std::max(most, filledAt(u));
+  }
+  return std::max(most, filledAt(last));
+}
+
+// The peaks-and-valleys readings of one area and kind.
+struct Peaks {
+  explicit Peaks(const AreaRule& rule) : finder(rule.step, rule.darkLimit) {}
+  // One transition, from the frame that completed it to the frame that reached its far extreme.
+  struct Span {
+    int32_t completed, extreme;
+  };
+  TransitionFinder finder;
+  // The latest transition, and those whose span reaches into the last second: every
+  // transition completed in the last second is among them.
+  Ring<Span> spans;
+
+  int AtCompletion(int32_t time, int64_t value) const {
+    int count = finder.Completes(value) ? 1 : 0;
+    for (size_t i = 0; i < spans.size(); ++i)
+      if (spans[i].completed <= time && Within(spans[i].completed, time, kSecondMs)) ++count;
+    return count;
+  }
+  // Every transition whose span touches the second, however it is dated; the latest may still
+  // reach further unless this frame completes the next one, so it is counted as touching.
+  int AnyDating(int32_t time, int64_t value) const {
+    const bool completes = finder.Completes(value);
+    int count = completes ? 1 : 0;
+    if (spans.empty()) return count;
+    for (size_t i = 0; i + 1 < spans.size(); ++i)
+      if (Within(spans[i].extreme, time, kSecondMs)) ++count;
+    return count + (!completes || Within(spans.back().extreme, time, kSecondMs) ? 1 : 0);
+  }
+  void Take(int32_t time, int64_t value) {
+    const bool reaches = finder.Reaches(value);
+    if (finder.Take(value)) {
+      spans.push_back({time, time});
+    } else if (reaches && !spans.empty()) {
+      spans.back().extreme = time;
+    }
+    // Older transitions can no longer share a second with the frames to come.
+    while (spans.size() > 1 && !Within(spans.front().extreme, time, kSecondMs)) spans.pop_front();
+  }
+};
+
+// A worse count: one that fails, then more transitions.
+void KeepWorse(FlashCount& worst, const FlashCount& c) {
+  if (std::pair(c.fails, c.transitions) > std::pair(worst.fails, worst.transitions)) worst = c;
 }
 
 }  // namespace
 
-CellArea FlashArea(int area) {
-  if (area == 0) return {0, 0, kScreenWidth, kScreenHeight};
-  const int column = (area - 1) % kWindowsAcross, row = (area - 1) / kWindowsAcross;
-  const int spanX = kScreenWidth - kWindowWidth, spanY = kScreenHeight - kWindowHeight;
-  return {spanX * column / (kWindowsAcross - 1), (spanY * row + 2) / (kWindowsAcross - 1), kWindowWidth, kWindowHeight};
+struct FlashCounter::Tracks {
+  std::vector<AreaRule> rules;  // kind * kFlashAreas + area
+  std::vector<Established> established;
+  std::vector<Peaks> peaks;
+  std::array<std::vector<int64_t>, kLightKinds> lastSums;
+  bool started = false;
+  int32_t lastTime = 0;
+
+  Tracks() {
+    for (int kind = 0; kind < kLightKinds; ++kind)
+      for (int area = 0; area < kFlashAreas; ++area) {
+        const int64_t pixels = PixelsOf(area);
+        const bool luminance = kind == static_cast<int>(LightKind::kLuminance);
+        rules.push_back({(luminance ? kLuminanceStep : kRedStep) * pixels, luminance ? kDarkLimit * pixels : INT64_MAX,
+                         static_cast<int32_t>(pixels / 4)});
+        peaks.emplace_back(rules.back());
+      }
+    established.resize(rules.size());
+  }
+
+  int64_t ChangeOf(int kind, int area, const FrameLight& light) const {
+    if (!started || light.changed[kind][area] < rules[kind * kFlashAreas + area].quarterPixels) return 0;
+    return light.sums[kind][area] - lastSums[kind][area];
+  }
+  // A frame's share of the sustained rule's 5 s: the time since the frame before. More than the
+  // window is never needed, and would not fit.
+  int32_t Weight(int32_t time) const {
+    if (!started) return 0;
+    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{time} - lastTime, 0, kSustainedWindowMs));
+  }
+};
+
+const char* FlashReadingName(FlashReading reading) {
+  switch (reading) {
+    case FlashReading::kEstablished:
+      return "established";
+    case FlashReading::kPeaksAtCompletion:
+      return "peaks at completion";
+    case FlashReading::kPeaksAnyDating:
+      return "peaks any dating";
+  }
+  return "";
 }
+
+CellArea FlashArea(int area) { return Areas()[area]; }
 
 std::string FlashAreaName(int area) {
   if (area == 0) return "whole screen";
   const CellArea a = FlashArea(area);
-  return "columns " + std::to_string(a.x) + "-" + std::to_string(a.x + a.width - 1) + ", rows " + std::to_string(a.y) +
-         "-" + std::to_string(a.y + a.height - 1);
+  return std::string(a.width == kQuarterWidth ? "quarter" : "field") + " at columns " + std::to_string(a.x) + "-" +
+         std::to_string(a.x + a.width - 1) + ", rows " + std::to_string(a.y) + "-" + std::to_string(a.y + a.height - 1);
+}
+
+std::string FlashAreaShortName(int area) {
+  if (area == 0) return "screen";
+  const CellArea a = FlashArea(area);
+  return std::string(a.width == kQuarterWidth ? "quarter " : "field ") + std::to_string(a.x) + "," + std::to_string(a.y);
 }
 
 const char* LightKindName(LightKind kind) { return kind == LightKind::kRed ? "red" : "luminance"; }
@@ -97,29 +353,46 @@ int64_t ColourRedValue(unsigned colour) {
   return (int64_t{r - g - b} * 320000 + 127) / 255;
 }
 
-FrameLight MeasureLight(const Cell* cells) {
+FrameLight MeasureLight(const Cell* cells, const Cell* before) {
   const auto& coverage = GlyphCoverage();
-  const ColourLight& colours = PaletteLight();
+  const auto& colours = PaletteLight();
   // Tables of sums from the top-left corner make every area's sum four look-ups.
-  static SumTable luminance, red;
+  static thread_local std::array<SumTable<int64_t>, kLightKinds> light;
+  static thread_local std::array<SumTable<int32_t>, kLightKinds> changed;
   for (int y = 0; y < kScreenHeight; ++y) {
-    int64_t rowLuminance = 0, rowRed = 0;
+    std::array<std::array<int64_t, kScreenWidth>, kLightKinds> rowLight;
+    std::array<std::array<int32_t, kScreenWidth>, kLightKinds> rowChanged;
     for (int x = 0; x < kScreenWidth; ++x) {
       const Cell cell = cells[y * kScreenWidth + x];
       const int lit = coverage[CellCharacter(cell)], unlit = kGlyphPixels - lit;
-      const unsigned fg = CellForeground(cell), bg = CellBackground(cell);
-      rowLuminance += lit * colours.luminance[fg] + unlit * colours.luminance[bg];
-      rowRed += lit * colours.red[fg] + unlit * colours.red[bg];
-      luminance[y + 1][x + 1] = luminance[y][x + 1] + rowLuminance;
-      red[y + 1][x + 1] = red[y][x + 1] + rowRed;
+      const bool same = before != nullptr && before[y * kScreenWidth + x] == cell;
+      for (int kind = 0; kind < kLightKinds; ++kind) {
+        rowLight[kind][x] = lit * colours[kind][CellForeground(cell)] + unlit * colours[kind][CellBackground(cell)];
+        rowChanged[kind][x] = same ? 0 : before == nullptr ? kGlyphPixels : ChangedPixels(colours[kind], before[y * kScreenWidth + x], cell);
+      }
+    }
+    for (int kind = 0; kind < kLightKinds; ++kind) {
+      AddRow(light[kind], y, rowLight[kind]);
+      AddRow(changed[kind], y, rowChanged[kind]);
     }
   }
-  FrameLight light;
-  for (int area = 0; area < kFlashAreas; ++area) {
-    light.sums[static_cast<int>(LightKind::kLuminance)][area] = RectangleSum(luminance, FlashArea(area));
-    light.sums[static_cast<int>(LightKind::kRed)][area] = RectangleSum(red, FlashArea(area));
+  FrameLight result;
+  for (int kind = 0; kind < kLightKinds; ++kind) {
+    result.sums[kind].resize(kFlashAreas);
+    result.changed[kind].resize(kFlashAreas);
+    for (int area = 0; area < kFlashAreas; ++area) {
+      result.sums[kind][area] = RectangleSum(light[kind], Areas()[area]);
+      result.changed[kind][area] = RectangleSum(changed[kind], Areas()[area]);
+    }
   }
-  return light;
+  return result;
+}
+
+FrameLight SameLightAgain(const FrameLight& light) {
+  FrameLight again;
+  again.sums = light.sums;
+  for (int kind = 0; kind < kLightKinds; ++kind) again.changed[kind].assign(kFlashAreas, 0);
+  return again;
 }
 
 int TransitionFinder::Direction(int64_t value) const {
@@ -171,67 +444,75 @@ bool TransitionFinder::Take(int64_t value) {
   return direction != 0;
 }
 
-FlashCounter::FlashCounter() {
-  for (int kind = 0; kind < kLightKinds; ++kind)
-    for (int area = 0; area < kFlashAreas; ++area) {
-      const int64_t pixels = PixelsOf(area);
-      if (static_cast<LightKind>(kind) == LightKind::kLuminance)
-        tracks_.push_back({TransitionFinder(kLuminanceStep * pixels, kDarkLimit * pixels), {}});
-      else
-        tracks_.push_back({TransitionFinder(kRedStep * pixels + 1, INT64_MAX), {}});
-    }
+bool FlashVerdict::Fails() const {
+  return std::any_of(readings.begin(), readings.end(), [](const FlashCount& c) { return c.fails; });
 }
 
-FlashCount FlashCounter::WouldCount(int32_t time, const FrameLight& light) const {
-  FlashCount worst;
-  for (int kind = 0; kind < kLightKinds; ++kind)
-    for (int area = 0; area < kFlashAreas; ++area) {
-      const Track& track = TrackOf(kind, area);
-      const auto inSecond = [time](const Span& s) {
-        return s.completed <= time && int64_t{s.completed} > int64_t{time} - 1000;
-      };
-      const int count = static_cast<int>(std::count_if(track.spans.begin(), track.spans.end(), inSecond)) +
-                        (track.finder.Completes(light.sums[kind][area]) ? 1 : 0);
-      if (count > worst.transitions) worst = {count, area, static_cast<LightKind>(kind)};
-    }
-  return worst;
-}
+FlashCounter::FlashCounter() : tracks_(new Tracks) {}
+FlashCounter::~FlashCounter() { delete tracks_; }
 
-FlashCount FlashCounter::WouldCountAnyDating(int32_t time, const FrameLight& light) const {
-  FlashCount worst;
-  const int64_t secondBegins = int64_t{time} - 1000;  // the second is later than this
+bool FlashCounter::WouldFail(int32_t time, const FrameLight& light) const {
+  const Tracks& t = *tracks_;
+  const int32_t weight = t.Weight(time);
   for (int kind = 0; kind < kLightKinds; ++kind)
     for (int area = 0; area < kFlashAreas; ++area) {
-      const Track& track = TrackOf(kind, area);
-      const bool completes = track.finder.Completes(light.sums[kind][area]);
-      int count = completes ? 1 : 0;
-      if (!track.spans.empty()) {
-        // Every transition before the latest has its span settled. The latest may still reach
-        // further unless this frame completes the next one.
-        const auto settled = [secondBegins](const Span& s) { return s.extreme > secondBegins; };
-        count += static_cast<int>(std::count_if(track.spans.begin(), track.spans.end() - 1, settled));
-        count += !completes || settled(track.spans.back()) ? 1 : 0;
-      }
-      if (count > worst.transitions) worst = {count, area, static_cast<LightKind>(kind)};
-    }
-  return worst;
-}
-
-FlashCount FlashCounter::Take(int32_t time, const FrameLight& light) {
-  const FlashCount count = WouldCount(time, light);
-  for (int kind = 0; kind < kLightKinds; ++kind)
-    for (int area = 0; area < kFlashAreas; ++area) {
-      Track& track = TrackOf(kind, area);
+      const int track = kind * kFlashAreas + area;
       const int64_t value = light.sums[kind][area];
-      const bool reaches = track.finder.Reaches(value);
-      if (track.finder.Take(value)) {
-        track.spans.push_back({time, time});
-      } else if (reaches && !track.spans.empty()) {
-        track.spans.back().extreme = time;
-      }
-      // Older transitions can no longer share a second with the frames to come.
-      while (track.spans.size() > 1 && int64_t{track.spans.front().extreme} <= int64_t{time} - 1000)
-        track.spans.pop_front();
+      if (t.peaks[track].AnyDating(time, value) >= kTooManyTransitions) return true;
+      const Established& s = t.established[track];
+      // Without a change there is no transition: the counts can only fall.
+      const int64_t change = t.ChangeOf(kind, area, light);
+      if (change == 0) continue;
+      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.started ? t.lastSums[kind][area] : value, value);
+      const size_t count = CountWithin(s.transitions, time) + (step.transition ? 1 : 0);
+      if (count >= kTooManyTransitions) return true;
+      if (step.transition && count >= kSustainedTransitions &&
+          SustainedAhead(s, s.transitions.size() + 1 - count, time, weight) >= kSustainedMs)
+        return true;
     }
-  return count;
+  return false;
+}
+
+FlashVerdict FlashCounter::Take(int32_t time, const FrameLight& light) {
+  Tracks& t = *tracks_;
+  FlashVerdict verdict;
+  const int32_t weight = t.Weight(time);
+  for (int kind = 0; kind < kLightKinds; ++kind)
+    for (int area = 0; area < kFlashAreas; ++area) {
+      const int track = kind * kFlashAreas + area;
+      const int64_t value = light.sums[kind][area];
+      const LightKind k = static_cast<LightKind>(kind);
+      Peaks& peaks = t.peaks[track];
+      const int atCompletion = peaks.AtCompletion(time, value), anyDating = peaks.AnyDating(time, value);
+      KeepWorse(verdict.readings[1], {atCompletion, area, k, atCompletion >= kTooManyTransitions, false});
+      KeepWorse(verdict.readings[2], {anyDating, area, k, anyDating >= kTooManyTransitions, false});
+      peaks.Take(time, value);
+
+      Established& s = t.established[track];
+      const int64_t change = t.ChangeOf(kind, area, light);
+      if (change == 0 && s.run.empty() && s.transitions.empty() && s.band.empty()) continue;
+      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.started ? t.lastSums[kind][area] : value, value);
+      for (size_t i = 0; i < step.expired; ++i) s.run.pop_front();
+      if (change != 0 && step.accumulation == change) s.run.clear();  // a new accumulation
+      if (change != 0) s.run.push_back({time, change});
+      s.accumulation = s.lastAccumulation = step.accumulation;
+      if (step.transition) s.transitions.push_back(time);
+      while (!s.transitions.empty() && !Within(s.transitions.front(), time, kSecondMs)) s.transitions.pop_front();
+      while (!s.band.empty() && !Within(s.band.front().time, time, kSustainedWindowMs)) {
+        s.bandMs -= s.band.front().weight;
+        s.band.pop_front();
+      }
+      const size_t count = s.transitions.size();
+      if (InBand(count)) {
+        s.band.push_back({time, weight});
+        s.bandMs += weight;
+      }
+      const bool sustained = count >= kSustainedTransitions && s.bandMs >= kSustainedMs;
+      const bool tooMany = count >= kTooManyTransitions;
+      KeepWorse(verdict.readings[0], {static_cast<int>(count), area, k, tooMany || sustained, sustained && !tooMany});
+    }
+  for (int kind = 0; kind < kLightKinds; ++kind) t.lastSums[kind] = light.sums[kind];
+  t.started = true;
+  t.lastTime = time;
+  return verdict;
 }

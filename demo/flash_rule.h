@@ -1,65 +1,87 @@
 // How much a sequence of frames flashes, by the general-flash and red-flash rules that
-// broadcasters and the web use: a flash is a pair of opposing changes of light, and more than
-// three flashes in any one second is too many.
+// broadcasters, games and the web use: a flash is a pair of opposing changes of light, and more
+// than three flashes in any one second over a large enough area is too many.
 //
-// The light of a frame is measured per area: the whole screen and 25 overlapping windows of a
-// quarter of the screen (40 x 25 cells, placed every 10 columns and every 6 or 7 rows). An
-// area's light is the mean over its cells, and a cell's light is the mean over its 8 x 12
-// pixels as the font draws them: a shade glyph's lit pixels in the foreground colour, the others
-// in the background colour. So a cell of 25 % shade, white on black, gives a quarter of white's
-// luminance, as the eye sees it from a little way off.
+// Areas. The light of a frame is measured per area: the whole screen; every quarter of the
+// screen (40 x 25 cells) at every cell offset; and every 10-degree field, a third of the width
+// by a third of the height (27 x 17 cells), at every cell offset: what a viewer close to the
+// screen takes in at once. An area's light is the mean over its pixels as the font draws them
+// (8 x 12 a cell: a glyph's lit pixels in the foreground colour, the others in the background).
 //
-// Two kinds of light are followed in every area:
-// - luminance: the relative luminance of the sRGB colours (0 black, 1 white). A transition is
-//   a change of at least 0.1 between a peak and a valley whose darker side is below 0.8;
+// Light. Two kinds are followed in every area:
+// - luminance: the relative luminance of the sRGB colours (0 black, 1 white); the step of a
+//   transition is 0.1, and its darker side must be below 0.8;
 // - red: for a saturated red colour (red at least 80 % of red + green + blue) the value
-//   (R - G - B) x 320, for any other colour 0. A transition is a change of more than 20.
+//   (R - G - B) x 320, for any other colour 0; the step is 20.
 // Every quantity is a whole number (luminance in millionths, red in thousandths, summed over
 // pixels), so every platform counts exactly the same transitions.
 //
-// A transition is counted at the frame that completes it: the first frame whose light is a
-// whole step away from the last peak (or valley) in the opposite direction. Seven transitions
-// inside one second are more than three flashes.
-//
-// Another reader may date the same transition later, at the frame where the light reaches its
-// far extreme (the first frame at the peak of a rise, at the valley of a fall), or anywhere in
-// between. The counter also answers for every such dating at once: a transition then belongs
-// to any second that overlaps its span, from the frame that completed it to the frame that
-// reached its extreme.
+// Readings. The same frames are read three ways, and a frame fails when any reading fails:
+// - established: the way established analysers read frames one by one. A frame's change is
+//   the difference of the area's mean from the frame before, counted only where at least 25 %
+//   of the area's pixels changed (otherwise 0). Changes accumulate while their direction holds
+//   (a change of 0 keeps it), over at most the last second; a reversal starts a new
+//   accumulation. A transition is a frame at which the accumulation reaches the step, having
+//   been below it (or of the other direction) at the frame before, with the darker of the two
+//   frames' means below 0.8. More than 6 transitions in one second fail; and so do 4 to 6 a
+//   second sustained: a frame with 4 or more fails when frames with 4 to 6 have filled 4 of the
+//   last 5 seconds ("extended").
+// - peaks, at completion: a transition is a whole step between a peak and a valley of the
+//   area's mean (the darker below 0.8), counted at the frame that completes it; 7 in one second
+//   fail.
+// - peaks, any dating: the same transitions, which another reader may date anywhere from the
+//   frame that completes one to the frame where it reaches its far extreme; a second fails when
+//   some such dating puts 7 in it.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
+#include <vector>
 
 #include "quorvel4/types.h"
 
 enum class LightKind { kLuminance, kRed };
 inline constexpr int kLightKinds = 2;
 
-// The measured areas: 0 is the whole screen, 1 to 25 the quarter-screen windows.
-inline constexpr int kFlashAreas = 26;
+enum class FlashReading { kEstablished, kPeaksAtCompletion, kPeaksAnyDating };
+inline constexpr int kFlashReadings = 3;
+const char* FlashReadingName(FlashReading reading);
 
 struct CellArea {
   int x, y, width, height;  // in cells
 };
+// The measured areas: 0 is the whole screen, then the quarters, then the fields, each row by
+// row from the top-left corner.
+inline constexpr int kQuarterWidth = kScreenWidth / 2, kQuarterHeight = kScreenHeight / 2;
+inline constexpr int kFieldWidth = (kScreenWidth + 1) / 3, kFieldHeight = (kScreenHeight + 1) / 3;  // 27 x 17
+inline constexpr int kQuarterAreas = (kScreenWidth - kQuarterWidth + 1) * (kScreenHeight - kQuarterHeight + 1);
+inline constexpr int kFieldAreas = (kScreenWidth - kFieldWidth + 1) * (kScreenHeight - kFieldHeight + 1);
+inline constexpr int kFlashAreas = 1 + kQuarterAreas + kFieldAreas;
 CellArea FlashArea(int area);
-// "whole screen" or "columns 10-49, rows 6-30".
+// "whole screen", "quarter at columns 10-49, rows 6-30", "field at columns 0-26, rows 0-16".
 std::string FlashAreaName(int area);
+// The same, short for a status line: "screen", "quarter 10,6", "field 0,0".
+std::string FlashAreaShortName(int area);
 const char* LightKindName(LightKind kind);
-
-// One frame's light, summed per area and kind in whole units.
-struct FrameLight {
-  std::array<std::array<int64_t, kFlashAreas>, kLightKinds> sums{};
-};
-FrameLight MeasureLight(const Cell* cells);
 
 // The luminance of a console colour in millionths, and its red value in thousandths.
 int64_t ColourLuminance(unsigned colour);
 int64_t ColourRedValue(unsigned colour);
 
-// Follows one area's light of one kind through the frames and finds its transitions.
+// One frame's light per kind and area, summed over pixels in whole units, and how many of each
+// area's pixels differ in that light from the frame before (all of them for a first frame).
+struct FrameLight {
+  std::array<std::vector<int64_t>, kLightKinds> sums;
+  std::array<std::vector<int32_t>, kLightKinds> changed;
+};
+// The light of `cells`, and its change from `before` (nullptr: a first frame).
+FrameLight MeasureLight(const Cell* cells, const Cell* before);
+// The light of a frame shown again: the same sums, nothing changed.
+FrameLight SameLightAgain(const FrameLight& light);
+
+// Follows one area's light of one kind through the frames and finds its transitions between
+// peaks and valleys.
 class TransitionFinder {
  public:
   // `step`: the least change that is a transition; `darkLimit`: the darker side of a
@@ -80,48 +102,49 @@ class TransitionFinder {
   int64_t step_, darkLimit_;
   bool started_ = false;
   Trend trend_ = Trend::kNone;
-  int64_t extreme_ = 0;       // the peak after a rise, the valley after a fall
+  int64_t extreme_ = 0;         // the peak after a rise, the valley after a fall
   int64_t low_ = 0, high_ = 0;  // the range seen before the first transition
-};
-
-// The most transitions inside one second, and where.
-struct FlashCount {
-  int transitions = 0;
-  int area = 0;
-  LightKind kind = LightKind::kLuminance;
-  double Flashes() const { return transitions / 2.0; }
 };
 
 // More than three flashes: a fourth opposing pair begun.
 inline constexpr int kTooManyTransitions = 7;
+// Sustained flashing: frames with 4 to 6 transitions in their second, over 4 of 5 seconds.
+inline constexpr int kSustainedTransitions = 4;
+inline constexpr int32_t kSustainedMs = 4000, kSustainedWindowMs = 5000;
 
-// Every area and kind through the frames, with the times of their recent transitions.
+// One reading of one frame: the area and kind with the most transitions in the second up to
+// the frame, and whether the reading fails there.
+struct FlashCount {
+  int transitions = 0;
+  int area = 0;
+  LightKind kind = LightKind::kLuminance;
+  bool fails = false;
+  bool sustained = false;  // it fails by the sustained rule (established reading only)
+  double Flashes() const { return transitions / 2.0; }
+};
+
+struct FlashVerdict {
+  std::array<FlashCount, kFlashReadings> readings;
+  bool Fails() const;
+  const FlashCount& Of(FlashReading r) const { return readings[static_cast<int>(r)]; }
+};
+
+// Every area, kind and reading through the frames: feed it the light of each frame shown, in
+// order of time (ms).
 class FlashCounter {
  public:
   FlashCounter();
-  // Takes the frame shown at `time` (ms); returns the largest number of transitions any area
-  // and kind now has in the second up to and including `time`.
-  FlashCount Take(int32_t time, const FrameLight& light);
-  // The same count as Take would return, without taking the frame.
-  FlashCount WouldCount(int32_t time, const FrameLight& light) const;
-  // The most transitions that the second up to and including `time` could hold if the frame
-  // were taken, however each transition is dated between the frame that completed it and the
-  // frame of its far extreme. The latest transition of an area may still reach further, so it
-  // is always counted.
-  FlashCount WouldCountAnyDating(int32_t time, const FrameLight& light) const;
+  ~FlashCounter();
+  FlashCounter(const FlashCounter&) = delete;
+  FlashCounter& operator=(const FlashCounter&) = delete;
+
+  // Takes the frame shown at `time`; what each reading finds in the second up to it.
+  FlashVerdict Take(int32_t time, const FrameLight& light);
+  // Whether showing a frame of this light at `time` would make any reading fail there, or
+  // make the established reading's sustained rule fail later without another transition.
+  bool WouldFail(int32_t time, const FrameLight& light) const;
 
  private:
-  // One transition, from the frame that completed it to the frame that reached its far extreme.
-  struct Span {
-    int32_t completed, extreme;
-  };
-  struct Track {
-    TransitionFinder finder;
-    // The latest transition, and those whose span reaches into the last second: every
-    // transition completed in the last second is among them.
-    std::deque<Span> spans;
-  };
-  Track& TrackOf(int kind, int area) { return tracks_[kind * kFlashAreas + area]; }
-  const Track& TrackOf(int kind, int area) const { return tracks_[kind * kFlashAreas + area]; }
-  std::deque<Track> tracks_;
+  struct Tracks;
+  Tracks* tracks_;
 };

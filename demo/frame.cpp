@@ -24,6 +24,8 @@ void RunFrame(int32_t t, Show& show) {
     return;
   }
   if (!converted) ConvertCanvas(show);
+  // The watch reads the show's own frames, before the gentle mode holds any back.
+  if (show.flashWatch) show.flashWatch->Take(t, CellScreen);
   if (show.flashGuard) show.flashGuard->Filter(t, CellScreen);
   PresentScreen();
   ClearBuffers();

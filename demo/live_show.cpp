@@ -156,6 +156,7 @@ bool LiveShow::Begin(std::string& error) {
     looping_ = true;
   }
   if (settings_.sync && !BeginSync(error)) return false;
+  if (settings_.edit) session_.WatchFlashes();
   WatchFiles();
   secondStartMs_ = now_();
   if (settings_.startMs) {
@@ -506,6 +507,11 @@ std::string LiveShow::Status() const {
   }
   if (looping_) line += "  looping";
   if (!error_.empty()) return line + "  error: " + error_;
+  // Early in the line, where a narrow terminal does not cut it off: it matters most.
+  if (const FlashWatch* watch = session_.FlashWatching()) {
+    const std::string warning = FlashWarning(watch->Latest());
+    if (!warning.empty()) line += "  " + warning;
+  }
   // Before the scene's words: a terminal's status row is as wide as the picture, and what the
   // editor's connection is doing is what an author looks for while syncing.
   if (sync_) line += "  " + sync_->Status();

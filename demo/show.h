@@ -36,6 +36,8 @@ struct Show {
   bool ended = false;
   // Set in the gentle mode: holds back frames that would flash too often.
   std::unique_ptr<FlashGuard> flashGuard;
+  // Set in edit mode: reads the frames as drawn, so the author sees where the show flashes.
+  std::unique_ptr<FlashWatch> flashWatch;
   // The show's script: its scene table, and the pictures it declared.
   std::unique_ptr<ShowScript> script;
   // Why the show's script failed, with the place; the frame it failed in is not presented.

@@ -218,6 +218,10 @@ bool ShowSession::Open(std::string& error) { return Prepare(error) && Start(erro
 
 void ShowSession::SetGentleMode(bool on) { settings_.reduceFlashes = on; }
 
+void ShowSession::WatchFlashes() {
+  if (!show_.flashWatch) show_.flashWatch = std::make_unique<FlashWatch>();
+}
+
 void ShowSession::ChooseLiveClock() {
   if (settings_.clock) {
     live_ = settings_.clock;

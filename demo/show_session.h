@@ -77,6 +77,12 @@ class ShowSession {
   // Prepare and Start.
   bool Open(std::string& error);
 
+  // Reads the flash rule off every frame the show draws from now on (after a seek, from the
+  // sought frame): what an author in edit mode sees on the status line. FlashWatching() is null
+  // until then.
+  void WatchFlashes();
+  const FlashWatch* FlashWatching() const { return show_.flashWatch.get(); }
+
   // One frame of the clock's next time; false, drawing nothing, once a key is waiting, the
   // last scene is over or the clock has run out.
   bool Step();

@@ -34,6 +34,7 @@ void ResetShowState(Show& show) {
   show.ended = false;
   show.failure.clear();
   if (show.flashGuard) show.flashGuard = std::make_unique<FlashGuard>();
+  if (show.flashWatch) show.flashWatch = std::make_unique<FlashWatch>();
 }
 
 void BuildEffectTables() {

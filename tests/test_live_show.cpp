@@ -235,3 +235,25 @@ TEST(LiveShow, KeysAreCommandsAndOnlyTheQuittingOnesEndTheShow) {
 }
 
 }  // namespace
+
+// An author sees on the status line when the part of the show on the screen flashes too
+// often, under which reading and where; a calm part and a jump back clear it.
+TEST(LiveShow, TheStatusLineSaysWhenTheShownPartFlashesTooOften) {
+  LiveFolder folder(
+      "Title('strobe');\nTempo(120, 4);\n"
+      "Scene(0, 1000, 0, function (t) { DrawPlasma(t); });\n"
+      "Scene(1000, 4000, 1, function (t) {\n"
+      "  var light = idiv(t, 50) % 2 === 0 ? 0xFFFFFF : 0;\n"
+      "  for (var i = 0; i < 16000; ++i) canvas[i] = light;\n"
+      "});\n");
+  Live live(folder.dir.string(), Edit());
+  while (live.show.ShownTime() < 900) ASSERT_TRUE(live.Tick(20));
+  EXPECT_EQ(live.show.Status().find("flashes"), std::string::npos) << live.show.Status();
+  while (live.show.ShownTime() < 2000) ASSERT_TRUE(live.Tick(20));
+  const std::string status = live.show.Status();
+  EXPECT_NE(status.find("too many flashes: "), std::string::npos) << status;
+  EXPECT_NE(status.find("luminance, screen"), std::string::npos) << status;
+  EXPECT_EQ(live.screen->StatusLine(), status);
+  live.show.Do(LiveCommand::kHome);
+  EXPECT_EQ(live.show.Status().find("flashes"), std::string::npos) << live.show.Status();
+}
