@@ -158,14 +158,50 @@ struct Established {
     int32_t time;
     int64_t amount;
   };
-  struct BandFrame {
-    int32_t time, weight;
+  // Frames in a row with 4 to 6 transitions, by their numbers in the FrameLog.
+  struct BandRun {
+    int64_t first, last;
   };
   Ring<Change> run;  // the accumulation's changes of the last second, all of one sign
   int64_t accumulation = 0, lastAccumulation = 0;
   Ring<int32_t> transitions;  // of the last second
-  Ring<BandFrame> band;       // frames of the last 5 s with 4 to 6 transitions, and their weight
-  int64_t bandMs = 0;
+  Ring<BandRun> band;         // of the last 5 s
+};
+
+// The frames of the last 5 s, numbered in order, each with its weight for the sustained rule
+// (the time since the frame before) and the weight of all frames before it: the weight of
+// any run of frames is then one subtraction, and an area keeps only its runs.
+struct FrameLog {
+  struct Frame {
+    int32_t time, weight;
+    int64_t before;
+  };
+  Ring<Frame> frames;
+  int64_t first = 0, next = 0;  // the numbers of frames[0] and of the frame to come
+  int64_t total = 0;            // the weight of every frame so far
+
+  const Frame& At(int64_t n) const { return frames[static_cast<size_t>(n - first)]; }
+  // The first frame inside the 5 s up to `time`, or `next`.
+  int64_t FirstWithin(int32_t time) const {
+    int64_t n = first;
+    while (n < next && !Within(At(n).time, time, kSustainedWindowMs)) ++n;
+    return n;
+  }
+  void Add(int32_t time, int32_t weight) {
+    frames.push_back({time, weight, total});
+    total += weight;
+    ++next;
+    while (frames.size() > 1 && !Within(frames.front().time, time, kSustainedWindowMs)) frames.pop_front(), ++first;
+  }
+  // The weight of the band frames of `runs` from frame `from` on (earlier ones have left).
+  int64_t Weight(const Ring<Established::BandRun>& runs, int64_t from) const {
+    int64_t sum = 0;
+    for (size_t i = 0; i < runs.size(); ++i) {
+      const int64_t a = std::max(runs[i].first, from), b = runs[i].last;
+      if (b >= a) sum += At(b).before + At(b).weight - At(a).before;
+    }
+    return sum;
+  }
 };
 
 // What the next frame makes of an established accumulation.
@@ -201,33 +237,38 @@ bool InBand(size_t transitions) { return transitions >= kSustainedTransitions &&
 
 // The most time that frames with 4 to 6 transitions could fill in 5 s, if no transition came
 // after the one at `time`: every frame until the fourth latest transition leaves the second is
-// one of them (the times are those of s.transitions with the new one at `time` appended).
-int64_t SustainedAhead(const Established& s, size_t firstKept, int32_t time, int32_t weight) {
-  std::vector<int32_t> kept;
-  for (size_t i = firstKept; i < s.transitions.size(); ++i) kept.push_back(s.transitions[i]);
-  kept.push_back(time);
-  if (kept.size() < kSustainedTransitions) return 0;
-  const int64_t last = int64_t{kept[kept.size() - kSustainedTransitions]} + kSecondMs - 1;  // its last band frame
-  // The band frames so far, this one among them.
-  std::vector<Established::BandFrame> frames;
-  for (size_t i = 0; i < s.band.size(); ++i) frames.push_back(s.band[i]);
-  frames.push_back({time, weight});
-  // Filled time at a frame u: those frames later than u - 5 s, and u - time of frames to come.
-  // It grows with u except where a frame leaves the window, so its most is just before one
-  // leaves, or at the last frame.
-  int64_t most = 0;
-  size_t from = 0;
-  int64_t inWindow = 0;
-  for (const auto& f : frames) inWindow += f.weight;
-  const auto filledAt = [&](int64_t u) {
-    while (from < frames.size() && !Within(frames[from].time, u, kSustainedWindowMs)) inWindow -= frames[from++].weight;
-    return inWindow + (u - time);
+// one of them (the times are those of s.transitions from `firstKept`, and the new one at
+// `time`). The frame at `time`, of weight `weight`, is the log's next.
+int64_t SustainedAhead(const Established& s, const FrameLog& log, size_t firstKept, int32_t time, int32_t weight) {
+  const size_t kept = s.transitions.size() - firstKept + 1;
+  if (kept < kSustainedTransitions) return 0;
+  const int32_t fourth = s.transitions[s.transitions.size() + 1 - kSustainedTransitions];  // the fourth latest
+  const int64_t last = int64_t{fourth} + kSecondMs - 1;  // the last time it still counts
+  // Filled time at a frame u: the band frames so far, this one among them, later than u - 5 s,
+  // and u - time of the frames to come. Most often even all of today's band and every frame to
+  // come are less than the limit.
+  const int64_t from = log.FirstWithin(time);
+  const int64_t now = log.Weight(s.band, from) + weight;
+  if (now + (last - time) < kSustainedMs) return now + (last - time);
+  // Otherwise exactly: the filled time grows with u except where a band frame leaves the
+  // window, so its most is just before one leaves (at its time + 5 s - 1 ms), or at the last.
+  const auto timeOf = [&](int64_t n) { return n == log.next ? time : log.At(n).time; };
+  const auto weightOf = [&](int64_t n) { return n == log.next ? weight : log.At(n).weight; };
+  int64_t left = now, most = 0;  // `left`: the band weight from frame n on
+  const auto visit = [&](int64_t n) {
+    const int64_t u = int64_t{timeOf(n)} + kSustainedWindowMs - 1;
+    if (u >= time && u < last) most = std::max(most, left + (u - time));
+    left -= weightOf(n);
   };
-  for (const auto& f : frames) {
-    const int64_t u = int64_t{f.time} + kSustainedWindowMs - 1;
-    if (u >= time && u < last) most = std::max(most, filledAt(u));
-  }
-  return std::max(most, filledAt(last));
+  for (size_t i = 0; i < s.band.size(); ++i)
+    for (int64_t n = std::max(s.band[i].first, from); n <= s.band[i].last; ++n) visit(n);
+  visit(log.next);
+  // At the last time: the band frames later than last - 5 s.
+  int64_t atLast = weight;
+  for (size_t i = 0; i < s.band.size(); ++i)
+    for (int64_t n = std::max(s.band[i].first, from); n <= s.band[i].last; ++n)
+      if (Within(timeOf(n), last, kSustainedWindowMs)) atLast += weightOf(n);
+  return std::max(most, atLast + (last - time));
 }
 
 // The peaks-and-valleys readings of one area and kind.
@@ -242,21 +283,23 @@ struct Peaks {
   // transition completed in the last second is among them.
   Ring<Span> spans;
 
+  // The spans follow one another: each is completed no earlier than the one before reached its
+  // extreme, so both their completions and their extremes rise along the queue, and the spans
+  // that fall out of a second are always at its front.
   int AtCompletion(int32_t time, int64_t value) const {
-    int count = finder.Completes(value) ? 1 : 0;
-    for (size_t i = 0; i < spans.size(); ++i)
-      if (spans[i].completed <= time && Within(spans[i].completed, time, kSecondMs)) ++count;
-    return count;
+    size_t out = 0;
+    while (out < spans.size() && !Within(spans[out].completed, time, kSecondMs)) ++out;
+    return static_cast<int>(spans.size() - out) + (finder.Completes(value) ? 1 : 0);
   }
   // Every transition whose span touches the second, however it is dated; the latest may still
   // reach further unless this frame completes the next one, so it is counted as touching.
   int AnyDating(int32_t time, int64_t value) const {
     const bool completes = finder.Completes(value);
-    int count = completes ? 1 : 0;
-    if (spans.empty()) return count;
-    for (size_t i = 0; i + 1 < spans.size(); ++i)
-      if (Within(spans[i].extreme, time, kSecondMs)) ++count;
-    return count + (!completes || Within(spans.back().extreme, time, kSecondMs) ? 1 : 0);
+    if (spans.empty()) return completes ? 1 : 0;
+    size_t out = 0;
+    while (out + 1 < spans.size() && !Within(spans[out].extreme, time, kSecondMs)) ++out;
+    const int settled = static_cast<int>(spans.size() - 1 - out);
+    return settled + (completes ? 1 : 0) + (!completes || Within(spans.back().extreme, time, kSecondMs) ? 1 : 0);
   }
   void Take(int32_t time, int64_t value) {
     const bool reaches = finder.Reaches(value);
@@ -282,6 +325,7 @@ struct FlashCounter::Tracks {
   std::vector<Established> established;
   std::vector<Peaks> peaks;
   std::array<std::vector<int64_t>, kLightKinds> lastSums;
+  FrameLog log;
   bool started = false;
   int32_t lastTime = 0;
 
@@ -295,6 +339,11 @@ struct FlashCounter::Tracks {
         peaks.emplace_back(rules.back());
       }
     established.resize(rules.size());
+    // The tables of the glyphs' pixels take milliseconds to make: before the show, not in its
+    // first frame.
+    GlyphOverlaps();
+    GlyphCoverage();
+    PaletteLight();
   }
 
   int64_t ChangeOf(int kind, int area, const FrameLight& light) const {
@@ -467,7 +516,7 @@ bool FlashCounter::WouldFail(int32_t time, const FrameLight& light) const {
       const size_t count = CountWithin(s.transitions, time) + (step.transition ? 1 : 0);
       if (count >= kTooManyTransitions) return true;
       if (step.transition && count >= kSustainedTransitions &&
-          SustainedAhead(s, s.transitions.size() + 1 - count, time, weight) >= kSustainedMs)
+          SustainedAhead(s, t.log, s.transitions.size() + 1 - count, time, weight) >= kSustainedMs)
         return true;
     }
   return false;
@@ -476,7 +525,8 @@ bool FlashCounter::WouldFail(int32_t time, const FrameLight& light) const {
 FlashVerdict FlashCounter::Take(int32_t time, const FrameLight& light) {
   Tracks& t = *tracks_;
   FlashVerdict verdict;
-  const int32_t weight = t.Weight(time);
+  t.log.Add(time, t.Weight(time));
+  const int64_t frame = t.log.next - 1, from = t.log.FirstWithin(time);
   for (int kind = 0; kind < kLightKinds; ++kind)
     for (int area = 0; area < kFlashAreas; ++area) {
       const int track = kind * kFlashAreas + area;
@@ -498,16 +548,15 @@ FlashVerdict FlashCounter::Take(int32_t time, const FrameLight& light) {
       s.accumulation = s.lastAccumulation = step.accumulation;
       if (step.transition) s.transitions.push_back(time);
       while (!s.transitions.empty() && !Within(s.transitions.front(), time, kSecondMs)) s.transitions.pop_front();
-      while (!s.band.empty() && !Within(s.band.front().time, time, kSustainedWindowMs)) {
-        s.bandMs -= s.band.front().weight;
-        s.band.pop_front();
-      }
+      while (!s.band.empty() && s.band.front().last < from) s.band.pop_front();
       const size_t count = s.transitions.size();
       if (InBand(count)) {
-        s.band.push_back({time, weight});
-        s.bandMs += weight;
+        if (!s.band.empty() && s.band.back().last == frame - 1)
+          s.band.back().last = frame;
+        else
+          s.band.push_back({frame, frame});
       }
-      const bool sustained = count >= kSustainedTransitions && s.bandMs >= kSustainedMs;
+      const bool sustained = count >= kSustainedTransitions && !s.band.empty() && t.log.Weight(s.band, from) >= kSustainedMs;
       const bool tooMany = count >= kTooManyTransitions;
       KeepWorse(verdict.readings[0], {static_cast<int>(count), area, k, tooMany || sustained, sustained && !tooMany});
     }
