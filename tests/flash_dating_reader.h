@@ -3,7 +3,8 @@
 // font draws them, in floating point, and dates every transition twice: at the frame that
 // completes it (a whole step of 0.1 away from the last extreme, the darker side below 0.8)
 // and at the frame where it reaches its far extreme. Its areas are the whole screen and
-// quarter-screen windows, either the 25 the show watches or every position a window can take.
+// quarter-screen windows, either the 25 the show watches or every position a window can take
+// (and then also every position of a 10-degree field).
 // It slides a one-second window in quarter seconds and, finer, ends one at every transition.
 #pragma once
 
@@ -34,6 +35,11 @@ class FlashDatingReader {
       for (int x = 0; x <= kScreenWidth - w; ++x)
         if (everyPosition || (x % 10 == 0 && (y == 0 || y == 6 || y == 13 || y == 19 || y == 25)))
           areas_.push_back({x, y, w, h});
+    // Every position also takes in the 10-degree fields: a third of the width by a third of
+    // the height (27 x 17 cells, rounded), at every cell offset.
+    if (everyPosition)
+      for (int y = 0; y <= kScreenHeight - kFieldHeight; ++y)
+        for (int x = 0; x <= kScreenWidth - kFieldWidth; ++x) areas_.push_back({x, y, kFieldWidth, kFieldHeight});
     followers_.resize(areas_.size());
     std::array<double, 16> colourLight{};
     for (int colour = 0; colour < 16; ++colour) colourLight[colour] = PixelLight(colour);
@@ -48,6 +54,8 @@ class FlashDatingReader {
         cellLight_[code | attribute << 8] = sum;
       }
   }
+
+  static constexpr int kFieldWidth = 27, kFieldHeight = 17;
 
   void Take(int32_t time, const Cell* cells) {
     if (frames_++ == 0) first_ = time;
