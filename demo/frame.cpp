@@ -54,14 +54,4 @@ ShowEnd StopReason(const MusicClock& clock, const Show& show, bool keysEnd) {
   return ShowEnd::kRunning;
 }
 
-bool StepFrame(MusicClock& clock, Show& show) {
-  if (StopReason(clock, show) != ShowEnd::kRunning) return false;
-  RunFrame(clock.MusicTime(), show);
-  return true;
-}
-
-void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause) {
-  while (StepFrame(clock, show)) pause();
-}
-
 void SleepBetweenFrames() { std::this_thread::sleep_for(std::chrono::milliseconds(10)); }

@@ -1,9 +1,8 @@
-// One frame of the show, and the loop that repeats it. The live show and the offline renderer
-// run exactly these; only the clock, the pause and the console back end differ.
+// One frame of the show, as every program draws it: the loop that repeats it is the show
+// session's (ShowSession::Step and Run), whatever the clock, the pause and the back end.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "demo/music_clock.h"
 #include "demo/show.h"
@@ -31,15 +30,6 @@ int64_t GridFrameTime(int32_t first, int64_t k, int fps);
 // has run out. Where keys are commands (`keysEnd` false), only the back end's own reasons to
 // end count as the key (ConsoleMustEnd): a program that reads keys takes them itself.
 ShowEnd StopReason(const MusicClock& clock, const Show& show, bool keysEnd = true);
-
-// One pass of the loop: draws the frame of the clock's next time and returns true, or
-// draws nothing and returns false once a key is waiting, the end rule has fired or the clock
-// has run out. A host that cannot block (a browser) calls it once per displayed frame.
-bool StepFrame(MusicClock& clock, Show& show);
-
-// Repeats frames until a key is waiting, the end rule fires or the clock runs out. `pause`
-// runs after every frame (the live show sleeps 10 ms there).
-void RunFrameLoop(MusicClock& clock, Show& show, const std::function<void()>& pause);
 
 // The live show's pause between frames.
 void SleepBetweenFrames();

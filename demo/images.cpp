@@ -5,6 +5,7 @@
 
 #include "demo/data_file.h"
 #include "demo/picture_decode.h"
+#include "demo/show_folder.h"
 
 namespace {
 
@@ -36,7 +37,9 @@ const std::array<ImageId, kImageCount> kImageLoadOrder = {
     kFerrundOsmir, kQo,     kVarnel,  kHalvernL, kHalvernR, kHalvern2L, kHalvern2R, kKvrtLogo320, kKvrtLogo640,
     kTrelbo,       kOsmir,  kFerrund, kDralsk,   kFace,     kFace2,     kQuenby,    kZul};
 
-std::string DataPath(const std::string& dataDir, const char* fileName) { return dataDir + "//" + fileName; }
+std::string DataPath(const std::string& dataDir, const char* fileName) {
+  return JoinPath(dataDir, fileName, kDataPathSeparator);
+}
 
 bool LoadRawImage(const char* path, Pixel* image, int32_t width, int32_t height) {
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);

@@ -43,7 +43,8 @@ const PictureFile& PictureFileOf(ImageId id);
 // The order in which the pictures are read (not the allocation order).
 extern const std::array<ImageId, kImageCount> kImageLoadOrder;
 
-// "DIR//FILE": the data directory and a file name, joined the way the show names its files.
+// "DIR//FILE": the data directory and a file name, joined the way the show names its files
+// (JoinPath with kDataPathSeparator, as the built-in show's script reaches them).
 std::string DataPath(const std::string& dataDir, const char* fileName);
 
 // Reads a headerless raw picture: width x height pixels of three bytes (red, green, blue), rows

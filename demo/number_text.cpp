@@ -1,20 +1,6 @@
 #include "demo/number_text.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-
-std::optional<int64_t> ParseWholeNumber(const std::string& text) {
-  // Only a sign and digits: strtoll would skip leading white space, and stop at a zero byte
-  // inside the text as if the text ended there ("\0" read as 0, "7\0x" as 7).
-  const size_t digits = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  if (text.size() == digits || text.find_first_not_of("0123456789", digits) != std::string::npos) return std::nullopt;
-  errno = 0;
-  char* end = nullptr;
-  const long long value = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || *end != '\0') return std::nullopt;
-  return value;
-}
 
 std::optional<int32_t> ParseMilliseconds(const std::string& text) {
   const auto value = ParseWholeNumber(text);

@@ -7,11 +7,9 @@
 #include <string>
 #include <vector>
 
-// A whole decimal number filling all of `text`; nothing for empty text, other characters or
-// a value beyond 64 bits.
-std::optional<int64_t> ParseWholeNumber(const std::string& text);
+#include "quorvel4/options.h"  // ParseWholeNumber, the one reading of a number
 
-// A time in milliseconds: a whole number that fits 32 bits.
+// A time in milliseconds: a whole number (ParseWholeNumber) that fits 32 bits.
 std::optional<int32_t> ParseMilliseconds(const std::string& text);
 
 // The pieces between the separators (an empty text is one empty piece).

@@ -68,6 +68,14 @@ bool LiesInside(const std::string& folder, const std::string& path) {
 
 }  // namespace
 
+std::string JoinPath(const std::string& folder, const std::string& name, const std::string& separator) {
+  const auto isSeparator = [](char c) { return c == '/' || (c == '\\' && fs::path::preferred_separator == '\\'); };
+  size_t end = folder.size();
+  while (end > 1 && isSeparator(folder[end - 1])) --end;
+  if (end == 1 && isSeparator(folder[0])) return folder.substr(0, 1) + name;
+  return folder.substr(0, end) + separator + name;
+}
+
 std::string ShowFileNameProblem(const std::string& name) {
   const std::string quoted = "\"" + name + "\" is not a file name a show may use: ";
   if (IsNameLeavingTheFolder(name))
@@ -83,7 +91,7 @@ std::string ShowFolder::PathOf(const std::string& name, std::string& error) cons
     error = std::move(problem);
     return "";
   }
-  return root_ + separator_ + name;
+  return JoinPath(root_, name, separator_);
 }
 
 bool ShowFolder::Has(const std::string& name) const {

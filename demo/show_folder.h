@@ -13,8 +13,8 @@ struct DataFile;
 class ShowFolder {
  public:
   // `root` empty: a show with no folder (the built-in one before its data is found) reads nothing.
-  // `separator` joins the folder and a name in the paths that messages show (the built-in show
-  // has always named its files "data//NAME").
+  // `separator` joins the folder and a name (JoinPath) in the paths that messages show (the
+  // built-in show's is kDataPathSeparator).
   explicit ShowFolder(std::string root = "", std::string separator = "/")
       : root_(std::move(root)), separator_(std::move(separator)) {}
 
@@ -48,6 +48,15 @@ class ShowFolder {
   std::string root_;
   std::string separator_;
 };
+
+// What the built-in show has always put between its data folder and a file name: "data//NAME",
+// in its messages too.
+inline constexpr const char* kDataPathSeparator = "//";
+
+// `folder` and `name` joined by `separator`, the separators `folder` ends with dropped first, so
+// that "DIR" and "DIR/" name the same files. The root stays itself: "/" and "NAME" make "/NAME".
+// Every path of a show's file or the data's is made here.
+std::string JoinPath(const std::string& folder, const std::string& name, const std::string& separator = "/");
 
 // Writes `bytes` as the file `path`, whole as PATH.saving first, then renamed in place of the
 // old one (the name itself replaced, never what a link of that name leads to); false with

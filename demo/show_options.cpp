@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "demo/number_text.h"
 #include "demo/show_api.h"
 #include "demo/starter_show.h"
 #include "quorvel4/backend_options.h"
@@ -22,16 +21,13 @@ void AddGentleModeOption(OptionTable& table, bool& reduceFlashes) {
              SetFlag(reduceFlashes)});
 }
 
-void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed, const char* help) {
-  table.Add({"--seed", "N", help,
-             [&seed](const std::string& value, std::string& error) {
-               const auto number = ParseWholeNumber(value);
-               if (!number || *number < 0 || *number > UINT32_MAX) {
-                 error = "--seed needs a number from 0 to 4294967295";
-                 return false;
-               }
-               seed = static_cast<uint32_t>(*number);
-               return true;
+void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed, const char* otherwise) {
+  std::string help = "the random generator's seed, " + NumberRange(kLowestSeed, kHighestSeed);
+  if (otherwise != nullptr) help += std::string(" (") + otherwise + ")";
+  table.Add({"--seed", "N", help, [&seed](const std::string& value, std::string& error) {
+               const auto number = ParseNumberIn(value, "--seed", kLowestSeed, kHighestSeed, error);
+               if (number) seed = static_cast<uint32_t>(*number);
+               return number.has_value();
              }});
 }
 
@@ -58,13 +54,9 @@ void AddLiveOptions(OptionTable& options, LiveSettings& live) {
                SetFlag(live.edit)});
   options.Add({"--start", "MS", "start at MS milliseconds, on the frame an export from 0 shows there",
                [&live](const std::string& value, std::string& error) {
-                 const auto number = ParseWholeNumber(value);
-                 if (!number || *number < 0 || *number > INT32_MAX) {
-                   error = "--start needs a number of milliseconds from 0 to 2147483647";
-                   return false;
-                 }
-                 live.startMs = static_cast<int32_t>(*number);
-                 return true;
+                 const auto number = ParseNumberIn(value, "--start", 0, INT32_MAX, error);
+                 if (number) live.startMs = static_cast<int32_t>(*number);
+                 return number.has_value();
                }});
   options.Add({"--loop", "A:B", "play from A to B milliseconds over and over (from A, unless --start says otherwise)",
                [&live](const std::string& value, std::string& error) {
@@ -90,7 +82,7 @@ OptionTable LiveShowOptions(ShowSettings& settings, std::string& backend, ShowCo
   AddBackendOptions(options, backend);
   AddGentleModeOption(options, settings.reduceFlashes);
   AddLiveOptions(options, live);
-  AddSeedOption(options, settings.seed, "the random generator's seed, 0 to 4294967295 (else the clock's milliseconds)");
+  AddSeedOption(options, settings.seed, "else the clock's milliseconds");
   options.Add({"--new", "DIR", "write a starter show into the new or empty folder DIR, and exit", SetText(commands.newShowDir)});
   options.Add({"--api-reference", "", "print the reference of the functions a show's script may call, and exit",
                SetFlag(commands.apiReference)});

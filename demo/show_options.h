@@ -13,9 +13,14 @@
 // --reduce-flashes: the gentle mode.
 void AddGentleModeOption(OptionTable& table, bool& reduceFlashes);
 
-// --seed N: the random generator's seed of a scripted run.
-void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed,
-                   const char* help = "the random generator's seed, 0 to 4294967295");
+// The seeds a run may be given: every state of the random generator's 32 bits. The options,
+// their help and the web page's message all take the range from here.
+inline constexpr int64_t kLowestSeed = 0;
+inline constexpr int64_t kHighestSeed = UINT32_MAX;
+
+// --seed N: the random generator's seed of a scripted run; `otherwise` (if any) says, in the
+// help, what a run without one takes.
+void AddSeedOption(OptionTable& table, std::optional<uint32_t>& seed, const char* otherwise = nullptr);
 
 // --data DIR: the folder of the pictures and the music.
 void AddDataOption(OptionTable& table, std::string& dataDir);

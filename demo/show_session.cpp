@@ -75,7 +75,7 @@ bool PrepareShow(Show& show, bool blackWhenUnreadable, std::string& error) {
 
 bool LoadBuiltInScript(Show& show, const std::string& dataDir, std::string& error) {
   show.script = std::make_unique<ShowScript>();
-  return show.script->Load(kBuiltInScriptName, BuiltInShowSource(), ShowFolder(dataDir, "//"), error);
+  return show.script->Load(kBuiltInScriptName, BuiltInShowSource(), ShowFolder(dataDir, kDataPathSeparator), error);
 }
 
 void PrepareShow(Show& show, const std::string& dataDir) {

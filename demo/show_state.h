@@ -11,7 +11,7 @@
 // Puts back to program start everything a frame reads that lives longer than one frame:
 //   - the effects' statics: the plasmas' drifts, the starfield's stars and its last time, the
 //     sparkles, the swarm, the text lines' places, the ripple fields and which one is current,
-//     the dot cube's lattice, grid and palette;
+//     the dot cube's lattice and palette (its grid is worked out afresh every frame);
 //   - the shared buffers: Canvas, CellScreen and the frames' CanvasCopy;
 //   - the library's sync points (the script loads its own again);
 //   - the frame loop's record in `show`: the scene index, the end, a failure, and what the
@@ -23,6 +23,7 @@
 void ResetShowState(Show& show);
 
 // The start-up's steps that fill the effects' tables (the sparkles, the swarm and its first
-// step, the dot cube's palette and lattice), in the show's order. They draw from the generator:
-// run after the script's program and before the first frame, always in this order.
+// step, the dot cube's palette and lattice), in the show's order. The sparkles and the swarm
+// draw from the generator: run after the script's program and before the first frame, always
+// in this order. The dot cube's draw nothing and are the same in every run.
 void BuildEffectTables();

@@ -3,6 +3,10 @@
 // 9 x 9 x 9 dots are turned, projected in perspective onto an 80 x 50 grid of brightness
 // bytes (32 per dot, wrapping at 256) and painted as 2 x 2 pixel blocks through a palette
 // whose components may exceed 255 and carry into the field above.
+//
+// The lattice and the palette are built once, by the start-up, and drawn from no random
+// number: the same in every run. A frame keeps nothing for the next: the turned dots and the
+// grid are worked out afresh from its time, so a frame depends on its time alone.
 #include "dot_cube.h"
 
 #include <array>
@@ -16,7 +20,7 @@ namespace {
 
 struct Dot {
   float x, y, z;                    // lattice position, -4 to 4
-  float turnedX, turnedY, turnedZ;  // after this frame's turns
+  float turnedX, turnedY, turnedZ;  // this frame's turns of x, y, z; no frame reads another's
 };
 
 struct DotList {
@@ -34,6 +38,7 @@ constexpr int kGridHeight = kScreenHeight;
 constexpr uint8_t kDotBrightness = 32;
 
 DotList gDotList;
+// The frame's brightness bytes: emptied before every frame's dots, so only its buffer outlives it.
 std::array<uint8_t, kGridWidth * kGridHeight> gDotGrid{};
 std::array<PaletteEntry, 256> gDotPalette{};
 

@@ -3,8 +3,9 @@
 
 #include <cstdint>
 
-// No dots, a black grid and a black palette, as before the start-up's MakeDotGrid and
-// BuildDotPalette.
+// No dots and a black palette (and an empty grid), as before the start-up's MakeDotGrid and
+// BuildDotPalette. Those two are the cube's only state, the same in every run: a frame
+// depends on its time alone.
 void ResetDotCube();
 
 void MakeDotGrid();

@@ -10,9 +10,9 @@
 
 namespace {
 
-// An optional sign and decimal digits, nothing else.
+// An optional '-' and decimal digits, nothing else.
 bool SignAndDigits(const std::string& text) {
-  const size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  const size_t start = !text.empty() && text[0] == '-' ? 1 : 0;
   return text.size() > start && text.find_first_not_of("0123456789", start) == std::string::npos;
 }
 

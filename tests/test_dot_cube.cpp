@@ -7,6 +7,7 @@
 
 #include "effects/dot_cube.h"
 #include "quorvel4/debug.h"
+#include "quorvel4/random.h"
 #include "quorvel4/types.h"
 
 namespace {
@@ -136,6 +137,20 @@ TEST(DotCube, MakingTheDotsTwiceGivesTheSameLattice) {
   DrawDotCube(119000);
   const std::vector<Pixel> once(Canvas, Canvas + kCanvasPixels);
   MakeDotGrid();
+  DrawDotCube(119000);
+  EXPECT_EQ(once, std::vector<Pixel>(Canvas, Canvas + kCanvasPixels));
+}
+
+// The cube keeps no state from frame to frame, and its tables draw no random number: what the
+// show's reset and a seek rely on when they rebuild it.
+TEST(DotCube, AFrameDependsOnItsTimeAloneAndTheTablesDrawNothing) {
+  SeedRandom(5);
+  Prepare();
+  EXPECT_EQ(RandomState(), 5u);
+  DrawDotCube(119000);
+  const std::vector<Pixel> once(Canvas, Canvas + kCanvasPixels);
+  DrawDotCubeClose(2000);
+  DrawDotCube(118000);
   DrawDotCube(119000);
   EXPECT_EQ(once, std::vector<Pixel>(Canvas, Canvas + kCanvasPixels));
 }

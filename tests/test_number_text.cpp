@@ -43,14 +43,13 @@ TEST(TimeList, BadListsSayWhatIsWrong) {
   }
 }
 
-// The text is the number, all of it: a zero byte does not end it early and no white space is
-// skipped (the fuzz target found "\0...\07" read as 0).
-TEST(WholeNumber, OnlyASignAndDigitsAreANumber) {
-  EXPECT_EQ(ParseWholeNumber("-12"), -12);
-  EXPECT_EQ(ParseWholeNumber("+7"), 7);
+// A time is a whole number as every program reads one (ParseWholeNumber): no sign but '-', no
+// blank, no zero byte that would end the text early (the fuzz target found "\0...\07" read as 0).
+TEST(TimeList, ATimeIsAWholeNumberAndNothingElse) {
+  EXPECT_EQ(ParseMilliseconds("-12"), -12);
   for (const std::string& text : {std::string("\0", 1), std::string("7\0x", 3), std::string("\0\0007", 3), std::string(" 5"),
-                                 std::string("\t5"), std::string("5 "), std::string("-"), std::string("+-1")}) {
-    EXPECT_EQ(ParseWholeNumber(text), std::nullopt) << text.size();
+                                 std::string("\t5"), std::string("5 "), std::string("-"), std::string("+-1"), std::string("+7")}) {
+    EXPECT_EQ(ParseMilliseconds(text), std::nullopt) << text.size();
     std::string error;
     EXPECT_TRUE(ParseTimeList(text, "--times", error).empty());
     EXPECT_FALSE(error.empty());

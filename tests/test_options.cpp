@@ -2,6 +2,7 @@
 // shows every row.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,7 +66,7 @@ TEST(OptionTable, RefusesWhatItCannotTakeNamingIt) {
       {{{"--out"}}, "missing value after --out"},
       {{{"--flag=yes"}}, "--flag takes no value"},
       {{{"a.png", "b.png"}}, "one file at a time"},
-      {{{"--backend", "headless", "--backend", "terminal"}}, "two back ends chosen: headless and terminal"},
+      {{{"--backend", "headless", "--terminal"}}, "two back ends chosen: headless and terminal"},
       {{{"--backend="}}, "--backend needs the name of a back end"},
   };
   for (const auto& [line, message] : cases) {
@@ -78,6 +79,40 @@ TEST(OptionTable, RefusesWhatItCannotTakeNamingIt) {
   // Without an operand row a word is unexpected.
   OptionTable bare("bare", "");
   EXPECT_EQ(ReadLine(bare, {{"word"}}).error, "unexpected argument word");
+}
+
+// A second value would silently replace the first: refused in either form, naming the option.
+// A flag says the same thing twice, and may.
+TEST(OptionTable, AnOptionThatTakesAValueIsGivenOnce) {
+  for (const Line& line : {Line{{"--out", "a", "--out", "b"}}, Line{{"--out=a", "--out", "a"}},
+                           Line{{"--out", "a", "--flag", "--out=b"}}}) {
+    Settings s;
+    const OptionTable table = MakeTable(s);
+    EXPECT_EQ(ReadLine(table, line).error, "--out given twice");
+  }
+  Settings s;
+  const OptionTable table = MakeTable(s);
+  EXPECT_EQ(ReadLine(table, {{"--backend", "headless", "--backend=headless"}}).error, "--backend given twice");
+  Settings t;
+  const OptionTable other = MakeTable(t);
+  EXPECT_EQ(ReadLine(other, {{"--flag", "--flag", "--terminal", "--terminal"}}).outcome, OptionTable::Outcome::kRun);
+}
+
+// One reading of a whole number for every program and setting: an optional '-' and digits,
+// the whole text. strtoll alone would skip blanks, take a '+' and stop at a zero byte.
+TEST(WholeNumber, IsAnOptionalMinusAndDigitsAndNothingElse) {
+  EXPECT_EQ(ParseWholeNumber("-12"), -12);
+  EXPECT_EQ(ParseWholeNumber("007"), 7);
+  EXPECT_EQ(ParseWholeNumber("-0"), 0);
+  EXPECT_EQ(ParseWholeNumber("9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(ParseWholeNumber("-9223372036854775808"), INT64_MIN);
+  for (const std::string& text :
+       {std::string("+7"), std::string(" 5"), std::string("\t5"), std::string("5 "), std::string("5\n"), std::string(""),
+        std::string("-"), std::string("+-1"), std::string("--1"), std::string("0x10"), std::string("1e3"),
+        std::string("\0", 1), std::string("7\0x", 3), std::string("9223372036854775808"),
+        std::string("-9223372036854775809")}) {
+    EXPECT_EQ(ParseWholeNumber(text), std::nullopt) << "\"" << text << "\"";
+  }
 }
 
 TEST(OptionTable, HelpAndVersionAreAnsweredWhereverTheyStandButNotAsAValue) {

@@ -110,6 +110,37 @@ TEST(ProgramInfo, EveryProgramAnswersHelpAndItsManualListsTheSameOptions) {
   }
 }
 
+// One rule on every command line: an option that takes a value is given once (a second one
+// would silently win, or lose), and a number is digits with at most a leading '-'.
+TEST(ProgramInfo, EveryProgramRefusesAValueGivenTwiceAndANumberWithASignOrABlank) {
+  const struct {
+    const char* program;
+    const char* words;
+    const char* says;
+  } cases[] = {
+      {"quorvel4-demo", "--seed 1 --seed 2", "quorvel4-demo: --seed given twice"},
+      {"quorvel4-demo", "--seed +5", "quorvel4-demo: --seed needs a whole number from 0 to 4294967295"},
+      {"quorvel4-demo", "--start ' 5'", "quorvel4-demo: --start needs a whole number from 0 to 2147483647"},
+      {"quorvel4-capture", "--out a --out b", "quorvel4-capture: --out given twice"},
+      {"quorvel4-capture", "--format cells --format png", "quorvel4-capture: --format given twice"},
+      {"quorvel4-capture", "--seed +5", "quorvel4-capture: --seed needs a whole number from 0 to 4294967295"},
+      {"quorvel4-capture", "--fps +5", "quorvel4-capture: --fps needs a whole number from 1 to 1000"},
+      {"quorvel4-view", "--backend headless --backend headless", "quorvel4-view: --backend given twice"},
+      {"quorvel4-testcard", "--backend headless --backend=terminal", "quorvel4-testcard: --backend given twice"},
+      {"quorvel4-tracker", "--base a --base b", "quorvel4-tracker: --base given twice"},
+      {"quorvel4-tracker", "--listen +1338", "quorvel4-tracker: --listen needs"},
+  };
+  for (const auto& c : cases) {
+    const Program* program = nullptr;
+    for (const Program& each : kPrograms)
+      if (std::string(each.name) == c.program) program = &each;
+    ASSERT_NE(program, nullptr) << c.program;
+    const Answer answer = RunCommand(program->path + " " + c.words + " 2>&1 </dev/null; echo status $?");
+    EXPECT_EQ(answer.out.rfind(std::string(c.says), 0), 0u) << c.program << " " << c.words << ": " << answer.out;
+    EXPECT_NE(answer.out.find("status 2"), std::string::npos) << c.program << " " << c.words << ": " << answer.out;
+  }
+}
+
 // What a program was asked to print must have reached standard output: closed or full, it
 // is a failure with a reason on standard error, not a silent success.
 TEST(ProgramInfo, EveryProgramFailsWithAReasonWhenItsAnswerCannotBeWritten) {

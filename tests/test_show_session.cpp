@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/show_folder.h"
 #include "demo/show_session.h"
 #include "demo_test_support.h"
 #include "quorvel4/console.h"
@@ -126,6 +127,38 @@ TEST(ShowSession, StartsOnlyOncePrepared) {
   EXPECT_FALSE(failed.Start(error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(failed.Step());
+}
+
+// "DIR" and "DIR/" are one folder: the paths a session reads and names are the same for both,
+// for the built-in show's data ("DIR//NAME", as it has always named them) and a show's folder.
+TEST(ShowSession, AFolderWithOrWithoutATrailingSlashNamesTheSameFiles) {
+  ScratchDirectory scratch;
+  WriteStandInData(scratch.path() / "data", 0);
+  std::filesystem::remove(scratch.path() / "data" / "zul_160x100.raw");
+  const std::string data = (scratch.path() / "data").string();
+  const auto namesOf = [](const std::string& dataDir, const std::string& showDir) {
+    UseHeadlessConsole();
+    ShowSession session({.seed = 7, .times = std::vector<int32_t>{1000}, .dataDir = dataDir, .showDir = showDir});
+    std::string error;
+    EXPECT_TRUE(session.Open(error)) << error;
+    std::vector<std::string> names = session.ClosingLines();
+    names.push_back(session.MusicFile());
+    session.Finish();
+    return names;
+  };
+  const std::vector<std::string> plain = namesOf(data, "");
+  EXPECT_EQ(plain, (std::vector<std::string>{UnreadablePictureLine(data + "//zul_160x100.raw", true), data + "//8920.mp3"}));
+  EXPECT_EQ(namesOf(data + "/", ""), plain);
+  EXPECT_EQ(namesOf(data + "//", ""), plain);
+
+  const std::string show = std::string(QVL_SOURCE_DIR) + "/shows/lanterns";
+  const std::vector<std::string> own = namesOf("", show);
+  ASSERT_EQ(own.size(), 1u);
+  EXPECT_EQ(own[0].rfind(show + "/", 0), 0u) << own[0];
+  EXPECT_EQ(own[0].find("//"), std::string::npos) << own[0];
+  EXPECT_EQ(namesOf("", show + "/"), own);
+  // The root is the one folder that keeps its slash.
+  EXPECT_EQ(JoinPath("/", "a.raw", kDataPathSeparator), "/a.raw");
 }
 
 }  // namespace

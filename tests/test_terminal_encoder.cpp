@@ -14,6 +14,7 @@
 #include "quorvel4/cp437.h"
 #include "quorvel4/palette.h"
 #include "quorvel4/terminal_encoder.h"
+#include "terminal_sequences.h"
 
 #ifdef QVL_HAVE_VTERM
 #include "vterm_screen.h"
@@ -258,6 +259,29 @@ TEST(TerminalEncoder, InterleavedPensAfterSpacesAreDrawnOnePenAtATimeInEveryMode
   for (const ColorMode mode : kEveryMode) {
     TerminalEncoder encoder(mode);
     EXPECT_LE(SgrCount(encoder.EncodeFrame(frame.data())), 3 * kScreenHeight) << "mode " << int(mode);
+  }
+}
+
+// The costliest cells there are, each in the pen it does not fit: far from the terminal's
+// corner (a cursor move of five digits a number), in the two colours whose components all take
+// three digits (the longest SGR), with a glyph of three bytes. A lone one on a row of its own
+// and a whole frame of them stay within the bytes the frame's buffer allows a cell; in the
+// builds with debug checks every row is checked against it on the way as well.
+TEST(TerminalEncoder, TheCostliestCellsStayWithinTheBytesACellMayTake) {
+  const Cell white = MakeCell(0xCE, 15, 7), grey = MakeCell(0xCE, 7, 15);
+  const size_t markers = seq::kSyncBegin.size() + seq::kSyncEnd.size();
+  for (const ColorMode mode : kEveryMode) {
+    TerminalEncoder encoder(mode);
+    encoder.SetOrigin(65000, 65000);
+    std::vector<Cell> frame(kScreenCells, white);
+    encoder.EncodeFrame(frame.data());
+    frame[kScreenWidth - 1] = grey;  // the top row's last cell; the cursor is on the bottom row
+    EXPECT_LE(encoder.EncodeFrame(frame.data()).size() - markers, TerminalEncoder::kMaxBytesPerCell) << static_cast<int>(mode);
+
+    for (int i = 0; i < kScreenCells; ++i) frame[i] = (i + i / kScreenWidth) % 2 ? white : grey;
+    encoder.Invalidate();
+    EXPECT_LE(encoder.EncodeFrame(frame.data()).size() - markers, TerminalEncoder::kMaxBytesPerCell * kScreenCells)
+        << static_cast<int>(mode);
   }
 }
 

@@ -10,6 +10,7 @@
 #include "demo/demo_main.h"
 #include "demo/frame.h"
 #include "demo/show_script.h"
+#include "demo/show_session.h"
 #include "demo/timeline.h"
 #include "demo_test_support.h"
 #include "random_draws.h"
@@ -215,53 +216,54 @@ TEST(Timeline, AfterAStallPastTheLastSceneTheShowRunsOnBlank) {
   EXPECT_FALSE(show->ended);
 }
 
+// The session's loop on the stand-in data, on a scripted clock of `times`; the loading lines
+// it presents before the first frame are not counted.
+struct LoopRun {
+  ScratchDirectory scratch;
+  HeadlessBackend* screen = nullptr;
+  std::unique_ptr<ShowSession> session;
+  int before = 0;
+
+  explicit LoopRun(std::vector<int32_t> times) {
+    WriteStandInData(scratch.path(), 0);
+    screen = UseHeadlessConsole();
+    session = std::make_unique<ShowSession>(ShowSettings{.seed = 1, .times = std::move(times), .dataDir = scratch.path().string()});
+    std::string error;
+    EXPECT_TRUE(session->Open(error)) << error;
+    before = screen->PresentCount();
+  }
+  int Presented() const { return screen->PresentCount() - before; }
+};
+
 TEST(FrameLoop, PresentsEveryFrameClearsAndStopsAtTheEnd) {
-  auto show = MakeShow();
-  HeadlessBackend* screen = UseHeadlessConsole();
-  ScriptedClock clock({300, 120000, 123689, 123700});
+  LoopRun run({300, 120000, 123689, 123700});
   int pauses = 0;
-  RunFrameLoop(clock, *show, [&] { ++pauses; });
+  run.session->Run([&] { ++pauses; });
   // The frame that ends the show is still presented; the one after it is not run.
-  EXPECT_EQ(screen->PresentCount(), 3);
+  EXPECT_EQ(run.Presented(), 3);
   EXPECT_EQ(pauses, 3);
-  EXPECT_FALSE(clock.Exhausted());
+  EXPECT_EQ(run.session->Report().end, ShowEnd::kLastScene);
   EXPECT_TRUE(CanvasIsBlack());
   EXPECT_TRUE(std::all_of(CellScreen, CellScreen + kScreenCells, [](Cell c) { return c == 0; }));
   // The last frame shows the conversion of a black Canvas.
-  const Cell black = screen->LastFrame()[0];
-  EXPECT_TRUE(std::all_of(screen->LastFrame().begin(), screen->LastFrame().end(), [&](Cell c) { return c == black; }));
+  const Cell black = run.screen->LastFrame()[0];
+  EXPECT_TRUE(std::all_of(run.screen->LastFrame().begin(), run.screen->LastFrame().end(), [&](Cell c) { return c == black; }));
 }
 
-TEST(FrameLoop, AWaitingKeyStopsBeforeTheNextFrame) {
-  auto show = MakeShow();
-  HeadlessBackend* screen = UseHeadlessConsole();
-  ScriptedClock clock({300, 400, 500});
-  RunFrameLoop(clock, *show, [&] { screen->PressKey(); });
-  EXPECT_EQ(screen->PresentCount(), 1);
-}
+// One pass at a time, as a browser's animation frames run it: a waiting key and the clock's
+// end stop it before anything more is presented.
+TEST(FrameLoop, AWaitingKeyOrTheClocksEndStopsBeforeTheNextFrame) {
+  LoopRun keyed({300, 400, 500});
+  keyed.session->Run([&] { keyed.screen->PressKey(); });
+  EXPECT_EQ(keyed.Presented(), 1);
+  EXPECT_EQ(keyed.session->Report().end, ShowEnd::kKey);
 
-// One pass at a time, as a browser's animation frames run it: each end condition stops it
-// before the clock is read or anything is presented.
-TEST(FrameLoop, StepFrameDrawsOneFrameUntilAnEndConditionHolds) {
-  auto show = MakeShow();
-  HeadlessBackend* screen = UseHeadlessConsole();
-  ScriptedClock clock({300, 400, 500});
-  EXPECT_TRUE(StepFrame(clock, *show));
-  EXPECT_EQ(screen->PresentCount(), 1);
-
-  show->ended = true;
-  EXPECT_FALSE(StepFrame(clock, *show));
-  show->ended = false;
-  screen->PressKey();
-  EXPECT_FALSE(StepFrame(clock, *show));
-  screen->PressKey(false);
-  EXPECT_EQ(screen->PresentCount(), 1);
-
-  EXPECT_TRUE(StepFrame(clock, *show));
-  EXPECT_TRUE(StepFrame(clock, *show));
-  EXPECT_TRUE(clock.Exhausted());
-  EXPECT_FALSE(StepFrame(clock, *show));
-  EXPECT_EQ(screen->PresentCount(), 3);
+  LoopRun timed({300, 400});
+  EXPECT_TRUE(timed.session->Step());
+  EXPECT_TRUE(timed.session->Step());
+  EXPECT_FALSE(timed.session->Step());
+  EXPECT_EQ(timed.Presented(), 2);
+  EXPECT_EQ(timed.session->Report().end, ShowEnd::kClockRanOut);
 }
 
 namespace {

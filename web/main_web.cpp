@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   const OptionTable::Reading reading = options.Read(argc, argv);
   std::string error = reading.error;
   if (error.empty() && settings.seed && times.empty()) error = "a seed needs times=T0:T1:STEP or times=T,T,...";
-  if (error.empty() && !settings.seed && !times.empty()) error = "times need a seed=N, 0 to 4294967295";
+  if (error.empty() && !settings.seed && !times.empty()) error = "times need a seed=N, " + NumberRange(kLowestSeed, kHighestSeed);
   if (error.empty() && !times.empty()) settings.times = ParseTimeList(times, "times", error);
   if (!error.empty()) {
     Failed("The address is not understood: " + error + ".");

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "quorvel4/backend.h"
@@ -27,6 +27,15 @@ std::string HelpLines(const std::string& start, const std::string& help, size_t 
     at = end + 1;
     text += std::string(column, ' ');
   }
+}
+
+// Whether `row`, an option that takes a value, was given before on this command line; notes it
+// otherwise. A second value would silently replace the first.
+bool GivenBefore(const OptionRow* row, std::vector<const OptionRow*>& given) {
+  if (row->name.empty() || row->value.empty()) return false;  // an operand's row or a flag
+  if (std::find(given.begin(), given.end(), row) != given.end()) return true;
+  given.push_back(row);
+  return false;
 }
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
@@ -61,18 +70,31 @@ OptionSetter SetOnce(std::string& text, std::string twice) {
 
 OptionSetter SetNumber(long long& number, std::string name, long long lowest, long long highest) {
   return [&number, name = std::move(name), lowest, highest](const std::string& value, std::string& error) {
-    const bool digits = !value.empty() && value.find_first_not_of("0123456789", value[0] == '-' ? 1 : 0) == std::string::npos &&
-                        value != "-";
-    errno = 0;
-    const long long parsed = digits ? std::strtoll(value.c_str(), nullptr, 10) : 0;
-    if (!digits || errno == ERANGE || parsed < lowest || parsed > highest) {
-      error = name + " needs a whole number from " + std::to_string(lowest) + " to " + std::to_string(highest);
-      return false;
-    }
-    number = parsed;
-    return true;
+    const std::optional<int64_t> parsed = ParseNumberIn(value, name, lowest, highest, error);
+    if (parsed) number = *parsed;
+    return parsed.has_value();
   };
 }
+
+std::optional<int64_t> ParseWholeNumber(std::string_view text) {
+  // from_chars takes exactly this: a '-' but no '+', no blanks, and says when the value is
+  // too large; the whole text must be its number.
+  int64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, problem] = std::from_chars(text.data(), end, value);
+  if (problem != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+std::optional<int64_t> ParseNumberIn(std::string_view text, const std::string& name, int64_t lowest, int64_t highest,
+                                     std::string& error) {
+  const std::optional<int64_t> value = ParseWholeNumber(text);
+  if (value && *value >= lowest && *value <= highest) return value;
+  error = name + " needs a whole number from " + NumberRange(lowest, highest);
+  return std::nullopt;
+}
+
+std::string NumberRange(int64_t lowest, int64_t highest) { return std::to_string(lowest) + " to " + std::to_string(highest); }
 
 OptionTable::OptionTable(std::string program, std::string synopsis, std::string about)
     : program_(std::move(program)), synopsis_(std::move(synopsis)), about_(std::move(about)) {}
@@ -130,6 +152,7 @@ bool OptionTable::Answering(int argc, const char* const* argv, Outcome* answer) 
 OptionTable::Reading OptionTable::Read(int argc, const char* const* argv) const {
   if (Outcome answer; Answering(argc, argv, &answer)) return {answer, ""};
   const OptionRow* operand = Find("");
+  std::vector<const OptionRow*> given;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     std::string value;
@@ -153,6 +176,7 @@ OptionTable::Reading OptionTable::Read(int argc, const char* const* argv) const 
         }
       }
       if (row == nullptr) return {Outcome::kBad, "unknown option " + arg};
+      if (GivenBefore(row, given)) return {Outcome::kBad, row->name + " given twice"};
     }
     std::string error;
     if (!row->set(value, error)) return {Outcome::kBad, error};

@@ -16,9 +16,7 @@ using namespace qvl_terminal;
 
 namespace {
 
-// Worst case for one cell: an absolute cursor move, a full truecolour SGR and a glyph,
-// with room to spare for the cells rewritten instead of a cursor move.
-constexpr size_t kMaxBytesPerCell = 80;
+// The synchronized-output markers around a frame, with room to spare.
 constexpr size_t kFrameOverhead = 64;
 
 // Levels of the xterm 256-colour cube (indices 16-231) and its grey ramp (232-255).

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "quorvel4/assert.h"
 #include "quorvel4/terminal_encoder.h"
 #include "terminal_sequences.h"
 
@@ -474,11 +475,16 @@ inline void TerminalEncoder::ReadLooks(const Cell* given, const Columns& changed
 // fits the pen (and, where a colour change may be cheap, when changing costs enough).
 inline void TerminalEncoder::EncodeRow(Terminal& terminal, int y, Columns waiting) {
   Terminal t = terminal;  // in registers: see Terminal
+  const char* rowStart = t.out;
+  const int cells = waiting.Count();
   Cell* shown = &mShown[y * kScreenWidth];
   int x = waiting.First();
   // Every sweep moves within the row; the first goes to the row first.
   if (!t.AtCursor(x, y)) MoveTo(t, x, y);
   if ((mEveryChangePassesOver && PenKnown(t)) || !Sweeps(t, waiting, x, shown)) SweepsPassingOver(t, waiting, x, shown);
+  // The frame's buffer is only as large as this bound makes it: a row past it would write
+  // beyond the buffer before the frame's end could tell.
+  QVL_DEBUG_CHECK("terminal_rows.h", static_cast<size_t>(t.out - rowStart) <= kMaxBytesPerCell * static_cast<size_t>(cells));
   ForgetKeys();
   terminal = t;
 }

@@ -11,9 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "demo/demo_main.h"
-#include "demo/frame.h"
-#include "demo/music_clock.h"
+#include "demo/show_session.h"
 #include "mpfr_reference.h"
 #include "quorvel4/console.h"
 
@@ -53,19 +51,19 @@ void KeepDistinct(Arguments& arguments, size_t from = 0) {
 // Runs the show from 0 to 126 s, a frame every 10 ms, and records the distinct arguments.
 void RecordShow(Arguments* sinArguments, Arguments* cosArguments) {
   UseConsoleBackend(std::make_unique<HeadlessBackend>());
-  InitConsoleWithSeed(1);
-  Show show;
-  PrepareShow(show, std::string(QVL_SOURCE_DIR) + "/data");
-  ASSERT_TRUE(show.unreadablePictures.empty());
   std::vector<int32_t> times;
   for (int32_t t = 0; t <= 126000; t += 10) times.push_back(t);
-  ScriptedClock clock(times);
+  ShowSession session({.seed = 1, .times = times, .dataDir = std::string(QVL_SOURCE_DIR) + "/data"});
+  std::string error;
+  ASSERT_TRUE(session.Open(error)) << error;
+  ASSERT_TRUE(session.Report().unreadablePictures.empty());
+  // Only the frames' arguments, not the start-up's.
   gSinArguments = sinArguments;
   gCosArguments = cosArguments;
   // Repeats within a frame are dropped after each frame to keep the lists short.
   size_t sinFrameStart = 0;
   size_t cosFrameStart = 0;
-  RunFrameLoop(clock, show, [&] {
+  session.Run([&] {
     KeepDistinct(*sinArguments, sinFrameStart);
     KeepDistinct(*cosArguments, cosFrameStart);
     sinFrameStart = sinArguments->size();
@@ -73,7 +71,7 @@ void RecordShow(Arguments* sinArguments, Arguments* cosArguments) {
   });
   gSinArguments = nullptr;
   gCosArguments = nullptr;
-  ShutdownConsole();
+  session.Finish();
   KeepDistinct(*sinArguments);
   KeepDistinct(*cosArguments);
 }

@@ -9,9 +9,11 @@
 //   if (const std::optional<int> status = options.Parse(argc, argv)) return *status;
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The one way a fallible call reports here and in the programs: false (or an empty result),
@@ -34,8 +36,22 @@ OptionSetter SetFlag(bool& flag);
 OptionSetter SetText(std::string& text);
 // The value once; a second one is refused with `twice` ("one picture at a time").
 OptionSetter SetOnce(std::string& text, std::string twice);
-// A whole decimal number from `lowest` to `highest`; anything else is refused, naming `name`.
+// A whole number (ParseWholeNumber) from `lowest` to `highest`; anything else is refused,
+// naming `name`.
 OptionSetter SetNumber(long long& number, std::string name, long long lowest, long long highest);
+
+// The one reading of a whole number on every command line and in the environment: decimal
+// digits, a '-' before them for a negative one, and nothing else in `text` ('+', a blank
+// before or after, a zero byte or any other character make it no number), within 64 bits.
+std::optional<int64_t> ParseWholeNumber(std::string_view text);
+
+// ParseWholeNumber from `lowest` to `highest`; otherwise nothing, with "NAME needs a whole
+// number from LOWEST to HIGHEST" in `error`.
+std::optional<int64_t> ParseNumberIn(std::string_view text, const std::string& name, int64_t lowest, int64_t highest,
+                                     std::string& error);
+
+// "LOWEST to HIGHEST", as the messages and the help give a range.
+std::string NumberRange(int64_t lowest, int64_t highest);
 
 class OptionTable {
  public:
@@ -58,7 +74,8 @@ class OptionTable {
     std::string error;  // with kBad
   };
   // Reads the arguments into the rows' setters, printing nothing. --help and --version
-  // anywhere are answered before anything else is judged.
+  // anywhere are answered before anything else is judged. An option that takes a value is
+  // given once: a second one ("--seed given twice") is refused, not silently taken.
   Reading Read(int argc, const char* const* argv) const;
 
   // Read, then the answer a command-line program gives: the help or the version on standard

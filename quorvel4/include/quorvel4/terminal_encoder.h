@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -53,6 +54,12 @@ std::string_view ResetPaletteBytes();
 
 class TerminalEncoder {
  public:
+  // The most bytes one cell of a frame takes: a cursor move to its row and column, an SGR that
+  // sets both colours in 24 bits, its glyph, and the cells before it sent again in place of a
+  // move, which cost less than the move. The frame's buffer is this for every cell; in the
+  // builds with debug checks every row is checked against it.
+  static constexpr size_t kMaxBytesPerCell = 80;
+
   explicit TerminalEncoder(ColorMode mode);
 
   ColorMode Mode() const { return mMode; }
@@ -124,6 +131,7 @@ class TerminalEncoder {
     static Columns All();
     static Columns From(int column);  // that column and those after it
     bool Any() const { return (low | high) != 0; }
+    int Count() const { return std::popcount(low) + std::popcount(high); }
     bool Has(int column) const;
     int First() const;  // the lowest column; only when Any()
     int Last() const;   // the highest column; only when Any()

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "quorvel4/display_signals.h"
+#include "quorvel4/options.h"  // ParseWholeNumber
 #include "quorvel4/palette.h"
 #include "quorvel4/terminal_encoder.h"
 #include "frame_pacer.h"
@@ -56,10 +57,9 @@ constexpr int64_t kLongestAnswerWaitMs = 60000;
 int64_t AnswerWaitMs() {
   const char* text = std::getenv("QVL_ANSWER_WAIT_MS");
   if (!text || !*text) return kPaletteAnswerDeadlineMs;
-  char* end = nullptr;
-  const long long value = std::strtoll(text, &end, 10);
-  if (*end != '\0' || value < 0 || value > kLongestAnswerWaitMs) return kPaletteAnswerDeadlineMs;
-  return value;
+  const std::optional<int64_t> value = ParseWholeNumber(text);
+  if (!value || *value < 0 || *value > kLongestAnswerWaitMs) return kPaletteAnswerDeadlineMs;
+  return *value;
 }
 
 int64_t NowMs() {
