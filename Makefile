@@ -4,6 +4,8 @@ SANITIZE := build/sanitize
 WINDOWS  := build/windows
 FUZZ     := build/fuzz
 JOBS     := $(shell nproc 2>/dev/null || echo 2)
+# A step of make test and the other long targets, with how long it took.
+TIMED    := scripts/timed.sh
 
 .PHONY: run window show test bench testcard assets deps release sanitize clean clang-check install windows test-windows \
         package dist dist-check install-test fuzz fuzz-ci real-terminals
@@ -19,17 +21,21 @@ show:
 
 release: deps
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(RELEASE) -j $(JOBS)
+	@$(TIMED) "release build" cmake --build $(RELEASE) -j $(JOBS)
 
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer, built with Clang and
 # warnings as errors: the release build is GCC's, so between them every source is built by both
 # compilers (the benchmarks too, though only the release build runs them), and the tests run
 # with both compilers' choices where C++ leaves them open, such as the order of arguments.
+# Its debug information is line tables alone: enough for the sanitizers' reports to name file
+# and line, and the build takes less time. It also builds the fuzz targets (make fuzz-ci).
+SANITIZE_FLAGS := -O2 -gline-tables-only -DNDEBUG
 sanitize:
 	@scripts/ensure-deps.sh clang
 	@cmake -S . -B $(SANITIZE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" \
 	  -DQVL_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-	@cmake --build $(SANITIZE) -j $(JOBS)
+	@$(TIMED) "sanitizer build" cmake --build $(SANITIZE) -j $(JOBS)
 
 # The fuzz targets (fuzz/, docs/fuzzing.md), built with Clang's libFuzzer and sanitizers.
 # FUZZ_SECONDS=N then runs each for N seconds (FUZZ_PARALLEL=2: two at a time).
@@ -41,10 +47,10 @@ fuzz:
 	@cmake --build $(FUZZ) -j $(JOBS) --target qvl_fuzz_targets
 	@if [ "$(FUZZ_SECONDS)" != 0 ]; then scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS); fi
 
-# CI's short pass: every target for 10 s (FUZZ_CI_SECONDS), two at a time: with the build
-# about two and a half minutes on two cores, what CI's budget leaves.
-fuzz-ci:
-	@$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$${FUZZ_CI_SECONDS:-10} FUZZ_PARALLEL=2
+# CI's short pass: every target for 10 s (FUZZ_CI_SECONDS), two at a time, the targets of the
+# sanitizer build (Clang, the same sanitizers, edge coverage only): no build of its own.
+fuzz-ci: sanitize
+	@FUZZ_PARALLEL=2 $(TIMED) "fuzzing" scripts/fuzz.sh $(SANITIZE) $${FUZZ_CI_SECONDS:-10}
 
 run: show
 	@$(RELEASE)/demo/quorvel4-demo
@@ -55,13 +61,17 @@ window: show
 
 # A test that fails, fails: none is run again. scripts/stress-tests.sh runs the tests that start
 # processes, terminals, X servers or audio many times over on a loaded machine.
+# Every test runs in the release build. The sanitizer build leaves out those labelled slow
+# (ctest -LE slow): end-to-end runs of a whole show or of every export, whose code the
+# sanitizer build runs through shorter tests of the same paths (tests/CMakeLists.txt lists
+# them and says which); under the sanitizers they took a fifth of its tests' time.
 CTEST := ctest --output-on-failure -j $(JOBS)
 
 test: release sanitize
 	@echo "== tests (release build) =="
-	@$(CTEST) --test-dir $(RELEASE)
-	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build) =="
-	@$(CTEST) --test-dir $(SANITIZE)
+	@$(TIMED) "tests (release build)" $(CTEST) --test-dir $(RELEASE)
+	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build; not those labelled slow) =="
+	@$(TIMED) "tests (sanitizer build)" $(CTEST) --test-dir $(SANITIZE) -LE slow
 	@$(MAKE) --no-print-directory test-web
 	@$(MAKE) --no-print-directory test-install
 
@@ -104,7 +114,7 @@ package: release
 	@rm -rf $(RELEASE)/packages && mkdir -p dist && rm -f dist/*.deb
 	@cd $(RELEASE) && cpack -G DEB >/dev/null
 	@cp $(RELEASE)/packages/*.deb dist/
-	@lintian --fail-on error dist/*.deb
+	@$(TIMED) "lintian" lintian --fail-on error dist/*.deb
 	@ls -l dist/*.deb
 
 # Every release artifact with versioned names, and SHA256SUMS (docs/packaging.md).
@@ -138,7 +148,7 @@ WEB_ENV  := NODE_PATH=/usr/share/nodejs $(if $(wildcard /usr/bin/node),EM_NODE_J
 web:
 	@scripts/ensure-deps.sh web
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@$(WEB_ENV) cmake --build $(WEB) -j $(JOBS) --target quorvel_web
+	@$(WEB_ENV) $(TIMED) "web build" cmake --build $(WEB) -j $(JOBS) --target quorvel_web
 	@rm -rf $(WEB_DIST) && mkdir -p $(WEB_DIST) && cp -r $(WEB)/web/site/. $(WEB_DIST)/ && cp LICENSE LICENSE-CC-BY-4.0 $(WEB_DIST)/
 	@echo "The page is in $(WEB_DIST)/: serve that folder from any static web server (make web-serve)."
 
@@ -151,7 +161,7 @@ test-web: web release
 	@echo "== tests (the web page in headless Chromium) =="
 	@cd tests/web && npm ci --no-audit --no-fund --silent
 	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/quorvel4-capture QVL_DATA=$(CURDIR)/data \
-	  node --test tests/web/web.test.mjs
+	  $(TIMED) "tests (web page)" node --test tests/web/web.test.mjs
 
 # Re-creates the pictures, their preview sheet and the music under data/, and the Lanterns show's
 # pictures, music and sync tracks under shows/lanterns/, from their generators.
@@ -174,13 +184,13 @@ windows:
 	@scripts/ensure-deps.sh windows
 	@cmake -S . -B $(WINDOWS) $(if $(wildcard $(WINDOWS)/CMakeCache.txt),,-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake) \
 	  -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WINDOWS) -j $(JOBS) --target quorvel4-demo quorvel4-capture
+	@$(TIMED) "Windows build" cmake --build $(WINDOWS) -j $(JOBS) --target quorvel4-demo quorvel4-capture
 	@scripts/windows-package.sh $(WINDOWS) dist
 
 # The Windows build's tests under wine, its frames against the Linux capture's, and the show.
 test-windows: windows
 	@scripts/ensure-deps.sh run
-	@cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
+	@$(TIMED) "Windows tests build" cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
 	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture
-	@xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/quorvel4-capture dist
+	@$(TIMED) "tests (Windows build under wine)" xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows-test.sh $(WINDOWS) $(RELEASE)/tools/quorvel4-capture dist

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
-# Usage: scripts/ensure-deps.sh run|build|assets|clang|web|windows|package|install-test|real-terminals
+# Usage: scripts/ensure-deps.sh [GROUP...]   (default: build)
+# with each GROUP one of run|build|assets|clang|web|windows|package|install-test|real-terminals;
+# several groups are installed together, by one apt-get update and one apt-get install:
 #   run     what the show alone needs to build and play
 #   build   everything: the show, the tools, the tests and the benchmarks
 #   assets  everything, and what re-creates the pictures and the music
@@ -49,22 +51,25 @@ windows_packages=(
   wine wine64 fonts-dejavu-core xvfb xauth xdotool imagemagick
 )
 
-case "${1:-build}" in
-  run) wanted=("${run_packages[@]}") ;;
-  build) wanted=("${build_packages[@]}") ;;
-  assets) wanted=("${build_packages[@]}" "${asset_packages[@]}") ;;
-  # Clang's sanitizer run-time libraries, libFuzzer's among them, come apart from it.
-  clang) wanted=("${build_packages[@]}" clang libclang-rt-14-dev) ;;
-  web) wanted=("${web_packages[@]}") ;;
-  windows) wanted=("${windows_packages[@]}") ;;
-  package) wanted=("${build_packages[@]}" "${package_packages[@]}") ;;
-  install-test) wanted=("${install_test_packages[@]}") ;;
-  real-terminals) wanted=("${run_packages[@]}" "${real_terminal_packages[@]}") ;;
-  *) echo "usage: $0 run|build|assets|clang|web|windows|package|install-test|real-terminals" >&2; exit 2 ;;
-esac
+wanted=()
+for group in "${@:-build}"; do
+  case "$group" in
+    run) wanted+=("${run_packages[@]}") ;;
+    build) wanted+=("${build_packages[@]}") ;;
+    assets) wanted+=("${build_packages[@]}" "${asset_packages[@]}") ;;
+    # Clang's sanitizer run-time libraries, libFuzzer's among them, come apart from it.
+    clang) wanted+=("${build_packages[@]}" clang libclang-rt-14-dev) ;;
+    web) wanted+=("${web_packages[@]}") ;;
+    windows) wanted+=("${windows_packages[@]}") ;;
+    package) wanted+=("${build_packages[@]}" "${package_packages[@]}") ;;
+    install-test) wanted+=("${install_test_packages[@]}") ;;
+    real-terminals) wanted+=("${run_packages[@]}" "${real_terminal_packages[@]}") ;;
+    *) echo "usage: $0 [run|build|assets|clang|web|windows|package|install-test|real-terminals]..." >&2; exit 2 ;;
+  esac
+done
 
 missing=()
-for p in "${wanted[@]}"; do
+for p in $(printf '%s\n' "${wanted[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
@@ -81,5 +86,13 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 # Another install (an unattended upgrade, a second make) may hold the lock for a while.
 apt_options=(-o DPkg::Lock::Timeout=600)
+install_options=()
+# QVL_THROWAWAY_MACHINE=1 (CI's fresh machines, .ci/run): dpkg need not sync every file it
+# unpacks to the disk, and man-db need not rebuild its index after every install, on a
+# machine that is thrown away after the run. Most of an install's time goes there.
+if [ "${QVL_THROWAWAY_MACHINE:-}" = 1 ]; then
+  install_options+=(-o Dpkg::Options::=--force-unsafe-io)
+  echo "man-db man-db/auto-update boolean false" | "${sudo[@]}" debconf-set-selections
+fi
 "${sudo[@]}" apt-get "${apt_options[@]}" update -qq
-"${sudo[@]}" apt-get "${apt_options[@]}" install -y -qq --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get "${apt_options[@]}" "${install_options[@]}" install -y -qq --no-install-recommends "${missing[@]}"
