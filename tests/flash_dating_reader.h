@@ -3,8 +3,8 @@
 // font draws them, in floating point, and dates every transition twice: at the frame that
 // completes it (a whole step of 0.1 away from the last extreme, the darker side below 0.8)
 // and at the frame where it reaches its far extreme. Its areas are the whole screen and
-// quarter-screen windows, either the 25 the show watches or every position a window can take
-// (and then also every position of a 10-degree field).
+// quarter-screen windows, either 25 of them (every 10 columns and every 6 or 7 rows) or every
+// position a window can take (and then also every position of a 10-degree field).
 // It slides a one-second window in quarter seconds and, finer, ends one at every transition.
 #pragma once
 

@@ -8,7 +8,7 @@
 //
 // The frame times are those capture gives T0:T1 at F frames a second: frame k at the show
 // time nearest T0 + k / F seconds. "every": quarter-screen windows at every position, not only
-// the 25 the show watches, and 10-degree fields (27 x 17 cells) at every position.
+// 25 of them, and 10-degree fields (27 x 17 cells) at every position.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
