@@ -12,12 +12,12 @@ bool FlashGuard::Filter(int32_t time, Cell* cells) {
     ++held_;
     // The light on the screen at this time is what the count follows: a held frame repeats
     // the presented light and changes no pixel.
-    light = SameLightAgain(presentedLight_);
+    counter_.Take(time, SameLightAgain(presentedLight_));
   } else {
     presented_.assign(cells, cells + kScreenCells);
-    presentedLight_ = light;
+    counter_.Take(time, light);
+    presentedLight_ = std::move(light);
   }
-  counter_.Take(time, light);
   return hold;
 }
 

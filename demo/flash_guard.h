@@ -26,8 +26,9 @@ class FlashGuard {
   int held_ = 0;
 };
 
-// Reads the frames as the show draws them, for an author: whether the part of the show on the
-// screen fails the flash rule, under which reading and where.
+// Reads frames one after another by the flash rule: for an author in edit mode, the frames as
+// the show draws them; for the analyser, the frames of an export. Latest() says whether the
+// latest frame fails, under which reading and where.
 class FlashWatch {
  public:
   void Take(int32_t time, const Cell* cells);

@@ -163,7 +163,7 @@ struct Established {
     int64_t first, last;
   };
   Ring<Change> run;  // the accumulation's changes of the last second, all of one sign
-  int64_t accumulation = 0, lastAccumulation = 0;
+  int64_t accumulation = 0;  // their sum, as the frame before left it
   Ring<int32_t> transitions;  // of the last second
   Ring<BandRun> band;         // of the last 5 s
 };
@@ -221,7 +221,7 @@ EstablishedStep NextEstablished(const Established& s, const AreaRule& rule, int3
     step.accumulation = joins ? step.accumulation + change : change;
   }
   const auto reached = [&](int64_t a) { return a >= rule.step || -a >= rule.step; };
-  const int64_t last = s.lastAccumulation;
+  const int64_t last = s.accumulation;
   const bool alreadyThere = reached(last) && (last > 0) == (step.accumulation > 0);
   step.transition = change != 0 && reached(step.accumulation) && !alreadyThere && std::min(before, now) < rule.darkLimit;
   return step;
@@ -236,12 +236,10 @@ size_t CountWithin(const Ring<int32_t>& times, int32_t now) {
 bool InBand(size_t transitions) { return transitions >= kSustainedTransitions && transitions < kTooManyTransitions; }
 
 // The most time that frames with 4 to 6 transitions could fill in 5 s, if no transition came
-// after the one at `time`: every frame until the fourth latest transition leaves the second is
-// one of them (the times are those of s.transitions from `firstKept`, and the new one at
-// `time`). The frame at `time`, of weight `weight`, is the log's next.
-int64_t SustainedAhead(const Established& s, const FrameLog& log, size_t firstKept, int32_t time, int32_t weight) {
-  const size_t kept = s.transitions.size() - firstKept + 1;
-  if (kept < kSustainedTransitions) return 0;
+// after a new one at `time` that makes 4 or more in its second: every frame until the fourth
+// latest transition leaves the second is one of them. The frame at `time`, of weight
+// `weight`, is the log's next.
+int64_t SustainedAhead(const Established& s, const FrameLog& log, int32_t time, int32_t weight) {
   const int32_t fourth = s.transitions[s.transitions.size() + 1 - kSustainedTransitions];  // the fourth latest
   const int64_t last = int64_t{fourth} + kSecondMs - 1;  // the last time it still counts
   // Filled time at a frame u: the band frames so far, this one among them, later than u - 5 s,
@@ -252,22 +250,19 @@ int64_t SustainedAhead(const Established& s, const FrameLog& log, size_t firstKe
   if (now + (last - time) < kSustainedMs) return now + (last - time);
   // Otherwise exactly: the filled time grows with u except where a band frame leaves the
   // window, so its most is just before one leaves (at its time + 5 s - 1 ms), or at the last.
+  // The band frames come in order of time, so those still inside at the last are the latest.
   const auto timeOf = [&](int64_t n) { return n == log.next ? time : log.At(n).time; };
   const auto weightOf = [&](int64_t n) { return n == log.next ? weight : log.At(n).weight; };
-  int64_t left = now, most = 0;  // `left`: the band weight from frame n on
+  int64_t left = now, most = 0, atLast = -1;  // `left`: the band weight from frame n on
   const auto visit = [&](int64_t n) {
     const int64_t u = int64_t{timeOf(n)} + kSustainedWindowMs - 1;
     if (u >= time && u < last) most = std::max(most, left + (u - time));
+    if (atLast < 0 && Within(timeOf(n), last, kSustainedWindowMs)) atLast = left;
     left -= weightOf(n);
   };
   for (size_t i = 0; i < s.band.size(); ++i)
     for (int64_t n = std::max(s.band[i].first, from); n <= s.band[i].last; ++n) visit(n);
-  visit(log.next);
-  // At the last time: the band frames later than last - 5 s.
-  int64_t atLast = weight;
-  for (size_t i = 0; i < s.band.size(); ++i)
-    for (int64_t n = std::max(s.band[i].first, from); n <= s.band[i].last; ++n)
-      if (Within(timeOf(n), last, kSustainedWindowMs)) atLast += weightOf(n);
+  visit(log.next);  // inside at the last, which is less than a second after it
   return std::max(most, atLast + (last - time));
 }
 
@@ -313,9 +308,8 @@ struct Peaks {
   }
 };
 
-// A worse count: one that fails, then more transitions.
 void KeepWorse(FlashCount& worst, const FlashCount& c) {
-  if (std::pair(c.fails, c.transitions) > std::pair(worst.fails, worst.transitions)) worst = c;
+  if (c.IsWorseThan(worst)) worst = c;
 }
 
 }  // namespace
@@ -339,6 +333,8 @@ struct FlashCounter::Tracks {
         peaks.emplace_back(rules.back());
       }
     established.resize(rules.size());
+    // A first frame changes nothing, so what it is compared with does not matter.
+    for (auto& sums : lastSums) sums.assign(kFlashAreas, 0);
     // The tables of the glyphs' pixels take milliseconds to make: before the show, not in its
     // first frame.
     GlyphOverlaps();
@@ -512,11 +508,11 @@ bool FlashCounter::WouldFail(int32_t time, const FrameLight& light) const {
       // Without a change there is no transition: the counts can only fall.
       const int64_t change = t.ChangeOf(kind, area, light);
       if (change == 0) continue;
-      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.started ? t.lastSums[kind][area] : value, value);
+      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.lastSums[kind][area], value);
       const size_t count = CountWithin(s.transitions, time) + (step.transition ? 1 : 0);
       if (count >= kTooManyTransitions) return true;
       if (step.transition && count >= kSustainedTransitions &&
-          SustainedAhead(s, t.log, s.transitions.size() + 1 - count, time, weight) >= kSustainedMs)
+          SustainedAhead(s, t.log, time, weight) >= kSustainedMs)
         return true;
     }
   return false;
@@ -541,11 +537,11 @@ FlashVerdict FlashCounter::Take(int32_t time, const FrameLight& light) {
       Established& s = t.established[track];
       const int64_t change = t.ChangeOf(kind, area, light);
       if (change == 0 && s.run.empty() && s.transitions.empty() && s.band.empty()) continue;
-      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.started ? t.lastSums[kind][area] : value, value);
+      const EstablishedStep step = NextEstablished(s, t.rules[track], time, change, t.lastSums[kind][area], value);
       for (size_t i = 0; i < step.expired; ++i) s.run.pop_front();
       if (change != 0 && step.accumulation == change) s.run.clear();  // a new accumulation
       if (change != 0) s.run.push_back({time, change});
-      s.accumulation = s.lastAccumulation = step.accumulation;
+      s.accumulation = step.accumulation;
       if (step.transition) s.transitions.push_back(time);
       while (!s.transitions.empty() && !Within(s.transitions.front(), time, kSecondMs)) s.transitions.pop_front();
       while (!s.band.empty() && s.band.front().last < from) s.band.pop_front();

@@ -121,12 +121,15 @@ struct FlashCount {
   bool fails = false;
   bool sustained = false;  // it fails by the sustained rule (established reading only)
   double Flashes() const { return transitions / 2.0; }
+  // A worse count: one that fails, then one with more transitions.
+  bool IsWorseThan(const FlashCount& other) const {
+    return fails != other.fails ? fails : transitions > other.transitions;
+  }
 };
 
 struct FlashVerdict {
   std::array<FlashCount, kFlashReadings> readings;
   bool Fails() const;
-  const FlashCount& Of(FlashReading r) const { return readings[static_cast<int>(r)]; }
 };
 
 // Every area, kind and reading through the frames: feed it the light of each frame shown, in

@@ -43,7 +43,7 @@ std::array<FlashCount, kFlashReadings> Analyse(double seconds, const std::functi
     const FlashVerdict verdict = counter.Take(t, Light(frame, k ? &before : nullptr));
     for (int r = 0; r < kFlashReadings; ++r) {
       const FlashCount& c = verdict.readings[r];
-      if (std::pair(c.fails, c.transitions) > std::pair(worst[r].fails, worst[r].transitions)) worst[r] = c;
+      if (c.IsWorseThan(worst[r])) worst[r] = c;
     }
     before = frame;
   }

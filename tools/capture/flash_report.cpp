@@ -87,14 +87,14 @@ FlashReportWriter::FlashReportWriter(std::string plotPath, FILE* report, std::ve
     : plotPath_(std::move(plotPath)), report_(report), sceneStarts_(std::move(sceneStarts)) {}
 
 bool FlashReportWriter::Write(int32_t time, const Cell* cells) {
-  const FlashVerdict verdict = counter_.Take(time, MeasureLight(cells, before_.empty() ? nullptr : before_.data()));
-  before_.assign(cells, cells + kScreenCells);
+  watch_.Take(time, cells);
+  const FlashVerdict& verdict = watch_.Latest();
   if (frames_++ == 0) firstTime_ = time;
   lastTime_ = time;
   SecondReadings& second = seconds_[SecondOf(time)];
   for (int r = 0; r < kFlashReadings; ++r) {
     const FlashCount& c = verdict.readings[r];
-    if (std::pair(c.fails, c.transitions) > std::pair(second[r].fails, second[r].transitions)) second[r] = c;
+    if (c.IsWorseThan(second[r])) second[r] = c;
   }
   return true;
 }

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "demo/flash_rule.h"
+#include "demo/flash_guard.h"
 #include "frame_writer.h"
 
 class FlashReportWriter : public FrameWriter {
@@ -31,8 +31,7 @@ class FlashReportWriter : public FrameWriter {
   std::string plotPath_;
   FILE* report_;
   std::vector<int32_t> sceneStarts_;
-  FlashCounter counter_;
-  std::vector<Cell> before_;
+  FlashWatch watch_;
   std::map<int32_t, SecondReadings> seconds_;
   int32_t firstTime_ = 0, lastTime_ = 0;
   size_t frames_ = 0;
