@@ -58,7 +58,7 @@ for group in "${@:-build}"; do
     build) wanted+=("${build_packages[@]}") ;;
     assets) wanted+=("${build_packages[@]}" "${asset_packages[@]}") ;;
     # Clang's sanitizer run-time libraries, libFuzzer's among them, come apart from it.
-    clang) wanted+=("${build_packages[@]}" clang libclang-rt-14-dev) ;;
+    clang) wanted+=("${build_packages[@]}" clang libclang-rt-14-dev lld) ;;
     web) wanted+=("${web_packages[@]}") ;;
     windows) wanted+=("${windows_packages[@]}") ;;
     package) wanted+=("${build_packages[@]}" "${package_packages[@]}") ;;

@@ -21,11 +21,10 @@
 # terminal-only program does not bring SDL2's development files along (some 150 packages).
 include(CMakePackageConfigHelpers)
 
-add_library(quorvel4_shared SHARED ${QVL_CORE_SOURCES})
+add_library(quorvel4_shared SHARED $<TARGET_OBJECTS:quorvel4_objects>)
 qvl_core_usage(quorvel4_shared)
-add_dependencies(quorvel4_shared qvl_build_commit)
 set_target_properties(quorvel4_shared PROPERTIES
-  OUTPUT_NAME quorvel4 EXPORT_NAME quorvel4 POSITION_INDEPENDENT_CODE ON
+  OUTPUT_NAME quorvel4 EXPORT_NAME quorvel4
   VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 set_target_properties(quorvel4 PROPERTIES EXPORT_NAME quorvel4_static)
 
