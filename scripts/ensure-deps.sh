@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a make target needs, when any are missing.
 # Usage: scripts/ensure-deps.sh [GROUP...]   (default: build)
-# with each GROUP one of run|build|assets|clang|web|windows|package|install-test|real-terminals;
+# with each GROUP one of run|compile|build|assets|clang|web|windows|package|install-test|real-terminals;
 # several groups are installed together, by one apt-get update and one apt-get install:
 #   run     what the show alone needs to build and play
-#   build   everything: the show, the tools, the tests and the benchmarks
+#   compile what builds everything: the show, the tools, the tests and the benchmarks
+#   build   that, and the programs the tests run (an X server, ffmpeg, ...)
 #   assets  everything, and what re-creates the pictures and the music
 #   clang   everything, and Clang with its sanitizers to build it with
 #   web     the web page's compiler, and the browser and Node.js its tests run in
@@ -20,19 +21,23 @@ set -euo pipefail
 # sync-tracker.
 script_packages=(duktape-dev libstb-dev librapidxml-dev)
 run_packages=(build-essential cmake pkg-config libsdl2-dev libsdl2-mixer-dev libpng-dev libncurses-dev "${script_packages[@]}")
-build_packages=(
+compile_packages=(
   "${run_packages[@]}"
   libgtest-dev libgmock-dev libbenchmark-dev libvterm-dev libcaca-dev libmpfr-dev
-  # the window tests: an X server of their own, a window manager, keys, properties, screenshots
-  xvfb openbox xdotool x11-utils imagemagick
-  # quorvel4-capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
-  # and the cast's JSON with the python3 that asciinema (the player) brings.
-  ffmpeg asciinema
   # the manuals (scdoc source, roff at build time); the menu entry's and AppStream's checkers
   scdoc desktop-file-utils appstream
   # the test of the bash completions loads them as bash-completion does
   bash-completion
 )
+# What the tests run but no build step needs.
+test_tool_packages=(
+  # the window tests: an X server of their own, a window manager, keys, properties, screenshots
+  xvfb openbox xdotool x11-utils imagemagick
+  # quorvel4-capture --format mp4 runs ffmpeg; its tests read the files with ffmpeg and ffprobe,
+  # and the cast's JSON with the python3 that asciinema (the player) brings.
+  ffmpeg asciinema
+)
+build_packages=("${compile_packages[@]}" "${test_tool_packages[@]}")
 # CPack's DEB generator: dpkg-shlibdeps (dpkg-dev) and file find the dependencies; lintian checks.
 package_packages=(dpkg-dev file binutils lintian)
 install_test_packages=(debootstrap zstd)
@@ -55,6 +60,7 @@ wanted=()
 for group in "${@:-build}"; do
   case "$group" in
     run) wanted+=("${run_packages[@]}") ;;
+    compile) wanted+=("${compile_packages[@]}") ;;
     build) wanted+=("${build_packages[@]}") ;;
     assets) wanted+=("${build_packages[@]}" "${asset_packages[@]}") ;;
     # Clang's sanitizer run-time libraries, libFuzzer's among them, come apart from it.
@@ -64,7 +70,7 @@ for group in "${@:-build}"; do
     package) wanted+=("${build_packages[@]}" "${package_packages[@]}") ;;
     install-test) wanted+=("${install_test_packages[@]}") ;;
     real-terminals) wanted+=("${run_packages[@]}" "${real_terminal_packages[@]}") ;;
-    *) echo "usage: $0 [run|build|assets|clang|web|windows|package|install-test|real-terminals]..." >&2; exit 2 ;;
+    *) echo "usage: $0 [run|compile|build|assets|clang|web|windows|package|install-test|real-terminals]..." >&2; exit 2 ;;
   esac
 done
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The Windows show itself under wine, on a virtual X display (run through xvfb-run): it opens
+# The Windows show itself under wine, on a virtual X display (run through scripts/with-display.sh): it opens
 # its console and draws the picture, a key ends it with status 0, and without a sound device
 # it says once that it played silently; the same in the gentle mode (--reduce-flashes) and for
 # the show folder shows/lanterns (its own title, pictures and MP3). An unknown option is named.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under wine, on a virtual X display: the console that
-# AllocConsole opens needs one. Call it through xvfb-run (make test-windows does).
+# AllocConsole opens needs one. Call it through scripts/with-display.sh (make test-windows does).
 # Usage: scripts/windows-test.sh WINDOWS_BUILD_DIR LINUX_CAPTURE [DIST_DIR]
 set -euo pipefail
 build=$(realpath "$1")
