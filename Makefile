@@ -25,9 +25,10 @@ release:
 	@$(TIMED) "release build" cmake --build $(RELEASE) -j $(JOBS)
 
 # The tests under AddressSanitizer and UndefinedBehaviorSanitizer, built with Clang and
-# warnings as errors: the release build is GCC's, so between them every source is built by both
-# compilers (the benchmarks too, though only the release build runs them), and the tests run
-# with both compilers' choices where C++ leaves them open, such as the order of arguments.
+# warnings as errors: the release build is GCC's, so between them every source but the
+# benchmarks' is built by both compilers (only the release build runs the benchmarks, so only it
+# builds them), and the tests run with both compilers' choices where C++ leaves them open, such
+# as the order of arguments.
 # Its debug information is line tables alone: enough for the sanitizers' reports to name file
 # and line, and the build takes less time. It also builds the fuzz targets (make fuzz-ci).
 # LLVM's linker: the sanitized programs are large, and GNU ld takes four times as long to link
@@ -39,7 +40,7 @@ sanitize:
 	@cmake -S . -B $(SANITIZE) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="$(SANITIZE_FLAGS)" \
 	  -DCMAKE_EXE_LINKER_FLAGS="-fuse-ld=lld -no-pie" -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld \
-	  -DQVL_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
+	  -DQVL_SANITIZE=ON -DQVL_BENCHMARKS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 	@$(TIMED) "sanitizer build" cmake --build $(SANITIZE) -j $(JOBS)
 
 # The fuzz targets (fuzz/, docs/fuzzing.md), built with Clang's libFuzzer and sanitizers.
@@ -52,10 +53,10 @@ fuzz:
 	@cmake --build $(FUZZ) -j $(JOBS) --target qvl_fuzz_targets
 	@if [ "$(FUZZ_SECONDS)" != 0 ]; then scripts/fuzz.sh $(FUZZ) $(FUZZ_SECONDS); fi
 
-# CI's short pass: every target for 5 s (FUZZ_CI_SECONDS), two at a time, the targets of the
+# A short pass: every target for 10 s (FUZZ_CI_SECONDS), two at a time, the targets of the
 # sanitizer build (Clang, the same sanitizers, edge coverage only): no build of its own.
 fuzz-ci: sanitize
-	@FUZZ_PARALLEL=2 $(TIMED) "fuzzing" scripts/fuzz.sh $(SANITIZE) $${FUZZ_CI_SECONDS:-5}
+	@FUZZ_PARALLEL=2 $(TIMED) "fuzzing" scripts/fuzz.sh $(SANITIZE) $${FUZZ_CI_SECONDS:-10}
 
 run: show
 	@$(RELEASE)/demo/quorvel4-demo
