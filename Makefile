@@ -78,8 +78,11 @@ test: release sanitize
 	@echo "== tests (release build) =="
 	@$(TIMED) "tests (release build)" $(CTEST) --test-dir $(RELEASE)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer build; not those labelled slow) =="
-	@$(TIMED) "tests (sanitizer build)" $(CTEST) --test-dir $(SANITIZE) -LE slow
-	@$(MAKE) --no-print-directory test-web
+	@echo "   and beside them the web page's build and tests, whose output follows theirs: the browser's"
+	@echo "   tests wait on pages more than they compute"
+	@mkdir -p build && $(MAKE) --no-print-directory test-web >build/test-web.log 2>&1 & web=$$!; status=0; \
+	  $(TIMED) "tests (sanitizer build)" $(CTEST) --test-dir $(SANITIZE) -LE slow || status=$$?; \
+	  wait $$web || status=$$?; cat build/test-web.log; exit $$status
 	@$(MAKE) --no-print-directory test-install
 
 # The packages in a fresh Debian 12 root, where that can be done here: as root, with a cached
@@ -166,7 +169,7 @@ web-serve: web
 # The page in headless Chromium, compared with the offline renderer's pictures.
 test-web: web release
 	@echo "== tests (the web page in headless Chromium) =="
-	@cd tests/web && npm ci --no-audit --no-fund --silent
+	@node tests/web/install-modules.mjs
 	@QVL_WEB_DIST=$(CURDIR)/$(WEB_DIST) QVL_CAPTURE=$(CURDIR)/$(RELEASE)/tools/quorvel4-capture QVL_DATA=$(CURDIR)/data \
 	  $(TIMED) "tests (web page)" node --test tests/web/web.test.mjs
 
@@ -188,7 +191,8 @@ clang-check: sanitize
 
 # The show for Windows, cross-compiled with MinGW-w64: dist/windows/ and dist/quorvel4-windows.zip.
 # WINDOWS_DRAWING_TESTS=OFF: the Windows tests leave out the drawing, effect and converter
-# suites, whose results the frames compared with Linux's check too (tests/windows/CMakeLists.txt).
+# suites, whose results the frames compared with Linux's check too (tests/windows/CMakeLists.txt),
+# a minute less of building.
 WINDOWS_DRAWING_TESTS ?= ON
 windows:
 	@scripts/ensure-deps.sh windows
@@ -199,7 +203,7 @@ windows:
 
 # The Windows build's tests under wine, its frames against the Linux capture's, and the show.
 # LINUX_CAPTURE=PATH: the Linux capture tool to compare with, built already, so that the release
-# build is left alone (CI runs this beside make test, which builds there).
+# build is left alone (to run this beside make test, which builds there).
 LINUX_CAPTURE ?=
 test-windows: windows
 	@scripts/ensure-deps.sh run

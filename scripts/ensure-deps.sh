@@ -49,8 +49,6 @@ real_terminal_packages=(
 )
 asset_packages=(python3 python3-numpy python3-pil lame ffmpeg fonts-dejavu-core)
 web_packages=(cmake make python3 emscripten chromium nodejs "${script_packages[@]}")
-# Debian's npm comes apart from nodejs; other builds of Node.js bring their own npm.
-command -v npm >/dev/null 2>&1 || web_packages+=(npm)
 windows_packages=(
   cmake g++-mingw-w64-x86-64 libz-mingw-w64-dev libgtest-dev zip unzip "${script_packages[@]}"
   wine wine64 fonts-dejavu-core xvfb xauth xdotool imagemagick
