@@ -202,13 +202,10 @@ windows:
 	@scripts/windows-package.sh $(WINDOWS) dist
 
 # The Windows build's tests under wine, its frames against the Linux capture's, and the show.
-# LINUX_CAPTURE=PATH: the Linux capture tool to compare with, built already, so that the release
-# build is left alone (to run this beside make test, which builds there).
-LINUX_CAPTURE ?=
 test-windows: windows
 	@scripts/ensure-deps.sh run
 	@$(TIMED) "Windows tests build" cmake --build $(WINDOWS) -j $(JOBS) --target qvl_tests
-	@if [ -z "$(LINUX_CAPTURE)" ]; then cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null && \
-	  cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture; fi
+	@cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(RELEASE) -j $(JOBS) --target quorvel4-capture
 	@$(TIMED) "tests (Windows build under wine)" scripts/with-display.sh scripts/windows-test.sh $(WINDOWS) \
-	  $(or $(LINUX_CAPTURE),$(RELEASE)/tools/quorvel4-capture) dist
+	  $(RELEASE)/tools/quorvel4-capture dist

@@ -17,13 +17,10 @@
 
 namespace {
 
-// The generator's state in a process that has not drawn or seeded yet.
-constexpr uint32_t kFirstRandomState = 1;
-
 class FreshStateBeforeEachTest : public ::testing::EmptyTestEventListener {
  public:
   void OnTestStart(const ::testing::TestInfo&) override {
-    SeedRandom(kFirstRandomState);
+    SeedRandom(kRandomStartState);
     Show show;
     ResetShowState(show);
   }
@@ -42,14 +39,14 @@ TEST(FreshState, WhatATestLeavesBehindIsGoneBeforeTheNext) {
   DrawStarfield(1000);
   std::memset(Canvas, 7, sizeof Canvas);
   FreshStateBeforeEachTest().OnTestStart(*::testing::UnitTest::GetInstance()->current_test_info());
-  EXPECT_EQ(RandomState(), kFirstRandomState);
+  EXPECT_EQ(RandomState(), kRandomStartState);
   for (const Pixel value : Canvas) ASSERT_EQ(value, 0u);
   // The stars are placed anew, as in the first frame of a run: the same as after a reset.
   DrawStarfield(1000);
   std::vector<Pixel> first(std::begin(Canvas), std::end(Canvas));
   ResetStarfield();
   std::memset(Canvas, 0, sizeof Canvas);
-  SeedRandom(kFirstRandomState);
+  SeedRandom(kRandomStartState);
   DrawStarfield(1000);
   EXPECT_EQ(first, std::vector<Pixel>(std::begin(Canvas), std::end(Canvas)));
 }

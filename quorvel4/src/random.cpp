@@ -1,7 +1,7 @@
 #include "quorvel4/random.h"
 
 namespace {
-uint32_t gState = 1;  // the C library's default before any seeding
+uint32_t gState = kRandomStartState;
 }
 
 void SeedRandom(uint32_t seed) { gState = seed; }

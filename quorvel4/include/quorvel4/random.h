@@ -10,6 +10,9 @@
 
 constexpr int kRandomMax = 32767;
 
+// The state before any seeding: the C library's default.
+constexpr uint32_t kRandomStartState = 1;
+
 // Sets the generator's state (the only seeding the show does is in InitConsole).
 void SeedRandom(uint32_t seed);
 
